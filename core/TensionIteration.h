@@ -1,0 +1,17 @@
+// The shooting iteration on the spinning tension at the spinneret.
+#pragma once
+
+#include "core/SimulationReporter.h"
+#include "core/SimulationState.h"
+#include "core/SpinningLineProfile.h"
+#include "run/RunParameters.h"
+
+namespace korvane {
+
+// Runs passes of the march until the end velocity meets the take-up speed. On return
+// state.CalculationOk tells whether the profile holds a converged last pass; state.Fault
+// and state.Cancelled tell why a run ended without a message of the core's own.
+void TensionIteration(const RunParameters& params, SpinningLineProfile& profile,
+                      SimulationState& state, SimulationReporter& reporter);
+
+}  // namespace korvane

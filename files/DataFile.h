@@ -1,0 +1,41 @@
+// The input data file: 54 lines of label "=" value (the 51 items, then the three jacket modes).
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "run/RunParameters.h"
+
+namespace korvane {
+
+inline constexpr int kDataFileLineCount = 54;
+inline constexpr const char* kDataFileCannotOpen = "Data file can not open!";
+inline constexpr const char* kNotADataFileSuffix = " is not a correct data file!";
+
+using DataFileLines = std::array<std::string, kDataFileLineCount>;
+
+// What a valid data file gives: the value texts of items 1..51 (index k - 1) and the three
+// jacket selections (true for "Jacketed", i.e. the value is exactly "1").
+struct DataFileValues {
+  std::array<std::string, kItemCount> Items;
+  std::array<bool, kJacketCount> Jacketed = {false, false, false};
+};
+
+struct DataFileLoad {
+  bool Ok = false;
+  DataFileValues Values;
+  std::string Message;  // when not Ok: the message to show
+};
+
+// Reads the first 54 lines of a file (LF or CR LF; a byte 0x1A ends the text; missing lines
+// read as empty). Returns false when the file cannot be opened or read.
+bool ReadDataFileLines(const std::string& path, DataFileLines& lines);
+
+// Parses the lines. dataFileName is the path as the user chose it, used in the message.
+DataFileLoad DataFileReader(const DataFileLines& lines, const std::string& dataFileName);
+
+// Both steps: the file's values, or the message ("Data file can not open!" or the path in
+// double quotes followed by " is not a correct data file!").
+DataFileLoad LoadDataFile(const std::string& path);
+
+}  // namespace korvane

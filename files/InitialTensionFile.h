@@ -1,0 +1,26 @@
+// The initial tension file: one line holding the assumed initial tension text.
+#pragma once
+
+#include <string>
+
+namespace korvane {
+
+inline constexpr const char* kInitialTensionCannotOpen = "Initial tension file can not be opened!";
+inline constexpr const char* kInitialTensionCannotStore = "Initial tension file can not be stored!";
+inline constexpr const char* kDefaultInitialTensionText = "3.0";
+
+// The fixed, machine-wide location of the file on this platform.
+std::string InitialTensionFilePath();
+
+struct InitialTensionRead {
+  bool Ok = true;    // false: the file exists but could not be read (show kInitialTensionCannotOpen)
+  std::string Text;  // "3.0" when there is no file; empty when not Ok
+};
+
+// Reads the first line of the file at path (no file: "3.0").
+InitialTensionRead ReadInitialTensionFile(const std::string& path);
+
+// Replaces the file with text and CR LF, creating its folder when missing. False on failure.
+bool StoreInitialTensionFile(const std::string& path, const std::string& text);
+
+}  // namespace korvane

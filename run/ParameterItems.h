@@ -1,0 +1,51 @@
+// The table of the 51 numbered input items: one place that says, for every item, which field
+// of the run record it feeds, how the main window labels it and starts it, whether it is fixed,
+// and how the result file echoes it. The window, the data file, the reading of a run and the
+// input echo all work from this table.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "files/NumberText.h"
+#include "run/RunParameters.h"
+
+namespace korvane {
+
+enum class ItemType { Decimal, Int32 };
+
+// Groups of the input echo, in file order.
+enum class ItemGroup {
+  SpinningDope,
+  Solvent,
+  SpinningGas,
+  SpinningCondition,
+  ColumnStructure,
+  CalculationAccuracy,
+  SolventGas
+};
+
+struct ParameterItem {
+  int Number;                // 1..51, as the user sees it
+  const char* ControlName;   // the main window's entry field, e.g. "Edit46"
+  const char* EntryLabel;    // the label in front of the field (UTF-8)
+  const char* DefaultText;   // the text the field starts with
+  bool Fixed;                // shown disabled; a data file never changes it
+  ItemType Type;
+  ItemGroup Group;
+  const char* EchoLabel;     // the result file's item label, bytes as written (degree sign 0x81 0x8E)
+  NumberFormat EchoFormat;   // the value text of the echo
+  double* (*DecimalField)(RunParameters&);  // set for Decimal items
+  int32_t* (*IntegerField)(RunParameters&);  // set for Int32 items
+};
+
+// The 51 items in the order of their numbers: ParameterItems()[k - 1] is item k.
+const std::array<ParameterItem, kItemCount>& ParameterItems();
+
+// Item k (1..51).
+const ParameterItem& ItemByNumber(int number);
+
+// The value of an item in a run record, as a double (Int32 items converted exactly).
+double ItemValue(const ParameterItem& item, const RunParameters& params);
+
+}  // namespace korvane

@@ -1,0 +1,70 @@
+// One run: read the inputs, check them, write the input echo, simulate, append the results
+// and report. The window and the batch runner both run it, each with its own surroundings.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "core/SimulationReporter.h"
+#include "core/SimulationState.h"
+#include "core/SpinningLineProfile.h"
+#include "run/FieldTexts.h"
+#include "run/ReadRunParameters.h"
+#include "run/RunParameters.h"
+#include "run/SectionLengths.h"
+
+namespace korvane {
+
+// What a run needs around it. ShowMessage (from SimulationReporter) waits for OK.
+class RunEnvironment : public SimulationReporter {
+ public:
+  virtual void SetBusyCursor(bool busy) = 0;
+  // Shown modally after a successful run; returns when the user has closed it.
+  virtual void ShowFinishDialog() = 0;
+  // Re-read the list of files in the current folder (a new result file appears there).
+  virtual void RefreshFileList() = 0;
+  // The run recomputed the section lengths from its own step fields.
+  virtual void SectionLengthsUpdated(const SectionLengths& /*lengths*/) {}
+};
+
+// Everything one run reads and leaves behind: the run record, the profile and the run-wide
+// values with their flags. The program owns one; a test or a sweep may hold several.
+struct RunContext {
+  RunParameters Params;
+  std::unique_ptr<SpinningLineProfile> Profile = std::make_unique<SpinningLineProfile>();
+  SimulationState State;
+};
+
+// How a run ended. The numbers are the batch runner's exit statuses.
+enum class RunOutcome {
+  Success = 0,
+  CalculationFailed = 1,  // does not converge, pass limit, floating-point fault, cancelled
+  InputRefused = 2,       // a value that does not convert, the step counts, the total length
+  TensionBelowZero = 3,   // results written up to the point where the tension fell to zero
+  ResultFileFailed = 4    // the result file could not be written
+};
+
+struct RunReport {
+  RunOutcome Outcome = RunOutcome::Success;
+  ReadOutcome Read;             // which input failed to convert, if one did
+  bool Cancelled = false;       // the surroundings cancelled the tension iteration
+  int PrintedPointCount = 0;    // profile points written to the result tables (0: none)
+  std::optional<SectionLengths> Sections;  // the summary this run computed, when it got that far
+};
+
+inline constexpr const char* kTotalLengthTooLong =
+    "\"Total spinning length\" value should be smaller than \"Jacket-3 lower limit pos.\" value!";
+inline constexpr const char* kStepCountsOutOfRange =
+    "\"Number of increments\" values should not be negative, and their sum should be between 1 "
+    "and 2000!";
+inline constexpr const char* kTensionBelowZeroMessage = "Spinning tension becomes less than ZERO !";
+inline constexpr const char* kCalculationCancelled = "Calculation cancelled.";
+
+// The text that reports a floating-point fault outside the guarded steps.
+std::string FaultMessage(const FloatingPointFault& fault);
+
+// Runs one complete case from the field texts.
+RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment& environment);
+
+}  // namespace korvane
