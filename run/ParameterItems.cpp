@@ -217,7 +217,9 @@ const std::array<ParameterItem, kItemCount> kItems = {{
 
 }  // namespace
 
-const std::array<ParameterItem, kItemCount>& ParameterItems() { return kItems; }
+const std::array<ParameterItem, kItemCount>& ParameterItems() {
+  return kItems;
+}
 
 const ParameterItem& ItemByNumber(int number) {
   if (number < 1 || number > kItemCount) throw std::out_of_range("item number out of range");

@@ -26,16 +26,16 @@ enum class ItemGroup {
 };
 
 struct ParameterItem {
-  int Number;                // 1..51, as the user sees it
-  const char* ControlName;   // the main window's entry field, e.g. "Edit46"
-  const char* EntryLabel;    // the label in front of the field (UTF-8)
-  const char* DefaultText;   // the text the field starts with
-  bool Fixed;                // shown disabled; a data file never changes it
+  int Number;               // 1..51, as the user sees it
+  const char* ControlName;  // the main window's entry field, e.g. "Edit46"
+  const char* EntryLabel;   // the label in front of the field (UTF-8)
+  const char* DefaultText;  // the text the field starts with
+  bool Fixed;               // shown disabled; a data file never changes it
   ItemType Type;
   ItemGroup Group;
-  const char* EchoLabel;     // the result file's item label, bytes as written (degree sign 0x81 0x8E)
-  NumberFormat EchoFormat;   // the value text of the echo
-  double* (*DecimalField)(RunParameters&);  // set for Decimal items
+  const char* EchoLabel;  // the result file's item label, bytes as written (degree sign 0x81 0x8E)
+  NumberFormat EchoFormat;                   // the value text of the echo
+  double* (*DecimalField)(RunParameters&);   // set for Decimal items
   int32_t* (*IntegerField)(RunParameters&);  // set for Int32 items
 };
 

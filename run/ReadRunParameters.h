@@ -11,7 +11,7 @@ inline constexpr const char* kInputValueNotCorrect = "Input value is not correct
 // Which input did not convert: an item number 1..51, or the initial tension text.
 struct ReadOutcome {
   bool Ok = true;
-  int FailedItem = 0;              // 1..51 when an item failed
+  int FailedItem = 0;  // 1..51 when an item failed
   bool InitialTensionFailed = false;
 };
 

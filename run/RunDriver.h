@@ -47,9 +47,9 @@ enum class RunOutcome {
 
 struct RunReport {
   RunOutcome Outcome = RunOutcome::Success;
-  ReadOutcome Read;             // which input failed to convert, if one did
-  bool Cancelled = false;       // the surroundings cancelled the tension iteration
-  int PrintedPointCount = 0;    // profile points written to the result tables (0: none)
+  ReadOutcome Read;                        // which input failed to convert, if one did
+  bool Cancelled = false;                  // the surroundings cancelled the tension iteration
+  int PrintedPointCount = 0;               // profile points written to the result tables (0: none)
   std::optional<SectionLengths> Sections;  // the summary this run computed, when it got that far
 };
 

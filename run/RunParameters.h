@@ -45,12 +45,12 @@ struct RunParameters {
   double GasKinViscosityParam1 = 0;     // 24
   double GasKinViscosityParam2 = 0;     // 25
   // Spinning conditions (items 26 to 34).
-  double DopeOutput = 0;                // 26 g/s per filament
-  double DopeInitialTemp = 0;           // 27 degC
-  double NozzleArea = 0;                // 28 cm2
-  int32_t FilamentCount = 0;            // 29
-  double TakeUpSpeed = 0;               // 30 cm/s
-  double RoomTemp = 0;                  // 31 degC
+  double DopeOutput = 0;                 // 26 g/s per filament
+  double DopeInitialTemp = 0;            // 27 degC
+  double NozzleArea = 0;                 // 28 cm2
+  int32_t FilamentCount = 0;             // 29
+  double TakeUpSpeed = 0;                // 30 cm/s
+  double RoomTemp = 0;                   // 31 degC
   double JacketTemp[kJacketCount] = {};  // 32-34 degC
   // Spinning column structure (items 35 to 40).
   double ColumnDiameter = 0;                 // 35 cm

@@ -1,0 +1,44 @@
+#include "run/ReadRunParameters.h"
+
+#include "run/ParameterItems.h"
+#include "run/TextConversion.h"
+
+namespace korvane {
+
+ReadOutcome ReadRunParameters(const FieldTexts& texts, RunParameters& params) {
+  ReadOutcome outcome;
+  // Items in the order of their numbers; the first one that does not convert ends the reading
+  // and leaves it and everything after it as it was.
+  for (const ParameterItem& item : ParameterItems()) {
+    const std::string& text = texts.Items[static_cast<size_t>(item.Number - 1)];
+    bool converted;
+    if (item.Type == ItemType::Int32) {
+      int32_t v = 0;
+      converted = ConvertInt32(text, v);
+      if (converted) *item.IntegerField(params) = v;
+    } else {
+      double v = 0;
+      converted = ConvertDecimal(text, v);
+      if (converted) *item.DecimalField(params) = v;
+    }
+    if (!converted) {
+      outcome.Ok = false;
+      outcome.FailedItem = item.Number;
+      return outcome;
+    }
+  }
+  for (int j = 0; j < kJacketCount; ++j)
+    params.JacketMode[j] = texts.Jacketed[static_cast<size_t>(j)] ? '1' : '2';
+  params.ResultFileName = texts.ResultFileName;
+  params.InitialTensionText = texts.InitialTensionText;
+  double tension = 0;
+  if (!ConvertDecimal(params.InitialTensionText, tension)) {
+    outcome.Ok = false;
+    outcome.InitialTensionFailed = true;
+    return outcome;
+  }
+  params.InitialTension = tension;
+  return outcome;
+}
+
+}  // namespace korvane

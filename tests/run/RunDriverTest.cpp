@@ -1,0 +1,158 @@
+// One run from the field texts to the result file: the sequence, what the user is told, and
+// the refusals that keep a run from reporting numbers nobody entered.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "RecordingEnvironment.h"
+#include "run/RunDriver.h"
+
+namespace korvane {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::RecordingEnvironment;
+using testing::TemporaryFolder;
+
+constexpr const char* kResultsBanner = "CALCULATION RESULTS";
+constexpr const char* kLastEchoLine = "51. h/kx                     =  7.50\r\n\r\n";
+
+class RunDriverTest : public ::testing::Test {
+ protected:
+  FieldTexts Texts() {
+    FieldTexts texts = DefaultFieldTexts();
+    texts.ResultFileName = folder.File("result.txt");
+    return texts;
+  }
+  bool ResultFileExists() { return std::filesystem::exists(folder.File("result.txt")); }
+  static bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  }
+
+  TemporaryFolder folder;
+  RunContext context;
+  RecordingEnvironment environment;
+};
+
+TEST_F(RunDriverTest, DefaultRunWritesTheFileAndShowsTheFinishDialog) {
+  const RunReport report = RunDriver(context, Texts(), environment);
+  EXPECT_EQ(report.Outcome, RunOutcome::Success);
+  ASSERT_EQ(environment.Messages.size(), 1u);
+  EXPECT_EQ(environment.Messages[0].rfind("NUMBER OF CALCULATION LOOP = ", 0), 0u);
+  EXPECT_EQ(environment.Cursor, (std::vector<bool>{true, false}));
+  EXPECT_EQ(environment.FinishDialogs, 1);
+  EXPECT_EQ(environment.FileListRefreshes, 1);
+  EXPECT_EQ(report.PrintedPointCount, 115);
+  ASSERT_TRUE(environment.Summary);
+  EXPECT_EQ(context.Params.TotalSpinningLength, 700.0);
+  const std::string file = ReadWholeFile(folder.File("result.txt"));
+  EXPECT_NE(file.find(kResultsBanner), std::string::npos);
+  EXPECT_EQ(file.find("nan"), std::string::npos);
+}
+
+TEST_F(RunDriverTest, AValueThatDoesNotConvertEndsTheRunBeforeAnythingIsWritten) {
+  FieldTexts texts = Texts();
+  texts.Items[29] = "fast";  // "Take-up speed (cm/s)"
+  const RunReport report = RunDriver(context, texts, environment);
+  EXPECT_EQ(report.Outcome, RunOutcome::InputRefused);
+  EXPECT_EQ(report.Read.FailedItem, 30);
+  EXPECT_EQ(environment.Messages, std::vector<std::string>{"Input value is not correct!"});
+  EXPECT_EQ(environment.Cursor, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(ResultFileExists());
+  EXPECT_EQ(environment.FinishDialogs, 0);
+}
+
+TEST_F(RunDriverTest, AnInitialTensionThatIsNotANumberEndsTheRun) {
+  FieldTexts texts = Texts();
+  texts.InitialTensionText = "";
+  const RunReport report = RunDriver(context, texts, environment);
+  EXPECT_EQ(report.Outcome, RunOutcome::InputRefused);
+  EXPECT_TRUE(report.Read.InitialTensionFailed);
+  EXPECT_EQ(environment.Messages, std::vector<std::string>{"Input value is not correct!"});
+  EXPECT_FALSE(ResultFileExists());
+}
+
+TEST_F(RunDriverTest, StepCountsMustFitTheProfile) {
+  struct Case {
+    const char* counts[5];
+  } cases[] = {{{"0", "0", "0", "0", "0"}},        // no step at all
+               {{"2001", "0", "0", "0", "0"}},     // one point more than the profile holds
+               {{"1000", "1000", "1", "0", "0"}},  // the same, spread over sections
+               {{"30", "-5", "44", "0", "0"}}};    // a negative count
+  for (const Case& c : cases) {
+    RecordingEnvironment env;
+    FieldTexts texts = Texts();
+    for (int i = 0; i < 5; ++i) {
+      texts.Items[static_cast<size_t>(45 + i)] = c.counts[i];
+      texts.Items[static_cast<size_t>(40 + i)] = "0.1";  // keeps the total length legal
+    }
+    const RunReport report = RunDriver(context, texts, env);
+    EXPECT_EQ(report.Outcome, RunOutcome::InputRefused) << c.counts[0];
+    EXPECT_EQ(env.Messages, std::vector<std::string>{kStepCountsOutOfRange});
+    EXPECT_EQ(env.Cursor, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(ResultFileExists());
+  }
+}
+
+TEST_F(RunDriverTest, LengthCheckUsesThisRunsStepFields) {
+  // A stale total from an earlier summary must not let a too-long line through.
+  context.Params.TotalSpinningLength = 100.0;
+  FieldTexts texts = Texts();
+  texts.Items[47] = "74";  // "Number of increments-3": 60 + 200 + 740 = 1000 cm, equal to the limit
+  const RunReport report = RunDriver(context, texts, environment);
+  EXPECT_EQ(report.Outcome, RunOutcome::InputRefused);
+  EXPECT_EQ(environment.Messages, std::vector<std::string>{kTotalLengthTooLong});
+  EXPECT_EQ(context.Params.TotalSpinningLength, 1000.0);
+  ASSERT_TRUE(environment.Summary);
+  EXPECT_EQ(environment.Summary->Texts[5], "1000.0");
+  EXPECT_FALSE(ResultFileExists());
+}
+
+TEST_F(RunDriverTest, AResultFileThatCannotBeCreatedEndsTheRun) {
+  FieldTexts texts = Texts();
+  texts.ResultFileName = folder.File("missing-folder/result.txt");
+  const RunReport report = RunDriver(context, texts, environment);
+  EXPECT_EQ(report.Outcome, RunOutcome::ResultFileFailed);
+  EXPECT_EQ(environment.Messages, std::vector<std::string>{"Result file can not open!"});
+  EXPECT_EQ(environment.FinishDialogs, 0);
+  EXPECT_EQ(environment.Cursor, (std::vector<bool>{true, false}));
+  EXPECT_EQ(environment.Passes, 0) << "nothing may be simulated";
+}
+
+TEST_F(RunDriverTest, AFloatingPointFaultEndsTheRunWithItsKindAndPlace) {
+  FieldTexts texts = Texts();
+  texts.Items[34] = "0.0";  // "Column inner diameter (cm)": the gas velocity divides by it
+  const RunReport report = RunDriver(context, texts, environment);
+  EXPECT_EQ(report.Outcome, RunOutcome::CalculationFailed);
+  ASSERT_EQ(environment.Messages.size(), 1u);
+  EXPECT_EQ(environment.Messages[0].rfind("The calculation failed: a division by zero at Z = ", 0),
+            0u)
+      << environment.Messages[0];
+  EXPECT_EQ(environment.Cursor, (std::vector<bool>{true, false}));
+  EXPECT_EQ(environment.FinishDialogs, 0);
+  const std::string file = ReadWholeFile(folder.File("result.txt"));
+  EXPECT_TRUE(EndsWith(file, kLastEchoLine));
+  EXPECT_EQ(file.find(kResultsBanner), std::string::npos);
+}
+
+TEST_F(RunDriverTest, CancellingEndsTheRunLikeAFailedCalculation) {
+  environment.CancelAfterPasses = 2;
+  const RunReport report = RunDriver(context, Texts(), environment);
+  EXPECT_EQ(report.Outcome, RunOutcome::CalculationFailed);
+  EXPECT_TRUE(report.Cancelled);
+  EXPECT_EQ(environment.Messages, std::vector<std::string>{kCalculationCancelled});
+  EXPECT_TRUE(EndsWith(ReadWholeFile(folder.File("result.txt")), kLastEchoLine));
+}
+
+TEST_F(RunDriverTest, ASecondRunStartsFromTheSameContext) {
+  ASSERT_EQ(RunDriver(context, Texts(), environment).Outcome, RunOutcome::Success);
+  const std::string first = ReadWholeFile(folder.File("result.txt"));
+  RecordingEnvironment second;
+  ASSERT_EQ(RunDriver(context, Texts(), second).Outcome, RunOutcome::Success);
+  EXPECT_EQ(ReadWholeFile(folder.File("result.txt")), first) << "the same case gives the same file";
+  EXPECT_EQ(second.Messages, environment.Messages);
+}
+
+}  // namespace
+}  // namespace korvane
