@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Korvane with its tests and runs every test.
+#   --sanitize  build and run the suite with AddressSanitizer and UndefinedBehaviorSanitizer
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+mode=${1:-}
+
+bash "$root/scripts/install-deps.sh"
+if [[ "$mode" == "--sanitize" ]]; then
+  build="$root/build-asan"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_SANITIZE=ON >/dev/null
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+else
+  build="$root/build-test"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$build" -j"$(nproc)"
+cd "$build"
+ctest --output-on-failure -j"$(nproc)" --timeout 300
