@@ -1,0 +1,214 @@
+#include "cli/Sweep.h"
+
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+#include "run/ParameterItems.h"
+#include "run/TextConversion.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr int kMaxSweepValues = 10000;
+
+std::string ShortestText(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::vector<std::string> Split(std::string_view text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (true) {
+    const size_t at = text.find(separator, start);
+    parts.emplace_back(
+        text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+    if (at == std::string_view::npos) break;
+    start = at + 1;
+  }
+  return parts;
+}
+
+bool ValueFitsItem(const ParameterItem& item, const std::string& text) {
+  if (item.Type == ItemType::Int32) {
+    int32_t v;
+    return ConvertInt32(text, v);
+  }
+  double v;
+  return ConvertDecimal(text, v);
+}
+
+// The summary of a finished case, read from its context.
+void Collect(const RunContext& context, const RunReport& report, SweepCaseResult& result) {
+  result.Outcome = report.Outcome;
+  result.HasResults = report.PrintedPointCount > 0;
+  result.Passes = context.State.CalculationLoopCount;
+  if (!result.HasResults) return;
+  const SpinningLineProfile& profile = *context.Profile;
+  const int last = report.PrintedPointCount - 1;
+  result.SpinneretTension = profile.ProfileTension[0];
+  result.EndSolventFraction = profile.ProfileAvgSolvent[last];
+  result.EndTemperature = profile.ProfileYarnTemp[last];
+  result.EndStress = profile.ProfileStress[last];
+}
+
+class CollectingEnvironment : public RunEnvironment {
+ public:
+  explicit CollectingEnvironment(std::vector<std::string>& messages) : messages_(messages) {}
+  void ShowMessage(std::string_view text) override { messages_.emplace_back(text); }
+  void SetBusyCursor(bool) override {}
+  void ShowFinishDialog() override {}
+  void RefreshFileList() override {}
+
+ private:
+  std::vector<std::string>& messages_;
+};
+
+}  // namespace
+
+const char* OutcomeName(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::Success:
+      return "success";
+    case RunOutcome::CalculationFailed:
+      return "calculation failed";
+    case RunOutcome::InputRefused:
+      return "input refused";
+    case RunOutcome::TensionBelowZero:
+      return "tension below zero";
+    case RunOutcome::ResultFileFailed:
+      return "result file failed";
+  }
+  return "unknown";
+}
+
+std::optional<SweepSpec> ParseSweep(std::string_view text, std::string& error) {
+  const size_t equals = text.find('=');
+  if (equals == std::string_view::npos) {
+    error = "a sweep is ITEM=V1,V2,... or ITEM=START:STOP:COUNT";
+    return std::nullopt;
+  }
+  int32_t number = 0;
+  if (!ConvertInt32(text.substr(0, equals), number) || number < 1 || number > kItemCount) {
+    error = "the item of a sweep is a number from 1 to 51";
+    return std::nullopt;
+  }
+  const ParameterItem& item = ItemByNumber(number);
+  if (item.Fixed) {
+    error = "item " + std::to_string(number) + " is fixed and cannot be swept";
+    return std::nullopt;
+  }
+  SweepSpec spec;
+  spec.Item = number;
+  const std::string_view values = text.substr(equals + 1);
+  if (values.find(':') != std::string_view::npos) {
+    const std::vector<std::string> parts = Split(values, ':');
+    double start = 0, stop = 0;
+    int32_t count = 0;
+    if (parts.size() != 3 || !ConvertDecimal(parts[0], start) || !ConvertDecimal(parts[1], stop) ||
+        !ConvertInt32(parts[2], count) || count < 1 || count > kMaxSweepValues) {
+      error = "a sweep range is START:STOP:COUNT with COUNT from 1 to " +
+              std::to_string(kMaxSweepValues);
+      return std::nullopt;
+    }
+    for (int k = 0; k < count; ++k) {
+      const double value = count == 1 ? start : start + (stop - start) * k / (count - 1);
+      if (!std::isfinite(value)) {
+        error = "the sweep range gives a value beyond the range of numbers";
+        return std::nullopt;
+      }
+      if (item.Type == ItemType::Int32) {
+        if (value != std::floor(value) || std::fabs(value) > 2147483647.0) {
+          error = "item " + std::to_string(number) + " takes whole numbers; the range gives " +
+                  ShortestText(value);
+          return std::nullopt;
+        }
+        spec.ValueTexts.push_back(std::to_string(static_cast<int64_t>(value)));
+      } else {
+        spec.ValueTexts.push_back(ShortestText(value));
+      }
+    }
+  } else {
+    spec.ValueTexts = Split(values, ',');
+    if (spec.ValueTexts.size() > kMaxSweepValues) {
+      error = "a sweep takes at most " + std::to_string(kMaxSweepValues) + " values";
+      return std::nullopt;
+    }
+  }
+  for (const std::string& value : spec.ValueTexts) {
+    if (!ValueFitsItem(item, value)) {
+      error = "\"" + value + "\" is not a value of item " + std::to_string(number);
+      return std::nullopt;
+    }
+  }
+  return spec;
+}
+
+std::string SweepResultFileName(const std::string& base, const std::string& valueText) {
+  const size_t slash = base.find_last_of('/');
+  const size_t dot = base.find_last_of('.');
+  const bool hasExtension =
+      dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  if (!hasExtension) return base + "_" + valueText;
+  return base.substr(0, dot) + "_" + valueText + base.substr(dot);
+}
+
+std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const SweepSpec& spec,
+                                      const std::string& resultBase, int jobs,
+                                      const std::function<void(int, int)>& progress) {
+  const int total = static_cast<int>(spec.ValueTexts.size());
+  std::vector<SweepCaseResult> results(static_cast<size_t>(total));
+  std::atomic<int> next{0};
+  std::mutex progressMutex;
+  int done = 0;
+
+  auto worker = [&] {
+    for (int k = next++; k < total; k = next++) {
+      // A fresh context per case: nothing an earlier case left in the profile can show up in
+      // this one, whichever worker runs it.
+      RunContext context;
+      SweepCaseResult& result = results[static_cast<size_t>(k)];
+      result.Value = spec.ValueTexts[static_cast<size_t>(k)];
+      result.ResultFile = SweepResultFileName(resultBase, result.Value);
+      FieldTexts texts = base;
+      texts.Items[static_cast<size_t>(spec.Item - 1)] = result.Value;
+      texts.ResultFileName = result.ResultFile;
+      CollectingEnvironment environment(result.Messages);
+      const RunReport report = RunDriver(context, texts, environment);
+      Collect(context, report, result);
+      std::lock_guard<std::mutex> lock(progressMutex);
+      ++done;
+      if (progress) progress(done, total);
+    }
+  };
+  const int threads = std::max(1, std::min(jobs, total));
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads; ++t) pool.emplace_back(worker);
+  worker();
+  for (std::thread& thread : pool) thread.join();
+  return results;
+}
+
+std::string SweepSummaryCsv(const std::vector<SweepCaseResult>& results) {
+  std::string csv =
+      "value,outcome,passes,spinneret tension (dyn),end solvent fraction (-),end temperature "
+      "(degC),end stress (g/den)\n";
+  for (const SweepCaseResult& r : results) {
+    csv += "\"" + r.Value + "\"," + OutcomeName(r.Outcome) + "," + std::to_string(r.Passes);
+    if (r.HasResults) {
+      csv += "," + ShortestText(r.SpinneretTension) + "," + ShortestText(r.EndSolventFraction) +
+             "," + ShortestText(r.EndTemperature) + "," + ShortestText(r.EndStress);
+    } else {
+      csv += ",,,,";
+    }
+    csv += "\n";
+  }
+  return csv;
+}
+
+}  // namespace korvane

@@ -1,0 +1,90 @@
+// Parameter sweeps: what a sweep text means, and that parallel cases give the serial results.
+#include <gtest/gtest.h>
+
+#include "RecordingEnvironment.h"
+#include "cli/Sweep.h"
+
+namespace korvane {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::TemporaryFolder;
+
+TEST(ParseSweep, ListsAndRanges) {
+  std::string error;
+  auto spec = ParseSweep("30=700,833.0,900", error);
+  ASSERT_TRUE(spec) << error;
+  EXPECT_EQ(spec->Item, 30);
+  EXPECT_EQ(spec->ValueTexts, (std::vector<std::string>{"700", "833.0", "900"}));
+
+  spec = ParseSweep("27=70:90:5", error);
+  ASSERT_TRUE(spec) << error;
+  EXPECT_EQ(spec->ValueTexts, (std::vector<std::string>{"70", "75", "80", "85", "90"}));
+
+  spec = ParseSweep("29=40:48:3", error);  // whole-number item
+  ASSERT_TRUE(spec) << error;
+  EXPECT_EQ(spec->ValueTexts, (std::vector<std::string>{"40", "44", "48"}));
+
+  spec = ParseSweep("3=0.7:0.7:1", error);
+  ASSERT_TRUE(spec) << error;
+  EXPECT_EQ(spec->ValueTexts, std::vector<std::string>{"0.7"});
+}
+
+TEST(ParseSweep, RefusesFixedUnknownAndMalformedSweeps) {
+  for (const char* text : {"4=1,2",        // fixed item
+                           "26=0.03",      // fixed item
+                           "0=1", "52=1",  // no such item
+                           "x=1", "30", "30=", "30=1,,2", "30=a", "30=1:2", "30=1:2:0", "30=1:2:x",
+                           "29=40:48:4",  // a whole-number item given 40, 42.67, ...
+                           "46=1.5"}) {
+    std::string error;
+    EXPECT_FALSE(ParseSweep(text, error)) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+}
+
+TEST(SweepResultFileName, PutsTheValueBeforeTheExtension) {
+  EXPECT_EQ(SweepResultFileName("result.txt", "800"), "result_800.txt");
+  EXPECT_EQ(SweepResultFileName("out/run.case.txt", "0.5"), "out/run.case_0.5.txt");
+  EXPECT_EQ(SweepResultFileName("dir.d/result", "7"), "dir.d/result_7");
+  EXPECT_EQ(SweepResultFileName(".hidden", "7"), ".hidden_7");
+}
+
+TEST(RunSweep, ParallelCasesGiveTheSerialResults) {
+  TemporaryFolder serialFolder, parallelFolder;
+  std::string error;
+  // Take-up speeds around the default, and one that cannot be reached (a failed case must not
+  // stop the sweep).
+  const auto spec = ParseSweep("30=800,833.0,870,abc", error);
+  ASSERT_FALSE(spec) << "letters are refused before anything runs";
+  const auto good = ParseSweep("30=800,833.0,870", error);
+  ASSERT_TRUE(good) << error;
+
+  const FieldTexts base = DefaultFieldTexts();
+  const auto serial = RunSweep(base, *good, serialFolder.File("r.txt"), 1);
+  int progressCalls = 0;
+  const auto parallel =
+      RunSweep(base, *good, parallelFolder.File("r.txt"), 3, [&](int, int) { ++progressCalls; });
+  EXPECT_EQ(progressCalls, 3);
+  ASSERT_EQ(serial.size(), 3u);
+  ASSERT_EQ(parallel.size(), 3u);
+  for (size_t k = 0; k < serial.size(); ++k) {
+    EXPECT_EQ(serial[k].Outcome, RunOutcome::Success) << serial[k].Value;
+    EXPECT_EQ(parallel[k].Outcome, serial[k].Outcome);
+    EXPECT_EQ(parallel[k].Passes, serial[k].Passes);
+    EXPECT_EQ(parallel[k].SpinneretTension, serial[k].SpinneretTension);
+    EXPECT_EQ(parallel[k].EndStress, serial[k].EndStress);
+    EXPECT_EQ(parallel[k].Messages, serial[k].Messages);
+    const std::string name = "r_" + serial[k].Value + ".txt";
+    EXPECT_EQ(ReadWholeFile(parallelFolder.File(name)), ReadWholeFile(serialFolder.File(name)));
+  }
+  // A faster take-up needs a higher tension.
+  EXPECT_LT(serial[0].SpinneretTension, serial[2].SpinneretTension);
+
+  const std::string csv = SweepSummaryCsv(serial);
+  EXPECT_EQ(csv.rfind("value,outcome,passes,", 0), 0u);
+  EXPECT_NE(csv.find("\"833.0\",success,"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvane
