@@ -16,15 +16,27 @@ struct NumberFormat {
   int Digits = 0;
 };
 
+// The text of a value that is not a finite number (NaN or an infinity), in every style. It
+// can not be read back as a number. The file writers refuse such values before printing
+// them; the marker only keeps a panel from showing a misleading number.
+inline constexpr const char* kNonFiniteNumberText = "****";
+
+// All styles first take the value to its 18 most significant decimal digits and then round
+// half up (away from zero) on the decimal digits, so a value such as 0.125 rounds to 0.13.
+// The precision P is held to 2..18; a minimum exponent width above 4 counts as 0.
+
 // Fixed(P, D): fixed-point text, rounded half up at D decimals or P significant digits,
-// whichever comes first; the exponent form when the integer digits exceed P.
+// whichever comes first; digits beyond the P-th significant one are written as 0 and a value
+// that rounds to zero has no sign. When the integer digits exceed P: the P significant digits
+// without trailing zeros and an unsigned exponent of at least D digits (1.23457E6).
 std::string Fixed(double value, int precision, int digits);
 // Exponent(P, E): scientific text with P significant digits and an exponent of at least E digits.
 std::string Exponent(double value, int precision, int exponentDigits);
 // Integer: the decimal digits of a 32-bit signed integer.
 std::string Integer(int32_t value);
 
-// The text of a value in the given style (Integer takes the value as a whole number).
+// The text of a value in the given style. Integer takes the whole-number part of the value;
+// a value outside the 32-bit range gives kNonFiniteNumberText.
 std::string FormatNumber(double value, NumberFormat format);
 
 }  // namespace korvane
