@@ -1,0 +1,22 @@
+// Reading the first lines of a small text file, as the data file and the initial tension
+// file are read. Internal to files/.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+// Longest part of a line that is kept; the rest of a longer line is skipped, so a file that
+// is not a text file cannot make the reader hold an arbitrarily long line in memory.
+inline constexpr size_t kMaxKeptLineLength = 64 * 1024;
+
+// Reads the first `count` lines of the file at path into lines (resized to count). A line
+// ends at LF or CR LF; a lone CR stays in the line, except directly before the end of the
+// text. A byte 0x1A ends the text. Lines beyond the end read as empty texts. Bytes are kept
+// as they are, NUL included. False when the file cannot be opened or a read fails (a folder
+// given as the file fails here too).
+bool ReadFirstLines(const std::string& path, size_t count, std::vector<std::string>& lines);
+
+}  // namespace korvane
