@@ -1,0 +1,57 @@
+#include "files/DataFile.h"
+
+#include <vector>
+
+#include "files/TextLines.h"
+
+namespace korvane {
+
+namespace {
+
+// The value of a line "label = value": the text after the first "=", without its leading
+// blanks, up to the next blank. Only the blank 0x20 counts; a tab is part of the value.
+std::string LineValue(const std::string& line, size_t equalsAt) {
+  size_t begin = equalsAt + 1;
+  while (begin < line.size() && line[begin] == ' ') ++begin;
+  const size_t end = line.find(' ', begin);
+  return line.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+}  // namespace
+
+bool ReadDataFileLines(const std::string& path, DataFileLines& lines) {
+  std::vector<std::string> read;
+  if (!ReadFirstLines(path, kDataFileLineCount, read)) return false;
+  for (size_t k = 0; k < lines.size(); ++k) lines[k] = std::move(read[k]);
+  return true;
+}
+
+DataFileLoad DataFileReader(const DataFileLines& lines, const std::string& dataFileName) {
+  DataFileLoad load;
+  std::array<std::string, kDataFileLineCount> values;
+  for (size_t k = 0; k < lines.size(); ++k) {
+    const size_t equalsAt = lines[k].find('=');
+    if (equalsAt == std::string::npos) {
+      load.Message = '"' + dataFileName + '"' + kNotADataFileSuffix;
+      return load;
+    }
+    values[k] = LineValue(lines[k], equalsAt);
+  }
+  for (size_t k = 0; k < load.Values.Items.size(); ++k) load.Values.Items[k] = values[k];
+  for (size_t j = 0; j < load.Values.Jacketed.size(); ++j)
+    load.Values.Jacketed[j] = values[kItemCount + j] == "1";
+  load.Ok = true;
+  return load;
+}
+
+DataFileLoad LoadDataFile(const std::string& path) {
+  DataFileLines lines;
+  if (!ReadDataFileLines(path, lines)) {
+    DataFileLoad load;
+    load.Message = kDataFileCannotOpen;
+    return load;
+  }
+  return DataFileReader(lines, path);
+}
+
+}  // namespace korvane
