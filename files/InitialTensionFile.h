@@ -13,7 +13,7 @@ inline constexpr const char* kDefaultInitialTensionText = "3.0";
 std::string InitialTensionFilePath();
 
 struct InitialTensionRead {
-  bool Ok = true;    // false: the file exists but could not be read (show kInitialTensionCannotOpen)
+  bool Ok = true;  // false: the file exists but could not be read (show kInitialTensionCannotOpen)
   std::string Text;  // "3.0" when there is no file; empty when not Ok
 };
 

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "files/InitialTensionFile.h"
+#include "tests/files/TestFiles.h"
+
+namespace korvane {
+namespace {
+
+using testing::ReadBytes;
+using testing::TemporaryFolder;
+using testing::WriteBytes;
+
+TEST(InitialTensionFile, NoFileGivesTheDefaultTension) {
+  TemporaryFolder folder;
+  for (const std::string& path : {folder / "TensKRVN.txt", folder / "missing/TensKRVN.txt"}) {
+    const InitialTensionRead read = ReadInitialTensionFile(path);
+    EXPECT_TRUE(read.Ok);
+    EXPECT_EQ(read.Text, "3.0");
+    EXPECT_FALSE(std::filesystem::exists(path));  // reading creates nothing
+  }
+}
+
+TEST(InitialTensionFile, OnlyTheFirstLineIsRead) {
+  TemporaryFolder folder;
+  const std::string path = folder / "TensKRVN.txt";
+  struct Case {
+    std::string Bytes;
+    std::string Text;
+  };
+  const std::vector<Case> cases = {
+      {"7\r\n12\r\nmore", "7"},
+      {"7\n12\n", "7"},
+      {"5.5", "5.5"},
+      {"", ""},
+      {"\r\n", ""},
+      {" 4.0 x\r\n", " 4.0 x"},
+      {"6\x1A"
+       "9\r\n",
+       "6"},
+      {"\x1A"
+       "8\r\n",
+       ""},
+      {"1\r2\r\n", "1\r2"},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(path, c.Bytes);
+    const InitialTensionRead read = ReadInitialTensionFile(path);
+    EXPECT_TRUE(read.Ok);
+    EXPECT_EQ(read.Text, c.Text);
+  }
+}
+
+TEST(InitialTensionFile, AFolderInPlaceOfTheFileCannotBeRead) {
+  TemporaryFolder folder;
+  const InitialTensionRead read = ReadInitialTensionFile(folder.path().string());
+  EXPECT_FALSE(read.Ok);
+  EXPECT_EQ(read.Text, "");
+}
+
+TEST(InitialTensionFile, StoringReplacesTheFileAndCreatesItsFolder) {
+  TemporaryFolder folder;
+  const std::string path = folder / "var/lib/korvane/TensKRVN.txt";
+  ASSERT_TRUE(StoreInitialTensionFile(path, "5.5"));
+  EXPECT_EQ(ReadBytes(path), "5.5\r\n");
+  EXPECT_EQ(ReadInitialTensionFile(path).Text, "5.5");
+
+  // The text is stored as typed, even empty or not a number.
+  for (const std::string& text : {std::string(""), std::string(" abc "), std::string("3.0")}) {
+    ASSERT_TRUE(StoreInitialTensionFile(path, text));
+    EXPECT_EQ(ReadBytes(path), text + "\r\n");
+    EXPECT_EQ(ReadInitialTensionFile(path).Text, text);
+  }
+  // Nothing but the file is left in its folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder / "var/lib/korvane"),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(InitialTensionFile, StoringFailsWithoutHarm) {
+  TemporaryFolder folder;
+  // The name is a folder: it stays a folder.
+  const std::string asFolder = folder / "TensKRVN.txt";
+  std::filesystem::create_directory(asFolder);
+  EXPECT_FALSE(StoreInitialTensionFile(asFolder, "5.5"));
+  EXPECT_TRUE(std::filesystem::is_directory(asFolder));
+  // The folder cannot be created because a file has its name.
+  WriteBytes(folder / "lib", "a file");
+  EXPECT_FALSE(StoreInitialTensionFile(folder / "lib/TensKRVN.txt", "5.5"));
+  EXPECT_EQ(ReadBytes(folder / "lib"), "a file");
+}
+
+}  // namespace
+}  // namespace korvane
