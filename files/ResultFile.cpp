@@ -1,0 +1,256 @@
+#include "files/ResultFile.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <initializer_list>
+#include <iterator>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "files/NumberText.h"
+#include "run/ParameterItems.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr const char* kWriteFailedPrefix = "Result file could not be written: ";
+
+// Printed heat-transfer coefficients are in kcal/(m2 h degC); the profile holds cal/(cm2 s degC).
+constexpr double kHeatTransferToPrinted = 36000.0;
+// Centimetres in 9000 m (the denier length) and dyn per gram-force, for the stress in g/den.
+constexpr double kDenierLength = 900000.0;
+constexpr double kDynPerGramForce = 980.0;
+
+// Titles of the input echo's groups, in the order of ItemGroup.
+constexpr const char* kGroupTitles[] = {"  SPINNING DOPE",
+                                        "  SOLVENT",
+                                        "  SPINNING GAS",
+                                        "  SPINNING CONDITIN",
+                                        "  SPINNING COLUMN STRUCTURE",
+                                        "  CALCULATION ACCURACY",
+                                        "  SOLVENT-GAS"};
+constexpr int kGroupCount = static_cast<int>(std::size(kGroupTitles));
+static_assert(kGroupCount == static_cast<int>(ItemGroup::SolventGas) + 1);
+
+constexpr const char* kFirstTableHeader1 =
+    "  DIST    AV SOL   SURF SOL   YARN V   YARN T    YARN A    TENSION    STRESS";
+constexpr const char* kFirstTableHeader2 =
+    "  Z(cm)    (-)       (-)      V(cm/s)   T(\x81\x8E"
+    ")    A(cm2)    F(dyn)     (G/den)";
+constexpr const char* kSecondTableHeader1 = "  DIST    GAS V      GAS T     ELONG VIS     H TRANS";
+constexpr const char* kSecondTableHeader2 =
+    "  Z(cm)  UPM(cm/s)   TM(\x81\x8E"
+    ")     B(poise)   (kcal/m2h\x81\x8E"
+    ")";
+constexpr const char* kTensionBelowZeroLine =
+    "            ***** SPINNING TENSION BECOMES LESS THAN ZERO *****";
+
+FileResult Failure(FileStatus status, std::string message) {
+  return FileResult{status, std::move(message)};
+}
+
+FileResult BadValue(const std::string& what) {
+  return Failure(FileStatus::BadValue, kWriteFailedPrefix + what + " is not a finite number.");
+}
+
+// The result file while one writer has it open. Every line is flushed as it is written so
+// that a failing write is seen at the line that failed and the lines before it stay.
+class ResultFileLines {
+ public:
+  ResultFileLines() = default;
+  ResultFileLines(const ResultFileLines&) = delete;
+  ResultFileLines& operator=(const ResultFileLines&) = delete;
+  ~ResultFileLines() {
+    if (file_) std::fclose(file_);
+  }
+
+  // Creates the file anew, or empties it.
+  FileResult Create(const std::string& name) { return Open(name, "wb"); }
+
+  // Opens the existing file for appending: results without their input echo are not written
+  // into a file that the echo did not create.
+  FileResult Append(const std::string& name) {
+    std::error_code error;
+    if (!std::filesystem::exists(name, error) || error)
+      return Failure(FileStatus::CannotOpen, kResultFileCannotOpen);
+    return Open(name, "ab");
+  }
+
+  // Writes one line and its CR LF.
+  FileResult Line(std::string_view text) {
+    errno = 0;
+    bool written = std::fwrite(text.data(), 1, text.size(), file_) == text.size() &&
+                   std::fwrite(kLineEnd.data(), 1, kLineEnd.size(), file_) == kLineEnd.size();
+    written = written && std::fflush(file_) == 0;
+    if (!written) return SystemFailure();
+    return {};
+  }
+
+  FileResult Close() {
+    std::FILE* file = file_;
+    file_ = nullptr;
+    errno = 0;
+    if (std::fclose(file) != 0) return SystemFailure();
+    return {};
+  }
+
+ private:
+  FileResult Open(const std::string& name, const char* mode) {
+    file_ = std::fopen(name.c_str(), mode);
+    if (!file_) return Failure(FileStatus::CannotOpen, kResultFileCannotOpen);
+    return {};
+  }
+
+  FileResult SystemFailure() const {
+    const int error = errno != 0 ? errno : EIO;
+    return Failure(FileStatus::WriteFailed,
+                   kWriteFailedPrefix + std::generic_category().message(error));
+  }
+
+  std::FILE* file_ = nullptr;
+};
+
+// Right-aligns a short text by putting blanks in front; a text of `width` or more
+// characters is used unchanged.
+std::string AlignRight(std::string text, size_t width) {
+  if (text.size() < width) text.insert(0, width - text.size(), ' ');
+  return text;
+}
+
+// Aligned-6, Aligned-5 and One-blank cells of the result tables.
+std::string Aligned6(double value) {
+  return AlignRight(Fixed(value, 6, 1), 6);
+}
+std::string Aligned5(double value) {
+  return AlignRight(Fixed(value, 5, 1), 5);
+}
+std::string OneBlank(std::string text) {
+  if (text.size() == 4) text.insert(0, 1, ' ');
+  return text;
+}
+
+std::string Blanks(size_t count) {
+  return std::string(count, ' ');
+}
+
+std::string PointName(int index, const char* what) {
+  return std::string(what) + " at profile point " + std::to_string(index);
+}
+
+}  // namespace
+
+FileResult InputDataWriter(const RunParameters& params) {
+  ResultFileLines file;
+  if (FileResult opened = file.Create(params.ResultFileName); !opened.ok()) return opened;
+
+  for (const char* line : {"==========", "INPUT DATA", "==========", ""})
+    if (FileResult r = file.Line(line); !r.ok()) return r;
+
+  for (int group = 0; group < kGroupCount; ++group) {
+    const std::string title = kGroupTitles[group];
+    const std::string dashes = "  " + std::string(title.size() - 2, '-');
+    for (const std::string& line : {title, dashes})
+      if (FileResult r = file.Line(line); !r.ok()) return r;
+    for (const ParameterItem& item : ParameterItems()) {
+      if (static_cast<int>(item.Group) != group) continue;
+      const double value = ItemValue(item, params);
+      if (!std::isfinite(value)) return BadValue("item " + std::to_string(item.Number));
+      if (FileResult r = file.Line(item.EchoLabel + FormatNumber(value, item.EchoFormat)); !r.ok())
+        return r;
+    }
+    if (FileResult r = file.Line(""); !r.ok()) return r;
+  }
+  return file.Close();
+}
+
+FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& profile,
+                           SimulationState& state) {
+  state.TensionBelowZero = false;
+  const int n = profile.ProfilePointCount;
+  if (n < 0 || n > kProfileCapacity)
+    return Failure(FileStatus::BadValue, kWriteFailedPrefix + std::string("the profile has ") +
+                                             std::to_string(n) + " points, outside 0 to " +
+                                             std::to_string(kProfileCapacity) + ".");
+
+  const double density = params.DopeDensity;
+  if (!std::isfinite(density)) return BadValue("the dope density");
+  if (!std::isfinite(state.PolymerFlowRate)) return BadValue("the polymer flow rate");
+
+  ResultFileLines file;
+  if (FileResult opened = file.Append(params.ResultFileName); !opened.ok()) return opened;
+
+  for (const char* line : {"", "===================", "CALCULATION RESULTS",
+                           "===================", "", kFirstTableHeader1, kFirstTableHeader2})
+    if (FileResult r = file.Line(line); !r.ok()) return r;
+
+  for (int i = 0; i < n; ++i) {
+    const double z = profile.ProfileZ[i];
+    const double avgSolvent = profile.ProfileAvgSolvent[i];
+    const double surfaceSolvent = profile.ProfileSurfaceSolvent[i];
+    const double velocity = profile.ProfileYarnVelocity[i];
+    const double temperature = profile.ProfileYarnTemp[i];
+    const double tension = profile.ProfileTension[i];
+    for (const auto& [value, name] :
+         {std::pair{z, "the distance"}, std::pair{avgSolvent, "the average solvent fraction"},
+          std::pair{surfaceSolvent, "the surface solvent fraction"},
+          std::pair{velocity, "the yarn velocity"}, std::pair{temperature, "the yarn temperature"},
+          std::pair{tension, "the tension"}})
+      if (!std::isfinite(value)) return BadValue(PointName(i, name));
+
+    // The filament cross-section and the stress; a zero divisor is refused rather than
+    // divided by, so that no infinity is ever formed.
+    const double areaDivisor = (1 - avgSolvent) * velocity * density;
+    const double yarnArea = areaDivisor != 0 ? state.PolymerFlowRate / areaDivisor : NAN;
+    if (!std::isfinite(yarnArea)) return BadValue(PointName(i, "the yarn area"));
+    const double stressDivisor = density * kDenierLength * yarnArea * kDynPerGramForce;
+    const double stress = stressDivisor != 0 ? tension / stressDivisor : NAN;
+    if (!std::isfinite(stress)) return BadValue(PointName(i, "the stress"));
+    profile.ProfileStress[i] = stress;
+
+    const std::string row = Aligned6(z) + Blanks(4) + Fixed(avgSolvent, 5, 3) + Blanks(5) +
+                            Fixed(surfaceSolvent, 5, 3) + Blanks(5) + Aligned6(velocity) +
+                            Blanks(4) + Aligned5(temperature) + Blanks(3) +
+                            Exponent(yarnArea, 3, 2) + Blanks(3) + Exponent(tension, 3, 2) +
+                            Blanks(3) + Exponent(stress, 3, 2);
+    if (FileResult r = file.Line(row); !r.ok()) return r;
+
+    if (!(tension > 0)) {
+      state.TensionBelowZero = true;
+      for (const char* line : {"", kTensionBelowZeroLine})
+        if (FileResult r = file.Line(line); !r.ok()) return r;
+      return file.Close();
+    }
+  }
+
+  for (const char* line : {"", kSecondTableHeader1, kSecondTableHeader2})
+    if (FileResult r = file.Line(line); !r.ok()) return r;
+
+  for (int i = 0; i < n; ++i) {
+    const double z = profile.ProfileZ[i];
+    const double gasVelocity = profile.ProfileGasVelocity[i];
+    const double gasTemperature = profile.ProfileGasTemp[i];
+    const double viscosity = profile.ProfileElongViscosity[i];
+    // Printed in kcal/(m2 h degC); the profile keeps cal/(cm2 s degC) for whoever reads it next.
+    const double heatTransfer = profile.ProfileHeatTransfer[i] * kHeatTransferToPrinted;
+    for (const auto& [value, name] :
+         {std::pair{z, "the distance"}, std::pair{gasVelocity, "the gas velocity"},
+          std::pair{gasTemperature, "the gas temperature"},
+          std::pair{viscosity, "the elongational viscosity"},
+          std::pair{heatTransfer, "the heat-transfer coefficient"}})
+      if (!std::isfinite(value)) return BadValue(PointName(i, name));
+
+    const std::string row = Aligned6(z) + Blanks(4) + OneBlank(Fixed(gasVelocity, 5, 2)) +
+                            Blanks(6) + OneBlank(Fixed(gasTemperature, 5, 1)) + Blanks(5) +
+                            Exponent(viscosity, 3, 2) + Blanks(6) +
+                            OneBlank(Fixed(heatTransfer, 5, 2));
+    if (FileResult r = file.Line(row); !r.ok()) return r;
+  }
+  return file.Close();
+}
+
+}  // namespace korvane
