@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,12 @@ TEST_F(DataFileTest, FilesThatCannotBeRead) {
   EXPECT_EQ(LoadDataFile(folder_ / "missing.txt").Message, "Data file can not open!");
   EXPECT_EQ(LoadDataFile(folder_.path().string()).Message, "Data file can not open!");
   EXPECT_EQ(LoadDataFile("").Message, "Data file can not open!");
+  if (testing::PermissionsEnforced(folder_ / "probe")) {
+    const std::string unreadable = folder_ / "unreadable.txt";
+    WriteBytes(unreadable, "x = 1\n");
+    std::filesystem::permissions(unreadable, std::filesystem::perms::none);
+    EXPECT_EQ(LoadDataFile(unreadable).Message, "Data file can not open!");
+  }
   // An empty file opens but is not a data file.
   EXPECT_EQ(Load("").Message, NotADataFile());
 }

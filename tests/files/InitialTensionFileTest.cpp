@@ -52,11 +52,17 @@ TEST(InitialTensionFile, OnlyTheFirstLineIsRead) {
   }
 }
 
-TEST(InitialTensionFile, AFolderInPlaceOfTheFileCannotBeRead) {
+TEST(InitialTensionFile, AFileThatIsThereButCannotBeRead) {
   TemporaryFolder folder;
   const InitialTensionRead read = ReadInitialTensionFile(folder.path().string());
   EXPECT_FALSE(read.Ok);
   EXPECT_EQ(read.Text, "");
+
+  if (!testing::PermissionsEnforced(folder / "probe")) return;
+  const std::string path = folder / "TensKRVN.txt";
+  WriteBytes(path, "7\r\n");
+  std::filesystem::permissions(path, std::filesystem::perms::none);
+  EXPECT_FALSE(ReadInitialTensionFile(path).Ok);
 }
 
 TEST(InitialTensionFile, StoringReplacesTheFileAndCreatesItsFolder) {
@@ -89,6 +95,14 @@ TEST(InitialTensionFile, StoringFailsWithoutHarm) {
   WriteBytes(folder / "lib", "a file");
   EXPECT_FALSE(StoreInitialTensionFile(folder / "lib/TensKRVN.txt", "5.5"));
   EXPECT_EQ(ReadBytes(folder / "lib"), "a file");
+
+  // A write-protected file is not replaced.
+  if (!testing::PermissionsEnforced(folder / "probe")) return;
+  const std::string path = folder / "TensKRVN-2.txt";
+  WriteBytes(path, "7\r\n");
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+  EXPECT_FALSE(StoreInitialTensionFile(path, "5.5"));
+  EXPECT_EQ(ReadBytes(path), "7\r\n");
 }
 
 }  // namespace

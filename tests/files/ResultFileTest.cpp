@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -217,6 +219,24 @@ TEST_F(ResultFileTest, AFullDiskIsReportedWithTheSystemText) {
   const FileResult results = ResultsAppender(params_, *profile_, state_);
   EXPECT_EQ(results.Status, FileStatus::WriteFailed);
   EXPECT_EQ(results.Message, echo.Message);
+}
+
+TEST_F(ResultFileTest, AWriteThatFailsMidwayKeepsTheLinesBefore) {
+  // A file size limit makes the write that crosses it fail, like a disk that fills up.
+  const std::string golden = ReadBytes(KORVANE_GOLDEN_DIR "/default_input_data.txt");
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = 1000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const FileResult result = InputDataWriter(params_);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previousHandler);
+
+  EXPECT_EQ(result.Status, FileStatus::WriteFailed);
+  EXPECT_EQ(result.Message, "Result file could not be written: File too large");
+  EXPECT_EQ(ReadBytes(params_.ResultFileName), golden.substr(0, 1000));
 }
 
 TEST_F(ResultFileTest, ANonFiniteItemEndsTheEchoBeforeItsLine) {

@@ -47,4 +47,15 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Whether file permissions hold for this user (they do not for the superuser), tested on a
+// file of the folder that the test may change.
+inline bool PermissionsEnforced(const std::string& probePath) {
+  WriteBytes(probePath, "");
+  std::filesystem::permissions(probePath, std::filesystem::perms::none);
+  std::ifstream in(probePath);
+  const bool enforced = !in.is_open();
+  std::filesystem::remove(probePath);
+  return enforced;
+}
+
 }  // namespace korvane::testing
