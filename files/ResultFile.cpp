@@ -26,7 +26,8 @@ constexpr double kHeatTransferToPrinted = 36000.0;
 constexpr double kDenierLength = 900000.0;
 constexpr double kDynPerGramForce = 980.0;
 
-// Titles of the input echo's groups, in the order of ItemGroup.
+// Titles of the input echo's groups, in the order of ItemGroup. "CONDITIN" is spelled as in
+// every result file written so far; files are compared line by line, so it stays.
 constexpr const char* kGroupTitles[] = {"  SPINNING DOPE",
                                         "  SOLVENT",
                                         "  SPINNING GAS",

@@ -195,15 +195,5 @@ TEST_F(DataFileTest, FilesThatCannotBeRead) {
   EXPECT_EQ(Load("").Message, NotADataFile());
 }
 
-TEST(DataFileReader, RejectsAtTheFirstLineWithoutEquals) {
-  DataFileLines lines;
-  for (std::string& line : lines) line = "x = 1";
-  EXPECT_TRUE(DataFileReader(lines, "a.txt").Ok);
-  lines[53] = "Jacket-3 1";
-  const DataFileLoad load = DataFileReader(lines, "dir/a b.txt");
-  EXPECT_FALSE(load.Ok);
-  EXPECT_EQ(load.Message, "\"dir/a b.txt\" is not a correct data file!");
-}
-
 }  // namespace
 }  // namespace korvane
