@@ -9,6 +9,7 @@ namespace korvane {
 
 // Lays out the grid and point 0 of the profile and derives the run-wide values.
 // The caller guarantees 1 <= sum of IncrementCount <= 2000 with no negative count.
-void InitialState(const RunParameters& params, SpinningLineProfile& profile, SimulationState& state);
+void InitialState(const RunParameters& params, SpinningLineProfile& profile,
+                  SimulationState& state);
 
 }  // namespace korvane

@@ -14,21 +14,22 @@ inline constexpr int kRadialCapacity = 21;
 // and overwritten by every run and every pass.
 struct SpinningLineProfile {
   int32_t ProfilePointCount = 0;
-  double ProfileZ[kProfileCapacity] = {};                   // cm from the spinneret
-  double ProfileAvgSolvent[kProfileCapacity] = {};          // cross-section average, weight fraction
-  double ProfileSurfaceSolvent[kProfileCapacity] = {};      // at the filament surface
-  double ProfileYarnVelocity[kProfileCapacity] = {};        // cm/s
-  double ProfileYarnTemp[kProfileCapacity] = {};            // degC
-  double ProfileTension[kProfileCapacity] = {};             // dyn, one filament
-  double ProfileGasTemp[kProfileCapacity] = {};             // degC
-  double ProfileGasVelocity[kProfileCapacity] = {};         // cm/s
+  double ProfileZ[kProfileCapacity] = {};               // cm from the spinneret
+  double ProfileAvgSolvent[kProfileCapacity] = {};      // cross-section average, weight fraction
+  double ProfileSurfaceSolvent[kProfileCapacity] = {};  // at the filament surface
+  double ProfileYarnVelocity[kProfileCapacity] = {};    // cm/s
+  double ProfileYarnTemp[kProfileCapacity] = {};        // degC
+  double ProfileTension[kProfileCapacity] = {};         // dyn, one filament
+  double ProfileGasTemp[kProfileCapacity] = {};         // degC
+  double ProfileGasVelocity[kProfileCapacity] = {};     // cm/s
   double ProfileGasSolventFraction[kProfileCapacity] = {};  // mole fraction of solvent in the gas
   double ProfileElongViscosity[kProfileCapacity] = {};      // poise
   double ProfileHeatTransfer[kProfileCapacity] = {};        // gas to wall, cal/(cm2 s degC)
   double ProfileFilamentHeatCoeff[kProfileCapacity] = {};   // filament to gas, cal/(cm2 s degC)
   double ProfileEvaporationFlux[kProfileCapacity] = {};     // mol/(cm2 s)
   double ProfileStress[kProfileCapacity] = {};              // g/den, filled by the result file
-  double ProfileRadialSolvent[kProfileCapacity][kRadialCapacity] = {};  // row k: nodes 0..10 of point k
+  double ProfileRadialSolvent[kProfileCapacity][kRadialCapacity] =
+      {};  // row k: nodes 0..10 of point k
 };
 
 }  // namespace korvane

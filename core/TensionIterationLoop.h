@@ -1,0 +1,120 @@
+// The shooting iteration on the spinneret tension, for any pass that yields an end velocity.
+#pragma once
+
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+#include "core/ArithmeticFault.h"
+#include "core/SimulationReporter.h"
+#include "core/SimulationState.h"
+
+namespace korvane {
+
+inline constexpr std::string_view kIterationDoesNotConverge =
+    "THIS CALCULATION DOES NOT CONVERGE!!";
+inline constexpr std::string_view kLoopCountPrefix = "NUMBER OF CALCULATION LOOP = ";
+
+// Relative agreement of end velocity and take-up speed that ends the iteration.
+inline constexpr double kTakeUpTolerance = 5e-5;
+// Passes after which the iteration gives up (the next pass is still tested).
+inline constexpr int kPassLimit = 5000;
+// Secant corrections in one bracketing cycle; the next one starts a new cycle.
+inline constexpr int kSecantsPerCycle = 10;
+
+// Shows "NUMBER OF CALCULATION LOOP = " with the count, composed without allocation.
+inline void ShowLoopCount(SimulationReporter& reporter, int count) {
+  char text[kLoopCountPrefix.size() + 16];
+  kLoopCountPrefix.copy(text, kLoopCountPrefix.size());
+  char* end = std::to_chars(text + kLoopCountPrefix.size(), text + sizeof text, count).ptr;
+  reporter.ShowMessage(std::string_view(text, static_cast<size_t>(end - text)));
+}
+
+// Runs `pass()` with state.TensionGuess until the end velocity it returns meets takeUpSpeed.
+// A pass reports a failure by clearing state.CalculationOk; its return value is then ignored.
+// The corrections assume the end velocity rises with the tension: coarse steps (TensionStep)
+// until both a too-slow and a too-fast pass are known, then secants through the latest low and
+// high points, with the fine step from the first secant on, and a new cycle after 10 secants.
+template <typename Pass>
+void RunTensionIteration(double takeUpSpeed, SimulationState& state, SimulationReporter& reporter,
+                         Pass&& pass) {
+  state.Cancelled = false;
+  if (state.Fault.Kind != FaultKind::None) {
+    // The initial state already faulted.
+    state.CalculationOk = false;
+    return;
+  }
+  state.CalculationOk = true;
+  ClearFaultFlags();
+
+  double xHi = 0;
+  double fHi = -1;  // no high point yet
+  double xLo = 0;
+  double fLo = 1;  // no low point yet
+  int secants = 0;
+  bool sideHigh = false;
+  for (;;) {
+    const double endVelocity = pass();
+    if (!state.CalculationOk) return;
+
+    const double relativeDifference = std::fabs(endVelocity - takeUpSpeed) / takeUpSpeed;
+    if (const FaultKind kind = FaultKindOf(RaisedFaultFlags()); kind != FaultKind::None) {
+      RecordFault(state, kind, 0);
+      return;
+    }
+    if (!reporter.PassFinished(state.CalculationLoopCount, relativeDifference)) {
+      state.Cancelled = true;
+      state.CalculationOk = false;
+      return;
+    }
+    // Whatever the surroundings computed while told of the pass is none of the march's faults.
+    ClearFaultFlags();
+
+    if (relativeDifference < kTakeUpTolerance) break;
+    if (state.CalculationLoopCount > kPassLimit) {
+      reporter.ShowMessage(kIterationDoesNotConverge);
+      state.CalculationOk = false;
+      break;
+    }
+
+    state.CalculationLoopCount = state.CalculationLoopCount + 1;
+    const double d = endVelocity - takeUpSpeed;
+    if (d <= 0) {
+      xLo = state.TensionGuess;
+      fLo = d;
+      sideHigh = false;
+    } else {
+      xHi = state.TensionGuess;
+      fHi = d;
+      sideHigh = true;
+    }
+
+    if (fHi * fLo > 0) {
+      // One side has no point yet: step towards it.
+      state.TensionGuess = sideHigh ? xHi - state.TensionStep : xLo + state.TensionStep;
+      continue;
+    }
+    if (xHi == xLo) {
+      // Both points at the same tension: the secant has no slope.
+      RecordFault(state, FaultKind::DivisionByZero, 0);
+      return;
+    }
+    const double slope = (fHi - fLo) / (xHi - xLo);
+    const double intercept = fHi - slope * xHi;
+    state.TensionGuess = -intercept / slope;
+    if (const FaultKind kind = FaultKindOf(RaisedFaultFlags()); kind != FaultKind::None) {
+      RecordFault(state, kind, 0);
+      return;
+    }
+    ++secants;
+    state.TensionStep = state.FineTensionStep;
+    if (secants > kSecantsPerCycle) {
+      fHi = -1;
+      fLo = 1;
+      secants = 0;
+    }
+  }
+  ShowLoopCount(reporter, state.CalculationLoopCount);
+}
+
+}  // namespace korvane
