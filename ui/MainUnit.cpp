@@ -1,0 +1,803 @@
+#include "ui/MainUnit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStorageInfo>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <exception>
+#include <initializer_list>
+#include <utility>
+
+#include "files/InitialTensionFile.h"
+#include "run/ParameterItems.h"
+#include "run/SectionLengths.h"
+#include "run/TextConversion.h"
+#include "ui/ColumnSchematic.h"
+#include "ui/Look.h"
+#include "ui/UserDialogs.h"
+
+namespace korvane::ui {
+
+namespace {
+
+// Items of the "Calculation Accuracy" group: increments 41..45, then counts 46..50.
+constexpr int kFirstIncrementItem = 41;
+constexpr int kFirstCountItem = 46;
+
+constexpr const char* kFolderCannotOpen = "Folder can not be opened!";
+
+QString Utf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// What one run needs from the window: its message boxes, the busy cursor, the finish dialog,
+// the file list and the summary.
+class WindowRunEnvironment : public RunEnvironment {
+ public:
+  WindowRunEnvironment(TMainForm& form, UserDialogs& dialogs) : form_(form), dialogs_(dialogs) {}
+  ~WindowRunEnvironment() override { SetBusyCursor(false); }
+  WindowRunEnvironment(const WindowRunEnvironment&) = delete;
+  WindowRunEnvironment& operator=(const WindowRunEnvironment&) = delete;
+
+  // The box waits for the user with the normal cursor; the busy cursor comes back after it.
+  void ShowMessage(std::string_view text) override {
+    const bool wasBusy = busy_;
+    SetBusyCursor(false);
+    dialogs_.Message(Utf8(text));
+    SetBusyCursor(wasBusy);
+  }
+
+  void SetBusyCursor(bool busy) override {
+    if (busy == busy_) return;
+    busy_ = busy;
+    if (busy) {
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+      QApplication::restoreOverrideCursor();
+    }
+  }
+
+  void ShowFinishDialog() override {
+    SetBusyCursor(false);
+    dialogs_.ShowFinish();
+  }
+
+  void RefreshFileList() override { form_.RefreshFileList(); }
+
+  void SectionLengthsUpdated(const SectionLengths& lengths) override {
+    form_.ShowSectionLengths(lengths);
+  }
+
+ private:
+  TMainForm& form_;
+  UserDialogs& dialogs_;
+  bool busy_ = false;
+};
+
+// The page of an item's field: the material data on the first, the rest on the second.
+int PageOfGroup(ItemGroup group) {
+  switch (group) {
+    case ItemGroup::SpinningDope:
+    case ItemGroup::Solvent:
+    case ItemGroup::SolventGas:
+      return 0;
+    default:
+      return 1;
+  }
+}
+
+// A row of labels and fields, left to right, ending in a stretch.
+QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
+  auto* row = new QHBoxLayout;
+  row->setSpacing(4);
+  for (QWidget* widget : widgets) row->addWidget(widget);
+  row->addStretch();
+  return row;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tensionFilePath,
+                     QWidget* parent)
+    : QWidget(parent),
+      context_(context),
+      dialogs_(dialogs),
+      tensionFilePath_(std::move(tensionFilePath)) {
+  setObjectName("MainForm");
+  setWindowTitle(kMainCaption);
+  SetPixelFont(this, 12);
+
+  TabbedNotebook1 = new QTabWidget(this);
+  TabbedNotebook1->setObjectName("TabbedNotebook1");
+  TabbedNotebook1->tabBar()->setFocusPolicy(Qt::NoFocus);
+  TabbedNotebook1->addTab(BuildPage1(), "Input Condition 1");
+  TabbedNotebook1->addTab(BuildPage2(), "Input Condition 2");
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(TabbedNotebook1);
+
+  for (int number = 1; number <= kItemCount; ++number) {
+    itemPages_[number - 1] = PageOfGroup(ItemByNumber(number).Group);
+  }
+  SetTabSequence();
+
+  currentFolder_ = QDir::currentPath();
+  FillDriveList();
+  FillDirectoryList();
+  RefreshFileList();
+
+  resize(682, 570);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+
+  FormCreate();
+}
+
+QLineEdit* TMainForm::ItemField(int number) const {
+  return itemFields_.at(number - 1);
+}
+
+int TMainForm::ItemPage(int number) const {
+  return itemPages_.at(number - 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building the pages.
+
+QLineEdit* TMainForm::MakeField(int number, QWidget* parent, int widthInDigits) {
+  const ParameterItem& item = ItemByNumber(number);
+  auto* field = new QLineEdit(Utf8(item.DefaultText), parent);
+  field->setObjectName(item.ControlName);
+  field->setEnabled(!item.Fixed);
+  const int digit = field->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  field->setFixedWidth(digit * widthInDigits + 12);
+  field->setFixedHeight(field->fontMetrics().height() + 6);
+  itemFields_[number - 1] = field;
+  return field;
+}
+
+QLabel* TMainForm::MakeLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  SetTextColor(label, kBlue);
+  return label;
+}
+
+QGroupBox* TMainForm::MakeGroup(const QString& caption, QWidget* parent) {
+  auto* group = new QGroupBox(caption, parent);
+  SetTextColor(group, kMaroon);
+  return group;
+}
+
+QWidget* TMainForm::BuildPage1() {
+  auto* page = new QWidget;
+  page->setObjectName("InputCondition1");
+  auto label = [this, page](int number) {
+    return MakeLabel(Utf8(ItemByNumber(number).EntryLabel), page);
+  };
+  auto text = [this, page](const char* caption) {
+    return MakeLabel(QString::fromUtf8(caption), page);
+  };
+
+  // Spinning Dope: three plain rows, then the viscosity and diffusion formulas with their fixed
+  // parameters, then the critical fraction with the exponent's temperature line.
+  QGroupBox* dope = MakeGroup("Spinning Dope", page);
+  dope->setObjectName("GroupBox1");
+  auto* dopeGrid = new QGridLayout;
+  dopeGrid->setHorizontalSpacing(8);
+  dopeGrid->setVerticalSpacing(3);
+  for (int number = 1; number <= 3; ++number) {
+    dopeGrid->addWidget(label(number), number - 1, 0);
+    dopeGrid->addWidget(MakeField(number, dope), number - 1, 1);
+  }
+  dopeGrid->setColumnStretch(2, 1);
+  // The exponent of (1 - ωs) sits raised, as it is written.
+  auto* exponent = new QVBoxLayout;
+  exponent->setSpacing(0);
+  exponent->addWidget(MakeField(5, dope, 4));
+  exponent->addSpacing(12);
+  auto* viscosity = Row({label(4), MakeField(4, dope, 7), label(5)});
+  viscosity->insertLayout(3, exponent);
+  viscosity->insertWidget(4, label(6));
+  viscosity->insertWidget(5, MakeField(6, dope, 7));
+  viscosity->insertWidget(6, text("/(t + 273) }"));
+  auto* diffusion =
+      Row({label(7), MakeField(7, dope, 8), label(8), MakeField(8, dope, 7), text("/(t + 273) }")});
+  auto* critical = Row({label(9), MakeField(9, dope, 6), label(10), MakeField(10, dope, 7),
+                        label(11), MakeField(11, dope, 7)});
+  auto* dopeLayout = new QVBoxLayout(dope);
+  dopeLayout->setSpacing(3);
+  dopeLayout->addLayout(dopeGrid);
+  dopeLayout->addLayout(viscosity);
+  dopeLayout->addLayout(diffusion);
+  dopeLayout->addLayout(critical);
+
+  // Solvent: three plain rows beside the Solvent-Gas group, then the vapour-pressure formula.
+  QGroupBox* solvent = MakeGroup("Solvent", page);
+  solvent->setObjectName("GroupBox2");
+  auto* solventGrid = new QGridLayout;
+  solventGrid->setHorizontalSpacing(8);
+  solventGrid->setVerticalSpacing(3);
+  for (int number = 12; number <= 14; ++number) {
+    solventGrid->addWidget(label(number), number - 12, 0);
+    solventGrid->addWidget(MakeField(number, solvent), number - 12, 1);
+  }
+  QGroupBox* solventGas = MakeGroup("Solvent-Gas", solvent);
+  solventGas->setObjectName("GroupBox3");
+  auto* solventGasLayout = new QHBoxLayout(solventGas);
+  solventGasLayout->addWidget(label(51));
+  solventGasLayout->addWidget(MakeField(51, solventGas, 6));
+  auto* solventTop = new QHBoxLayout;
+  solventTop->addLayout(solventGrid);
+  solventTop->addStretch();
+  solventTop->addWidget(solventGas, 0, Qt::AlignTop);
+  auto* vapour = Row({label(15), MakeField(15, solvent, 6), label(16), MakeField(16, solvent, 7),
+                      label(17), MakeField(17, solvent, 6), text(") ]")});
+  auto* solventLayout = new QVBoxLayout(solvent);
+  solventLayout->setSpacing(3);
+  solventLayout->addLayout(solventTop);
+  solventLayout->addLayout(vapour);
+
+  // The working folder: drive, folder tree, file list with its filter.
+  DriveComboBox1 = new QComboBox(page);
+  DriveComboBox1->setObjectName("DriveComboBox1");
+  DriveComboBox1->setFixedWidth(145);
+  DirectoryListBox1 = new QTreeWidget(page);
+  DirectoryListBox1->setObjectName("DirectoryListBox1");
+  DirectoryListBox1->setHeaderHidden(true);
+  DirectoryListBox1->setIndentation(10);
+  DirectoryListBox1->setFixedWidth(145);
+  DirectoryListBox1->setMinimumHeight(100);
+  FileListBox1 = new QListWidget(page);
+  FileListBox1->setObjectName("FileListBox1");
+  FileListBox1->setFixedWidth(143);
+  FileListBox1->setMinimumHeight(100);
+  FilterComboBox1 = new QComboBox(page);
+  FilterComboBox1->setObjectName("FilterComboBox1");
+  FilterComboBox1->setFixedWidth(143);
+  // "*" is every file here, as *.* is on the systems where every name has an extension.
+  FilterComboBox1->addItem("All files (*.*)", QStringLiteral("*"));
+  FilterComboBox1->addItem("Text files (*.*)", QStringLiteral("*.txt"));
+  connect(DriveComboBox1, &QComboBox::activated, this, &TMainForm::DriveChosen);
+  connect(DirectoryListBox1, &QTreeWidget::itemActivated, this,
+          [this](QTreeWidgetItem* item, int) { DirectoryActivated(item); });
+  connect(FilterComboBox1, &QComboBox::currentIndexChanged, this, [this] { RefreshFileList(); });
+
+  QGroupBox* save = new QGroupBox("Save File Name", page);
+  save->setObjectName("GroupBox4");
+  SetTextColor(save, kRed);
+  save->setFixedWidth(141);
+  Edit44 = new QLineEdit("result.txt", save);
+  Edit44->setObjectName("Edit44");
+  auto* saveLayout = new QVBoxLayout(save);
+  saveLayout->setContentsMargins(6, 4, 6, 6);
+  saveLayout->addWidget(Edit44);
+
+  BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), "OK(&O)", page);
+  BitBtn1->setObjectName("BitBtn1");
+  BitBtn1->setFixedSize(115, 42);
+  BitBtn1->setDefault(true);
+  BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), "Close(&C)", page);
+  BitBtn2->setObjectName("BitBtn2");
+  BitBtn2->setFixedSize(115, 42);
+  InputDataBtn = new QPushButton("Input Data File", page);
+  InputDataBtn->setObjectName("InputDataBtn");
+  InputDataBtn->setFixedSize(140, 30);
+  BitBtn3 = new QPushButton("Change Initial Tension", page);
+  BitBtn3->setObjectName("BitBtn3");
+  BitBtn3->setFixedSize(140, 30);
+  connect(BitBtn1, &QPushButton::clicked, this, &TMainForm::BitBtn1Click);
+  connect(BitBtn2, &QPushButton::clicked, this, &TMainForm::BitBtn2Click);
+  connect(BitBtn3, &QPushButton::clicked, this, &TMainForm::BitBtn3Click);
+  connect(InputDataBtn, &QPushButton::clicked, this, &TMainForm::InputDataBtnClick);
+
+  Panel1 = new QFrame(page);
+  Panel1->setObjectName("Panel1");
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Panel1->setLineWidth(2);
+  Panel1->setFixedWidth(177);
+  Image1 = new ColumnSchematic(Panel1);
+  Image1->setObjectName("Image1");
+  auto* panelLayout = new QVBoxLayout(Panel1);
+  panelLayout->setContentsMargins(2, 2, 2, 2);
+  panelLayout->addWidget(Image1);
+
+  auto* folders = new QVBoxLayout;
+  folders->setSpacing(4);
+  folders->addWidget(DriveComboBox1);
+  folders->addWidget(DirectoryListBox1, 1);
+  auto* files = new QVBoxLayout;
+  files->setSpacing(4);
+  files->addWidget(FileListBox1, 1);
+  files->addWidget(FilterComboBox1);
+  auto* actions = new QVBoxLayout;
+  actions->setSpacing(0);
+  actions->addWidget(save);
+  actions->addSpacing(20);
+  actions->addWidget(BitBtn1, 0, Qt::AlignHCenter);
+  actions->addSpacing(16);
+  actions->addWidget(BitBtn2, 0, Qt::AlignHCenter);
+  actions->addStretch();
+  auto* bottom = new QHBoxLayout;
+  bottom->setSpacing(10);
+  bottom->addLayout(folders);
+  bottom->addLayout(files);
+  bottom->addStretch();
+  bottom->addLayout(actions);
+
+  auto* left = new QVBoxLayout;
+  left->setSpacing(8);
+  left->addWidget(dope);
+  left->addWidget(solvent);
+  left->addLayout(bottom, 1);
+
+  auto* right = new QVBoxLayout;
+  right->setSpacing(0);
+  right->addSpacing(7);
+  right->addWidget(Panel1, 1);
+  right->addSpacing(16);
+  right->addWidget(InputDataBtn, 0, Qt::AlignHCenter);
+  right->addSpacing(18);
+  right->addWidget(BitBtn3, 0, Qt::AlignHCenter);
+  right->addSpacing(30);
+
+  auto* pageLayout = new QHBoxLayout(page);
+  pageLayout->setContentsMargins(11, 4, 11, 6);
+  pageLayout->setSpacing(11);
+  pageLayout->addLayout(left, 1);
+  pageLayout->addLayout(right);
+
+  // Enter in any entry field of this page presses OK.
+  for (QLineEdit* field : page->findChildren<QLineEdit*>()) {
+    connect(field, &QLineEdit::returnPressed, this, &TMainForm::BitBtn1Click);
+  }
+  return page;
+}
+
+QWidget* TMainForm::BuildPage2() {
+  auto* page = new QWidget;
+  page->setObjectName("InputCondition2");
+  auto label = [this, page](int number) {
+    return MakeLabel(Utf8(ItemByNumber(number).EntryLabel), page);
+  };
+
+  // The groups with a left and a right column share their column widths, so that the fields
+  // line up from group to group.
+  std::vector<QGridLayout*> twoColumnGrids;
+  std::vector<QLabel*> leftLabels;
+  std::vector<QLabel*> rightLabels;
+  auto twoColumns = [&](QGroupBox* group, std::initializer_list<std::pair<int, int>> rows) {
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(1);
+    int row = 0;
+    for (const auto& [leftItem, rightItem] : rows) {
+      if (leftItem != 0) {
+        QLabel* text = label(leftItem);
+        leftLabels.push_back(text);
+        grid->addWidget(text, row, 0);
+        grid->addWidget(MakeField(leftItem, group), row, 1);
+      }
+      if (rightItem != 0) {
+        QLabel* text = label(rightItem);
+        rightLabels.push_back(text);
+        grid->addWidget(text, row, 3);
+        grid->addWidget(MakeField(rightItem, group), row, 4);
+      }
+      ++row;
+    }
+    grid->setColumnMinimumWidth(2, 6);
+    grid->setColumnStretch(2, 1);
+    twoColumnGrids.push_back(grid);
+    return grid;
+  };
+
+  QGroupBox* gas = MakeGroup("Spinning Gas", page);
+  gas->setObjectName("GroupBox5");
+  QGridLayout* gasGrid = twoColumns(gas, {{18, 19}, {20, 21}});
+  gasGrid->addLayout(Row({label(22), MakeField(22, gas, 10), label(23), MakeField(23, gas, 9)}), 2,
+                     0, 1, 2);
+  gasGrid->addLayout(Row({label(24), MakeField(24, gas, 8), label(25), MakeField(25, gas, 8)}), 2,
+                     3, 1, 2);
+  auto* gasLayout = new QVBoxLayout(gas);
+  gasLayout->setContentsMargins(6, 0, 6, 2);
+  gasLayout->addLayout(gasGrid);
+
+  QGroupBox* condition = MakeGroup("Spinning Condition", page);
+  condition->setObjectName("GroupBox6");
+  QGridLayout* conditionGrid =
+      twoColumns(condition, {{26, 27}, {28, 29}, {30, 31}, {32, 33}, {34, 0}});
+  auto* conditionLayout = new QVBoxLayout(condition);
+  conditionLayout->setContentsMargins(6, 0, 6, 2);
+  conditionLayout->addLayout(conditionGrid);
+
+  QGroupBox* structure = MakeGroup("Spinning Column Structure", page);
+  structure->setObjectName("GroupBox7");
+  QGridLayout* structureGrid = twoColumns(structure, {{35, 0}, {36, 37}, {38, 39}});
+  // The long label of the insulation coefficient runs into the middle; its field follows it.
+  structureGrid->addLayout(Row({label(40), MakeField(40, structure)}), 3, 0, 1, 5);
+  auto* jackets = new QHBoxLayout;
+  jackets->setSpacing(12);
+  for (int j = 0; j < kJacketCount; ++j) {
+    QGroupBox* group = MakeGroup(QStringLiteral("Jacket-%1").arg(j + 1), structure);
+    group->setObjectName(QStringLiteral("RadioGroup%1").arg(j + 1));
+    JacketedButtons[j] = new QRadioButton("Jacketed", group);
+    InsulatedButtons[j] = new QRadioButton("Insulated", group);
+    for (QRadioButton* button : {JacketedButtons[j], InsulatedButtons[j]}) {
+      SetTextColor(button, Qt::black);
+    }
+    InsulatedButtons[j]->setChecked(true);
+    auto* items = new QHBoxLayout(group);
+    items->setContentsMargins(8, 0, 8, 0);
+    items->addWidget(JacketedButtons[j]);
+    items->addWidget(InsulatedButtons[j]);
+    RadioGroups[j] = group;
+    jackets->addWidget(group, 1);
+  }
+  auto* structureLayout = new QVBoxLayout(structure);
+  structureLayout->setContentsMargins(6, 0, 6, 2);
+  structureLayout->setSpacing(2);
+  structureLayout->addLayout(structureGrid);
+  structureLayout->addLayout(jackets);
+
+  // Calculation Accuracy: increment, count and section length of each section, then the total.
+  QGroupBox* accuracy = MakeGroup("Calculation Accuracy", page);
+  accuracy->setObjectName("GroupBox8");
+  auto* accuracyGrid = new QGridLayout;
+  accuracyGrid->setHorizontalSpacing(8);
+  accuracyGrid->setVerticalSpacing(1);
+  auto makeSummary = [accuracy](int index) {
+    auto* panel = new QLabel(accuracy);
+    panel->setObjectName(QStringLiteral("Label%1").arg(60 + index));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setFixedSize(75, 20);
+    panel->setAutoFillBackground(true);
+    panel->setTextInteractionFlags(Qt::NoTextInteraction);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, index == kSectionCount ? kGreen : QColor(Qt::black));
+    panel->setPalette(palette);
+    return panel;
+  };
+  for (int i = 0; i < kSectionCount; ++i) {
+    accuracyGrid->addWidget(label(kFirstIncrementItem + i), i, 0);
+    accuracyGrid->addWidget(MakeField(kFirstIncrementItem + i, accuracy, 6), i, 1);
+    accuracyGrid->addWidget(label(kFirstCountItem + i), i, 3);
+    accuracyGrid->addWidget(MakeField(kFirstCountItem + i, accuracy, 6), i, 4);
+    accuracyGrid->addWidget(MakeLabel(QStringLiteral("Length-%1 (cm)").arg(i + 1), accuracy), i, 6);
+    SummaryLabels[i] = makeSummary(i);
+    accuracyGrid->addWidget(SummaryLabels[i], i, 7);
+  }
+  accuracyGrid->addWidget(MakeLabel("Total spinning length (cm)", accuracy), kSectionCount, 3, 1, 4,
+                          Qt::AlignRight);
+  SummaryLabels[kSectionCount] = makeSummary(kSectionCount);
+  accuracyGrid->addWidget(SummaryLabels[kSectionCount], kSectionCount, 7);
+  accuracyGrid->setColumnStretch(2, 1);
+  accuracyGrid->setColumnStretch(5, 1);
+  auto* accuracyLayout = new QVBoxLayout(accuracy);
+  accuracyLayout->setContentsMargins(6, 0, 6, 2);
+  accuracyLayout->addLayout(accuracyGrid);
+
+  // Leaving any step field refreshes the summary.
+  for (int number = kFirstIncrementItem; number < kFirstCountItem + kSectionCount; ++number) {
+    ItemField(number)->installEventFilter(this);
+  }
+
+  int leftWidth = 0;
+  int rightWidth = 0;
+  for (QLabel* text : leftLabels) leftWidth = std::max(leftWidth, text->sizeHint().width());
+  for (QLabel* text : rightLabels) rightWidth = std::max(rightWidth, text->sizeHint().width());
+  for (QGridLayout* grid : twoColumnGrids) {
+    grid->setColumnMinimumWidth(0, leftWidth);
+    grid->setColumnMinimumWidth(3, rightWidth);
+  }
+
+  auto* pageLayout = new QVBoxLayout(page);
+  pageLayout->setContentsMargins(6, 0, 6, 2);
+  pageLayout->setSpacing(0);
+  pageLayout->addWidget(gas);
+  pageLayout->addWidget(condition);
+  pageLayout->addWidget(structure);
+  pageLayout->addWidget(accuracy);
+  pageLayout->addStretch();
+  return page;
+}
+
+// Tab moves through the entry fields and the radio groups only, page by page and row by row;
+// in "Calculation Accuracy" down the increments first, then down the counts.
+void TMainForm::SetTabSequence() {
+  const int order[] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 51,
+                       18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35,
+                       36, 37, 38, 39, 40, -1, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50};
+  std::vector<QWidget*> sequence;
+  for (int number : order) {
+    if (number > 0) {
+      sequence.push_back(ItemField(number));
+    } else {
+      for (int j = 0; j < kJacketCount; ++j) {
+        sequence.push_back(JacketedButtons[j]);
+        sequence.push_back(InsulatedButtons[j]);
+      }
+    }
+  }
+  for (size_t i = 1; i < sequence.size(); ++i) setTabOrder(sequence[i - 1], sequence[i]);
+
+  for (QWidget* widget : std::initializer_list<QWidget*>{
+           Edit44, BitBtn1, BitBtn2, BitBtn3, InputDataBtn, DriveComboBox1, DirectoryListBox1,
+           FileListBox1, FilterComboBox1}) {
+    widget->setFocusPolicy(Qt::ClickFocus);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The working folder.
+
+void TMainForm::FillDriveList() {
+  DriveComboBox1->clear();
+  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+    if (!volume.isValid() || !volume.isReady()) continue;
+    const QString root = volume.rootPath();
+    if (DriveComboBox1->findData(root) >= 0) continue;
+    const QString name = volume.displayName();
+    DriveComboBox1->addItem(name == root ? root : QStringLiteral("%1  [%2]").arg(root, name), root);
+  }
+}
+
+void TMainForm::FillDirectoryList() {
+  DirectoryListBox1->clear();
+  // The chain of folders from the root down to the working folder, then its subfolders.
+  QStringList chain;
+  QDir walk(currentFolder_);
+  chain.prepend(walk.absolutePath());
+  while (walk.cdUp()) chain.prepend(walk.absolutePath());
+
+  const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+  const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+  QTreeWidgetItem* parent = nullptr;
+  for (const QString& path : chain) {
+    const QString name = QDir(path).dirName();
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(DirectoryListBox1);
+    item->setText(0, name.isEmpty() || QDir(path).isRoot() ? QDir::toNativeSeparators(path) : name);
+    item->setData(0, Qt::UserRole, path);
+    item->setIcon(0, openIcon);
+    parent = item;
+  }
+  const QFileInfoList subfolders =
+      QDir(currentFolder_)
+          .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+  for (const QFileInfo& info : subfolders) {
+    auto* item = new QTreeWidgetItem(parent);
+    item->setText(0, info.fileName());
+    item->setData(0, Qt::UserRole, info.absoluteFilePath());
+    item->setIcon(0, closedIcon);
+  }
+  DirectoryListBox1->expandAll();
+  if (parent != nullptr) {
+    DirectoryListBox1->setCurrentItem(parent);
+    DirectoryListBox1->scrollToItem(parent);
+  }
+
+  // The drive list shows the volume that holds the working folder.
+  int best = -1;
+  qsizetype bestLength = -1;
+  for (int i = 0; i < DriveComboBox1->count(); ++i) {
+    const QString root = DriveComboBox1->itemData(i).toString();
+    const bool holds =
+        currentFolder_ == root || currentFolder_.startsWith(root.endsWith('/') ? root : root + '/');
+    if (holds && root.size() > bestLength) {
+      best = i;
+      bestLength = root.size();
+    }
+  }
+  if (best >= 0) DriveComboBox1->setCurrentIndex(best);
+}
+
+bool TMainForm::OpenFolder(const QString& path) {
+  const QString absolute = QDir(path).absolutePath();
+  if (!QDir(absolute).exists() || !QDir::setCurrent(absolute)) {
+    dialogs_.Message(kFolderCannotOpen);
+    return false;
+  }
+  currentFolder_ = QDir::currentPath();
+  FillDirectoryList();
+  RefreshFileList();
+  return true;
+}
+
+void TMainForm::DirectoryActivated(QTreeWidgetItem* item) {
+  if (item == nullptr) return;
+  OpenFolder(item->data(0, Qt::UserRole).toString());
+}
+
+void TMainForm::DriveChosen(int index) {
+  if (index < 0) return;
+  if (!OpenFolder(DriveComboBox1->itemData(index).toString())) {
+    FillDirectoryList();  // puts the drive list back on the working folder's volume
+  }
+}
+
+void TMainForm::RefreshFileList() {
+  const QString pattern = FilterComboBox1->currentData().toString();
+  const QStringList names =
+      QDir(currentFolder_).entryList({pattern}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+  FileListBox1->clear();
+  FileListBox1->addItems(names);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events.
+
+void TMainForm::FormCreate() {
+  const InitialTensionRead read = ReadInitialTensionFile(tensionFilePath_);
+  if (!read.Ok) {
+    context_.Params.InitialTensionText.clear();
+    dialogs_.Message(kInitialTensionCannotOpen);
+    return;
+  }
+  context_.Params.InitialTensionText = read.Text;
+}
+
+void TMainForm::FormShow() {
+  UpdateSectionLengths();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  event->accept();
+  emit FormClosed();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut) {
+    // Focus leaving for another window (a message box, a menu) is not leaving the field.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) Edit38Exit();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::Edit38Exit() {
+  UpdateSectionLengths();
+}
+
+void TMainForm::BitBtn1Click() {
+  if (running_) return;
+  running_ = true;
+  const FieldTexts texts = ReadRunParameters();
+  int failedItem = 0;
+  {
+    WindowRunEnvironment environment(*this, dialogs_);
+    try {
+      const RunReport report = RunDriver(context_, texts, environment);
+      failedItem = report.Read.FailedItem;
+    } catch (const std::exception& error) {
+      // A failure that no stage reported ends the run; the user still learns of it.
+      environment.SetBusyCursor(false);
+      dialogs_.Message(QStringLiteral("The calculation stopped: %1").arg(Utf8(error.what())));
+    }
+  }
+  // Show the user which field did not convert.
+  if (failedItem >= 1 && failedItem <= kItemCount) ShowItemField(failedItem);
+  running_ = false;
+}
+
+void TMainForm::BitBtn2Click() {
+  close();
+}
+
+void TMainForm::BitBtn3Click() {
+  dialogs_.ShowInitialTension();
+}
+
+void TMainForm::InputDataBtnClick() {
+  const QString path = dialogs_.OpenDataFile(currentFolder_);
+  if (path.isEmpty()) {
+    dialogs_.Message(kSelectOneDataFile);
+    return;
+  }
+  DataFileName = QFile::encodeName(path).toStdString();
+  const DataFileLoad load = LoadDataFile(DataFileName);
+  if (!load.Ok) {
+    dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(load.Message)));
+    return;
+  }
+  DataFileReader(load.Values);
+}
+
+void TMainForm::DataFileReader(const DataFileValues& values) {
+  // The fixed fields keep their texts; every other field and the jackets take the file's.
+  FieldTexts texts = ReadRunParameters();
+  ApplyDataFileValues(values, texts);
+  for (int number = 1; number <= kItemCount; ++number) {
+    const QString text = Utf8(texts.Items[number - 1]);
+    if (ItemField(number)->text() != text) ItemField(number)->setText(text);
+  }
+  for (int j = 0; j < kJacketCount; ++j) {
+    (texts.Jacketed[j] ? JacketedButtons[j] : InsulatedButtons[j])->setChecked(true);
+  }
+  if (!UpdateSectionLengths()) {
+    dialogs_.Message(QStringLiteral("\"%1\" value is not a number; the section lengths were "
+                                    "not updated.")
+                         .arg(FirstBadStepField()));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading the fields and the summary.
+
+FieldTexts TMainForm::ReadRunParameters() const {
+  FieldTexts texts;
+  for (int number = 1; number <= kItemCount; ++number) {
+    texts.Items[number - 1] = ItemField(number)->text().toStdString();
+  }
+  for (int j = 0; j < kJacketCount; ++j) texts.Jacketed[j] = JacketedButtons[j]->isChecked();
+  texts.ResultFileName = Edit44->text().toStdString();
+  texts.InitialTensionText = context_.Params.InitialTensionText;
+  return texts;
+}
+
+bool TMainForm::UpdateSectionLengths() {
+  std::array<std::string, kSectionCount> increments;
+  std::array<std::string, kSectionCount> counts;
+  for (int i = 0; i < kSectionCount; ++i) {
+    increments[i] = ItemField(kFirstIncrementItem + i)->text().toStdString();
+    counts[i] = ItemField(kFirstCountItem + i)->text().toStdString();
+  }
+  const std::optional<SectionLengths> lengths = ComputeSectionLengths(increments, counts);
+  if (!lengths) return false;
+  ShowSectionLengths(*lengths);
+  context_.Params.TotalSpinningLength = lengths->Total;
+  return true;
+}
+
+void TMainForm::ShowSectionLengths(const SectionLengths& lengths) {
+  for (size_t i = 0; i < SummaryLabels.size(); ++i) {
+    SummaryLabels[i]->setText(Utf8(lengths.Texts[i]));
+  }
+}
+
+// The label of the first step field, in the order the summary reads them, that does not convert.
+QString TMainForm::FirstBadStepField() const {
+  for (int i = 0; i < kSectionCount; ++i) {
+    for (int number : {kFirstIncrementItem + i, kFirstCountItem + i}) {
+      const ParameterItem& item = ItemByNumber(number);
+      const std::string text = ItemField(number)->text().toStdString();
+      double decimal = 0;
+      int32_t integer = 0;
+      const bool converts = item.Type == ItemType::Decimal ? ConvertDecimal(text, decimal)
+                                                           : ConvertInt32(text, integer);
+      if (!converts) return Utf8(item.EntryLabel);
+    }
+  }
+  return {};
+}
+
+void TMainForm::ShowItemField(int number) {
+  TabbedNotebook1->setCurrentIndex(ItemPage(number));
+  ItemField(number)->setFocus(Qt::OtherFocusReason);
+  ItemField(number)->selectAll();
+}
+
+}  // namespace korvane::ui

@@ -1,0 +1,125 @@
+// The main window: the inputs of a run on two pages, the section-length summary, the working
+// folder with its files, and the buttons that run, load a data file and change the initial
+// tension.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <string>
+
+#include "files/DataFile.h"
+#include "run/FieldTexts.h"
+#include "run/RunDriver.h"
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace korvane::ui {
+
+class ColumnSchematic;
+class UserDialogs;
+
+inline constexpr const char* kMainCaption = "Korvane Ver. 1.3f";
+inline constexpr const char* kSelectOneDataFile = "Select one data file! Please try again.";
+
+class TMainForm : public QWidget {
+  Q_OBJECT
+
+ public:
+  // context: the program's run record, profile and state. tensionFilePath: the initial
+  // tension file, read here at creation.
+  TMainForm(RunContext& context, UserDialogs& dialogs, std::string tensionFilePath,
+            QWidget* parent = nullptr);
+
+  // The entry field of item 1..51.
+  QLineEdit* ItemField(int number) const;
+  // The page (0 or 1) that holds the entry field of item 1..51.
+  int ItemPage(int number) const;
+
+  // The field texts as a run reads them, with the initial tension text of the run record.
+  FieldTexts ReadRunParameters() const;
+  // Recomputes the section lengths from the step fields, shows them and stores the total into
+  // the run record. False, with nothing changed, when a step field does not convert.
+  bool UpdateSectionLengths();
+  void ShowSectionLengths(const SectionLengths& lengths);
+
+  // Makes a folder the working folder: the process's current directory, the folder tree and
+  // the file list follow it. False when the folder cannot be entered.
+  bool OpenFolder(const QString& path);
+  QString CurrentFolder() const { return currentFolder_; }
+  // Re-reads the file list from the working folder with the chosen filter.
+  void RefreshFileList();
+
+  void FormCreate();
+  void FormShow();
+  // Fills the enabled entry fields and the radio groups from a data file, then the summary.
+  void DataFileReader(const DataFileValues& values);
+
+  QTabWidget* TabbedNotebook1 = nullptr;
+  QLineEdit* Edit44 = nullptr;
+  std::array<QGroupBox*, kJacketCount> RadioGroups = {};
+  std::array<QRadioButton*, kJacketCount> JacketedButtons = {};
+  std::array<QRadioButton*, kJacketCount> InsulatedButtons = {};
+  std::array<QLabel*, kSectionCount + 1> SummaryLabels = {};  // Label60 .. Label65
+  QPushButton* BitBtn1 = nullptr;
+  QPushButton* BitBtn2 = nullptr;
+  QPushButton* BitBtn3 = nullptr;
+  QPushButton* InputDataBtn = nullptr;
+  QComboBox* DriveComboBox1 = nullptr;
+  QTreeWidget* DirectoryListBox1 = nullptr;
+  QListWidget* FileListBox1 = nullptr;
+  QComboBox* FilterComboBox1 = nullptr;
+  QFrame* Panel1 = nullptr;
+  ColumnSchematic* Image1 = nullptr;
+
+ public slots:
+  void BitBtn1Click();
+  void BitBtn2Click();
+  void BitBtn3Click();
+  void InputDataBtnClick();
+  void Edit38Exit();
+
+ signals:
+  // The window has been closed: the program ends.
+  void FormClosed();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QWidget* BuildPage1();
+  QWidget* BuildPage2();
+  QLineEdit* MakeField(int number, QWidget* parent, int widthInDigits = 9);
+  QLabel* MakeLabel(const QString& text, QWidget* parent);
+  QGroupBox* MakeGroup(const QString& caption, QWidget* parent);
+  void SetTabSequence();
+  void FillDriveList();
+  void FillDirectoryList();
+  void DirectoryActivated(QTreeWidgetItem* item);
+  void DriveChosen(int index);
+  void ShowItemField(int number);
+  QString FirstBadStepField() const;
+
+  RunContext& context_;
+  UserDialogs& dialogs_;
+  std::string tensionFilePath_;
+  std::array<QLineEdit*, kItemCount> itemFields_ = {};
+  std::array<int, kItemCount> itemPages_ = {};
+  QString currentFolder_;
+  std::string DataFileName;  // the last data file chosen, as the file dialog gave it
+  bool running_ = false;
+  bool shownOnce_ = false;
+};
+
+}  // namespace korvane::ui

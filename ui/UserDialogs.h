@@ -1,0 +1,24 @@
+// The modal boxes and dialogs that the windows open. The windows never open one themselves:
+// they ask this interface, so that the program shows real modal windows and a test records
+// the requests instead of waiting on them.
+#pragma once
+
+#include <QString>
+
+namespace korvane::ui {
+
+class UserDialogs {
+ public:
+  virtual ~UserDialogs() = default;
+  // A modal message box with one OK button; returns when the user has closed it.
+  virtual void Message(const QString& text) = 0;
+  // The open-file dialog for a data file, starting in initialFolder. Returns the one chosen
+  // file, or an empty text when the user cancelled or did not choose exactly one file.
+  virtual QString OpenDataFile(const QString& initialFolder) = 0;
+  // The finish dialog, modal; returns when it has been closed.
+  virtual void ShowFinish() = 0;
+  // The Change Initial Tension dialog, modal; returns when it has been closed.
+  virtual void ShowInitialTension() = 0;
+};
+
+}  // namespace korvane::ui
