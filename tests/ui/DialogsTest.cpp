@@ -1,0 +1,108 @@
+// The initial tension file across starts, the Change Initial Tension dialog and the finish
+// dialog.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "files/InitialTensionFile.h"
+#include "tests/ui/RecordingDialogs.h"
+
+namespace korvane::ui::test {
+namespace {
+
+QByteArray Contents(const std::string& path) {
+  QFile file(QString::fromStdString(path));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+TEST(InitialTension, WithoutAFileTheDialogShowsTheDefaultAndNothingIsCreated) {
+  Session session;
+  EXPECT_EQ(session.App->Form1.Edit101->text(), "3.0");
+  EXPECT_EQ(session.App->Context.Params.InitialTensionText, "3.0");
+  EXPECT_TRUE(session.App->Dialogs.Messages.isEmpty());
+  EXPECT_EQ(Contents(session.TensionPath), "<missing>");
+}
+
+TEST(InitialTension, OkStoresTheTextForTheNextRunsAndTheNextStart) {
+  Session session;
+  TForm1& dialog = session.App->Form1;
+  EXPECT_EQ(dialog.windowTitle(), "Change Initial Tension");
+  EXPECT_EQ(dialog.size(), QSize(288, 158));
+  dialog.show();
+  dialog.Edit101->setText("5.5");
+  dialog.BitBtn1->click();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(Contents(session.TensionPath), "5.5\r\n");
+  EXPECT_EQ(session.App->Context.Params.InitialTensionText, "5.5");
+  EXPECT_EQ(session.App->MainForm.ReadRunParameters().InitialTensionText, "5.5");
+
+  // The next start reads the stored text before the dialog is made.
+  Program restarted(session.TensionPath);
+  EXPECT_EQ(restarted.Form1.Edit101->text(), "5.5");
+  EXPECT_EQ(restarted.Context.Params.InitialTensionText, "5.5");
+  EXPECT_TRUE(restarted.Dialogs.Messages.isEmpty());
+}
+
+TEST(InitialTension, TheCloseBoxStoresNothingAndTheFieldKeepsTheTypedText) {
+  Session session;
+  ASSERT_TRUE(StoreInitialTensionFile(session.TensionPath, "7"));
+  Program app(session.TensionPath);
+  TForm1& dialog = app.Form1;
+  ASSERT_EQ(dialog.Edit101->text(), "7");
+  dialog.show();
+  dialog.Edit101->setText("9");
+  dialog.close();
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+  EXPECT_EQ(Contents(session.TensionPath), "7\r\n");
+  EXPECT_EQ(app.Context.Params.InitialTensionText, "7");
+  dialog.show();
+  EXPECT_EQ(dialog.Edit101->text(), "9");
+}
+
+TEST(InitialTension, FilesThatCannotBeReadOrStoredAreReported) {
+  Session session;
+  // A folder where the file should be: it exists but cannot be read as a file.
+  QDir(session.Folder.path()).mkpath("blocked/TensKRVN.txt");
+  Program unreadable(session.Folder.filePath("blocked/TensKRVN.txt").toStdString());
+  EXPECT_EQ(unreadable.Dialogs.Messages, QStringList({"Initial tension file can not be opened!"}));
+  EXPECT_EQ(unreadable.Context.Params.InitialTensionText, "");
+  EXPECT_EQ(unreadable.Form1.Edit101->text(), "");
+
+  // A plain file where the file's folder should be: nothing can be created there.
+  QFile plain(session.Folder.filePath("plain"));
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  Program unwritable(session.Folder.filePath("plain/TensKRVN.txt").toStdString());
+  unwritable.Form1.Edit101->setText("4.0");
+  unwritable.Form1.BitBtn1->click();
+  EXPECT_EQ(unwritable.Dialogs.Messages, QStringList({"Initial tension file can not be stored!"}));
+  EXPECT_EQ(unwritable.Context.Params.InitialTensionText, "3.0");
+  EXPECT_EQ(unwritable.Form1.Edit101->text(), "4.0");
+  EXPECT_EQ(unwritable.Form1.result(), QDialog::Accepted);
+}
+
+TEST(FinishDialog, ShowsTheFixedTextsAndClosesWithEnter) {
+  TFinishForm dialog;
+  EXPECT_EQ(dialog.windowTitle(), "FinishForm");
+  EXPECT_EQ(dialog.size(), QSize(316, 214));
+  EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+  QStringList texts;
+  for (QLabel* label : dialog.findChildren<QLabel*>()) texts << label->text();
+  EXPECT_TRUE(texts.contains("Calculation is successfully finished !"));
+  EXPECT_TRUE(texts.contains("Korvane"));
+  EXPECT_TRUE(texts.contains("Version 1.5"));
+  EXPECT_TRUE(dialog.BitBtn1->isDefault());
+
+  dialog.show();
+  QTest::keyClick(&dialog, Qt::Key_Return);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+}  // namespace
+}  // namespace korvane::ui::test

@@ -1,0 +1,83 @@
+// Test helpers: a recorder in place of the modal dialogs, and the windows made the way the
+// program entry makes them, with an initial tension file in a temporary folder.
+#pragma once
+
+#include <QDir>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "run/RunDriver.h"
+#include "ui/F_Form.h"
+#include "ui/InitTension.h"
+#include "ui/MainUnit.h"
+#include "ui/UserDialogs.h"
+
+namespace korvane::ui::test {
+
+class RecordingDialogs : public UserDialogs {
+ public:
+  void Message(const QString& text) override {
+    Messages << text;
+    if (OnMessage) OnMessage(text);
+  }
+  QString OpenDataFile(const QString& initialFolder) override {
+    OpenFolders << initialFolder;
+    return FileToOpen;
+  }
+  void ShowFinish() override {
+    ++FinishCount;
+    if (OnFinish) OnFinish();
+  }
+  void ShowInitialTension() override { ++InitialTensionCount; }
+
+  QStringList Messages;
+  QStringList OpenFolders;
+  QString FileToOpen;  // what the open-file dialog returns; empty is a cancel
+  int FinishCount = 0;
+  int InitialTensionCount = 0;
+  std::function<void(const QString&)> OnMessage;
+  std::function<void()> OnFinish;
+};
+
+// Puts the process's current directory back when a test has moved it.
+class CurrentDirectoryGuard {
+ public:
+  CurrentDirectoryGuard() : saved_(QDir::currentPath()) {}
+  ~CurrentDirectoryGuard() { QDir::setCurrent(saved_); }
+  CurrentDirectoryGuard(const CurrentDirectoryGuard&) = delete;
+  CurrentDirectoryGuard& operator=(const CurrentDirectoryGuard&) = delete;
+
+ private:
+  QString saved_;
+};
+
+// The three windows in their start-up order, sharing one run context.
+struct Program {
+  explicit Program(const std::string& tensionFilePath)
+      : MainForm(Context, Dialogs, tensionFilePath), Form1(Context, Dialogs, tensionFilePath) {}
+
+  RunContext Context;
+  RecordingDialogs Dialogs;
+  TMainForm MainForm;
+  TFinishForm FinishForm;
+  TForm1 Form1;
+};
+
+// A temporary working folder made the current directory, and a program whose initial tension
+// file lives there too (absent unless a test writes it).
+struct Session {
+  Session() : TensionPath(Folder.filePath("tension/TensKRVN.txt").toStdString()) {
+    QDir::setCurrent(Folder.path());
+    App = std::make_unique<Program>(TensionPath);
+  }
+
+  CurrentDirectoryGuard Guard;
+  QTemporaryDir Folder;
+  std::string TensionPath;
+  std::unique_ptr<Program> App;
+};
+
+}  // namespace korvane::ui::test
