@@ -30,12 +30,19 @@ TFinishForm::TFinishForm(QWidget* parent)
   auto* caption = new QFrame(inner);
   caption->setObjectName("Panel2");
   caption->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  caption->setFixedSize(269, 41);
+  caption->setFixedHeight(41);
+  caption->setMinimumWidth(269);
   auto* captionText = new QLabel("Calculation is successfully finished !", caption);
   captionText->setObjectName("Label1");
   captionText->setAlignment(Qt::AlignCenter);
   SetTextColor(captionText, kBlue);
   SetPixelFont(captionText, 16);
+  // The caption stays on one line: a wide font is made a little smaller to fit the panel.
+  constexpr int kCaptionRoom = 316 - 2 * 24;
+  while (captionText->font().pixelSize() > 11 &&
+         captionText->fontMetrics().horizontalAdvance(captionText->text()) > kCaptionRoom) {
+    SetPixelFont(captionText, captionText->font().pixelSize() - 1);
+  }
   auto* captionLayout = new QHBoxLayout(caption);
   captionLayout->setContentsMargins(2, 2, 2, 2);
   captionLayout->addWidget(captionText);
@@ -57,18 +64,18 @@ TFinishForm::TFinishForm(QWidget* parent)
   connect(BitBtn1, &QPushButton::clicked, this, &TFinishForm::BitBtn1Click);
 
   auto* productRow = new QHBoxLayout;
-  productRow->addSpacing(52);
+  productRow->addSpacing(62);
   productRow->addWidget(product);
   productRow->addStretch();
   auto* versionRow = new QHBoxLayout;
-  versionRow->addSpacing(93);
+  versionRow->addSpacing(103);
   versionRow->addWidget(version);
   versionRow->addStretch();
 
   auto* innerLayout = new QVBoxLayout(inner);
-  innerLayout->setContentsMargins(18, 12, 18, 14);
+  innerLayout->setContentsMargins(8, 12, 8, 14);
   innerLayout->setSpacing(6);
-  innerLayout->addWidget(caption, 0, Qt::AlignHCenter);
+  innerLayout->addWidget(caption);
   innerLayout->addLayout(productRow);
   innerLayout->addLayout(versionRow);
   innerLayout->addStretch();

@@ -1,5 +1,6 @@
-// Renders the main window's two pages into PNG files, for the documentation:
-//   korvane_ui_screenshot <first page.png> <second page.png>
+// Renders the main window's two pages, and optionally the two dialogs, into PNG files for the
+// documentation:
+//   korvane_ui_screenshot <first page.png> <second page.png> [<finish.png> <tension.png>]
 #include <QApplication>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -10,8 +11,10 @@
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s <first page.png> <second page.png>\n", argv[0]);
+  if (argc != 3 && argc != 5) {
+    std::fprintf(stderr,
+                 "usage: %s <first page.png> <second page.png> [<finish.png> <tension.png>]\n",
+                 argv[0]);
     return 2;
   }
   QTemporaryDir folder;
@@ -29,6 +32,13 @@ int main(int argc, char** argv) {
     form.TabbedNotebook1->setCurrentIndex(page);
     QApplication::processEvents();
     ok = form.grab().save(QString::fromLocal8Bit(argv[1 + page])) && ok;
+  }
+  if (argc == 5) {
+    program.FinishForm.show();
+    program.Form1.show();
+    QApplication::processEvents();
+    ok = program.FinishForm.grab().save(QString::fromLocal8Bit(argv[3])) && ok;
+    ok = program.Form1.grab().save(QString::fromLocal8Bit(argv[4])) && ok;
   }
   return ok ? 0 : 1;
 }
