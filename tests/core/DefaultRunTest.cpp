@@ -1,6 +1,10 @@
 // A whole run of the worked default case.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <memory>
+
 #include "DefaultCase.h"
 #include "core/InitialState.h"
 #include "core/TensionIteration.h"
@@ -8,23 +12,52 @@
 namespace korvane {
 namespace {
 
-TEST(DefaultRun, ConvergesToTakeUpSpeed) {
+TEST(DefaultRun, ConvergesToTheTakeUpSpeed) {
   testing::Run run;
   InitialState(run.Params, *run.Profile, run.State);
   TensionIteration(run.Params, *run.Profile, run.State, run.Reporter);
   ASSERT_TRUE(run.State.CalculationOk);
+  EXPECT_EQ(run.State.Fault.Kind, FaultKind::None);
   const SpinningLineProfile& pr = *run.Profile;
-  for (int i = 0; i < pr.ProfilePointCount; i += 10) {
-    printf(
-        "%4d z=%6.1f w=%.4f ws=%.4f v=%9.3f T=%7.2f F=%8.4f tg=%7.2f ug=%7.3f yg=%.5f eta=%.4g "
-        "ht=%.4g\n",
-        i, pr.ProfileZ[i], pr.ProfileAvgSolvent[i], pr.ProfileSurfaceSolvent[i],
-        pr.ProfileYarnVelocity[i], pr.ProfileYarnTemp[i], pr.ProfileTension[i],
-        pr.ProfileGasTemp[i], pr.ProfileGasVelocity[i], pr.ProfileGasSolventFraction[i],
-        pr.ProfileElongViscosity[i], pr.ProfileHeatTransfer[i]);
+  const int last = pr.ProfilePointCount - 1;
+  ASSERT_EQ(last, 114);
+  EXPECT_LT(std::fabs(pr.ProfileYarnVelocity[last] - 833) / 833, 5e-5);
+  ASSERT_EQ(run.Reporter.Messages.size(), 1u);
+  EXPECT_EQ(run.Reporter.Messages[0],
+            "NUMBER OF CALCULATION LOOP = " + std::to_string(run.State.CalculationLoopCount));
+  EXPECT_EQ(static_cast<int>(run.Reporter.Passes.size()), run.State.CalculationLoopCount);
+  // Where this case has converged since the core was written.
+  EXPECT_EQ(run.State.CalculationLoopCount, 11);
+  EXPECT_NEAR(run.State.TensionGuess, 3.2551685, 1e-6);
+  EXPECT_EQ(pr.ProfileTension[0], run.State.TensionGuess);
+
+  for (int i = 1; i <= last; ++i) {
+    // The filament is drawn and pulled harder all the way down; the gas cools.
+    EXPECT_GT(pr.ProfileYarnVelocity[i], pr.ProfileYarnVelocity[i - 1]) << i;
+    EXPECT_GT(pr.ProfileTension[i], 0) << i;
+    EXPECT_LT(pr.ProfileGasTemp[i], pr.ProfileGasTemp[i - 1]) << i;
+    EXPECT_GT(pr.ProfileElongViscosity[i], 0) << i;
+    EXPECT_GT(pr.ProfileHeatTransfer[i], 0) << i;
+    // The filament dries and the gas takes up its solvent, until near the end the cooling
+    // filament comes close to equilibrium with the solvent-laden gas.
+    if (pr.ProfileAvgSolvent[i - 1] > 0.03) {
+      EXPECT_LT(pr.ProfileAvgSolvent[i], pr.ProfileAvgSolvent[i - 1]) << i;
+      EXPECT_LE(pr.ProfileSurfaceSolvent[i], pr.ProfileAvgSolvent[i]) << i;
+      EXPECT_GT(pr.ProfileGasSolventFraction[i], pr.ProfileGasSolventFraction[i - 1]) << i;
+    }
   }
-  for (auto& m : run.Reporter.Messages) printf("%s\n", m.c_str());
-  printf("tension %.10g\n", run.State.TensionGuess);
+  EXPECT_LT(pr.ProfileAvgSolvent[last], 0.03);
+  EXPECT_LT(pr.ProfileGasTemp[last], 140);
+}
+
+TEST(DefaultRun, RepeatedRunGivesTheSameProfile) {
+  testing::Run run;
+  InitialState(run.Params, *run.Profile, run.State);
+  TensionIteration(run.Params, *run.Profile, run.State, run.Reporter);
+  const auto first = std::make_unique<SpinningLineProfile>(*run.Profile);
+  InitialState(run.Params, *run.Profile, run.State);
+  TensionIteration(run.Params, *run.Profile, run.State, run.Reporter);
+  EXPECT_EQ(std::memcmp(first.get(), run.Profile.get(), sizeof *first), 0);
 }
 
 }  // namespace
