@@ -152,8 +152,9 @@ std::optional<SweepSpec> ParseSweep(std::string_view text, std::string& error) {
 std::string SweepResultFileName(const std::string& base, const std::string& valueText) {
   const size_t slash = base.find_last_of('/');
   const size_t dot = base.find_last_of('.');
-  const bool hasExtension =
-      dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  // The extension starts at the last dot of the file's own name, unless that dot begins it.
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const bool hasExtension = dot != std::string::npos && dot > nameStart;
   if (!hasExtension) return base + "_" + valueText;
   return base.substr(0, dot) + "_" + valueText + base.substr(dot);
 }

@@ -226,6 +226,14 @@ const ParameterItem& ItemByNumber(int number) {
   return kItems[static_cast<size_t>(number - 1)];
 }
 
+std::string ItemDisplayName(const ParameterItem& item) {
+  std::string name = item.EchoLabel;
+  name.erase(name.find_last_not_of("= ") + 1);
+  for (size_t at = name.find("\x81\x8E"); at != std::string::npos; at = name.find("\x81\x8E", at))
+    name.replace(at, 2, "\u2103");
+  return name;
+}
+
 double ItemValue(const ParameterItem& item, const RunParameters& params) {
   auto& record = const_cast<RunParameters&>(params);
   if (item.Type == ItemType::Int32) return static_cast<double>(*item.IntegerField(record));

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "files/NumberText.h"
 #include "run/RunParameters.h"
@@ -44,6 +45,10 @@ const std::array<ParameterItem, kItemCount>& ParameterItems();
 
 // Item k (1..51).
 const ParameterItem& ItemByNumber(int number);
+
+// The item's name for messages: its echo label without the trailing "=" and blanks, with the
+// degree sign in UTF-8, e.g. "30. Take-up speed (cm/s)".
+std::string ItemDisplayName(const ParameterItem& item);
 
 // The value of an item in a run record, as a double (Int32 items converted exactly).
 double ItemValue(const ParameterItem& item, const RunParameters& params);

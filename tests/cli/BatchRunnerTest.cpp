@@ -11,9 +11,9 @@
 namespace korvane {
 namespace {
 
-using testing::ReadWholeFile;
+using testing::ReadBytes;
 using testing::TemporaryFolder;
-using testing::WriteWholeFile;
+using testing::WriteBytes;
 
 struct BatchRun {
   int Status = -1;
@@ -27,8 +27,8 @@ BatchRun RunBatch(const TemporaryFolder& folder, const std::string& arguments) {
   const int raw = std::system(command.c_str());
   BatchRun run;
   run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.Out = ReadWholeFile(folder.File("stdout.txt"));
-  run.Err = ReadWholeFile(folder.File("stderr.txt"));
+  run.Out = ReadBytes(folder.File("stdout.txt"));
+  run.Err = ReadBytes(folder.File("stderr.txt"));
   return run;
 }
 
@@ -55,14 +55,14 @@ TEST(BatchRunner, DefaultCaseSucceedsAndMatchesTheRegressionFile) {
   EXPECT_EQ(run.Out.rfind("Calculation is successfully finished !\n", 0), 0u) << run.Out;
   EXPECT_NE(run.Out.find("passes "), std::string::npos);
   EXPECT_EQ(run.Err.rfind("NUMBER OF CALCULATION LOOP = ", 0), 0u) << run.Err;
-  EXPECT_EQ(ReadWholeFile(folder.File("result.txt")),
-            ReadWholeFile(std::string(KORVANE_GOLDEN_DIR) + "/default_result.txt"));
+  EXPECT_EQ(ReadBytes(folder.File("result.txt")),
+            ReadBytes(std::string(KORVANE_GOLDEN_DIR) + "/default_result.txt"));
 }
 
 TEST(BatchRunner, ExitStatusesTellHowTheRunEnded) {
   TemporaryFolder folder;
   ASSERT_EQ(RunBatch(folder, "--initial-tension 3.0 -o default.txt").Status, 0);
-  const std::string defaultFile = ReadWholeFile(folder.File("default.txt"));
+  const std::string defaultFile = ReadBytes(folder.File("default.txt"));
 
   // A value that does not convert: refused, nothing written.
   BatchRun run = RunBatch(folder, "--initial-tension abc -o refused.txt");
@@ -70,7 +70,7 @@ TEST(BatchRunner, ExitStatusesTellHowTheRunEnded) {
   EXPECT_EQ(run.Err, "Input value is not correct!\n");
 
   // A data file that is not one, and one that is missing.
-  WriteWholeFile(folder.File("short.txt"), "a = 1\r\n");
+  WriteBytes(folder.File("short.txt"), "a = 1\r\n");
   run = RunBatch(folder, "short.txt");
   EXPECT_EQ(run.Status, 2);
   EXPECT_EQ(run.Err, "\"short.txt\" is not a correct data file!\n");
@@ -79,7 +79,7 @@ TEST(BatchRunner, ExitStatusesTellHowTheRunEnded) {
   EXPECT_EQ(run.Err, "Data file can not open!\n");
 
   // A data file whose column diameter is zero: the gas velocity divides by it.
-  WriteWholeFile(folder.File("zero.txt"), DataFileFrom(defaultFile, 35, "0.0"));
+  WriteBytes(folder.File("zero.txt"), DataFileFrom(defaultFile, 35, "0.0"));
   run = RunBatch(folder, "zero.txt --initial-tension 3.0 -o zero-result.txt");
   EXPECT_EQ(run.Status, 1) << run.Err;
   EXPECT_EQ(run.Err.rfind("The calculation failed: a division by zero", 0), 0u) << run.Err;
@@ -90,19 +90,19 @@ TEST(BatchRunner, ExitStatusesTellHowTheRunEnded) {
   EXPECT_EQ(run.Err, "Result file can not open!\n");
 
   // A data file with the default values gives the default result.
-  WriteWholeFile(folder.File("same.txt"), DataFileFrom(defaultFile, 0, ""));
+  WriteBytes(folder.File("same.txt"), DataFileFrom(defaultFile, 0, ""));
   run = RunBatch(folder, "same.txt --initial-tension 3.0 -o same-result.txt");
   EXPECT_EQ(run.Status, 0) << run.Err;
-  EXPECT_EQ(ReadWholeFile(folder.File("same-result.txt")), defaultFile);
+  EXPECT_EQ(ReadBytes(folder.File("same-result.txt")), defaultFile);
 }
 
 TEST(BatchRunner, SweepWritesOneFilePerValueAndASummary) {
   TemporaryFolder folder;
   const BatchRun run = RunBatch(folder, "--initial-tension 3.0 --sweep 30=800,833.0 -j 2 -o r.txt");
   ASSERT_EQ(run.Status, 0) << run.Err;
-  EXPECT_FALSE(ReadWholeFile(folder.File("r_800.txt")).empty());
-  EXPECT_FALSE(ReadWholeFile(folder.File("r_833.0.txt")).empty());
-  const std::string summary = ReadWholeFile(folder.File("sweep.csv"));
+  EXPECT_FALSE(ReadBytes(folder.File("r_800.txt")).empty());
+  EXPECT_FALSE(ReadBytes(folder.File("r_833.0.txt")).empty());
+  const std::string summary = ReadBytes(folder.File("sweep.csv"));
   EXPECT_NE(summary.find("\"800\",success,"), std::string::npos) << summary;
   EXPECT_NE(run.Err.find("[30=800] NUMBER OF CALCULATION LOOP = "), std::string::npos) << run.Err;
 }

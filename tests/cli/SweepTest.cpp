@@ -7,7 +7,7 @@
 namespace korvane {
 namespace {
 
-using testing::ReadWholeFile;
+using testing::ReadBytes;
 using testing::TemporaryFolder;
 
 TEST(ParseSweep, ListsAndRanges) {
@@ -76,7 +76,7 @@ TEST(RunSweep, ParallelCasesGiveTheSerialResults) {
     EXPECT_EQ(parallel[k].EndStress, serial[k].EndStress);
     EXPECT_EQ(parallel[k].Messages, serial[k].Messages);
     const std::string name = "r_" + serial[k].Value + ".txt";
-    EXPECT_EQ(ReadWholeFile(parallelFolder.File(name)), ReadWholeFile(serialFolder.File(name)));
+    EXPECT_EQ(ReadBytes(parallelFolder.File(name)), ReadBytes(serialFolder.File(name)));
   }
   // A faster take-up needs a higher tension.
   EXPECT_LT(serial[0].SpinneretTension, serial[2].SpinneretTension);

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "files/DataFile.h"
 #include "files/TextLines.h"
-#include "tests/files/TestFiles.h"
 
 namespace korvane {
 namespace {

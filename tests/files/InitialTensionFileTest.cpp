@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "TestFiles.h"
 #include "files/InitialTensionFile.h"
-#include "tests/files/TestFiles.h"
 
 namespace korvane {
 namespace {

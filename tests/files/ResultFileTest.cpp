@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "files/ResultFile.h"
 #include "run/ParameterItems.h"
-#include "tests/files/TestFiles.h"
 
 namespace korvane {
 namespace {

@@ -18,7 +18,7 @@
 namespace korvane {
 namespace {
 
-using testing::ReadWholeFile;
+using testing::ReadBytes;
 using testing::RecordingEnvironment;
 using testing::TemporaryFolder;
 
@@ -94,7 +94,7 @@ TEST(RandomCases, EveryCaseEndsInADefinedOutcomeAndNoFileHoldsNaN) {
     }
     ++outcomes[kind];
     EXPECT_EQ(environment.Cursor.back(), false) << "case " << k << " left the busy cursor on";
-    const std::string file = ReadWholeFile(texts.ResultFileName);
+    const std::string file = ReadBytes(texts.ResultFileName);
     for (const char* bad : {"nan", "NAN", "inf", "INF"})
       EXPECT_EQ(file.find(bad), std::string::npos) << "case " << k << " wrote " << bad;
   }

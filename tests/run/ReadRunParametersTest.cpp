@@ -74,7 +74,7 @@ TEST(ReadRunParameters, JacketSelectionsAndInitialTension) {
   RunParameters params;
   FieldTexts texts = DefaultFieldTexts();
   texts.Jacketed = {false, true, false};
-  texts.InitialTensionText = "5";
+  texts.InitialTensionText = std::string(1, '5');  // "5"
   ASSERT_TRUE(ReadRunParameters(texts, params).Ok);
   EXPECT_EQ(std::string(params.JacketMode, 3), "212");
   EXPECT_EQ(params.InitialTension, 5.0);
@@ -99,7 +99,9 @@ TEST(ParameterItems, ControlNamesAndEchoLabelsAreConsistent) {
   for (const ParameterItem& item : ParameterItems()) {
     EXPECT_TRUE(names.insert(item.ControlName).second) << item.ControlName;
     const std::string label = item.EchoLabel;
-    EXPECT_EQ(label.rfind(std::to_string(item.Number) + ". ", 0), 0u) << label;
+    std::string prefix = std::to_string(item.Number);
+    prefix += ". ";
+    EXPECT_EQ(label.rfind(prefix, 0), 0u) << label;
     EXPECT_EQ(label.substr(label.size() - 3), "=  ") << label;
     EXPECT_EQ(item.Type == ItemType::Int32, item.IntegerField != nullptr) << item.Number;
     EXPECT_EQ(item.Type == ItemType::Decimal, item.DecimalField != nullptr) << item.Number;

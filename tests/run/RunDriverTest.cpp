@@ -10,7 +10,7 @@
 namespace korvane {
 namespace {
 
-using testing::ReadWholeFile;
+using testing::ReadBytes;
 using testing::RecordingEnvironment;
 using testing::TemporaryFolder;
 
@@ -46,7 +46,7 @@ TEST_F(RunDriverTest, DefaultRunWritesTheFileAndShowsTheFinishDialog) {
   EXPECT_EQ(report.PrintedPointCount, 115);
   ASSERT_TRUE(environment.Summary);
   EXPECT_EQ(context.Params.TotalSpinningLength, 700.0);
-  const std::string file = ReadWholeFile(folder.File("result.txt"));
+  const std::string file = ReadBytes(folder.File("result.txt"));
   EXPECT_NE(file.find(kResultsBanner), std::string::npos);
   EXPECT_EQ(file.find("nan"), std::string::npos);
 }
@@ -131,7 +131,7 @@ TEST_F(RunDriverTest, AFloatingPointFaultEndsTheRunWithItsKindAndPlace) {
       << environment.Messages[0];
   EXPECT_EQ(environment.Cursor, (std::vector<bool>{true, false}));
   EXPECT_EQ(environment.FinishDialogs, 0);
-  const std::string file = ReadWholeFile(folder.File("result.txt"));
+  const std::string file = ReadBytes(folder.File("result.txt"));
   EXPECT_TRUE(EndsWith(file, kLastEchoLine));
   EXPECT_EQ(file.find(kResultsBanner), std::string::npos);
 }
@@ -142,15 +142,15 @@ TEST_F(RunDriverTest, CancellingEndsTheRunLikeAFailedCalculation) {
   EXPECT_EQ(report.Outcome, RunOutcome::CalculationFailed);
   EXPECT_TRUE(report.Cancelled);
   EXPECT_EQ(environment.Messages, std::vector<std::string>{kCalculationCancelled});
-  EXPECT_TRUE(EndsWith(ReadWholeFile(folder.File("result.txt")), kLastEchoLine));
+  EXPECT_TRUE(EndsWith(ReadBytes(folder.File("result.txt")), kLastEchoLine));
 }
 
 TEST_F(RunDriverTest, ASecondRunStartsFromTheSameContext) {
   ASSERT_EQ(RunDriver(context, Texts(), environment).Outcome, RunOutcome::Success);
-  const std::string first = ReadWholeFile(folder.File("result.txt"));
+  const std::string first = ReadBytes(folder.File("result.txt"));
   RecordingEnvironment second;
   ASSERT_EQ(RunDriver(context, Texts(), second).Outcome, RunOutcome::Success);
-  EXPECT_EQ(ReadWholeFile(folder.File("result.txt")), first) << "the same case gives the same file";
+  EXPECT_EQ(ReadBytes(folder.File("result.txt")), first) << "the same case gives the same file";
   EXPECT_EQ(second.Messages, environment.Messages);
 }
 

@@ -1,13 +1,11 @@
 // Test surroundings for a run: records every message, cursor change and dialog.
 #pragma once
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "run/RunDriver.h"
 
 namespace korvane::testing {
@@ -32,37 +30,5 @@ class RecordingEnvironment : public RunEnvironment {
   int CancelAfterPasses = 0;  // 0: never cancel
   std::optional<SectionLengths> Summary;
 };
-
-// A fresh folder under the system's temporary folder, removed with the object.
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    std::random_device device;
-    path_ = std::filesystem::temp_directory_path() /
-            ("korvane-test-" + std::to_string(device()) + std::to_string(device()));
-    std::filesystem::create_directories(path_);
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
 
 }  // namespace korvane::testing

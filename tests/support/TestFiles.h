@@ -15,8 +15,10 @@ class TemporaryFolder {
  public:
   TemporaryFolder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("korvane-files-") + std::to_string(::getpid()) + "-" +
-                       info->test_suite_name() + "-" + info->name();
+    static int sequence = 0;  // several folders in one test each get their own
+    std::string name = std::string("korvane-test-") + std::to_string(::getpid()) + "-" +
+                       info->test_suite_name() + "-" + info->name() + "-" +
+                       std::to_string(++sequence);
     for (char& c : name)
       if (c == '/') c = '_';
     path_ = std::filesystem::temp_directory_path() / name;
@@ -32,6 +34,7 @@ class TemporaryFolder {
 
   std::string operator/(const std::string& name) const { return (path_ / name).string(); }
   const std::filesystem::path& path() const { return path_; }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
 
  private:
   std::filesystem::path path_;

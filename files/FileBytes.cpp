@@ -1,0 +1,26 @@
+#include "files/FileBytes.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
+namespace korvane {
+
+FileResult WriteFileBytes(const std::string& path, std::string_view bytes,
+                          const std::string& cannotOpenMessage,
+                          const std::string& writeFailedPrefix) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return FileResult{FileStatus::CannotOpen, cannotOpenMessage};
+  errno = 0;
+  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  written = std::fflush(file) == 0 && written;
+  const int writeError = errno;
+  errno = 0;
+  const bool closed = std::fclose(file) == 0;
+  if (written && closed) return {};
+  const int error = !written && writeError != 0 ? writeError : (errno != 0 ? errno : EIO);
+  return FileResult{FileStatus::WriteFailed,
+                    writeFailedPrefix + std::generic_category().message(error)};
+}
+
+}  // namespace korvane

@@ -1,0 +1,34 @@
+// The profile of a run as a CSV table, one row per point, for spreadsheets and plots.
+#pragma once
+
+#include <string>
+
+#include "core/SimulationState.h"
+#include "core/SpinningLineProfile.h"
+#include "files/ResultFile.h"
+#include "run/RunParameters.h"
+
+namespace korvane {
+
+inline constexpr const char* kCsvCannotOpen = "CSV file can not be opened for writing!";
+
+// Points 0 .. pointCount - 1 with a header row of names and units. Numbers are the shortest
+// texts that read back to the same doubles, with a full stop. The filament-to-gas coefficient
+// and the evaporation flux belong to the step that starts at a point, so the last point has
+// none: those cells are empty, as is any derived cell whose divisor is zero.
+// Which values of point i are of the last pass when the results run to pointCount points.
+// A pass that ended early at its last point (the tension fell to zero there) computed the
+// filament there but not the gas, the viscosity or the wall coefficient; the step values
+// (filament-to-gas coefficient, evaporation flux) belong to the step leaving a point, which
+// the last point does not have.
+bool PointHasGasValues(const SpinningLineProfile& profile, int pointCount, int i);
+bool PointHasStepValues(int pointCount, int i);
+
+std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfile& profile,
+                           const SimulationState& state, int pointCount);
+
+FileResult WriteProfileCsv(const std::string& path, const RunParameters& params,
+                           const SpinningLineProfile& profile, const SimulationState& state,
+                           int pointCount);
+
+}  // namespace korvane
