@@ -13,6 +13,7 @@
 #include "files/DataFile.h"
 #include "files/InitialTensionFile.h"
 #include "files/NumberText.h"
+#include "files/ProfileCsv.h"
 #include "run/FieldTexts.h"
 #include "run/RunDriver.h"
 
@@ -84,6 +85,9 @@ int main(int argc, char** argv) {
   app.add_option("--initial-tension", initialTension,
                  "assumed initial spinning tension in dyn (default: the text of the initial "
                  "tension file, or 3.0)");
+  std::string csvFile;
+  app.add_option("--csv", csvFile,
+                 "also write the profile of the run as CSV (when the run produced results)");
   std::string sweep, summaryFile = "sweep.csv";
   int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   app.add_option(
@@ -137,6 +141,14 @@ int main(int argc, char** argv) {
   const RunReport report = RunDriver(context, texts, environment);
   if (report.Outcome == RunOutcome::Success) {
     std::cout << "Calculation is successfully finished !\n" << Summary(context) << '\n';
+  }
+  if (!csvFile.empty() && report.PrintedPointCount > 0) {
+    const FileResult csv = WriteProfileCsv(csvFile, context.Params, *context.Profile, context.State,
+                                           report.PrintedPointCount);
+    if (!csv.ok()) {
+      environment.ShowMessage(csv.Message);
+      return static_cast<int>(RunOutcome::ResultFileFailed);
+    }
   }
   return static_cast<int>(report.Outcome);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -94,6 +95,20 @@ TEST(BatchRunner, ExitStatusesTellHowTheRunEnded) {
   run = RunBatch(folder, "same.txt --initial-tension 3.0 -o same-result.txt");
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(ReadBytes(folder.File("same-result.txt")), defaultFile);
+}
+
+TEST(BatchRunner, WritesTheProfileAsCsvOnRequest) {
+  TemporaryFolder folder;
+  BatchRun run = RunBatch(folder, "--initial-tension 3.0 --csv profile.csv");
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const std::string csv = ReadBytes(folder.File("profile.csv"));
+  EXPECT_EQ(csv.rfind("Z (cm),average solvent fraction (-),", 0), 0u);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 115);
+  EXPECT_NE(csv.find("\n700,"), std::string::npos) << "the last point lies at 700 cm";
+
+  run = RunBatch(folder, "--initial-tension 3.0 --csv no/such/profile.csv");
+  EXPECT_EQ(run.Status, 4);
+  EXPECT_NE(run.Err.find("CSV file can not be opened for writing!"), std::string::npos) << run.Err;
 }
 
 TEST(BatchRunner, SweepWritesOneFilePerValueAndASummary) {
