@@ -6,10 +6,15 @@
 
 namespace korvane {
 
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+  if (path.empty() || path.find('\0') != std::string::npos) return nullptr;
+  return std::fopen(path.c_str(), mode);
+}
+
 FileResult WriteFileBytes(const std::string& path, std::string_view bytes,
                           const std::string& cannotOpenMessage,
                           const std::string& writeFailedPrefix) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = OpenFile(path, "wb");
   if (!file) return FileResult{FileStatus::CannotOpen, cannotOpenMessage};
   errno = 0;
   bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "files/FileBytes.h"
 #include "files/TextLines.h"
 
 namespace korvane {
@@ -40,14 +41,12 @@ namespace {
 
 // Writes text and CR LF into a new file; false (and no file left behind) on any failure.
 bool WriteNewFile(const std::string& path, const std::string& text) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  const std::string line = text + "\r\n";
-  bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
-  written = std::fflush(file) == 0 && written;
-  written = std::fclose(file) == 0 && written;
-  if (!written) std::remove(path.c_str());
-  return written;
+  if (WriteFileBytes(path, text + "\r\n", kInitialTensionCannotStore, kInitialTensionCannotStore)
+          .ok())
+    return true;
+  std::error_code ignored;
+  fs::remove(path, ignored);
+  return false;
 }
 
 }  // namespace
@@ -55,6 +54,7 @@ bool WriteNewFile(const std::string& path, const std::string& text) {
 bool StoreInitialTensionFile(const std::string& path, const std::string& text) {
   std::error_code error;
   const fs::path target(path);
+  if (path.empty() || path.find('\0') != std::string::npos) return false;
   if (target.has_parent_path()) {
     fs::create_directories(target.parent_path(), error);
     if (error) return false;
@@ -64,7 +64,7 @@ bool StoreInitialTensionFile(const std::string& path, const std::string& text) {
     if (error || !fs::is_regular_file(status)) return false;
     // A file that may not be written stays as it is, even where its folder would let a
     // replacement in.
-    std::FILE* existing = std::fopen(path.c_str(), "ab");
+    std::FILE* existing = OpenFile(path, "ab");
     if (!existing) return false;
     std::fclose(existing);
   }

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "files/FileBytes.h"
 #include "files/NumberText.h"
 #include "run/ParameterItems.h"
 
@@ -102,7 +103,7 @@ class ResultFileLines {
 
  private:
   FileResult Open(const std::string& name, const char* mode) {
-    file_ = std::fopen(name.c_str(), mode);
+    file_ = OpenFile(name, mode);
     if (!file_) return Failure(FileStatus::CannotOpen, kResultFileCannotOpen);
     return {};
   }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "files/FileBytes.h"
+
 namespace korvane {
 
 namespace {
@@ -23,7 +25,7 @@ void DropLineEndCr(std::string& line, bool lastByteWasCr) {
 
 bool ReadFirstLines(const std::string& path, size_t count, std::vector<std::string>& lines) {
   lines.assign(count, std::string());
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(OpenFile(path, "rb"));
   if (!file) return false;
   if (count == 0) return true;
 
