@@ -57,6 +57,8 @@ int MarchPass(SimulationContext& context) {
     return 0;
   }
 
+  // Flags raised outside the core are none of this pass's faults.
+  ClearFaultFlags();
   profile.ProfileTension[0] = state.TensionGuess;
   for (int j = 0; j < state.RadialNodeCount; ++j) {
     state.CurrentRadialProfile[j] = p.InitialSolventFraction;
