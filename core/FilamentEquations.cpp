@@ -7,8 +7,12 @@
 
 namespace korvane {
 
-bool FilamentDerivatives(const double* y, double /*z*/, double* dy, FilamentStageOutputs& outputs,
-                         SimulationContext& context) {
+namespace {
+
+// The equations with the solvent activity ws exp(1 - ws) of the start point's surface already
+// evaluated: it is the same for all four stages of a step.
+bool EvaluateFilament(const double* y, double* dy, FilamentStageOutputs& outputs,
+                      SimulationContext& context, double surfaceActivity) {
   const RunParameters& p = context.Params;
   SpinningLineProfile& profile = context.Profile;
   SimulationState& state = context.State;
@@ -17,7 +21,6 @@ bool FilamentDerivatives(const double* y, double /*z*/, double* dy, FilamentStag
   const double t = y[1];
   const double tension = y[2];
   const double w = profile.ProfileAvgSolvent[point];
-  const double ws = profile.ProfileSurfaceSolvent[point];
   const double tg = profile.ProfileGasTemp[point];
   const double ug = profile.ProfileGasVelocity[point];
   const double yg = profile.ProfileGasSolventFraction[point];
@@ -48,7 +51,7 @@ bool FilamentDerivatives(const double* y, double /*z*/, double* dy, FilamentStag
 
   // Evaporation driven by the start point's surface fraction.
   const double kx = MassTransferCoefficient(h, p.SolventGasHKRatio);
-  const double ys = SurfaceVaporFraction(ws, ps);
+  const double ys = surfaceActivity * ps;
   const double n = EvaporationFlux(ys, yg, kx);
   outputs.EvaporationFlux = n;
 
@@ -84,10 +87,20 @@ bool FilamentDerivatives(const double* y, double /*z*/, double* dy, FilamentStag
   return true;
 }
 
+}  // namespace
+
+bool FilamentDerivatives(const double* y, double /*z*/, double* dy, FilamentStageOutputs& outputs,
+                         SimulationContext& context) {
+  const double ws = context.Profile.ProfileSurfaceSolvent[context.State.CurrentPointIndex];
+  return EvaluateFilament(y, dy, outputs, context, SurfaceActivity(ws));
+}
+
 bool GillStep(int n, double* y, double z, double dz, SimulationContext& context) {
   FilamentStageOutputs outputs;
-  const bool ok = GillStep(n, y, z, dz, [&](const double* stage, double at, double* dy) {
-    return FilamentDerivatives(stage, at, dy, outputs, context);
+  const double activity =
+      SurfaceActivity(context.Profile.ProfileSurfaceSolvent[context.State.CurrentPointIndex]);
+  const bool ok = GillStep(n, y, z, dz, [&](const double* stage, double, double* dy) {
+    return EvaluateFilament(stage, dy, outputs, context, activity);
   });
   if (!ok) return false;
   const int point = context.State.CurrentPointIndex;

@@ -115,8 +115,8 @@ double WallHeatTransferCoefficient(double length, double diameter, double u, dou
   return 0.034 * nusselt / (diameter / 100) / 36000;
 }
 
-double SurfaceVaporFraction(double ws, double ps) {
-  return ws * std::exp(1 - ws) * ps;
+double SurfaceActivity(double ws) {
+  return ws * std::exp(1 - ws);
 }
 
 }  // namespace korvane

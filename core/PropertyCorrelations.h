@@ -75,8 +75,13 @@ inline double MassTransferCoefficient(double h, double solventGasHKRatio) {
   return h / solventGasHKRatio;
 }
 
-// Solvent mole fraction in the gas at the filament surface, with activity ws exp(1 - ws).
-double SurfaceVaporFraction(double ws, double ps);
+// Activity of the solvent at the filament surface, ws exp(1 - ws).
+double SurfaceActivity(double ws);
+
+// Solvent mole fraction in the gas at the filament surface: the activity times Ps.
+inline double SurfaceVaporFraction(double ws, double ps) {
+  return SurfaceActivity(ws) * ps;
+}
 
 // Evaporation flux from the surface, mol/(cm2 s); positive when solvent leaves the filament.
 inline double EvaporationFlux(double ys, double yg, double kx) {
