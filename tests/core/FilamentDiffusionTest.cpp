@@ -195,6 +195,37 @@ TEST_F(RadialDiffusion, FirstStepBalancesDiffusionAndEvaporation) {
   EXPECT_EQ(FaultKindOf(RaisedFaultFlags()), FaultKind::None);
 }
 
+TEST_F(RadialDiffusion, AcceptedTrialSolvesTheCrankNicolsonSystemAsWritten) {
+  RadialDiffusionStep(1, run.Context);
+  ASSERT_TRUE(run.State.CalculationOk);
+  const RunParameters& p = run.Params;
+  const SpinningLineProfile& pr = *run.Profile;
+  // The dense system of the first step, row by row in its textbook form, for the accepted
+  // surface value; at point 0 every node holds the initial fraction.
+  const double v = pr.ProfileYarnVelocity[0];
+  const double area = run.State.PolymerFlowRate / ((1 - 0.73) * v * p.DopeDensity);
+  const double dr = std::sqrt(area / kPi) / 10;
+  const double d = p.DiffusionParam1 * std::exp(p.DiffusionParam2 / (pr.ProfileYarnTemp[0] + 273));
+  const double a = d / v * (pr.ProfileZ[1] - pr.ProfileZ[0]) / (dr * dr);
+  const double c = 0.73;
+  const double ws = pr.ProfileSurfaceSolvent[1];
+  SystemMatrix m = {};
+  SystemVector b = {};
+  m[0][0] = 1 + 2 * a;
+  m[0][1] = -2 * a;
+  b[0] = (1 - 2 * a) * c + 2 * a * c;
+  for (int j = 1; j <= 9; ++j) {
+    m[j][j - 1] = -(a / 2) * (1 - 1.0 / (2 * j));
+    m[j][j] = 1 + a;
+    if (j < 9) m[j][j + 1] = -(a / 2) * (1 + 1.0 / (2 * j));
+    b[j] = c + (a / 2) * ((1 + 1.0 / (2 * j)) * c - 2 * c + (1 - 1.0 / (2 * j)) * c);
+  }
+  b[9] = b[9] + (a / 2) * (1 + 1.0 / 18) * ws;
+  SystemVector x;
+  SolveLinearSystem(m, b, 10, x);
+  EXPECT_EQ(std::memcmp(x, pr.ProfileRadialSolvent[1], sizeof(double) * 10), 0);
+}
+
 TEST_F(RadialDiffusion, NegativeAreaShowsTheTwoMarkMessage) {
   run.Profile->ProfileYarnVelocity[0] = -100;
   const double before = run.Profile->ProfileAvgSolvent[1] = 0.5;
