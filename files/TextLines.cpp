@@ -27,15 +27,20 @@ bool ReadFirstLines(const std::string& path, size_t count, std::vector<std::stri
   lines.assign(count, std::string());
   std::unique_ptr<std::FILE, FileCloser> file(OpenFile(path, "rb"));
   if (!file) return false;
+  return ReadFirstLines(file.get(), count, lines);
+}
+
+bool ReadFirstLines(std::FILE* stream, size_t count, std::vector<std::string>& lines) {
+  lines.assign(count, std::string());
   if (count == 0) return true;
 
   size_t index = 0;
   bool lastByteWasCr = false;
   char buffer[16 * 1024];
   for (;;) {
-    const size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
+    const size_t got = std::fread(buffer, 1, sizeof buffer, stream);
     if (got == 0) {
-      if (std::ferror(file.get())) return false;
+      if (std::ferror(stream)) return false;
       break;  // end of file
     }
     for (size_t i = 0; i < got; ++i) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,5 +19,8 @@ inline constexpr size_t kMaxKeptLineLength = 64 * 1024;
 // as they are, NUL included. False when the file cannot be opened or a read fails (a folder
 // given as the file fails here too).
 bool ReadFirstLines(const std::string& path, size_t count, std::vector<std::string>& lines);
+
+// The same from a stream that is already open (read from its current position).
+bool ReadFirstLines(std::FILE* stream, size_t count, std::vector<std::string>& lines);
 
 }  // namespace korvane
