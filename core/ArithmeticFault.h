@@ -8,6 +8,7 @@
 // show its message: the earlier fault is what ended the calculation.
 #pragma once
 
+#include <atomic>
 #include <cfenv>
 #include <string_view>
 
@@ -43,6 +44,8 @@ inline constexpr FaultFlags kDivisionByZeroFlag = 0x04;
 inline constexpr FaultFlags kOverflowFlag = 0x08;
 
 inline FaultFlags RaisedFaultFlags() {
+  // Keeps the compiler from moving the stores of the values computed so far past the read.
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   return _mm_getcsr() & (kInvalidFlag | kDivisionByZeroFlag | kOverflowFlag);
 }
 #else
