@@ -120,20 +120,46 @@ TEST_F(RunDriverTest, AResultFileThatCannotBeCreatedEndsTheRun) {
   EXPECT_EQ(environment.Passes, 0) << "nothing may be simulated";
 }
 
-TEST_F(RunDriverTest, AFloatingPointFaultEndsTheRunWithItsKindAndPlace) {
-  FieldTexts texts = Texts();
-  texts.Items[34] = "0.0";  // "Column inner diameter (cm)": the gas velocity divides by it
-  const RunReport report = RunDriver(context, texts, environment);
-  EXPECT_EQ(report.Outcome, RunOutcome::CalculationFailed);
-  ASSERT_EQ(environment.Messages.size(), 1u);
-  EXPECT_EQ(environment.Messages[0].rfind("The calculation failed: a division by zero at Z = ", 0),
-            0u)
-      << environment.Messages[0];
-  EXPECT_EQ(environment.Cursor, (std::vector<bool>{true, false}));
-  EXPECT_EQ(environment.FinishDialogs, 0);
-  const std::string file = ReadBytes(folder.File("result.txt"));
-  EXPECT_TRUE(EndsWith(file, kLastEchoLine));
-  EXPECT_EQ(file.find(kResultsBanner), std::string::npos);
+TEST_F(RunDriverTest, EachKindOfFloatingPointFaultEndsTheRunWithItsKindAndPlace) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int, const char*>> items;  // item number, text
+    bool jacket1;
+    const char* message;
+  } cases[] = {
+      // The gas velocity at the spinneret divides by the column's cross-section.
+      {"division by zero",
+       {{35, "0.0"}},
+       false,
+       "The calculation failed: a division by zero at Z = 0.0 cm"},
+      // A gas flow so large that the molar flow overflows.
+      {"overflow",
+       {{20, "1e308"}},
+       false,
+       "The calculation failed: a floating-point overflow at Z = 0.0 cm"},
+      // A jacketed wall below absolute zero: the square root of the ratio of the absolute
+      // temperatures of gas and wall in the transition branch of the wall coefficient, where
+      // jacket 1 begins.
+      {"invalid",
+       {{32, "-300.0"}},
+       true,
+       "The calculation failed: an invalid floating-point operation at Z = 400.0 cm"},
+  };
+  for (const Case& c : cases) {
+    RecordingEnvironment env;
+    FieldTexts texts = Texts();
+    for (const auto& [item, text] : c.items) texts.Items[static_cast<size_t>(item - 1)] = text;
+    texts.Jacketed[0] = c.jacket1;
+    const RunReport report = RunDriver(context, texts, env);
+    EXPECT_EQ(report.Outcome, RunOutcome::CalculationFailed) << c.what;
+    ASSERT_EQ(env.Messages.size(), 1u) << c.what;
+    EXPECT_EQ(env.Messages[0], std::string(c.message) + " from the spinneret.") << c.what;
+    EXPECT_EQ(env.Cursor, (std::vector<bool>{true, false})) << c.what;
+    EXPECT_EQ(env.FinishDialogs, 0) << c.what;
+    const std::string file = ReadBytes(folder.File("result.txt"));
+    EXPECT_TRUE(EndsWith(file, kLastEchoLine)) << c.what;
+    EXPECT_EQ(file.find(kResultsBanner), std::string::npos) << c.what;
+  }
 }
 
 TEST_F(RunDriverTest, CancellingEndsTheRunLikeAFailedCalculation) {
