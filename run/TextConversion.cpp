@@ -21,17 +21,24 @@ int HexDigitValue(char c) {
   return -1;
 }
 
-}  // namespace
-
-bool ConvertDecimal(std::string_view text, double& value) {
+// Skips leading blanks and an optional sign; returns the position after them.
+size_t SkipBlanksAndSign(std::string_view text, bool& negative) {
   size_t pos = 0;
-  const size_t end = text.size();
-  while (pos < end && text[pos] == ' ') ++pos;
-  bool negative = false;
-  if (pos < end && (text[pos] == '+' || text[pos] == '-')) {
+  while (pos < text.size() && text[pos] == ' ') ++pos;
+  negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
     negative = text[pos] == '-';
     ++pos;
   }
+  return pos;
+}
+
+}  // namespace
+
+bool ConvertDecimal(std::string_view text, double& value) {
+  const size_t end = text.size();
+  bool negative = false;
+  size_t pos = SkipBlanksAndSign(text, negative);
   // The number proper: digits with an optional decimal point, then an optional exponent.
   const size_t numberStart = pos;
   size_t mantissaDigits = 0;
@@ -100,14 +107,9 @@ bool ConvertDecimal(std::string_view text, double& value) {
 }
 
 bool ConvertInt32(std::string_view text, int32_t& value) {
-  size_t pos = 0;
   const size_t end = text.size();
-  while (pos < end && text[pos] == ' ') ++pos;
   bool negative = false;
-  if (pos < end && (text[pos] == '+' || text[pos] == '-')) {
-    negative = text[pos] == '-';
-    ++pos;
-  }
+  size_t pos = SkipBlanksAndSign(text, negative);
   int base = 10;
   if (pos < end && (text[pos] == '$' || text[pos] == 'x' || text[pos] == 'X')) {
     base = 16;
