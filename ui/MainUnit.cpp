@@ -4,7 +4,9 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -22,16 +24,20 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <exception>
 #include <initializer_list>
 #include <utility>
 
+#include "files/DataFileWriter.h"
 #include "files/InitialTensionFile.h"
+#include "files/ProfileCsv.h"
 #include "run/ParameterItems.h"
 #include "run/SectionLengths.h"
 #include "run/TextConversion.h"
 #include "ui/ColumnSchematic.h"
 #include "ui/Look.h"
+#include "ui/ResultsPage.h"
 #include "ui/UserDialogs.h"
 
 namespace korvane::ui {
@@ -48,16 +54,25 @@ QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// What one run needs from the window: its message boxes, the busy cursor, the finish dialog,
-// the file list and the summary.
+// What one run needs from the window: its message boxes, the busy cursor, the progress
+// window of a long run, the finish dialog, the file list and the summary.
 class WindowRunEnvironment : public RunEnvironment {
  public:
-  WindowRunEnvironment(TMainForm& form, UserDialogs& dialogs) : form_(form), dialogs_(dialogs) {}
+  // stopRequested: set while the run goes on when the window is closed; it cancels the run.
+  WindowRunEnvironment(TMainForm& form, UserDialogs& dialogs, int progressDelayMs,
+                       const bool& stopRequested)
+      : form_(form),
+        dialogs_(dialogs),
+        progressDelayMs_(progressDelayMs),
+        stopRequested_(stopRequested) {
+    sinceStart_.start();
+  }
   ~WindowRunEnvironment() override { SetBusyCursor(false); }
   WindowRunEnvironment(const WindowRunEnvironment&) = delete;
   WindowRunEnvironment& operator=(const WindowRunEnvironment&) = delete;
 
   // The box waits for the user with the normal cursor; the busy cursor comes back after it.
+  // A message ends the progress window: it opens again if the iteration goes on.
   void ShowMessage(std::string_view text) override {
     const bool wasBusy = busy_;
     SetBusyCursor(false);
@@ -66,13 +81,29 @@ class WindowRunEnvironment : public RunEnvironment {
   }
 
   void SetBusyCursor(bool busy) override {
+    if (!busy) EndProgress();
     if (busy == busy_) return;
     busy_ = busy;
     if (busy) {
-      QApplication::setOverrideCursor(Qt::WaitCursor);
+      QApplication::setOverrideCursor(progressOpen_ ? Qt::BusyCursor : Qt::WaitCursor);
     } else {
       QApplication::restoreOverrideCursor();
     }
+  }
+
+  // After every pass of the tension iteration. Once the run has lasted the delay, the
+  // progress window shows how far it is. The window's events go through on this thread, so
+  // that the progress is drawn and its Cancel button and the main window's close box work.
+  bool PassFinished(int passes, double relativeDifference) override {
+    if (!progressOpen_ && sinceStart_.elapsed() >= progressDelayMs_) {
+      dialogs_.ProgressStart();
+      progressOpen_ = true;
+      // The arrow with the hourglass: the Cancel button can be pressed.
+      if (busy_) QApplication::changeOverrideCursor(Qt::BusyCursor);
+    }
+    QCoreApplication::processEvents();
+    const bool keepGoing = !progressOpen_ || dialogs_.ProgressUpdate(passes, relativeDifference);
+    return keepGoing && !stopRequested_;
   }
 
   void ShowFinishDialog() override {
@@ -87,9 +118,68 @@ class WindowRunEnvironment : public RunEnvironment {
   }
 
  private:
+  void EndProgress() {
+    if (!progressOpen_) return;
+    progressOpen_ = false;
+    dialogs_.ProgressEnd();
+    if (busy_) QApplication::changeOverrideCursor(Qt::WaitCursor);
+  }
+
   TMainForm& form_;
   UserDialogs& dialogs_;
+  int progressDelayMs_;
+  const bool& stopRequested_;
+  QElapsedTimer sinceStart_;
   bool busy_ = false;
+  bool progressOpen_ = false;
+};
+
+// While a run lets events through, the main window takes no input: a second OK, typing into
+// a field or loading a data file would change what the run is reading or start another run
+// inside it. Mouse and keyboard events meant for the window are dropped; other windows (the
+// progress window with its Cancel button, the message boxes) get theirs.
+class RunInputBlocker : public QObject {
+ public:
+  explicit RunInputBlocker(QWidget& window) : window_(window) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  ~RunInputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
+  RunInputBlocker(const RunInputBlocker&) = delete;
+  RunInputBlocker& operator=(const RunInputBlocker&) = delete;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::Shortcut:
+      case QEvent::ContextMenu:
+      case QEvent::InputMethod:
+      case QEvent::TouchBegin:
+      case QEvent::TouchUpdate:
+      case QEvent::TouchEnd:
+      case QEvent::TabletPress:
+      case QEvent::TabletRelease:
+      case QEvent::DragEnter:
+      case QEvent::DragMove:
+      case QEvent::Drop:
+        return InWindow(watched);
+      default:
+        return false;
+    }
+  }
+
+ private:
+  bool InWindow(QObject* watched) const {
+    if (auto* widget = qobject_cast<QWidget*>(watched)) return widget->window() == &window_;
+    if (auto* window = qobject_cast<QWindow*>(watched)) return window == window_.windowHandle();
+    return false;
+  }
+
+  QWidget& window_;
 };
 
 // The page of an item's field: the material data on the first, the rest on the second.
@@ -130,6 +220,9 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
   TabbedNotebook1->tabBar()->setFocusPolicy(Qt::NoFocus);
   TabbedNotebook1->addTab(BuildPage1(), "Input Condition 1");
   TabbedNotebook1->addTab(BuildPage2(), "Input Condition 2");
+  Results = new ResultsPage;
+  TabbedNotebook1->addTab(Results, "Results");
+  connect(Results, &ResultsPage::ExportCsvRequested, this, &TMainForm::ExportCsvClick);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(TabbedNotebook1);
@@ -301,6 +394,9 @@ QWidget* TMainForm::BuildPage1() {
   InputDataBtn = new QPushButton("Input Data File", page);
   InputDataBtn->setObjectName("InputDataBtn");
   InputDataBtn->setFixedSize(140, 30);
+  SaveDataBtn = new QPushButton("Save Data File", page);
+  SaveDataBtn->setObjectName("SaveDataBtn");
+  SaveDataBtn->setFixedSize(140, 30);
   BitBtn3 = new QPushButton("Change Initial Tension", page);
   BitBtn3->setObjectName("BitBtn3");
   BitBtn3->setFixedSize(140, 30);
@@ -308,6 +404,7 @@ QWidget* TMainForm::BuildPage1() {
   connect(BitBtn2, &QPushButton::clicked, this, &TMainForm::BitBtn2Click);
   connect(BitBtn3, &QPushButton::clicked, this, &TMainForm::BitBtn3Click);
   connect(InputDataBtn, &QPushButton::clicked, this, &TMainForm::InputDataBtnClick);
+  connect(SaveDataBtn, &QPushButton::clicked, this, &TMainForm::SaveDataBtnClick);
 
   Panel1 = new QFrame(page);
   Panel1->setObjectName("Panel1");
@@ -353,9 +450,11 @@ QWidget* TMainForm::BuildPage1() {
   right->setSpacing(0);
   right->addSpacing(7);
   right->addWidget(Panel1, 1);
-  right->addSpacing(16);
+  right->addSpacing(12);
   right->addWidget(InputDataBtn, 0, Qt::AlignHCenter);
-  right->addSpacing(18);
+  right->addSpacing(6);
+  right->addWidget(SaveDataBtn, 0, Qt::AlignHCenter);
+  right->addSpacing(12);
   right->addWidget(BitBtn3, 0, Qt::AlignHCenter);
   right->addSpacing(30);
 
@@ -541,8 +640,8 @@ void TMainForm::SetTabSequence() {
   for (size_t i = 1; i < sequence.size(); ++i) setTabOrder(sequence[i - 1], sequence[i]);
 
   for (QWidget* widget : std::initializer_list<QWidget*>{
-           Edit44, BitBtn1, BitBtn2, BitBtn3, InputDataBtn, DriveComboBox1, DirectoryListBox1,
-           FileListBox1, FilterComboBox1}) {
+           Edit44, BitBtn1, BitBtn2, BitBtn3, InputDataBtn, SaveDataBtn, DriveComboBox1,
+           DirectoryListBox1, FileListBox1, FilterComboBox1}) {
     widget->setFocusPolicy(Qt::ClickFocus);
   }
 }
@@ -665,6 +764,13 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  // Closed during a run: the run is cancelled at its next pass and the window closes when the
+  // run has ended, so that nothing the run uses goes away under it.
+  if (running_) {
+    closeRequested_ = true;
+    event->ignore();
+    return;
+  }
   event->accept();
   emit FormClosed();
 }
@@ -685,22 +791,34 @@ void TMainForm::Edit38Exit() {
 void TMainForm::BitBtn1Click() {
   if (running_) return;
   running_ = true;
+  closeRequested_ = false;
+  // The page shows the results of the run that is about to start, or none.
+  Results->Clear();
   const FieldTexts texts = ReadRunParameters();
   int failedItem = 0;
   {
-    WindowRunEnvironment environment(*this, dialogs_);
+    RunInputBlocker blocker(*this);
+    WindowRunEnvironment environment(*this, dialogs_, progressDelayMs_, closeRequested_);
     try {
       const RunReport report = RunDriver(context_, texts, environment);
       failedItem = report.Read.FailedItem;
+      if (report.PrintedPointCount > 0) {
+        Results->ShowResults(context_.Params, *context_.Profile, context_.State,
+                             report.PrintedPointCount);
+      }
     } catch (const std::exception& error) {
       // A failure that no stage reported ends the run; the user still learns of it.
       environment.SetBusyCursor(false);
       dialogs_.Message(QStringLiteral("The calculation stopped: %1").arg(Utf8(error.what())));
     }
   }
+  running_ = false;
+  if (closeRequested_) {
+    close();
+    return;
+  }
   // Show the user which field did not convert.
   if (failedItem >= 1 && failedItem <= kItemCount) ShowItemField(failedItem);
-  running_ = false;
 }
 
 void TMainForm::BitBtn2Click() {
@@ -712,6 +830,7 @@ void TMainForm::BitBtn3Click() {
 }
 
 void TMainForm::InputDataBtnClick() {
+  if (running_) return;
   const QString path = dialogs_.OpenDataFile(currentFolder_);
   if (path.isEmpty()) {
     dialogs_.Message(kSelectOneDataFile);
@@ -724,6 +843,35 @@ void TMainForm::InputDataBtnClick() {
     return;
   }
   DataFileReader(load.Values);
+}
+
+void TMainForm::SaveDataBtnClick() {
+  if (running_) return;
+  const QString path = dialogs_.SaveFile("Save Data File", currentFolder_, "Text files (*.txt)");
+  if (path.isEmpty()) return;
+  const FileResult saved =
+      DataFileWriter(QFile::encodeName(path).toStdString(), ReadRunParameters());
+  if (!saved.ok()) dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(saved.Message)));
+  // The saved file, or what a failed write left, shows in the list.
+  RefreshFileList();
+}
+
+void TMainForm::ExportCsvClick() {
+  if (running_ || !Results->HasResults()) return;
+  // The table is named after the result file of the run, in the working folder.
+  QString name =
+      QFileInfo(QFile::decodeName(QByteArray::fromStdString(context_.Params.ResultFileName)))
+          .completeBaseName();
+  if (name.isEmpty()) name = QStringLiteral("result");
+  const QString path = dialogs_.SaveFile("Export CSV", QDir(currentFolder_).filePath(name + ".csv"),
+                                         "CSV files (*.csv)");
+  if (path.isEmpty()) return;
+  const FileResult written =
+      WriteProfileCsv(QFile::encodeName(path).toStdString(), context_.Params, *context_.Profile,
+                      context_.State, Results->PointCount());
+  if (!written.ok())
+    dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(written.Message)));
+  RefreshFileList();
 }
 
 void TMainForm::DataFileReader(const DataFileValues& values) {

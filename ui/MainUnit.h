@@ -1,6 +1,6 @@
 // The main window: the inputs of a run on two pages, the section-length summary, the working
-// folder with its files, and the buttons that run, load a data file and change the initial
-// tension.
+// folder with its files, the buttons that run, load and save a data file and change the
+// initial tension, and a third page with the results of the last run.
 #pragma once
 
 #include <QWidget>
@@ -26,6 +26,7 @@ class QTreeWidgetItem;
 namespace korvane::ui {
 
 class ColumnSchematic;
+class ResultsPage;
 class UserDialogs;
 
 inline constexpr const char* kMainCaption = "Korvane Ver. 1.3f";
@@ -64,6 +65,11 @@ class TMainForm : public QWidget {
   // Fills the enabled entry fields and the radio groups from a data file, then the summary.
   void DataFileReader(const DataFileValues& values);
 
+  // How long a run goes on before its progress window opens (half a second by default).
+  void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
+  // A run is going on: the window takes no input, and a close waits for the run's end.
+  bool Running() const { return running_; }
+
   QTabWidget* TabbedNotebook1 = nullptr;
   QLineEdit* Edit44 = nullptr;
   std::array<QGroupBox*, kJacketCount> RadioGroups = {};
@@ -74,6 +80,8 @@ class TMainForm : public QWidget {
   QPushButton* BitBtn2 = nullptr;
   QPushButton* BitBtn3 = nullptr;
   QPushButton* InputDataBtn = nullptr;
+  QPushButton* SaveDataBtn = nullptr;
+  ResultsPage* Results = nullptr;
   QComboBox* DriveComboBox1 = nullptr;
   QTreeWidget* DirectoryListBox1 = nullptr;
   QListWidget* FileListBox1 = nullptr;
@@ -86,6 +94,8 @@ class TMainForm : public QWidget {
   void BitBtn2Click();
   void BitBtn3Click();
   void InputDataBtnClick();
+  void SaveDataBtnClick();
+  void ExportCsvClick();
   void Edit38Exit();
 
  signals:
@@ -119,6 +129,8 @@ class TMainForm : public QWidget {
   QString currentFolder_;
   std::string DataFileName;  // the last data file chosen, as the file dialog gave it
   bool running_ = false;
+  bool closeRequested_ = false;  // the window was closed during a run: cancel, then close
+  int progressDelayMs_ = 500;
   bool shownOnce_ = false;
 };
 

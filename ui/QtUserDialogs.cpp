@@ -2,11 +2,35 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QRegularExpression>
 
+#include "core/TensionIterationLoop.h"
 #include "ui/F_Form.h"
 #include "ui/InitTension.h"
 
 namespace korvane::ui {
+
+namespace {
+
+// A pass of a short line takes well under a millisecond: the text changes at most this often,
+// so that drawing it does not slow the run down.
+constexpr int kProgressTextIntervalMs = 100;
+
+QString ProgressText(int passes, double relativeDifference) {
+  return QStringLiteral(
+             "Tension iteration: pass %1\n"
+             "Relative difference of end velocity and take-up speed: %2\n"
+             "(the iteration has converged below %3)")
+      .arg(passes)
+      .arg(relativeDifference, 0, 'E', 2)
+      .arg(kTakeUpTolerance, 0, 'E', 1);
+}
+
+}  // namespace
+
+QtUserDialogs::QtUserDialogs() = default;
+QtUserDialogs::~QtUserDialogs() = default;
 
 void QtUserDialogs::Attach(QWidget* mainWindow, TFinishForm* finishForm, TForm1* form1) {
   mainWindow_ = mainWindow;
@@ -26,12 +50,56 @@ QString QtUserDialogs::OpenDataFile(const QString& initialFolder) {
                                       "Text files (*.txt);;All files (*)");
 }
 
+QString QtUserDialogs::SaveFile(const QString& caption, const QString& initialPath,
+                                const QString& filter) {
+  QFileDialog dialog(mainWindow_, caption, initialPath, filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // A name typed without an extension gets the one of the filter ("*.csv" gives ".csv").
+  const QRegularExpressionMatch suffix =
+      QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+  if (suffix.hasMatch()) dialog.setDefaultSuffix(suffix.captured(1));
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList chosen = dialog.selectedFiles();
+  return chosen.size() == 1 ? chosen.front() : QString();
+}
+
 void QtUserDialogs::ShowFinish() {
   if (finishForm_ != nullptr) finishForm_->exec();
 }
 
 void QtUserDialogs::ShowInitialTension() {
   if (form1_ != nullptr) form1_->exec();
+}
+
+void QtUserDialogs::ProgressStart() {
+  progress_ = std::make_unique<QProgressDialog>(mainWindow_);
+  progress_->setWindowTitle("Korvane");
+  progress_->setWindowModality(Qt::ApplicationModal);
+  // Most cases converge in a few dozen passes and a few go to the pass limit: the bar only
+  // shows that the run is alive.
+  progress_->setRange(0, 0);
+  progress_->setAutoClose(false);
+  progress_->setAutoReset(false);
+  progress_->setMinimumDuration(0);
+  progress_->setCancelButtonText("Cancel");
+  progress_->setLabelText(ProgressText(0, 1));
+  progress_->setMinimumWidth(380);
+  progress_->show();
+  sinceProgressText_.invalidate();
+}
+
+bool QtUserDialogs::ProgressUpdate(int passes, double relativeDifference) {
+  if (!progress_) return true;
+  if (!sinceProgressText_.isValid() || sinceProgressText_.elapsed() >= kProgressTextIntervalMs) {
+    progress_->setLabelText(ProgressText(passes, relativeDifference));
+    sinceProgressText_.start();
+  }
+  return !progress_->wasCanceled();
+}
+
+void QtUserDialogs::ProgressEnd() {
+  progress_.reset();
 }
 
 }  // namespace korvane::ui

@@ -1,8 +1,12 @@
 // The program's real dialogs: modal windows that wait for the user.
 #pragma once
 
+#include <QElapsedTimer>
+#include <memory>
+
 #include "ui/UserDialogs.h"
 
+class QProgressDialog;
 class QWidget;
 
 namespace korvane::ui {
@@ -12,19 +16,31 @@ class TForm1;
 
 class QtUserDialogs : public UserDialogs {
  public:
+  QtUserDialogs();
+  ~QtUserDialogs() override;
+  QtUserDialogs(const QtUserDialogs&) = delete;
+  QtUserDialogs& operator=(const QtUserDialogs&) = delete;
+
   // The two dialogs exist only after the main window, which may already need a message box
   // while it is created; they are attached once they exist.
   void Attach(QWidget* mainWindow, TFinishForm* finishForm, TForm1* form1);
 
   void Message(const QString& text) override;
   QString OpenDataFile(const QString& initialFolder) override;
+  QString SaveFile(const QString& caption, const QString& initialPath,
+                   const QString& filter) override;
   void ShowFinish() override;
   void ShowInitialTension() override;
+  void ProgressStart() override;
+  bool ProgressUpdate(int passes, double relativeDifference) override;
+  void ProgressEnd() override;
 
  private:
   QWidget* mainWindow_ = nullptr;
   TFinishForm* finishForm_ = nullptr;
   TForm1* form1_ = nullptr;
+  std::unique_ptr<QProgressDialog> progress_;
+  QElapsedTimer sinceProgressText_;
 };
 
 }  // namespace korvane::ui

@@ -18,6 +18,7 @@
 #include "run/FieldTexts.h"
 #include "run/ParameterItems.h"
 #include "tests/ui/RecordingDialogs.h"
+#include "ui/ResultsPage.h"
 
 namespace korvane::ui::test {
 namespace {
@@ -54,9 +55,10 @@ TEST(MainWindow, StartsWithTheDefaultCaseInNamedControls) {
 
   EXPECT_EQ(form.windowTitle(), "Korvane Ver. 1.3f");
   EXPECT_EQ(form.size(), QSize(682, 570));
-  ASSERT_EQ(form.TabbedNotebook1->count(), 2);
+  ASSERT_EQ(form.TabbedNotebook1->count(), 3);
   EXPECT_EQ(form.TabbedNotebook1->tabText(0), "Input Condition 1");
   EXPECT_EQ(form.TabbedNotebook1->tabText(1), "Input Condition 2");
+  EXPECT_EQ(form.TabbedNotebook1->tabText(2), "Results");
 
   // Every entry field is found by its numbered name, on the page of its group, with the default
   // text; exactly the fixed ones are disabled.
@@ -73,9 +75,9 @@ TEST(MainWindow, StartsWithTheDefaultCaseInNamedControls) {
   auto* saveName = form.findChild<QLineEdit*>("Edit44");
   ASSERT_NE(saveName, nullptr);
   EXPECT_EQ(saveName->text(), "result.txt");
-  for (const char* name : {"BitBtn1", "BitBtn2", "BitBtn3", "InputDataBtn", "DriveComboBox1",
-                           "DirectoryListBox1", "FileListBox1", "FilterComboBox1", "Panel1",
-                           "Image1", "RadioGroup1", "RadioGroup2", "RadioGroup3"}) {
+  for (const char* name : {"BitBtn1", "BitBtn2", "BitBtn3", "InputDataBtn", "SaveDataBtn",
+                           "DriveComboBox1", "DirectoryListBox1", "FileListBox1", "FilterComboBox1",
+                           "Panel1", "Image1", "RadioGroup1", "RadioGroup2", "RadioGroup3"}) {
     EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name;
   }
   EXPECT_EQ(form.BitBtn1->text(), "OK(&O)");
@@ -166,8 +168,14 @@ TEST(MainWindow, TabVisitsEntryFieldsAndRadioGroupsOnly) {
 
   for (QWidget* widget : std::initializer_list<QWidget*>{
            form.Edit44, form.BitBtn1, form.BitBtn2, form.BitBtn3, form.InputDataBtn,
-           form.DriveComboBox1, form.DirectoryListBox1, form.FileListBox1, form.FilterComboBox1}) {
+           form.SaveDataBtn, form.DriveComboBox1, form.DirectoryListBox1, form.FileListBox1,
+           form.FilterComboBox1}) {
     EXPECT_FALSE(widget->focusPolicy() & Qt::TabFocus) << widget->objectName().toStdString();
+  }
+  // Nothing on the results page takes part in the tab sequence.
+  for (QWidget* widget : form.Results->findChildren<QWidget*>()) {
+    EXPECT_FALSE(widget->focusPolicy() & Qt::TabFocus)
+        << widget->objectName().toStdString() << " " << widget->metaObject()->className();
   }
 }
 

@@ -27,19 +27,46 @@ class RecordingDialogs : public UserDialogs {
     OpenFolders << initialFolder;
     return FileToOpen;
   }
+  QString SaveFile(const QString& caption, const QString& initialPath,
+                   const QString& filter) override {
+    SaveRequests << QStringList{caption, initialPath, filter};
+    return FileToSave;
+  }
   void ShowFinish() override {
     ++FinishCount;
     if (OnFinish) OnFinish();
   }
   void ShowInitialTension() override { ++InitialTensionCount; }
+  void ProgressStart() override {
+    ++ProgressStarts;
+    ProgressOpen = true;
+  }
+  bool ProgressUpdate(int passes, double relativeDifference) override {
+    ProgressPasses << passes;
+    LastRelativeDifference = relativeDifference;
+    return OnProgress ? OnProgress(passes) : true;
+  }
+  void ProgressEnd() override {
+    ++ProgressEnds;
+    ProgressOpen = false;
+  }
 
   QStringList Messages;
   QStringList OpenFolders;
-  QString FileToOpen;  // what the open-file dialog returns; empty is a cancel
+  QString FileToOpen;               // what the open-file dialog returns; empty is a cancel
+  QList<QStringList> SaveRequests;  // caption, initial path and filter of each save dialog
+  QString FileToSave;               // what the save dialog returns; empty is a cancel
+  int ProgressStarts = 0;
+  int ProgressEnds = 0;
+  bool ProgressOpen = false;
+  QList<int> ProgressPasses;  // the pass count of every update of the progress window
+  double LastRelativeDifference = 0;
   int FinishCount = 0;
   int InitialTensionCount = 0;
   std::function<void(const QString&)> OnMessage;
   std::function<void()> OnFinish;
+  // Called with the pass count on every update; returning false is pressing Cancel.
+  std::function<bool(int)> OnProgress;
 };
 
 // Puts the process's current directory back when a test has moved it.

@@ -1,23 +1,35 @@
-// Renders the main window's two pages, and optionally the two dialogs, into PNG files for the
-// documentation:
-//   korvane_ui_screenshot <first page.png> <second page.png> [<finish.png> <tension.png>]
+// Renders the main window's pages, and optionally the two dialogs and the results page after
+// a run of the default case, into PNG files for the documentation:
+//   korvane_ui_screenshot <first page.png> <second page.png>
+//                         [<finish.png> <tension.png> [<results page.png>]]
 #include <QApplication>
+#include <QDir>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
 
 #include "tests/ui/RecordingDialogs.h"
+#include "ui/ResultsPage.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  if (argc != 3 && argc != 5) {
+  if (argc != 3 && argc != 5 && argc != 6) {
     std::fprintf(stderr,
-                 "usage: %s <first page.png> <second page.png> [<finish.png> <tension.png>]\n",
+                 "usage: %s <first page.png> <second page.png> [<finish.png> <tension.png> "
+                 "[<results page.png>]]\n",
                  argv[0]);
     return 2;
   }
+  const QString firstPage = QString::fromLocal8Bit(argv[1]);
+  const QString secondPage = QString::fromLocal8Bit(argv[2]);
+  const QString resultsPage = argc == 6 ? QDir().absoluteFilePath(argv[5]) : QString();
+
+  // The run writes its result file into the working folder: a temporary one.
   QTemporaryDir folder;
+  const QString startFolder = QDir::currentPath();
+  QDir::setCurrent(folder.path());
   korvane::ui::test::Program program(folder.filePath("TensKRVN.txt").toStdString());
   korvane::ui::TMainForm& form = program.MainForm;
   form.show();
@@ -28,17 +40,33 @@ int main(int argc, char** argv) {
                form.TabbedNotebook1->widget(1)->minimumSizeHint().width(),
                form.TabbedNotebook1->widget(1)->minimumSizeHint().height());
   bool ok = true;
+  const QString pages[] = {QDir(startFolder).absoluteFilePath(firstPage),
+                           QDir(startFolder).absoluteFilePath(secondPage)};
   for (int page = 0; page < 2; ++page) {
     form.TabbedNotebook1->setCurrentIndex(page);
     QApplication::processEvents();
-    ok = form.grab().save(QString::fromLocal8Bit(argv[1 + page])) && ok;
+    ok = form.grab().save(pages[page]) && ok;
   }
-  if (argc == 5) {
+  if (argc >= 5) {
     program.FinishForm.show();
     program.Form1.show();
     QApplication::processEvents();
-    ok = program.FinishForm.grab().save(QString::fromLocal8Bit(argv[3])) && ok;
-    ok = program.Form1.grab().save(QString::fromLocal8Bit(argv[4])) && ok;
+    ok = program.FinishForm.grab().save(QDir(startFolder).absoluteFilePath(argv[3])) && ok;
+    ok = program.Form1.grab().save(QDir(startFolder).absoluteFilePath(argv[4])) && ok;
   }
+  if (!resultsPage.isEmpty()) {
+    // The default case with a fresh initial tension file, run as the OK button runs it.
+    program.Context.Params.InitialTensionText = "3.0";
+    form.BitBtn1->click();
+    if (!form.Results->HasResults()) {
+      std::fprintf(stderr, "the default run gave no results: %s\n",
+                   qPrintable(program.Dialogs.Messages.join(" / ")));
+      ok = false;
+    }
+    form.TabbedNotebook1->setCurrentWidget(form.Results);
+    QApplication::processEvents();
+    ok = form.grab().save(resultsPage) && ok;
+  }
+  QDir::setCurrent(startFolder);
   return ok ? 0 : 1;
 }

@@ -1,0 +1,538 @@
+#include "ui/ResultsPage.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCursor>
+#include <QEvent>
+#include <QGraphicsLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLegend>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QToolTip>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "files/ProfileCsv.h"
+#include "ui/Look.h"
+
+namespace korvane::ui {
+
+namespace {
+
+// The profile holds the gas-to-wall coefficient in cal/(cm2 s degC); engineers read it in
+// kcal/(m2 h degC), as the result file prints it.
+constexpr double kToKcalPerM2Hour = 36000.0;
+
+// The distances along the computed line whose radial profiles are drawn, as fractions of it.
+constexpr std::array<double, 5> kRadialFractions = {0.0, 0.125, 0.25, 0.5, 1.0};
+const std::array<QColor, 5> kRadialColors = {QColor(0x1f, 0x3a, 0x93), QColor(0x1b, 0x8a, 0x9e),
+                                             QColor(0x4c, 0xa8, 0x3c), QColor(0xe0, 0x8e, 0x0b),
+                                             QColor(0xc0, 0x29, 0x2b)};
+
+const QColor kAverageColor(0x1f, 0x77, 0xb4);
+const QColor kSurfaceColor(0xff, 0x7f, 0x0e);
+const QColor kVelocityColor(0x2c, 0xa0, 0x2c);
+const QColor kReferenceColor(0x70, 0x70, 0x70);
+const QColor kFilamentColor(0xd6, 0x27, 0x28);
+const QColor kGasColor(0x94, 0x67, 0xbd);
+const QColor kTensionColor(0x8c, 0x56, 0x4b);
+const QColor kStressColor(0x17, 0x9c, 0xb0);
+const QColor kViscosityColor(0x1f, 0x77, 0xb4);
+const QColor kHeatColor(0xd6, 0x5d, 0xb1);
+
+// The charts in two columns of three: the curves along the line get the width they need.
+constexpr int kGridColumns = 2;
+constexpr int kGridRows = 3;
+
+const char* const kQuantity = "quantity";
+const char* const kUnit = "unit";
+const char* const kRadialZ = "radialZ";
+
+QFont PixelFont(int pixels, bool bold = false) {
+  QFont font;
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  return font;
+}
+
+QValueAxis* MakeValueAxis(const QString& title, const QColor& titleColor = Qt::black) {
+  auto* axis = new QValueAxis;
+  axis->setTitleText(title);
+  axis->setTitleFont(PixelFont(10));
+  axis->setTitleBrush(titleColor);
+  axis->setLabelsFont(PixelFont(9));
+  axis->setLabelFormat("%g");
+  axis->setMinorTickCount(0);
+  axis->setGridLineColor(QColor(0xe2, 0xe2, 0xe2));
+  return axis;
+}
+
+// A step of 1, 2 or 5 times a power of ten that cuts the span into about `parts` pieces.
+double NiceStep(double span, int parts) {
+  const double raw = span / parts;
+  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double factor : {1.0, 2.0, 5.0}) {
+    if (factor * magnitude >= raw) return factor * magnitude;
+  }
+  return 10 * magnitude;
+}
+
+// The distance axis runs exactly over the computed line, with round tick values.
+void SetDistanceRange(QValueAxis* axis, double from, double to) {
+  if (!(to > from)) to = from + 1;
+  axis->setRange(from, to);
+  axis->setTickType(QValueAxis::TicksDynamic);
+  axis->setTickAnchor(0);
+  axis->setTickInterval(NiceStep(to - from, 4));
+}
+
+// The smallest and largest y of the curves; empty curves add nothing.
+std::pair<double, double> YRange(std::initializer_list<const QXYSeries*> curves) {
+  double low = std::numeric_limits<double>::infinity();
+  double high = -low;
+  for (const QXYSeries* curve : curves) {
+    for (const QPointF& point : curve->points()) {
+      low = std::min(low, point.y());
+      high = std::max(high, point.y());
+    }
+  }
+  return {low, high};
+}
+
+void FitValueAxis(QValueAxis* axis, std::initializer_list<const QXYSeries*> curves,
+                  bool fromZero = false) {
+  auto [low, high] = YRange(curves);
+  if (low > high) {
+    axis->setRange(0, 1);
+    return;
+  }
+  if (fromZero) low = std::min(low, 0.0);
+  if (high - low < 1e-12 * std::max(1.0, std::fabs(high))) {
+    const double margin = std::max(1e-3, std::fabs(high) * 0.1);
+    low -= margin;
+    high += margin;
+  }
+  // A little room above and below, so that a curve does not run along the frame.
+  const double margin = (high - low) * 0.04;
+  axis->setRange(fromZero && low >= 0 ? low : low - margin, high + margin);
+  axis->applyNiceNumbers();
+}
+
+void FitLogAxis(QLogValueAxis* axis, const QXYSeries* curve) {
+  auto [low, high] = YRange({curve});
+  if (!(low > 0) || low > high) {
+    axis->setRange(1, 10);
+    return;
+  }
+  low = std::pow(10.0, std::floor(std::log10(low)));
+  high = std::pow(10.0, std::ceil(std::log10(high)));
+  if (high <= low) high = low * 10;
+  axis->setRange(low, high);
+}
+
+// The profile index nearest to the distance z among points 0 .. pointCount - 1.
+int NearestPoint(const SpinningLineProfile& profile, int pointCount, double z) {
+  int best = 0;
+  for (int i = 1; i < pointCount; ++i) {
+    if (std::fabs(profile.ProfileZ[i] - z) < std::fabs(profile.ProfileZ[best] - z)) best = i;
+  }
+  return best;
+}
+
+QString ZText(double z) {
+  return QString::number(z, 'f', 1);
+}
+
+}  // namespace
+
+ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
+  setObjectName("ResultsPage");
+
+  // One line of figures above the charts, with the export at its end.
+  auto* figures = new QHBoxLayout;
+  figures->setSpacing(3);
+  // The figures keep to their line: a narrow window clips them rather than growing.
+  auto figure = [this, figures](const QString& caption, const char* name, const QString& tip) {
+    auto* captionLabel = new QLabel(caption, this);
+    SetTextColor(captionLabel, kBlue);
+    auto* value = new QLabel(this);
+    value->setObjectName(name);
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    for (QLabel* label : {captionLabel, value}) {
+      SetPixelFont(label, 11);
+      label->setMinimumWidth(1);
+      label->setToolTip(tip);
+    }
+    figures->addWidget(captionLabel);
+    figures->addWidget(value);
+    figures->addSpacing(6);
+    return value;
+  };
+  PassesValue =
+      figure("Passes", "PassesValue", "Passes of the tension iteration over the spinning line");
+  SpinneretTensionValue = figure("Spinneret tension", "SpinneretTensionValue",
+                                 "Tension of one filament at the spinneret, Z = 0");
+  EndSolventValue = figure("End: solvent", "EndSolventValue",
+                           "Average solvent weight fraction at the end of the computed line");
+  EndTemperatureValue = figure("temp.", "EndTemperatureValue",
+                               "Filament temperature at the end of the computed line");
+  EndStressValue = figure("stress", "EndStressValue", "Stress at the end of the computed line");
+  figures->addStretch();
+  ExportCsvBtn = new QPushButton("Export CSV...", this);
+  ExportCsvBtn->setObjectName("ExportCsvBtn");
+  ExportCsvBtn->setFocusPolicy(Qt::ClickFocus);
+  connect(ExportCsvBtn, &QPushButton::clicked, this, &ResultsPage::ExportCsvRequested);
+  figures->addWidget(ExportCsvBtn);
+
+  auto* charts = new QWidget(this);
+  grid_ = new QGridLayout(charts);
+  grid_->setContentsMargins(0, 0, 0, 0);
+  grid_->setSpacing(3);
+
+  // Solvent fractions.
+  QChart* chart = AddChart("SolventChart", "Solvent fraction", 0, 0)->chart();
+  solventZ_ = MakeValueAxis("Z (cm)");
+  solventAxis_ = MakeValueAxis("fraction (-)");
+  averageSolvent_ = AddSeries(chart, "AverageSolvent", "average", "average solvent fraction", "-",
+                              kAverageColor, solventZ_, solventAxis_);
+  surfaceSolvent_ = AddSeries(chart, "SurfaceSolvent", "surface", "surface solvent fraction", "-",
+                              kSurfaceColor, solventZ_, solventAxis_);
+
+  // Filament velocity, with the take-up speed that the tension iteration aims at.
+  chart = AddChart("VelocityChart", "Filament velocity", 0, 1)->chart();
+  velocityZ_ = MakeValueAxis("Z (cm)");
+  velocityAxis_ = MakeValueAxis("velocity (cm/s)");
+  velocity_ = AddSeries(chart, "FilamentVelocity", "filament", "filament velocity", "cm/s",
+                        kVelocityColor, velocityZ_, velocityAxis_);
+  takeUpSpeed_ = AddSeries(chart, "TakeUpSpeed", "take-up speed", "take-up speed", "cm/s",
+                           kReferenceColor, velocityZ_, velocityAxis_);
+  QPen dashed = takeUpSpeed_->pen();
+  dashed.setStyle(Qt::DashLine);
+  dashed.setWidthF(1.2);
+  takeUpSpeed_->setPen(dashed);
+
+  // Temperatures of the filament and of the spinning gas around it.
+  chart = AddChart("TemperatureChart", "Temperature", 1, 0)->chart();
+  temperatureZ_ = MakeValueAxis("Z (cm)");
+  temperatureAxis_ = MakeValueAxis(QString::fromUtf8("T (℃)"));
+  filamentTemperature_ =
+      AddSeries(chart, "FilamentTemperature", "filament", "filament temperature",
+                QString::fromUtf8("℃"), kFilamentColor, temperatureZ_, temperatureAxis_);
+  gasTemperature_ = AddSeries(chart, "GasTemperature", "gas", "spinning-gas temperature",
+                              QString::fromUtf8("℃"), kGasColor, temperatureZ_, temperatureAxis_);
+
+  // Tension of one filament and the stress it puts on the cross-section.
+  chart = AddChart("TensionChart", "Tension and stress", 1, 1)->chart();
+  tensionZ_ = MakeValueAxis("Z (cm)");
+  tensionAxis_ = MakeValueAxis("tension (dyn)", kTensionColor);
+  stressAxis_ = MakeValueAxis("stress (g/den)", kStressColor);
+  stressAxis_->setGridLineVisible(false);
+  chart->addAxis(stressAxis_, Qt::AlignRight);
+  tension_ = AddSeries(chart, "Tension", "tension", "spinning tension", "dyn", kTensionColor,
+                       tensionZ_, tensionAxis_);
+  stress_ =
+      AddSeries(chart, "Stress", "stress", "stress", "g/den", kStressColor, tensionZ_, stressAxis_);
+
+  // Elongational viscosity over decades, and the gas-to-wall coefficient on its own axis.
+  chart = AddChart("ViscosityChart", "Viscosity and wall heat transfer", 2, 0)->chart();
+  viscosityZ_ = MakeValueAxis("Z (cm)");
+  viscosityAxis_ = new QLogValueAxis;
+  viscosityAxis_->setBase(10);
+  viscosityAxis_->setTitleText(QString::fromUtf8("η (poise)"));
+  viscosityAxis_->setTitleFont(PixelFont(10));
+  viscosityAxis_->setTitleBrush(kViscosityColor);
+  viscosityAxis_->setLabelsFont(PixelFont(9));
+  viscosityAxis_->setLabelFormat("%.0e");
+  viscosityAxis_->setMinorTickCount(0);
+  viscosityAxis_->setGridLineColor(QColor(0xe2, 0xe2, 0xe2));
+  heatTransferAxis_ = MakeValueAxis(QString::fromUtf8("h (kcal/m²h℃)"), kHeatColor);
+  heatTransferAxis_->setGridLineVisible(false);
+  chart->addAxis(heatTransferAxis_, Qt::AlignRight);
+  viscosity_ = AddSeries(chart, "ElongationalViscosity", "viscosity", "elongational viscosity",
+                         "poise", kViscosityColor, viscosityZ_, viscosityAxis_);
+  wallHeatTransfer_ =
+      AddSeries(chart, "WallHeatTransfer", "h gas-wall", "gas-to-wall heat-transfer coefficient",
+                QString::fromUtf8("kcal/(m² h ℃)"), kHeatColor, viscosityZ_, heatTransferAxis_);
+
+  // The solvent across the filament at a few distances: the skin at the surface.
+  radialChart_ = AddChart("RadialChart", "Radial solvent profile at Z", 2, 1)->chart();
+  radialX_ = MakeValueAxis("r/R (-)");
+  radialX_->setRange(0, 1);
+  radialX_->setTickType(QValueAxis::TicksDynamic);
+  radialX_->setTickAnchor(0);
+  radialX_->setTickInterval(0.25);
+  radialAxis_ = MakeValueAxis("fraction (-)");
+  radialChart_->addAxis(radialX_, Qt::AlignBottom);
+  radialChart_->addAxis(radialAxis_, Qt::AlignLeft);
+
+  for (int column = 0; column < kGridColumns; ++column) grid_->setColumnStretch(column, 1);
+  for (int row = 0; row < kGridRows; ++row) grid_->setRowStretch(row, 1);
+
+  auto* placeholder = new QLabel(
+      "No results.\n\nPress OK on \"Input Condition 1\" to run the case: its profile along the "
+      "spinning line is shown here.\nDouble-click a chart to enlarge it, and again to go back.",
+      this);
+  placeholder->setObjectName("NoResultsLabel");
+  placeholder->setAlignment(Qt::AlignCenter);
+  placeholder->setWordWrap(true);
+  SetTextColor(placeholder, QColor(0x60, 0x60, 0x60));
+
+  stack_ = new QStackedWidget(this);
+  stack_->addWidget(placeholder);
+  stack_->addWidget(charts);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->setSpacing(4);
+  layout->addLayout(figures);
+  layout->addWidget(stack_, 1);
+
+  Clear();
+}
+
+QChartView* ResultsPage::AddChart(const char* name, const QString& title, int row, int column) {
+  auto* chart = new QChart;
+  chart->setTitle(title);
+  chart->setTitleFont(PixelFont(11, true));
+  chart->setBackgroundRoundness(0);
+  chart->setMargins(QMargins(0, 0, 0, 0));
+  chart->layout()->setContentsMargins(2, 2, 2, 2);
+  chart->legend()->setFont(PixelFont(9));
+  chart->legend()->setAlignment(Qt::AlignTop);
+  chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+  chart->legend()->layout()->setContentsMargins(0, 0, 0, 0);
+
+  auto* view = new QChartView(chart, this);
+  view->setObjectName(name);
+  view->setRenderHint(QPainter::Antialiasing);
+  // The charts are read with the mouse; Tab keeps to the entry fields.
+  view->setFocusPolicy(Qt::NoFocus);
+  view->viewport()->setFocusPolicy(Qt::NoFocus);
+  view->setMinimumSize(150, 120);
+  view->setFrameShape(QFrame::StyledPanel);
+  view->viewport()->installEventFilter(this);
+  grid_->addWidget(view, row, column);
+  views_[static_cast<size_t>(row * kGridColumns + column)] = view;
+  return view;
+}
+
+QLineSeries* ResultsPage::AddSeries(QChart* chart, const char* name, const QString& legend,
+                                    const QString& quantity, const QString& unit,
+                                    const QColor& color, QValueAxis* x, QAbstractAxis* y) {
+  auto* series = new QLineSeries;
+  series->setObjectName(name);
+  series->setName(legend);
+  series->setProperty(kQuantity, quantity);
+  series->setProperty(kUnit, unit);
+  QPen pen(color);
+  pen.setWidthF(1.6);
+  series->setPen(pen);
+  chart->addSeries(series);
+  if (!chart->axes(Qt::Horizontal).contains(x)) chart->addAxis(x, Qt::AlignBottom);
+  if (!chart->axes(Qt::Vertical).contains(y)) chart->addAxis(y, Qt::AlignLeft);
+  series->attachAxis(x);
+  series->attachAxis(y);
+  // Hovering the curve tells the values of the point under the cursor.
+  connect(series, &QXYSeries::hovered, this, [this, series](const QPointF& point, bool entered) {
+    if (entered) {
+      QToolTip::showText(QCursor::pos(), PointText(*series, point), this);
+    } else {
+      QToolTip::hideText();
+    }
+  });
+  return series;
+}
+
+void ResultsPage::Clear() {
+  pointCount_ = 0;
+  for (QLineSeries* series :
+       {averageSolvent_, surfaceSolvent_, velocity_, takeUpSpeed_, filamentTemperature_,
+        gasTemperature_, tension_, stress_, viscosity_, wallHeatTransfer_}) {
+    series->clear();
+  }
+  radialChart_->removeAllSeries();
+  for (QLabel* value :
+       {PassesValue, SpinneretTensionValue, EndSolventValue, EndTemperatureValue, EndStressValue}) {
+    value->setText(QString::fromUtf8("–"));
+  }
+  ExportCsvBtn->setEnabled(false);
+  stack_->setCurrentIndex(0);
+}
+
+void ResultsPage::ShowResults(const RunParameters& params, const SpinningLineProfile& profile,
+                              const SimulationState& state, int pointCount) {
+  Clear();
+  pointCount = std::min(pointCount, static_cast<int>(kProfileCapacity));
+  if (pointCount <= 0) return;
+  pointCount_ = pointCount;
+
+  // Each curve takes the finite values of the points where its quantity belongs to the last
+  // pass; a log axis takes only the positive ones.
+  QList<QPointF> average, surface, velocity, filament, gas, tension, stress, viscosity, wall;
+  auto add = [](QList<QPointF>& curve, double z, double value) {
+    if (std::isfinite(z) && std::isfinite(value)) curve.append(QPointF(z, value));
+  };
+  for (int i = 0; i < pointCount; ++i) {
+    const double z = profile.ProfileZ[i];
+    add(average, z, profile.ProfileAvgSolvent[i]);
+    add(surface, z, profile.ProfileSurfaceSolvent[i]);
+    add(velocity, z, profile.ProfileYarnVelocity[i]);
+    add(filament, z, profile.ProfileYarnTemp[i]);
+    add(tension, z, profile.ProfileTension[i]);
+    add(stress, z, profile.ProfileStress[i]);
+    if (PointHasGasValues(profile, pointCount, i)) {
+      add(gas, z, profile.ProfileGasTemp[i]);
+      if (profile.ProfileElongViscosity[i] > 0) add(viscosity, z, profile.ProfileElongViscosity[i]);
+      add(wall, z, profile.ProfileHeatTransfer[i] * kToKcalPerM2Hour);
+    }
+  }
+  averageSolvent_->replace(average);
+  surfaceSolvent_->replace(surface);
+  velocity_->replace(velocity);
+  filamentTemperature_->replace(filament);
+  gasTemperature_->replace(gas);
+  tension_->replace(tension);
+  stress_->replace(stress);
+  viscosity_->replace(viscosity);
+  wallHeatTransfer_->replace(wall);
+
+  const int last = pointCount - 1;
+  const double zStart = profile.ProfileZ[0];
+  const double zEnd = profile.ProfileZ[last];
+  takeUpSpeed_->replace(
+      QList<QPointF>{QPointF(zStart, params.TakeUpSpeed), QPointF(zEnd, params.TakeUpSpeed)});
+
+  for (QValueAxis* axis : {solventZ_, velocityZ_, temperatureZ_, tensionZ_, viscosityZ_}) {
+    SetDistanceRange(axis, zStart, zEnd);
+  }
+  FitValueAxis(solventAxis_, {averageSolvent_, surfaceSolvent_}, true);
+  FitValueAxis(velocityAxis_, {velocity_, takeUpSpeed_}, true);
+  FitValueAxis(temperatureAxis_, {filamentTemperature_, gasTemperature_});
+  FitValueAxis(tensionAxis_, {tension_}, true);
+  FitValueAxis(stressAxis_, {stress_}, true);
+  FitLogAxis(viscosityAxis_, viscosity_);
+  FitValueAxis(heatTransferAxis_, {wallHeatTransfer_}, true);
+  ShowRadialProfiles(profile, state, pointCount);
+
+  PassesValue->setText(QString::number(state.CalculationLoopCount));
+  SpinneretTensionValue->setText(QString::number(profile.ProfileTension[0], 'g', 5) + " dyn");
+  EndSolventValue->setText(QString::number(profile.ProfileAvgSolvent[last], 'f', 4));
+  EndTemperatureValue->setText(QString::number(profile.ProfileYarnTemp[last], 'f', 1) +
+                               QString::fromUtf8(" ℃"));
+  EndStressValue->setText(QString::number(profile.ProfileStress[last], 'g', 4) + " g/den");
+  EndSolventValue->setToolTip(
+      QStringLiteral("At Z = %1 cm, the end of the computed line").arg(ZText(zEnd)));
+
+  ExportCsvBtn->setEnabled(true);
+  stack_->setCurrentIndex(1);
+}
+
+void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
+                                     const SimulationState& state, int pointCount) {
+  const int intervals = std::clamp(state.RadialIntervals, 1, kRadialCapacity - 1);
+  const double zStart = profile.ProfileZ[0];
+  const double zEnd = profile.ProfileZ[pointCount - 1];
+  std::vector<int> shown;
+  for (size_t k = 0; k < kRadialFractions.size(); ++k) {
+    const int i = NearestPoint(profile, pointCount, zStart + kRadialFractions[k] * (zEnd - zStart));
+    // A short line has fewer distinct points than fractions.
+    if (std::find(shown.begin(), shown.end(), i) != shown.end()) continue;
+    shown.push_back(i);
+    QList<QPointF> points;
+    for (int node = 0; node <= intervals; ++node) {
+      const double value = profile.ProfileRadialSolvent[i][node];
+      if (std::isfinite(value))
+        points.append(QPointF(static_cast<double>(node) / intervals, value));
+    }
+    const double z = profile.ProfileZ[i];
+    auto* series = new QLineSeries;
+    series->setObjectName(QStringLiteral("RadialSolvent%1").arg(shown.size() - 1));
+    series->setName(QStringLiteral("%1 cm").arg(QString::number(z, 'f', 0)));
+    series->setProperty(kQuantity, "solvent fraction");
+    series->setProperty(kUnit, "-");
+    series->setProperty(kRadialZ, z);
+    QPen pen(kRadialColors[k]);
+    pen.setWidthF(1.6);
+    series->setPen(pen);
+    series->setPointsVisible(true);
+    series->replace(points);
+    radialChart_->addSeries(series);
+    series->attachAxis(radialX_);
+    series->attachAxis(radialAxis_);
+    connect(series, &QXYSeries::hovered, this, [this, series](const QPointF& point, bool entered) {
+      if (entered) {
+        QToolTip::showText(QCursor::pos(), PointText(*series, point), this);
+      } else {
+        QToolTip::hideText();
+      }
+    });
+  }
+  double low = std::numeric_limits<double>::infinity();
+  double high = -low;
+  for (QAbstractSeries* series : radialChart_->series()) {
+    auto [seriesLow, seriesHigh] = YRange({static_cast<const QXYSeries*>(series)});
+    low = std::min(low, seriesLow);
+    high = std::max(high, seriesHigh);
+  }
+  if (low <= high) {
+    radialAxis_->setRange(std::min(low, 0.0), high > 0 ? high : 1);
+    radialAxis_->applyNiceNumbers();
+  }
+}
+
+QString ResultsPage::PointText(const QXYSeries& series, QPointF near) {
+  const QList<QPointF> points = series.points();
+  if (points.isEmpty()) return {};
+  const QPointF* nearest = &points.front();
+  for (const QPointF& point : points) {
+    if (std::fabs(point.x() - near.x()) < std::fabs(nearest->x() - near.x())) nearest = &point;
+  }
+  const QString unit = series.property(kUnit).toString();
+  QString value = QStringLiteral("%1: %2").arg(series.property(kQuantity).toString(),
+                                               QString::number(nearest->y(), 'g', 5));
+  if (unit != "-") value += ' ' + unit;
+  const QVariant radialZ = series.property(kRadialZ);
+  if (radialZ.isValid()) {
+    return QStringLiteral("Z = %1 cm, r/R = %2\n%3")
+        .arg(ZText(radialZ.toDouble()), QString::number(nearest->x(), 'f', 2), value);
+  }
+  return QStringLiteral("Z = %1 cm\n%2").arg(ZText(nearest->x()), value);
+}
+
+void ResultsPage::Enlarge(QChartView* view) {
+  if (enlarged_ != nullptr) {
+    // Back into its own cell.
+    const auto index = std::find(views_.begin(), views_.end(), enlarged_) - views_.begin();
+    grid_->removeWidget(enlarged_);
+    grid_->addWidget(enlarged_, static_cast<int>(index) / kGridColumns,
+                     static_cast<int>(index) % kGridColumns);
+  }
+  enlarged_ = view;
+  if (view != nullptr) {
+    grid_->removeWidget(view);
+    grid_->addWidget(view, 0, 0, kGridRows, kGridColumns);
+  }
+  for (QChartView* each : views_) each->setVisible(view == nullptr || each == view);
+}
+
+bool ResultsPage::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    for (QChartView* view : views_) {
+      if (view->viewport() == watched) {
+        Enlarge(enlarged_ == view ? nullptr : view);
+        return true;
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace korvane::ui

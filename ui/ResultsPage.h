@@ -1,0 +1,108 @@
+// The results page of the main window: the figures of the last run and its profile along the
+// spinning line, plotted against the distance from the spinneret.
+#pragma once
+
+#include <QPointF>
+#include <QWidget>
+#include <array>
+
+#include "core/SimulationState.h"
+#include "core/SpinningLineProfile.h"
+#include "run/RunParameters.h"
+
+class QAbstractAxis;
+class QChart;
+class QChartView;
+class QGridLayout;
+class QLabel;
+class QLineSeries;
+class QLogValueAxis;
+class QPushButton;
+class QStackedWidget;
+class QValueAxis;
+class QXYSeries;
+
+namespace korvane::ui {
+
+class ResultsPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit ResultsPage(QWidget* parent = nullptr);
+
+  // Shows the run's points 0 .. pointCount - 1 (the points written to the result tables).
+  // The values that do not belong to the last pass, and values that are not finite, are left
+  // out of their curves.
+  void ShowResults(const RunParameters& params, const SpinningLineProfile& profile,
+                   const SimulationState& state, int pointCount);
+  // No results: the charts are emptied and the export is disabled.
+  void Clear();
+  bool HasResults() const { return pointCount_ > 0; }
+  int PointCount() const { return pointCount_; }
+
+  // The tooltip of a curve hovered near `near`: the values of its data point nearest in x.
+  static QString PointText(const QXYSeries& series, QPointF near);
+
+  // Shows one chart alone over the whole page, or all of them again (nullptr).
+  void Enlarge(QChartView* view);
+
+  QPushButton* ExportCsvBtn = nullptr;
+  QLabel* PassesValue = nullptr;
+  QLabel* SpinneretTensionValue = nullptr;
+  QLabel* EndSolventValue = nullptr;
+  QLabel* EndTemperatureValue = nullptr;
+  QLabel* EndStressValue = nullptr;
+
+ signals:
+  void ExportCsvRequested();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QChartView* AddChart(const char* name, const QString& title, int row, int column);
+  QLineSeries* AddSeries(QChart* chart, const char* name, const QString& legend,
+                         const QString& quantity, const QString& unit, const QColor& color,
+                         QValueAxis* x, QAbstractAxis* y);
+  void ShowRadialProfiles(const SpinningLineProfile& profile, const SimulationState& state,
+                          int pointCount);
+
+  QStackedWidget* stack_ = nullptr;
+  QGridLayout* grid_ = nullptr;
+  std::array<QChartView*, 6> views_ = {};
+  QChartView* enlarged_ = nullptr;
+  int pointCount_ = 0;
+
+  QValueAxis* solventZ_ = nullptr;
+  QValueAxis* solventAxis_ = nullptr;
+  QLineSeries* averageSolvent_ = nullptr;
+  QLineSeries* surfaceSolvent_ = nullptr;
+
+  QValueAxis* velocityZ_ = nullptr;
+  QValueAxis* velocityAxis_ = nullptr;
+  QLineSeries* velocity_ = nullptr;
+  QLineSeries* takeUpSpeed_ = nullptr;
+
+  QValueAxis* temperatureZ_ = nullptr;
+  QValueAxis* temperatureAxis_ = nullptr;
+  QLineSeries* filamentTemperature_ = nullptr;
+  QLineSeries* gasTemperature_ = nullptr;
+
+  QValueAxis* tensionZ_ = nullptr;
+  QValueAxis* tensionAxis_ = nullptr;
+  QValueAxis* stressAxis_ = nullptr;
+  QLineSeries* tension_ = nullptr;
+  QLineSeries* stress_ = nullptr;
+
+  QValueAxis* viscosityZ_ = nullptr;
+  QLogValueAxis* viscosityAxis_ = nullptr;
+  QValueAxis* heatTransferAxis_ = nullptr;
+  QLineSeries* viscosity_ = nullptr;
+  QLineSeries* wallHeatTransfer_ = nullptr;
+
+  QChart* radialChart_ = nullptr;
+  QValueAxis* radialX_ = nullptr;
+  QValueAxis* radialAxis_ = nullptr;
+};
+
+}  // namespace korvane::ui
