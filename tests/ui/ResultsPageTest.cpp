@@ -1,0 +1,280 @@
+// The results page: its curves against the profile of the run, the figures above them, and
+// the page emptied by the next run.
+#include <gtest/gtest.h>
+
+#include <QChart>
+#include <QChartView>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QXYSeries>
+#include <cmath>
+
+#include "files/ProfileCsv.h"
+#include "tests/ui/RecordingDialogs.h"
+#include "ui/ResultsPage.h"
+
+namespace korvane::ui::test {
+namespace {
+
+QXYSeries* SeriesNamed(const ResultsPage& page, const QString& name) {
+  for (QChartView* view : page.findChildren<QChartView*>()) {
+    for (QAbstractSeries* series : view->chart()->series()) {
+      if (series->objectName() == name) return qobject_cast<QXYSeries*>(series);
+    }
+  }
+  return nullptr;
+}
+
+int SeriesCount(const ResultsPage& page) {
+  int count = 0;
+  for (QChartView* view : page.findChildren<QChartView*>()) {
+    for (QAbstractSeries* series : view->chart()->series()) {
+      count += static_cast<int>(qobject_cast<QXYSeries*>(series)->count());
+    }
+  }
+  return count;
+}
+
+const char* const kCurvesAlongTheLine[] = {
+    "AverageSolvent",  "SurfaceSolvent", "FilamentVelocity", "FilamentTemperature",
+    "GasTemperature",  "Tension",        "Stress",           "ElongationalViscosity",
+    "WallHeatTransfer"};
+
+// The value that a curve along the line shows for point i.
+double ProfileValue(const SpinningLineProfile& p, const QString& curve, int i) {
+  if (curve == "AverageSolvent") return p.ProfileAvgSolvent[i];
+  if (curve == "SurfaceSolvent") return p.ProfileSurfaceSolvent[i];
+  if (curve == "FilamentVelocity") return p.ProfileYarnVelocity[i];
+  if (curve == "FilamentTemperature") return p.ProfileYarnTemp[i];
+  if (curve == "GasTemperature") return p.ProfileGasTemp[i];
+  if (curve == "Tension") return p.ProfileTension[i];
+  if (curve == "Stress") return p.ProfileStress[i];
+  if (curve == "ElongationalViscosity") return p.ProfileElongViscosity[i];
+  return p.ProfileHeatTransfer[i] * 36000;  // kcal/(m2 h degC)
+}
+
+// Every curve along the line starts at point 0 and ends at the last point that holds its
+// quantity, with the profile's values; the radial curves hold nodes 0 to 10.
+void ExpectCurvesMatch(const ResultsPage& page, const SpinningLineProfile& profile,
+                       int pointCount) {
+  for (const char* name : kCurvesAlongTheLine) {
+    SCOPED_TRACE(name);
+    const QXYSeries* series = SeriesNamed(page, name);
+    ASSERT_NE(series, nullptr);
+    const bool gasSide = QString(name) == "GasTemperature" ||
+                         QString(name) == "ElongationalViscosity" ||
+                         QString(name) == "WallHeatTransfer";
+    const int last = gasSide && !PointHasGasValues(profile, pointCount, pointCount - 1)
+                         ? pointCount - 2
+                         : pointCount - 1;
+    ASSERT_EQ(series->count(), last + 1);
+    EXPECT_EQ(series->at(0), QPointF(profile.ProfileZ[0], ProfileValue(profile, name, 0)));
+    EXPECT_EQ(series->at(last), QPointF(profile.ProfileZ[last], ProfileValue(profile, name, last)));
+  }
+  const QXYSeries* outer = SeriesNamed(page, "RadialSolvent0");
+  ASSERT_NE(outer, nullptr);
+  ASSERT_EQ(outer->count(), 11);
+  EXPECT_EQ(outer->at(0), QPointF(0, profile.ProfileRadialSolvent[0][0]));
+  EXPECT_EQ(outer->at(10), QPointF(1, profile.ProfileRadialSolvent[0][10]));
+}
+
+TEST(ResultsPage, ADefaultRunFillsTheChartsAndFiguresFromItsProfile) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  ResultsPage& page = *app.MainForm.Results;
+  EXPECT_FALSE(page.HasResults());
+  EXPECT_FALSE(page.ExportCsvBtn->isEnabled());
+
+  app.MainForm.BitBtn1->click();
+  ASSERT_EQ(app.Dialogs.FinishCount, 1);
+  const SpinningLineProfile& profile = *app.Context.Profile;
+  const int n = profile.ProfilePointCount;
+  ASSERT_EQ(n, 115);  // 30 + 40 + 44 steps
+  ASSERT_TRUE(page.HasResults());
+  EXPECT_EQ(page.PointCount(), n);
+  EXPECT_TRUE(page.ExportCsvBtn->isEnabled());
+  ExpectCurvesMatch(page, profile, n);
+
+  // The take-up speed runs over the whole computed line.
+  const QXYSeries* takeUp = SeriesNamed(page, "TakeUpSpeed");
+  ASSERT_EQ(takeUp->count(), 2);
+  EXPECT_EQ(takeUp->at(0), QPointF(0, 833));
+  EXPECT_EQ(takeUp->at(1), QPointF(700, 833));
+
+  // The radial profiles at the spinneret, 1/8, 1/4, 1/2 and the end of the 700 cm line, at the
+  // nearest points (85 cm and 90 cm are equally near 87.5 cm: the first one is taken).
+  const double distances[] = {0, 85, 175, 350, 700};
+  for (int k = 0; k < 5; ++k) {
+    SCOPED_TRACE(k);
+    const QXYSeries* radial = SeriesNamed(page, QStringLiteral("RadialSolvent%1").arg(k));
+    ASSERT_NE(radial, nullptr);
+    int point = 0;
+    while (profile.ProfileZ[point] != distances[k]) ++point;
+    ASSERT_EQ(radial->count(), 11);
+    for (int node = 0; node <= 10; ++node) {
+      EXPECT_EQ(radial->at(node), QPointF(node / 10.0, profile.ProfileRadialSolvent[point][node]));
+    }
+  }
+  // The skin: at 1/8 of the line the surface is drier than the axis.
+  EXPECT_LT(SeriesNamed(page, "RadialSolvent1")->at(10).y(),
+            SeriesNamed(page, "RadialSolvent1")->at(0).y());
+
+  EXPECT_EQ(page.PassesValue->text(), QString::number(app.Context.State.CalculationLoopCount));
+  EXPECT_TRUE(app.Dialogs.Messages[0].endsWith(page.PassesValue->text()));
+  EXPECT_EQ(page.SpinneretTensionValue->text(),
+            QString::number(profile.ProfileTension[0], 'g', 5) + " dyn");
+  EXPECT_EQ(page.EndSolventValue->text(),
+            QString::number(profile.ProfileAvgSolvent[n - 1], 'f', 4));
+  EXPECT_EQ(page.EndTemperatureValue->text(),
+            QString::number(profile.ProfileYarnTemp[n - 1], 'f', 1) + QString::fromUtf8(" ℃"));
+  EXPECT_EQ(page.EndStressValue->text(),
+            QString::number(profile.ProfileStress[n - 1], 'g', 4) + " g/den");
+}
+
+TEST(ResultsPage, ARunWhoseTensionFallsToZeroShowsThePointsUpToTheLastPrinted) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  app.MainForm.ItemField(30)->setText("200");  // take-up speed (cm/s)
+  app.MainForm.BitBtn1->click();
+  ASSERT_EQ(app.Dialogs.Messages.back(), kTensionBelowZeroMessage);
+
+  const SpinningLineProfile& profile = *app.Context.Profile;
+  int printed = 0;
+  while (profile.ProfileTension[printed] > 0) ++printed;
+  ++printed;  // the point where the tension is no longer above zero is printed too
+  ASSERT_LT(printed, profile.ProfilePointCount);
+  ResultsPage& page = *app.MainForm.Results;
+  ASSERT_EQ(page.PointCount(), printed);
+  // The gas, the viscosity and the wall at the last point are not of the last pass.
+  ASSERT_FALSE(PointHasGasValues(profile, printed, printed - 1));
+  ExpectCurvesMatch(page, profile, printed);
+  EXPECT_LE(SeriesNamed(page, "Tension")->at(printed - 1).y(), 0);
+  EXPECT_EQ(SeriesNamed(page, "RadialSolvent4")->property("radialZ").toDouble(),
+            profile.ProfileZ[printed - 1]);
+  EXPECT_TRUE(page.ExportCsvBtn->isEnabled());
+}
+
+TEST(ResultsPage, ANewRunEmptiesThePageEvenWhenItFails) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  app.MainForm.BitBtn1->click();
+  ResultsPage& page = *app.MainForm.Results;
+  ASSERT_TRUE(page.HasResults());
+
+  app.MainForm.ItemField(30)->setText("fast");
+  bool emptyDuringMessage = false;
+  app.Dialogs.OnMessage = [&](const QString&) {
+    emptyDuringMessage = !page.HasResults() && SeriesCount(page) == 0;
+  };
+  app.MainForm.BitBtn1->click();
+  ASSERT_EQ(app.Dialogs.Messages.back(), kInputValueNotCorrect);
+  EXPECT_TRUE(emptyDuringMessage);
+  EXPECT_FALSE(page.HasResults());
+  EXPECT_EQ(SeriesCount(page), 0);
+  EXPECT_FALSE(page.ExportCsvBtn->isEnabled());
+  for (QLabel* figure : {page.PassesValue, page.SpinneretTensionValue, page.EndSolventValue,
+                         page.EndTemperatureValue, page.EndStressValue}) {
+    EXPECT_EQ(figure->text(), QString::fromUtf8("–"));
+  }
+}
+
+// A profile made by hand: points 0..5 of a pass that went on to point 9.
+class HandMadeProfile : public testing::Test {
+ protected:
+  void SetUp() override {
+    profile->ProfilePointCount = 10;
+    for (int i = 0; i < 10; ++i) {
+      profile->ProfileZ[i] = 10.0 * i;
+      profile->ProfileAvgSolvent[i] = 0.7 - 0.05 * i;
+      profile->ProfileSurfaceSolvent[i] = 0.6 - 0.05 * i;
+      profile->ProfileYarnVelocity[i] = 100 + 50 * i;
+      profile->ProfileYarnTemp[i] = 80 + i;
+      profile->ProfileGasTemp[i] = 250 - i;
+      profile->ProfileTension[i] = 3 + i;
+      profile->ProfileStress[i] = 0.001 * (i + 1);
+      profile->ProfileElongViscosity[i] = std::pow(10.0, 3 + i);
+      profile->ProfileHeatTransfer[i] = 1.0 / 36000;
+      for (int node = 0; node <= 10; ++node)
+        profile->ProfileRadialSolvent[i][node] = 0.7 - 0.01 * i;
+    }
+    params.TakeUpSpeed = 833;
+    state.CalculationLoopCount = 4;
+  }
+
+  RunParameters params;
+  std::unique_ptr<SpinningLineProfile> profile = std::make_unique<SpinningLineProfile>();
+  SimulationState state;
+  ResultsPage page;
+};
+
+TEST_F(HandMadeProfile, ValuesThatAreNotFiniteOrNotPositiveOnALogAxisAreLeftOut) {
+  profile->ProfileAvgSolvent[2] = NAN;
+  profile->ProfileYarnTemp[3] = INFINITY;
+  profile->ProfileElongViscosity[1] = 0;
+  profile->ProfileGasTemp[4] = NAN;
+  profile->ProfileRadialSolvent[0][5] = NAN;
+  page.ShowResults(params, *profile, state, 6);
+
+  EXPECT_EQ(SeriesNamed(page, "AverageSolvent")->count(), 5);
+  EXPECT_EQ(SeriesNamed(page, "AverageSolvent")->at(2).x(), 30.0);
+  EXPECT_EQ(SeriesNamed(page, "SurfaceSolvent")->count(), 6);
+  EXPECT_EQ(SeriesNamed(page, "FilamentTemperature")->count(), 5);
+  // Point 5 is the last printed one: its gas side is left out as well.
+  EXPECT_EQ(SeriesNamed(page, "GasTemperature")->count(), 4);
+  EXPECT_EQ(SeriesNamed(page, "ElongationalViscosity")->count(), 4);
+  EXPECT_EQ(SeriesNamed(page, "WallHeatTransfer")->count(), 5);
+  EXPECT_EQ(SeriesNamed(page, "WallHeatTransfer")->at(0).y(), 1.0);
+  EXPECT_EQ(SeriesNamed(page, "RadialSolvent0")->count(), 10);
+}
+
+TEST_F(HandMadeProfile, AShortLineShowsEachRadialProfileOnce) {
+  // Two points: the spinneret and the end; 1/8 and 1/4 are nearest the spinneret, 1/2 is as
+  // near to both and takes the spinneret too.
+  page.ShowResults(params, *profile, state, 2);
+  EXPECT_EQ(SeriesNamed(page, "RadialSolvent0")->property("radialZ").toDouble(), 0.0);
+  EXPECT_EQ(SeriesNamed(page, "RadialSolvent1")->property("radialZ").toDouble(), 10.0);
+  EXPECT_EQ(SeriesNamed(page, "RadialSolvent2"), nullptr);
+
+  // A single point: one profile, and a distance axis that still has a length.
+  page.ShowResults(params, *profile, state, 1);
+  EXPECT_NE(SeriesNamed(page, "RadialSolvent0"), nullptr);
+  EXPECT_EQ(SeriesNamed(page, "RadialSolvent1"), nullptr);
+  EXPECT_EQ(SeriesNamed(page, "Tension")->count(), 1);
+}
+
+TEST_F(HandMadeProfile, HoveringACurveTellsTheValuesOfTheNearestPoint) {
+  page.ShowResults(params, *profile, state, 6);
+  EXPECT_EQ(ResultsPage::PointText(*SeriesNamed(page, "FilamentVelocity"), QPointF(21, 0)),
+            "Z = 20.0 cm\nfilament velocity: 200 cm/s");
+  EXPECT_EQ(ResultsPage::PointText(*SeriesNamed(page, "AverageSolvent"), QPointF(49, 0.1)),
+            "Z = 50.0 cm\naverage solvent fraction: 0.45");
+  EXPECT_EQ(ResultsPage::PointText(*SeriesNamed(page, "RadialSolvent1"), QPointF(0.82, 0.5)),
+            "Z = 10.0 cm, r/R = 0.80\nsolvent fraction: 0.69");
+}
+
+TEST_F(HandMadeProfile, ADoubleClickEnlargesAChartAndTheNextOneBringsTheOthersBack) {
+  page.ShowResults(params, *profile, state, 6);
+  page.resize(660, 500);
+  page.show();
+  auto* tension = page.findChild<QChartView*>("TensionChart");
+  auto doubleClick = [](QChartView* view) {
+    QMouseEvent event(QEvent::MouseButtonDblClick, QPointF(20, 20), QPointF(20, 20), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &event);
+  };
+  doubleClick(tension);
+  for (QChartView* view : page.findChildren<QChartView*>()) {
+    EXPECT_EQ(view->isVisible(), view == tension) << view->objectName().toStdString();
+  }
+  doubleClick(tension);
+  for (QChartView* view : page.findChildren<QChartView*>()) EXPECT_TRUE(view->isVisible());
+}
+
+}  // namespace
+}  // namespace korvane::ui::test
