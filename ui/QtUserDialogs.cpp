@@ -21,7 +21,7 @@ QString ProgressText(int passes, double relativeDifference) {
   return QStringLiteral(
              "Tension iteration: pass %1\n"
              "Relative difference of end velocity and take-up speed: %2\n"
-             "(the iteration has converged below %3)")
+             "(converged when below %3)")
       .arg(passes)
       .arg(relativeDifference, 0, 'E', 2)
       .arg(kTakeUpTolerance, 0, 'E', 1);
@@ -30,7 +30,9 @@ QString ProgressText(int passes, double relativeDifference) {
 }  // namespace
 
 QtUserDialogs::QtUserDialogs() = default;
-QtUserDialogs::~QtUserDialogs() = default;
+QtUserDialogs::~QtUserDialogs() {
+  ProgressEnd();
+}
 
 void QtUserDialogs::Attach(QWidget* mainWindow, TFinishForm* finishForm, TForm1* form1) {
   mainWindow_ = mainWindow;
@@ -73,7 +75,8 @@ void QtUserDialogs::ShowInitialTension() {
 }
 
 void QtUserDialogs::ProgressStart() {
-  progress_ = std::make_unique<QProgressDialog>(mainWindow_);
+  ProgressEnd();
+  progress_ = new QProgressDialog(mainWindow_);
   progress_->setWindowTitle("Korvane");
   progress_->setWindowModality(Qt::ApplicationModal);
   // Most cases converge in a few dozen passes and a few go to the pass limit: the bar only
@@ -99,7 +102,7 @@ bool QtUserDialogs::ProgressUpdate(int passes, double relativeDifference) {
 }
 
 void QtUserDialogs::ProgressEnd() {
-  progress_.reset();
+  delete progress_.data();
 }
 
 }  // namespace korvane::ui

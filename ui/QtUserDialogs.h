@@ -2,7 +2,7 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <memory>
+#include <QPointer>
 
 #include "ui/UserDialogs.h"
 
@@ -39,7 +39,8 @@ class QtUserDialogs : public UserDialogs {
   QWidget* mainWindow_ = nullptr;
   TFinishForm* finishForm_ = nullptr;
   TForm1* form1_ = nullptr;
-  std::unique_ptr<QProgressDialog> progress_;
+  // Owned here; a child of the main window so that it opens over it.
+  QPointer<QProgressDialog> progress_;
   QElapsedTimer sinceProgressText_;
 };
 

@@ -2,14 +2,17 @@
 // dialog.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 
 #include "files/InitialTensionFile.h"
 #include "tests/ui/RecordingDialogs.h"
+#include "ui/QtUserDialogs.h"
 
 namespace korvane::ui::test {
 namespace {
@@ -102,6 +105,37 @@ TEST(FinishDialog, ShowsTheFixedTextsAndClosesWithEnter) {
   QTest::keyClick(&dialog, Qt::Key_Return);
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST(ProgressWindow, ShowsThePassAndTellsTheRunOfCancelUntilItIsClosed) {
+  QWidget mainWindow;
+  QtUserDialogs dialogs;
+  dialogs.Attach(&mainWindow, nullptr, nullptr);
+  auto progressWindows = [] {
+    QList<QProgressDialog*> open;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* progress = qobject_cast<QProgressDialog*>(widget)) open << progress;
+    }
+    return open;
+  };
+
+  dialogs.ProgressStart();
+  ASSERT_EQ(progressWindows().size(), 1);
+  QProgressDialog* progress = progressWindows().front();
+  EXPECT_TRUE(progress->isVisible());
+  EXPECT_TRUE(progress->isModal());
+  EXPECT_TRUE(dialogs.ProgressUpdate(7, 0.0123));
+  EXPECT_TRUE(progress->labelText().contains("pass 7")) << progress->labelText().toStdString();
+  EXPECT_TRUE(progress->labelText().contains("1.23E-02"));
+
+  // Cancel is pressed while the run lets events through; the next update reports it.
+  progress->cancel();
+  EXPECT_FALSE(dialogs.ProgressUpdate(8, 0.01));
+  EXPECT_FALSE(dialogs.ProgressUpdate(9, 0.01));
+  dialogs.ProgressEnd();
+  EXPECT_TRUE(progressWindows().isEmpty());
+  // Updates without a window (after the end, or never opened) keep the run going.
+  EXPECT_TRUE(dialogs.ProgressUpdate(10, 0.01));
 }
 
 }  // namespace
