@@ -49,14 +49,14 @@ void DrawProgress(int done, int total) {
             << total << (done == total ? "\n" : "") << std::flush;
 }
 
-int RunSweepCommand(const FieldTexts& texts, const SweepSpec& spec, const std::string& resultFile,
+int RunSweepCommand(const FieldTexts& texts, const SweepPlan& plan, const std::string& resultFile,
                     const std::string& summaryFile, int jobs) {
   const bool terminal = isatty(STDERR_FILENO) != 0;
   const std::vector<SweepCaseResult> results = RunSweep(
-      texts, spec, resultFile, jobs, terminal ? DrawProgress : std::function<void(int, int)>{});
+      texts, plan, resultFile, jobs, terminal ? DrawProgress : std::function<void(int, int)>{});
   for (const SweepCaseResult& result : results) {
     for (const std::string& message : result.Messages)
-      std::cerr << "[" << spec.Item << "=" << result.Value << "] " << message << '\n';
+      std::cerr << "[" << plan.Item << "=" << result.Value << "] " << message << '\n';
   }
   std::ofstream out(summaryFile, std::ios::binary);
   out << SweepSummaryCsv(results);
@@ -67,7 +67,7 @@ int RunSweepCommand(const FieldTexts& texts, const SweepSpec& spec, const std::s
   }
   int succeeded = 0;
   for (const SweepCaseResult& result : results) succeeded += result.Outcome == RunOutcome::Success;
-  std::cout << "Sweep of item " << spec.Item << ": " << succeeded << " of " << results.size()
+  std::cout << "Sweep of item " << plan.Item << ": " << succeeded << " of " << results.size()
             << " cases finished successfully; summary in " << summaryFile << '\n';
   return 0;
 }
@@ -129,12 +129,12 @@ int main(int argc, char** argv) {
 
   if (!sweep.empty()) {
     std::string error;
-    const std::optional<SweepSpec> spec = ParseSweep(sweep, error);
-    if (!spec) {
+    const std::optional<SweepPlan> plan = ParseSweep(sweep, error);
+    if (!plan) {
       std::cerr << "--sweep: " << error << '\n';
       return static_cast<int>(RunOutcome::InputRefused);
     }
-    return RunSweepCommand(texts, *spec, resultFile, summaryFile, jobs);
+    return RunSweepCommand(texts, *plan, resultFile, summaryFile, jobs);
   }
 
   RunContext context;

@@ -87,7 +87,7 @@ const char* OutcomeName(RunOutcome outcome) {
   return "unknown";
 }
 
-std::optional<SweepSpec> ParseSweep(std::string_view text, std::string& error) {
+std::optional<SweepPlan> ParseSweep(std::string_view text, std::string& error) {
   const size_t equals = text.find('=');
   if (equals == std::string_view::npos) {
     error = "a sweep is ITEM=V1,V2,... or ITEM=START:STOP:COUNT";
@@ -103,8 +103,8 @@ std::optional<SweepSpec> ParseSweep(std::string_view text, std::string& error) {
     error = "item " + std::to_string(number) + " is fixed and cannot be swept";
     return std::nullopt;
   }
-  SweepSpec spec;
-  spec.Item = number;
+  SweepPlan plan;
+  plan.Item = number;
   const std::string_view values = text.substr(equals + 1);
   if (values.find(':') != std::string_view::npos) {
     const std::vector<std::string> parts = Split(values, ':');
@@ -128,25 +128,25 @@ std::optional<SweepSpec> ParseSweep(std::string_view text, std::string& error) {
                   ShortestText(value);
           return std::nullopt;
         }
-        spec.ValueTexts.push_back(std::to_string(static_cast<int64_t>(value)));
+        plan.ValueTexts.push_back(std::to_string(static_cast<int64_t>(value)));
       } else {
-        spec.ValueTexts.push_back(ShortestText(value));
+        plan.ValueTexts.push_back(ShortestText(value));
       }
     }
   } else {
-    spec.ValueTexts = Split(values, ',');
-    if (spec.ValueTexts.size() > kMaxSweepValues) {
+    plan.ValueTexts = Split(values, ',');
+    if (plan.ValueTexts.size() > kMaxSweepValues) {
       error = "a sweep takes at most " + std::to_string(kMaxSweepValues) + " values";
       return std::nullopt;
     }
   }
-  for (const std::string& value : spec.ValueTexts) {
+  for (const std::string& value : plan.ValueTexts) {
     if (!ValueFitsItem(item, value)) {
       error = "\"" + value + "\" is not a value of item " + std::to_string(number);
       return std::nullopt;
     }
   }
-  return spec;
+  return plan;
 }
 
 std::string SweepResultFileName(const std::string& base, const std::string& valueText) {
@@ -159,10 +159,10 @@ std::string SweepResultFileName(const std::string& base, const std::string& valu
   return base.substr(0, dot) + "_" + valueText + base.substr(dot);
 }
 
-std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const SweepSpec& spec,
+std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const SweepPlan& plan,
                                       const std::string& resultBase, int jobs,
                                       const std::function<void(int, int)>& progress) {
-  const int total = static_cast<int>(spec.ValueTexts.size());
+  const int total = static_cast<int>(plan.ValueTexts.size());
   std::vector<SweepCaseResult> results(static_cast<size_t>(total));
   std::atomic<int> next{0};
   std::mutex progressMutex;
@@ -174,10 +174,10 @@ std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const SweepSpec& s
       // this one, whichever worker runs it.
       RunContext context;
       SweepCaseResult& result = results[static_cast<size_t>(k)];
-      result.Value = spec.ValueTexts[static_cast<size_t>(k)];
+      result.Value = plan.ValueTexts[static_cast<size_t>(k)];
       result.ResultFile = SweepResultFileName(resultBase, result.Value);
       FieldTexts texts = base;
-      texts.Items[static_cast<size_t>(spec.Item - 1)] = result.Value;
+      texts.Items[static_cast<size_t>(plan.Item - 1)] = result.Value;
       texts.ResultFileName = result.ResultFile;
       CollectingEnvironment environment(result.Messages);
       const RunReport report = RunDriver(context, texts, environment);

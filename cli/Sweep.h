@@ -12,7 +12,7 @@
 
 namespace korvane {
 
-struct SweepSpec {
+struct SweepPlan {
   int Item = 0;                         // 1..51, not a fixed item
   std::vector<std::string> ValueTexts;  // the field texts to run, in order
 };
@@ -20,7 +20,7 @@ struct SweepSpec {
 // "ITEM=V1,V2,..." or "ITEM=START:STOP:COUNT" (COUNT values from START to STOP, evenly spaced).
 // Empty, with error set, when the text is malformed, the item is unknown or fixed, or a value is
 // not a number of the item's kind.
-std::optional<SweepSpec> ParseSweep(std::string_view text, std::string& error);
+std::optional<SweepPlan> ParseSweep(std::string_view text, std::string& error);
 
 // The result file of one value: the value inserted before the extension ("out.txt", "800" ->
 // "out_800.txt").
@@ -42,7 +42,7 @@ struct SweepCaseResult {
 // Runs every value of the sweep on `jobs` threads, each case with its own run context, so the
 // results are those of running the cases one by one. progress(done, total) is called from the
 // calling thread's workers as cases finish (serialised).
-std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const SweepSpec& spec,
+std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const SweepPlan& plan,
                                       const std::string& resultBase, int jobs,
                                       const std::function<void(int, int)>& progress = {});
 

@@ -12,22 +12,22 @@ using testing::TemporaryFolder;
 
 TEST(ParseSweep, ListsAndRanges) {
   std::string error;
-  auto spec = ParseSweep("30=700,833.0,900", error);
-  ASSERT_TRUE(spec) << error;
-  EXPECT_EQ(spec->Item, 30);
-  EXPECT_EQ(spec->ValueTexts, (std::vector<std::string>{"700", "833.0", "900"}));
+  auto plan = ParseSweep("30=700,833.0,900", error);
+  ASSERT_TRUE(plan) << error;
+  EXPECT_EQ(plan->Item, 30);
+  EXPECT_EQ(plan->ValueTexts, (std::vector<std::string>{"700", "833.0", "900"}));
 
-  spec = ParseSweep("27=70:90:5", error);
-  ASSERT_TRUE(spec) << error;
-  EXPECT_EQ(spec->ValueTexts, (std::vector<std::string>{"70", "75", "80", "85", "90"}));
+  plan = ParseSweep("27=70:90:5", error);
+  ASSERT_TRUE(plan) << error;
+  EXPECT_EQ(plan->ValueTexts, (std::vector<std::string>{"70", "75", "80", "85", "90"}));
 
-  spec = ParseSweep("29=40:48:3", error);  // whole-number item
-  ASSERT_TRUE(spec) << error;
-  EXPECT_EQ(spec->ValueTexts, (std::vector<std::string>{"40", "44", "48"}));
+  plan = ParseSweep("29=40:48:3", error);  // whole-number item
+  ASSERT_TRUE(plan) << error;
+  EXPECT_EQ(plan->ValueTexts, (std::vector<std::string>{"40", "44", "48"}));
 
-  spec = ParseSweep("3=0.7:0.7:1", error);
-  ASSERT_TRUE(spec) << error;
-  EXPECT_EQ(spec->ValueTexts, std::vector<std::string>{"0.7"});
+  plan = ParseSweep("3=0.7:0.7:1", error);
+  ASSERT_TRUE(plan) << error;
+  EXPECT_EQ(plan->ValueTexts, std::vector<std::string>{"0.7"});
 }
 
 TEST(ParseSweep, RefusesFixedUnknownAndMalformedSweeps) {
@@ -55,8 +55,8 @@ TEST(RunSweep, ParallelCasesGiveTheSerialResults) {
   std::string error;
   // Take-up speeds around the default, and one that cannot be reached (a failed case must not
   // stop the sweep).
-  const auto spec = ParseSweep("30=800,833.0,870,abc", error);
-  ASSERT_FALSE(spec) << "letters are refused before anything runs";
+  const auto plan = ParseSweep("30=800,833.0,870,abc", error);
+  ASSERT_FALSE(plan) << "letters are refused before anything runs";
   const auto good = ParseSweep("30=800,833.0,870", error);
   ASSERT_TRUE(good) << error;
 
