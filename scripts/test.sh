@@ -10,6 +10,7 @@ if [[ "$mode" == "--sanitize" ]]; then
   build="$root/build-asan"
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_SANITIZE=ON >/dev/null
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export LSAN_OPTIONS=suppressions="$root/scripts/lsan.supp":print_suppressions=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 else
   build="$root/build-test"
