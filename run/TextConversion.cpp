@@ -1,5 +1,6 @@
 #include "run/TextConversion.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -94,6 +95,8 @@ bool ConvertDecimal(std::string_view text, double& value) {
       // A huge exponent saturates; only its sign matters then.
       const auto r = std::from_chars(e.data(), e.data() + e.size(), exponent);
       if (r.ec == std::errc::result_out_of_range) exponent = e[0] == '-' ? -100000 : 100000;
+      // Far beyond the range of a double either way; clamping keeps the sum below in range.
+      exponent = std::clamp(exponent, -100000L, 100000L);
     }
     const long order = (integerDigits > 0 ? integerDigits : -fractionZeros) + exponent;
     if (significant && order > 0) return false;  // beyond the range of a double

@@ -45,6 +45,16 @@ TEST(ConvertDecimal, RefusesWhatIsNotADecimalNumber) {
   }
 }
 
+TEST(ConvertDecimal, RegressionHugeExponentNoLongerOverflowsTheOrderSum) {
+  // Found by fuzzing: the exponent at the top of the long range overflowed when the digits
+  // before the point were added to it.
+  double value = 42;
+  EXPECT_FALSE(ConvertDecimal("1e09223372036854775807", value));
+  EXPECT_FALSE(ConvertDecimal("12e9223372036854775807", value));
+  EXPECT_TRUE(ConvertDecimal("0.01e-9223372036854775808", value));
+  EXPECT_EQ(value, 0.0);
+}
+
 TEST(ConvertDecimal, IgnoresTheLocaleDecimalSeparator) {
   // A user locale with a decimal comma must not change how a full stop is read.
   const char* previous = std::setlocale(LC_NUMERIC, nullptr);
