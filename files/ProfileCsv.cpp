@@ -53,11 +53,9 @@ std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfil
   if (pointCount > kProfileCapacity) pointCount = kProfileCapacity;
   for (int i = 0; i < pointCount; ++i) {
     std::string row;
-    const double divisor =
-        (1 - profile.ProfileAvgSolvent[i]) * profile.ProfileYarnVelocity[i] * params.DopeDensity;
-    const double area = divisor != 0 ? state.PolymerFlowRate / divisor : NAN;
-    const double stressDivisor = params.DopeDensity * 900000 * area * 980;
-    const double stress = stressDivisor != 0 ? profile.ProfileTension[i] / stressDivisor : NAN;
+    const double area = YarnArea(state.PolymerFlowRate, profile.ProfileAvgSolvent[i],
+                                 profile.ProfileYarnVelocity[i], params.DopeDensity);
+    const double stress = YarnStress(profile.ProfileTension[i], params.DopeDensity, area);
     AppendNumber(row, profile.ProfileZ[i]);
     row.erase(0, 1);  // no separator before the first cell
     AppendNumber(row, profile.ProfileAvgSolvent[i]);

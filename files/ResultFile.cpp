@@ -146,6 +146,16 @@ std::string PointName(int index, const char* what) {
 
 }  // namespace
 
+double YarnArea(double polymerFlowRate, double avgSolvent, double velocity, double density) {
+  const double divisor = (1 - avgSolvent) * velocity * density;
+  return divisor != 0 ? polymerFlowRate / divisor : NAN;
+}
+
+double YarnStress(double tension, double density, double yarnArea) {
+  const double divisor = density * kDenierLength * yarnArea * kDynPerGramForce;
+  return divisor != 0 ? tension / divisor : NAN;
+}
+
 FileResult InputDataWriter(const RunParameters& params) {
   ResultFileLines file;
   if (FileResult opened = file.Create(params.ResultFileName); !opened.ok()) return opened;
@@ -206,11 +216,9 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
 
     // The filament cross-section and the stress; a zero divisor is refused rather than
     // divided by, so that no infinity is ever formed.
-    const double areaDivisor = (1 - avgSolvent) * velocity * density;
-    const double yarnArea = areaDivisor != 0 ? state.PolymerFlowRate / areaDivisor : NAN;
+    const double yarnArea = YarnArea(state.PolymerFlowRate, avgSolvent, velocity, density);
     if (!std::isfinite(yarnArea)) return BadValue(PointName(i, "the yarn area"));
-    const double stressDivisor = density * kDenierLength * yarnArea * kDynPerGramForce;
-    const double stress = stressDivisor != 0 ? tension / stressDivisor : NAN;
+    const double stress = YarnStress(tension, density, yarnArea);
     if (!std::isfinite(stress)) return BadValue(PointName(i, "the stress"));
     profile.ProfileStress[i] = stress;
 
