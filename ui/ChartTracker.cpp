@@ -145,7 +145,7 @@ bool ChartTracker::eventFilter(QObject* watched, QEvent* event) {
   if (watched == view_->viewport()) {
     if (event->type() == QEvent::MouseMove) {
       Track(static_cast<QMouseEvent*>(event)->position());
-    } else if (event->type() == QEvent::Leave) {
+    } else if (event->type() == QEvent::Leave || event->type() == QEvent::Resize) {
       Hide();
     }
   }

@@ -820,8 +820,12 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
-    const Qt::KeyboardModifiers modifiers = static_cast<QKeyEvent*>(event)->modifiers();
-    if ((modifiers & Qt::AltModifier) && !(modifiers & Qt::ControlModifier)) return true;
+    // Alt with a letter is a mnemonic; Alt with a key that types nothing (an arrow) may move.
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers();
+    if ((modifiers & Qt::AltModifier) && !(modifiers & Qt::ControlModifier) &&
+        !key->text().isEmpty())
+      return true;
   }
   if (event->type() == QEvent::FocusOut && IsStepField(watched)) {
     // Focus leaving for another window (a message box, a menu) is not leaving the field.
