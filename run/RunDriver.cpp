@@ -92,6 +92,7 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
   const FileResult echo = InputDataWriter(params);
   if (!echo.ok()) return Finish(report, environment, RunOutcome::ResultFileFailed, echo.Message);
 
+  environment.CalculationStarting();
   state.Cancelled = false;
   state.Fault = FloatingPointFault{};
   state.TensionBelowZero = false;

@@ -26,6 +26,9 @@ class RunEnvironment : public SimulationReporter {
   virtual void RefreshFileList() = 0;
   // The run recomputed the section lengths from its own step fields.
   virtual void SectionLengthsUpdated(const SectionLengths& /*lengths*/) {}
+  // The inputs have been accepted and the input echo written: the calculation starts now and
+  // the results of any earlier run are about to be overwritten.
+  virtual void CalculationStarting() {}
 };
 
 // Everything one run reads and leaves behind: the run record, the profile and the run-wide

@@ -12,12 +12,14 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QTabBar>
@@ -25,6 +27,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <cstdint>
 #include <exception>
 #include <initializer_list>
 #include <utility>
@@ -58,7 +61,8 @@ QString Utf8(std::string_view text) {
 // window of a long run, the finish dialog, the file list and the summary.
 class WindowRunEnvironment : public RunEnvironment {
  public:
-  // stopRequested: set while the run goes on when the window is closed; it cancels the run.
+  // stopRequested: set while the run goes on when the window is closed or Esc is pressed; it
+  // cancels the run.
   WindowRunEnvironment(TMainForm& form, UserDialogs& dialogs, int progressDelayMs,
                        const bool& stopRequested)
       : form_(form),
@@ -117,6 +121,10 @@ class WindowRunEnvironment : public RunEnvironment {
     form_.ShowSectionLengths(lengths);
   }
 
+  // The results of the last run stay on their page until this run starts computing: a run that
+  // is refused leaves them, and the result file, as they were.
+  void CalculationStarting() override { form_.Results->Clear(); }
+
  private:
   void EndProgress() {
     if (!progressOpen_) return;
@@ -137,10 +145,12 @@ class WindowRunEnvironment : public RunEnvironment {
 // While a run lets events through, the main window takes no input: a second OK, typing into
 // a field or loading a data file would change what the run is reading or start another run
 // inside it. Mouse and keyboard events meant for the window are dropped; other windows (the
-// progress window with its Cancel button, the message boxes) get theirs.
+// progress window with its Cancel button, the message boxes) get theirs. Esc in the window
+// asks the run to stop.
 class RunInputBlocker : public QObject {
  public:
-  explicit RunInputBlocker(QWidget& window) : window_(window) {
+  RunInputBlocker(QWidget& window, bool& stopRequested)
+      : window_(window), stopRequested_(stopRequested) {
     QCoreApplication::instance()->installEventFilter(this);
   }
   ~RunInputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
@@ -149,11 +159,14 @@ class RunInputBlocker : public QObject {
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     switch (event->type()) {
+      case QEvent::KeyPress:
+        if (!InWindow(watched)) return false;
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) stopRequested_ = true;
+        return true;
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonRelease:
       case QEvent::MouseButtonDblClick:
       case QEvent::Wheel:
-      case QEvent::KeyPress:
       case QEvent::KeyRelease:
       case QEvent::Shortcut:
       case QEvent::ContextMenu:
@@ -180,6 +193,7 @@ class RunInputBlocker : public QObject {
   }
 
   QWidget& window_;
+  bool& stopRequested_;
 };
 
 // The page of an item's field: the material data on the first, the rest on the second.
@@ -192,6 +206,17 @@ int PageOfGroup(ItemGroup group) {
     default:
       return 1;
   }
+}
+
+// After a refused run whose step counts do not fit the profile: the count field to correct,
+// the first negative one or else the first one (their sum is out of range). 0 when they fit.
+int StepCountItemToFix(const RunParameters& params) {
+  int64_t sum = 0;
+  for (int i = 0; i < kSectionCount; ++i) {
+    if (params.IncrementCount[i] < 0) return kFirstCountItem + i;
+    sum += params.IncrementCount[i];
+  }
+  return sum >= 1 && sum <= kProfileCapacity - 1 ? 0 : kFirstCountItem;
 }
 
 // A row of labels and fields, left to right, ending in a stretch.
@@ -231,6 +256,20 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
     itemPages_[number - 1] = PageOfGroup(ItemByNumber(number).Group);
   }
   SetTabSequence();
+
+  // Alt+O and Alt+C press OK and Close from every page, not only from the one that shows the
+  // buttons: elsewhere the keys would reach the focused field as text.
+  for (QPushButton* button : {BitBtn1, BitBtn2}) {
+    const QKeySequence mnemonic = button->shortcut();
+    button->setShortcut(QKeySequence());
+    auto* shortcut = new QShortcut(mnemonic, this);
+    connect(shortcut, &QShortcut::activated, button, [this, button] {
+      if (!running_) button->animateClick();
+    });
+  }
+  // Any other Alt key in a field is a mnemonic the window does not have, never text.
+  for (QLineEdit* field : itemFields_) field->installEventFilter(this);
+  Edit44->installEventFilter(this);
 
   currentFolder_ = QDir::currentPath();
   FillDriveList();
@@ -570,6 +609,9 @@ QWidget* TMainForm::BuildPage2() {
     panel->setFixedSize(75, 20);
     panel->setAutoFillBackground(true);
     panel->setTextInteractionFlags(Qt::NoTextInteraction);
+    // Every value has one decimal: right-aligned, the decimal points line up.
+    panel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    panel->setIndent(4);
     QPalette palette = panel->palette();
     palette.setColor(QPalette::Window, Qt::white);
     palette.setColor(QPalette::WindowText, index == kSectionCount ? kGreen : QColor(Qt::black));
@@ -768,6 +810,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   // run has ended, so that nothing the run uses goes away under it.
   if (running_) {
     closeRequested_ = true;
+    stopRequested_ = true;
     event->ignore();
     return;
   }
@@ -776,7 +819,15 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut) {
+  if (event->type() == QEvent::KeyPress) {
+    // Alt with a letter is a mnemonic; Alt with a key that types nothing (an arrow) may move.
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers();
+    if ((modifiers & Qt::AltModifier) && !(modifiers & Qt::ControlModifier) &&
+        !key->text().isEmpty())
+      return true;
+  }
+  if (event->type() == QEvent::FocusOut && IsStepField(watched)) {
     // Focus leaving for another window (a message box, a menu) is not leaving the field.
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) Edit38Exit();
@@ -792,19 +843,23 @@ void TMainForm::BitBtn1Click() {
   if (running_) return;
   running_ = true;
   closeRequested_ = false;
-  // The page shows the results of the run that is about to start, or none.
-  Results->Clear();
+  stopRequested_ = false;
   const FieldTexts texts = ReadRunParameters();
   int failedItem = 0;
   {
-    RunInputBlocker blocker(*this);
-    WindowRunEnvironment environment(*this, dialogs_, progressDelayMs_, closeRequested_);
+    RunInputBlocker blocker(*this, stopRequested_);
+    WindowRunEnvironment environment(*this, dialogs_, progressDelayMs_, stopRequested_);
     try {
       const RunReport report = RunDriver(context_, texts, environment);
       failedItem = report.Read.FailedItem;
+      if (report.Outcome == RunOutcome::InputRefused && report.Read.Ok) {
+        failedItem = StepCountItemToFix(context_.Params);
+      }
       if (report.PrintedPointCount > 0) {
-        Results->ShowResults(context_.Params, *context_.Profile, context_.State,
-                             report.PrintedPointCount);
+        // The page and its export keep the inputs of the run they show.
+        resultParams_ = context_.Params;
+        Results->ShowResults(resultParams_, *context_.Profile, context_.State,
+                             report.PrintedPointCount, report.Outcome);
       }
     } catch (const std::exception& error) {
       // A failure that no stage reported ends the run; the user still learns of it.
@@ -860,14 +915,14 @@ void TMainForm::ExportCsvClick() {
   if (running_ || !Results->HasResults()) return;
   // The table is named after the result file of the run, in the working folder.
   QString name =
-      QFileInfo(QFile::decodeName(QByteArray::fromStdString(context_.Params.ResultFileName)))
+      QFileInfo(QFile::decodeName(QByteArray::fromStdString(resultParams_.ResultFileName)))
           .completeBaseName();
   if (name.isEmpty()) name = QStringLiteral("result");
   const QString path = dialogs_.SaveFile("Export CSV", QDir(currentFolder_).filePath(name + ".csv"),
                                          "CSV files (*.csv)");
   if (path.isEmpty()) return;
   const FileResult written =
-      WriteProfileCsv(QFile::encodeName(path).toStdString(), context_.Params, *context_.Profile,
+      WriteProfileCsv(QFile::encodeName(path).toStdString(), resultParams_, *context_.Profile,
                       context_.State, Results->PointCount());
   if (!written.ok())
     dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(written.Message)));
@@ -940,6 +995,13 @@ QString TMainForm::FirstBadStepField() const {
     }
   }
   return {};
+}
+
+bool TMainForm::IsStepField(const QObject* object) const {
+  for (int number = kFirstIncrementItem; number < kFirstCountItem + kSectionCount; ++number) {
+    if (ItemField(number) == object) return true;
+  }
+  return false;
 }
 
 void TMainForm::ShowItemField(int number) {

@@ -120,6 +120,7 @@ class TMainForm : public QWidget {
   void DriveChosen(int index);
   void ShowItemField(int number);
   QString FirstBadStepField() const;
+  bool IsStepField(const QObject* object) const;
 
   RunContext& context_;
   UserDialogs& dialogs_;
@@ -130,6 +131,8 @@ class TMainForm : public QWidget {
   std::string DataFileName;  // the last data file chosen, as the file dialog gave it
   bool running_ = false;
   bool closeRequested_ = false;  // the window was closed during a run: cancel, then close
+  bool stopRequested_ = false;   // closed, or Esc pressed, during a run: cancel it
+  RunParameters resultParams_;   // the inputs of the run whose results the page shows
   int progressDelayMs_ = 500;
   bool shownOnce_ = false;
 };

@@ -1,9 +1,11 @@
 #include "ui/QtUserDialogs.h"
 
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QRegularExpression>
+#include <QTreeView>
 
 #include "core/TensionIterationLoop.h"
 #include "ui/F_Form.h"
@@ -46,15 +48,36 @@ void QtUserDialogs::Message(const QString& text) {
   box.exec();
 }
 
+void FitFileDialog(QFileDialog& dialog) {
+  dialog.resize(800, 480);
+  // The name takes the room the other columns leave; they show their whole texts.
+  for (QTreeView* view : dialog.findChildren<QTreeView*>()) {
+    QHeaderView* header = view->header();
+    if (header->count() < 2) continue;
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(60);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column) {
+      header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+  }
+}
+
 QString QtUserDialogs::OpenDataFile(const QString& initialFolder) {
   // "*" is every file here, as *.* is where every name has an extension.
-  return QFileDialog::getOpenFileName(mainWindow_, "Open", initialFolder,
-                                      "Text files (*.txt);;All files (*)");
+  QFileDialog dialog(mainWindow_, "Open", initialFolder, "Text files (*.txt);;All files (*)");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  FitFileDialog(dialog);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList chosen = dialog.selectedFiles();
+  return chosen.size() == 1 ? chosen.front() : QString();
 }
 
 QString QtUserDialogs::SaveFile(const QString& caption, const QString& initialPath,
                                 const QString& filter) {
   QFileDialog dialog(mainWindow_, caption, initialPath, filter);
+  FitFileDialog(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   // A name typed without an extension gets the one of the filter ("*.csv" gives ".csv").
@@ -78,7 +101,9 @@ void QtUserDialogs::ProgressStart() {
   ProgressEnd();
   progress_ = new QProgressDialog(mainWindow_);
   progress_->setWindowTitle("Korvane");
-  progress_->setWindowModality(Qt::ApplicationModal);
+  // Not modal: the main window takes no input during a run anyway, and its close box must
+  // still reach it, to cancel the run and close. Esc, Cancel and the close box here cancel.
+  progress_->setWindowModality(Qt::NonModal);
   // Most cases converge in a few dozen passes and a few go to the pass limit: the bar only
   // shows that the run is alive.
   progress_->setRange(0, 0);
@@ -88,6 +113,8 @@ void QtUserDialogs::ProgressStart() {
   progress_->setCancelButtonText("Cancel");
   progress_->setLabelText(ProgressText(0, 1));
   progress_->setMinimumWidth(380);
+  // Esc rejects a dialog, which would only hide this one while the run goes on.
+  QObject::connect(progress_, &QDialog::rejected, progress_, &QProgressDialog::cancel);
   progress_->show();
   sinceProgressText_.invalidate();
 }

@@ -6,6 +6,7 @@
 
 #include "ui/UserDialogs.h"
 
+class QFileDialog;
 class QProgressDialog;
 class QWidget;
 
@@ -13,6 +14,9 @@ namespace korvane::ui {
 
 class TFinishForm;
 class TForm1;
+
+// Sizes a file dialog so that its columns show their texts.
+void FitFileDialog(QFileDialog& dialog);
 
 class QtUserDialogs : public UserDialogs {
  public:

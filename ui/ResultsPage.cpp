@@ -1,8 +1,8 @@
 #include "ui/ResultsPage.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QCursor>
 #include <QEvent>
 #include <QGraphicsLayout>
 #include <QGridLayout>
@@ -10,17 +10,18 @@
 #include <QLabel>
 #include <QLegend>
 #include <QLineSeries>
-#include <QLogValueAxis>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "files/NumberText.h"
 #include "files/ProfileCsv.h"
+#include "ui/ChartTracker.h"
+#include "ui/DecadeAxis.h"
 #include "ui/Look.h"
 
 namespace korvane::ui {
@@ -52,8 +53,6 @@ const QColor kHeatColor(0xd6, 0x5d, 0xb1);
 constexpr int kGridColumns = 2;
 constexpr int kGridRows = 3;
 
-const char* const kQuantity = "quantity";
-const char* const kUnit = "unit";
 const char* const kRadialZ = "radialZ";
 
 QFont PixelFont(int pixels, bool bold = false) {
@@ -126,18 +125,6 @@ void FitValueAxis(QValueAxis* axis, std::initializer_list<const QXYSeries*> curv
   axis->applyNiceNumbers();
 }
 
-void FitLogAxis(QLogValueAxis* axis, const QXYSeries* curve) {
-  auto [low, high] = YRange({curve});
-  if (!(low > 0) || low > high) {
-    axis->setRange(1, 10);
-    return;
-  }
-  low = std::pow(10.0, std::floor(std::log10(low)));
-  high = std::pow(10.0, std::ceil(std::log10(high)));
-  if (high <= low) high = low * 10;
-  axis->setRange(low, high);
-}
-
 // The profile index nearest to the distance z among points 0 .. pointCount - 1.
 int NearestPoint(const SpinningLineProfile& profile, int pointCount, double z) {
   int best = 0;
@@ -149,6 +136,11 @@ int NearestPoint(const SpinningLineProfile& profile, int pointCount, double z) {
 
 QString ZText(double z) {
   return QString::number(z, 'f', 1);
+}
+
+// A figure as the result tables print it.
+QString NumberText(const std::string& text) {
+  return QString::fromStdString(text);
 }
 
 }  // namespace
@@ -191,6 +183,20 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   ExportCsvBtn->setFocusPolicy(Qt::ClickFocus);
   connect(ExportCsvBtn, &QPushButton::clicked, this, &ResultsPage::ExportCsvRequested);
   figures->addWidget(ExportCsvBtn);
+
+  // A profile that ends short of the line says so above the charts.
+  EndNoteLabel = new QLabel(this);
+  EndNoteLabel->setObjectName("EndNoteLabel");
+  EndNoteLabel->setWordWrap(true);
+  EndNoteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  EndNoteLabel->setFrameStyle(QFrame::Box | QFrame::Plain);
+  EndNoteLabel->setMargin(3);
+  EndNoteLabel->setAutoFillBackground(true);
+  QPalette notePalette = EndNoteLabel->palette();
+  notePalette.setColor(QPalette::Window, QColor(0xff, 0xf0, 0xe0));
+  notePalette.setColor(QPalette::WindowText, QColor(0xa0, 0x20, 0x00));
+  EndNoteLabel->setPalette(notePalette);
+  SetPixelFont(EndNoteLabel, 11);
 
   auto* charts = new QWidget(this);
   grid_ = new QGridLayout(charts);
@@ -244,26 +250,22 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   // Elongational viscosity over decades, and the gas-to-wall coefficient on its own axis.
   chart = AddChart("ViscosityChart", "Viscosity and wall heat transfer", 2, 0)->chart();
   viscosityZ_ = MakeValueAxis("Z (cm)");
-  viscosityAxis_ = new QLogValueAxis;
-  viscosityAxis_->setBase(10);
-  viscosityAxis_->setTitleText(QString::fromUtf8("η (poise)"));
-  viscosityAxis_->setTitleFont(PixelFont(10));
-  viscosityAxis_->setTitleBrush(kViscosityColor);
-  viscosityAxis_->setLabelsFont(PixelFont(9));
-  viscosityAxis_->setLabelFormat("%.0e");
-  viscosityAxis_->setMinorTickCount(0);
-  viscosityAxis_->setGridLineColor(QColor(0xe2, 0xe2, 0xe2));
+  viscosityAxis_ = MakeDecadeAxis(QString::fromUtf8("η (poise)"), kViscosityColor);
   heatTransferAxis_ = MakeValueAxis(QString::fromUtf8("h (kcal/m²h℃)"), kHeatColor);
   heatTransferAxis_->setGridLineVisible(false);
   chart->addAxis(heatTransferAxis_, Qt::AlignRight);
   viscosity_ = AddSeries(chart, "ElongationalViscosity", "viscosity", "elongational viscosity",
                          "poise", kViscosityColor, viscosityZ_, viscosityAxis_);
+  viscosity_->setProperty(kLog10, true);
   wallHeatTransfer_ =
       AddSeries(chart, "WallHeatTransfer", "h gas-wall", "gas-to-wall heat-transfer coefficient",
                 QString::fromUtf8("kcal/(m² h ℃)"), kHeatColor, viscosityZ_, heatTransferAxis_);
 
   // The solvent across the filament at a few distances: the skin at the surface.
   radialChart_ = AddChart("RadialChart", "Radial solvent profile at Z", 2, 1)->chart();
+  radialChart_->setProperty(kTrackerXName, "r/R");
+  radialChart_->setProperty(kTrackerXUnit, "");
+  radialChart_->setProperty(kTrackerXDecimals, 2);
   radialX_ = MakeValueAxis("r/R (-)");
   radialX_->setRange(0, 1);
   radialX_->setTickType(QValueAxis::TicksDynamic);
@@ -293,6 +295,7 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(4, 4, 4, 4);
   layout->setSpacing(4);
   layout->addLayout(figures);
+  layout->addWidget(EndNoteLabel);
   layout->addWidget(stack_, 1);
 
   Clear();
@@ -319,6 +322,11 @@ QChartView* ResultsPage::AddChart(const char* name, const QString& title, int ro
   view->setMinimumSize(150, 120);
   view->setFrameShape(QFrame::StyledPanel);
   view->viewport()->installEventFilter(this);
+  // The values of every curve at the distance under the mouse.
+  chart->setProperty(kTrackerXName, "Z");
+  chart->setProperty(kTrackerXUnit, "cm");
+  chart->setProperty(kTrackerXDecimals, 1);
+  new ChartTracker(view);
   grid_->addWidget(view, row, column);
   views_[static_cast<size_t>(row * kGridColumns + column)] = view;
   return view;
@@ -340,14 +348,6 @@ QLineSeries* ResultsPage::AddSeries(QChart* chart, const char* name, const QStri
   if (!chart->axes(Qt::Vertical).contains(y)) chart->addAxis(y, Qt::AlignLeft);
   series->attachAxis(x);
   series->attachAxis(y);
-  // Hovering the curve tells the values of the point under the cursor.
-  connect(series, &QXYSeries::hovered, this, [this, series](const QPointF& point, bool entered) {
-    if (entered) {
-      QToolTip::showText(QCursor::pos(), PointText(*series, point), this);
-    } else {
-      QToolTip::hideText();
-    }
-  });
   return series;
 }
 
@@ -364,11 +364,16 @@ void ResultsPage::Clear() {
     value->setText(QString::fromUtf8("–"));
   }
   ExportCsvBtn->setEnabled(false);
+  EndNoteLabel->clear();
+  EndNoteLabel->hide();
+  for (QChartView* view : views_) {
+    if (auto* tracker = view->findChild<ChartTracker*>()) tracker->Hide();
+  }
   stack_->setCurrentIndex(0);
 }
 
 void ResultsPage::ShowResults(const RunParameters& params, const SpinningLineProfile& profile,
-                              const SimulationState& state, int pointCount) {
+                              const SimulationState& state, int pointCount, RunOutcome outcome) {
   Clear();
   pointCount = std::min(pointCount, static_cast<int>(kProfileCapacity));
   if (pointCount <= 0) return;
@@ -390,7 +395,8 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
     add(stress, z, profile.ProfileStress[i]);
     if (PointHasGasValues(profile, pointCount, i)) {
       add(gas, z, profile.ProfileGasTemp[i]);
-      if (profile.ProfileElongViscosity[i] > 0) add(viscosity, z, profile.ProfileElongViscosity[i]);
+      if (profile.ProfileElongViscosity[i] > 0)
+        add(viscosity, z, std::log10(profile.ProfileElongViscosity[i]));
       add(wall, z, profile.ProfileHeatTransfer[i] * kToKcalPerM2Hour);
     }
   }
@@ -418,18 +424,28 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   FitValueAxis(temperatureAxis_, {filamentTemperature_, gasTemperature_});
   FitValueAxis(tensionAxis_, {tension_}, true);
   FitValueAxis(stressAxis_, {stress_}, true);
-  FitLogAxis(viscosityAxis_, viscosity_);
+  FitDecadeAxis(viscosityAxis_, viscosity_);
   FitValueAxis(heatTransferAxis_, {wallHeatTransfer_}, true);
   ShowRadialProfiles(profile, state, pointCount);
 
   PassesValue->setText(QString::number(state.CalculationLoopCount));
-  SpinneretTensionValue->setText(QString::number(profile.ProfileTension[0], 'g', 5) + " dyn");
-  EndSolventValue->setText(QString::number(profile.ProfileAvgSolvent[last], 'f', 4));
-  EndTemperatureValue->setText(QString::number(profile.ProfileYarnTemp[last], 'f', 1) +
+  // The figures read as the result tables print them.
+  SpinneretTensionValue->setText(NumberText(Exponent(profile.ProfileTension[0], 3, 2)) + " dyn");
+  EndSolventValue->setText(NumberText(Fixed(profile.ProfileAvgSolvent[last], 5, 3)));
+  EndTemperatureValue->setText(NumberText(Fixed(profile.ProfileYarnTemp[last], 5, 1)) +
                                QString::fromUtf8(" ℃"));
-  EndStressValue->setText(QString::number(profile.ProfileStress[last], 'g', 4) + " g/den");
+  EndStressValue->setText(NumberText(Exponent(profile.ProfileStress[last], 3, 2)) + " g/den");
   EndSolventValue->setToolTip(
       QStringLiteral("At Z = %1 cm, the end of the computed line").arg(ZText(zEnd)));
+
+  if (outcome == RunOutcome::TensionBelowZero) {
+    EndNoteLabel->setText(
+        QStringLiteral("Partial results: the spinning tension fell to zero or below at Z = %1 cm, "
+                       "so the profile ends there, short of the %2 cm spinning line. The end "
+                       "figures are those of Z = %1 cm.")
+            .arg(ZText(zEnd), ZText(params.TotalSpinningLength)));
+    EndNoteLabel->show();
+  }
 
   ExportCsvBtn->setEnabled(true);
   stack_->setCurrentIndex(1);
@@ -456,7 +472,7 @@ void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
     auto* series = new QLineSeries;
     series->setObjectName(QStringLiteral("RadialSolvent%1").arg(shown.size() - 1));
     series->setName(QStringLiteral("%1 cm").arg(QString::number(z, 'f', 0)));
-    series->setProperty(kQuantity, "solvent fraction");
+    series->setProperty(kQuantity, QStringLiteral("Z = %1 cm").arg(ZText(z)));
     series->setProperty(kUnit, "-");
     series->setProperty(kRadialZ, z);
     QPen pen(kRadialColors[k]);
@@ -467,13 +483,6 @@ void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
     radialChart_->addSeries(series);
     series->attachAxis(radialX_);
     series->attachAxis(radialAxis_);
-    connect(series, &QXYSeries::hovered, this, [this, series](const QPointF& point, bool entered) {
-      if (entered) {
-        QToolTip::showText(QCursor::pos(), PointText(*series, point), this);
-      } else {
-        QToolTip::hideText();
-      }
-    });
   }
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
@@ -486,25 +495,6 @@ void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
     radialAxis_->setRange(std::min(low, 0.0), high > 0 ? high : 1);
     radialAxis_->applyNiceNumbers();
   }
-}
-
-QString ResultsPage::PointText(const QXYSeries& series, QPointF near) {
-  const QList<QPointF> points = series.points();
-  if (points.isEmpty()) return {};
-  const QPointF* nearest = &points.front();
-  for (const QPointF& point : points) {
-    if (std::fabs(point.x() - near.x()) < std::fabs(nearest->x() - near.x())) nearest = &point;
-  }
-  const QString unit = series.property(kUnit).toString();
-  QString value = QStringLiteral("%1: %2").arg(series.property(kQuantity).toString(),
-                                               QString::number(nearest->y(), 'g', 5));
-  if (unit != "-") value += ' ' + unit;
-  const QVariant radialZ = series.property(kRadialZ);
-  if (radialZ.isValid()) {
-    return QStringLiteral("Z = %1 cm, r/R = %2\n%3")
-        .arg(ZText(radialZ.toDouble()), QString::number(nearest->x(), 'f', 2), value);
-  }
-  return QStringLiteral("Z = %1 cm\n%2").arg(ZText(nearest->x()), value);
 }
 
 void ResultsPage::Enlarge(QChartView* view) {

@@ -8,15 +8,16 @@
 
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
+#include "run/RunDriver.h"
 #include "run/RunParameters.h"
 
 class QAbstractAxis;
+class QCategoryAxis;
 class QChart;
 class QChartView;
 class QGridLayout;
 class QLabel;
 class QLineSeries;
-class QLogValueAxis;
 class QPushButton;
 class QStackedWidget;
 class QValueAxis;
@@ -32,21 +33,20 @@ class ResultsPage : public QWidget {
 
   // Shows the run's points 0 .. pointCount - 1 (the points written to the result tables).
   // The values that do not belong to the last pass, and values that are not finite, are left
-  // out of their curves.
+  // out of their curves. A run that ended early (outcome) says where and why above the charts.
   void ShowResults(const RunParameters& params, const SpinningLineProfile& profile,
-                   const SimulationState& state, int pointCount);
+                   const SimulationState& state, int pointCount,
+                   RunOutcome outcome = RunOutcome::Success);
   // No results: the charts are emptied and the export is disabled.
   void Clear();
   bool HasResults() const { return pointCount_ > 0; }
   int PointCount() const { return pointCount_; }
 
-  // The tooltip of a curve hovered near `near`: the values of its data point nearest in x.
-  static QString PointText(const QXYSeries& series, QPointF near);
-
   // Shows one chart alone over the whole page, or all of them again (nullptr).
   void Enlarge(QChartView* view);
 
   QPushButton* ExportCsvBtn = nullptr;
+  QLabel* EndNoteLabel = nullptr;  // where and why a profile ends short of the line
   QLabel* PassesValue = nullptr;
   QLabel* SpinneretTensionValue = nullptr;
   QLabel* EndSolventValue = nullptr;
@@ -95,7 +95,7 @@ class ResultsPage : public QWidget {
   QLineSeries* stress_ = nullptr;
 
   QValueAxis* viscosityZ_ = nullptr;
-  QLogValueAxis* viscosityAxis_ = nullptr;
+  QCategoryAxis* viscosityAxis_ = nullptr;
   QValueAxis* heatTransferAxis_ = nullptr;
   QLineSeries* viscosity_ = nullptr;
   QLineSeries* wallHeatTransfer_ = nullptr;

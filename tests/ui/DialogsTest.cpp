@@ -1,14 +1,18 @@
-// The initial tension file across starts, the Change Initial Tension dialog and the finish
-// dialog.
+// The initial tension file across starts, the Change Initial Tension dialog, the finish
+// dialog, the progress window and the file dialogs.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include "files/InitialTensionFile.h"
 #include "tests/ui/RecordingDialogs.h"
@@ -123,7 +127,8 @@ TEST(ProgressWindow, ShowsThePassAndTellsTheRunOfCancelUntilItIsClosed) {
   ASSERT_EQ(progressWindows().size(), 1);
   QProgressDialog* progress = progressWindows().front();
   EXPECT_TRUE(progress->isVisible());
-  EXPECT_TRUE(progress->isModal());
+  // Nothing modal: the main window's close box still reaches it, to cancel and close.
+  EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
   EXPECT_TRUE(dialogs.ProgressUpdate(7, 0.0123));
   EXPECT_TRUE(progress->labelText().contains("pass 7")) << progress->labelText().toStdString();
   EXPECT_TRUE(progress->labelText().contains("1.23E-02"));
@@ -136,6 +141,48 @@ TEST(ProgressWindow, ShowsThePassAndTellsTheRunOfCancelUntilItIsClosed) {
   EXPECT_TRUE(progressWindows().isEmpty());
   // Updates without a window (after the end, or never opened) keep the run going.
   EXPECT_TRUE(dialogs.ProgressUpdate(10, 0.01));
+
+  // Esc and the close box cancel as Cancel does.
+  for (bool byEsc : {true, false}) {
+    SCOPED_TRACE(byEsc ? "Esc" : "close box");
+    dialogs.ProgressStart();
+    ASSERT_EQ(progressWindows().size(), 1);
+    progress = progressWindows().front();
+    ASSERT_TRUE(dialogs.ProgressUpdate(1, 0.5));
+    if (byEsc) {
+      QTest::keyClick(progress, Qt::Key_Escape);
+    } else {
+      progress->close();
+    }
+    EXPECT_FALSE(dialogs.ProgressUpdate(2, 0.5));
+    dialogs.ProgressEnd();
+  }
+}
+
+TEST(FileDialogs, ColumnsShowTheirTextsAtTheDefaultSize) {
+  QTemporaryDir folder;
+  const QString name = "result of the case with jacket 2 at 35 C.txt";
+  QFile file(folder.filePath(name));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  QFileDialog dialog(nullptr, "Open", folder.path(), "Text files (*.txt)");
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setViewMode(QFileDialog::Detail);
+  FitFileDialog(dialog);
+  dialog.show();
+  auto* view = dialog.findChild<QTreeView*>("treeView");
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) == 1; }));
+  QCoreApplication::processEvents();
+  QHeaderView* header = view->header();
+  ASSERT_EQ(header->count(), 4);
+  for (int column = 0; column < header->count(); ++column) {
+    SCOPED_TRACE(column);
+    EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column));
+    EXPECT_GE(header->sectionSize(column),
+              static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column));
+  }
+  dialog.hide();
 }
 
 }  // namespace

@@ -155,6 +155,18 @@ TEST_F(LongRun, TheWindowTakesNoInputWhileTheRunLetsEventsThrough) {
   EXPECT_EQ(form().CurrentFolder(), folder);
 }
 
+TEST_F(LongRun, EscInTheWindowCancelsTheRunAndKeepsTheWindow) {
+  dialogs().OnProgress = [&](int passes) {
+    if (passes == 3) QTest::keyClick(form().ItemField(30), Qt::Key_Escape);
+    return true;
+  };
+  form().BitBtn1->click();
+  EXPECT_EQ(dialogs().ProgressPasses.size(), 3);
+  EXPECT_EQ(dialogs().Messages, QStringList({kCalculationCancelled}));
+  EXPECT_TRUE(form().isVisible());
+  EXPECT_EQ(form().ItemField(30)->text(), "833.0");
+}
+
 TEST_F(LongRun, ClosingTheWindowCancelsTheRunAndClosesItAfterwards) {
   QSignalSpy closed(&form(), &TMainForm::FormClosed);
   int closedDuringRun = -1;

@@ -119,6 +119,8 @@ TEST(MainWindow, SummaryShowsSectionLengthsAndTotal) {
   EXPECT_EQ(SummaryTexts(form),
             QStringList({" 60.0", "200.0", "440.0", "  0.0", "  0.0", "700.0"}));
   EXPECT_EQ(params.TotalSpinningLength, 700.0);
+  // One decimal each, right-aligned: the decimal points line up.
+  for (QLabel* panel : form.SummaryLabels) EXPECT_TRUE(panel->alignment() & Qt::AlignRight);
 
   // Leaving "Number of increments-4" after setting it to 10.
   EnterAndLeave(form.findChild<QLineEdit*>("Edit51"), "10");

@@ -2,9 +2,11 @@
 // the page emptied by the next run.
 #include <gtest/gtest.h>
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -12,8 +14,11 @@
 #include <QXYSeries>
 #include <cmath>
 
+#include "files/NumberText.h"
 #include "files/ProfileCsv.h"
 #include "tests/ui/RecordingDialogs.h"
+#include "ui/ChartTracker.h"
+#include "ui/DecadeAxis.h"
 #include "ui/ResultsPage.h"
 
 namespace korvane::ui::test {
@@ -43,7 +48,11 @@ const char* const kCurvesAlongTheLine[] = {
     "GasTemperature",  "Tension",        "Stress",           "ElongationalViscosity",
     "WallHeatTransfer"};
 
-// The value that a curve along the line shows for point i.
+QString Text(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// The value that a curve along the line shows for point i (the viscosity on its decade axis).
 double ProfileValue(const SpinningLineProfile& p, const QString& curve, int i) {
   if (curve == "AverageSolvent") return p.ProfileAvgSolvent[i];
   if (curve == "SurfaceSolvent") return p.ProfileSurfaceSolvent[i];
@@ -52,7 +61,7 @@ double ProfileValue(const SpinningLineProfile& p, const QString& curve, int i) {
   if (curve == "GasTemperature") return p.ProfileGasTemp[i];
   if (curve == "Tension") return p.ProfileTension[i];
   if (curve == "Stress") return p.ProfileStress[i];
-  if (curve == "ElongationalViscosity") return p.ProfileElongViscosity[i];
+  if (curve == "ElongationalViscosity") return std::log10(p.ProfileElongViscosity[i]);
   return p.ProfileHeatTransfer[i] * 36000;  // kcal/(m2 h degC)
 }
 
@@ -125,14 +134,15 @@ TEST(ResultsPage, ADefaultRunFillsTheChartsAndFiguresFromItsProfile) {
 
   EXPECT_EQ(page.PassesValue->text(), QString::number(app.Context.State.CalculationLoopCount));
   EXPECT_TRUE(app.Dialogs.Messages[0].endsWith(page.PassesValue->text()));
+  // The figures read as the result tables print them.
   EXPECT_EQ(page.SpinneretTensionValue->text(),
-            QString::number(profile.ProfileTension[0], 'g', 5) + " dyn");
-  EXPECT_EQ(page.EndSolventValue->text(),
-            QString::number(profile.ProfileAvgSolvent[n - 1], 'f', 4));
+            Text(Exponent(profile.ProfileTension[0], 3, 2)) + " dyn");
+  EXPECT_EQ(page.EndSolventValue->text(), Text(Fixed(profile.ProfileAvgSolvent[n - 1], 5, 3)));
   EXPECT_EQ(page.EndTemperatureValue->text(),
-            QString::number(profile.ProfileYarnTemp[n - 1], 'f', 1) + QString::fromUtf8(" ℃"));
+            Text(Fixed(profile.ProfileYarnTemp[n - 1], 5, 1)) + QString::fromUtf8(" ℃"));
   EXPECT_EQ(page.EndStressValue->text(),
-            QString::number(profile.ProfileStress[n - 1], 'g', 4) + " g/den");
+            Text(Exponent(profile.ProfileStress[n - 1], 3, 2)) + " g/den");
+  EXPECT_TRUE(page.EndNoteLabel->isHidden());
 }
 
 TEST(ResultsPage, ARunWhoseTensionFallsToZeroShowsThePointsUpToTheLastPrinted) {
@@ -157,31 +167,63 @@ TEST(ResultsPage, ARunWhoseTensionFallsToZeroShowsThePointsUpToTheLastPrinted) {
   EXPECT_EQ(SeriesNamed(page, "RadialSolvent4")->property("radialZ").toDouble(),
             profile.ProfileZ[printed - 1]);
   EXPECT_TRUE(page.ExportCsvBtn->isEnabled());
+
+  // The page says where the profile ends and why, and prints the tiny stress there as the
+  // result table does.
+  const QString end = QString::number(profile.ProfileZ[printed - 1], 'f', 1);
+  EXPECT_FALSE(page.EndNoteLabel->isHidden());
+  EXPECT_TRUE(page.EndNoteLabel->text().contains("Z = " + end + " cm"))
+      << page.EndNoteLabel->text().toStdString();
+  EXPECT_TRUE(page.EndNoteLabel->text().contains("tension fell to zero"));
+  EXPECT_TRUE(page.EndNoteLabel->text().contains("700.0 cm"));
+  EXPECT_EQ(page.EndStressValue->text(),
+            Text(Exponent(profile.ProfileStress[printed - 1], 3, 2)) + " g/den");
+
+  // A whole run afterwards takes the note away.
+  app.MainForm.ItemField(30)->setText("833.0");
+  app.MainForm.BitBtn1->click();
+  ASSERT_EQ(page.PointCount(), profile.ProfilePointCount);
+  EXPECT_TRUE(page.EndNoteLabel->isHidden());
 }
 
-TEST(ResultsPage, ANewRunEmptiesThePageEvenWhenItFails) {
+TEST(ResultsPage, ARefusedRunLeavesThePageAndARunThatComputesEmptiesIt) {
   Session session;
   Program& app = *session.App;
   app.MainForm.show();
   app.MainForm.BitBtn1->click();
   ResultsPage& page = *app.MainForm.Results;
   ASSERT_TRUE(page.HasResults());
+  const RunParameters shown = app.Context.Params;
+  const int points = SeriesCount(page);
+  const QString stress = page.EndStressValue->text();
 
+  // Nothing ran: the page, and the table it exports, are still those of the last run, though
+  // the refused run read a new density before its bad take-up speed.
+  app.MainForm.ItemField(1)->setText("2.0");
   app.MainForm.ItemField(30)->setText("fast");
+  app.MainForm.BitBtn1->click();
+  ASSERT_EQ(app.Dialogs.Messages.back(), kInputValueNotCorrect);
+  EXPECT_TRUE(page.HasResults());
+  EXPECT_EQ(SeriesCount(page), points);
+  EXPECT_EQ(page.EndStressValue->text(), stress);
+  EXPECT_TRUE(page.ExportCsvBtn->isEnabled());
+  app.Dialogs.FileToSave = session.Folder.filePath("kept.csv");
+  page.ExportCsvBtn->click();
+  QFile csv(app.Dialogs.FileToSave);
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  EXPECT_EQ(csv.readAll(), QByteArray::fromStdString(ProfileCsvText(
+                               shown, *app.Context.Profile, app.Context.State, page.PointCount())));
+
+  // A run that computes empties the page before its messages.
+  app.MainForm.ItemField(1)->setText("1.0");
+  app.MainForm.ItemField(30)->setText("833.0");
   bool emptyDuringMessage = false;
   app.Dialogs.OnMessage = [&](const QString&) {
     emptyDuringMessage = !page.HasResults() && SeriesCount(page) == 0;
   };
   app.MainForm.BitBtn1->click();
-  ASSERT_EQ(app.Dialogs.Messages.back(), kInputValueNotCorrect);
   EXPECT_TRUE(emptyDuringMessage);
-  EXPECT_FALSE(page.HasResults());
-  EXPECT_EQ(SeriesCount(page), 0);
-  EXPECT_FALSE(page.ExportCsvBtn->isEnabled());
-  for (QLabel* figure : {page.PassesValue, page.SpinneretTensionValue, page.EndSolventValue,
-                         page.EndTemperatureValue, page.EndStressValue}) {
-    EXPECT_EQ(figure->text(), QString::fromUtf8("–"));
-  }
+  EXPECT_TRUE(page.HasResults());
 }
 
 // A profile made by hand: points 0..5 of a pass that went on to point 9.
@@ -248,14 +290,57 @@ TEST_F(HandMadeProfile, AShortLineShowsEachRadialProfileOnce) {
   EXPECT_EQ(SeriesNamed(page, "Tension")->count(), 1);
 }
 
-TEST_F(HandMadeProfile, HoveringACurveTellsTheValuesOfTheNearestPoint) {
+TEST_F(HandMadeProfile, TheMouseAnywhereOverAPlotShowsEveryCurveAtTheNearestPoint) {
+  profile->ProfileGasTemp[3] = NAN;  // a curve without a value at 30 cm interpolates there
   page.ShowResults(params, *profile, state, 6);
-  EXPECT_EQ(ResultsPage::PointText(*SeriesNamed(page, "FilamentVelocity"), QPointF(21, 0)),
-            "Z = 20.0 cm\nfilament velocity: 200 cm/s");
-  EXPECT_EQ(ResultsPage::PointText(*SeriesNamed(page, "AverageSolvent"), QPointF(49, 0.1)),
-            "Z = 50.0 cm\naverage solvent fraction: 0.45");
-  EXPECT_EQ(ResultsPage::PointText(*SeriesNamed(page, "RadialSolvent1"), QPointF(0.82, 0.5)),
-            "Z = 10.0 cm, r/R = 0.80\nsolvent fraction: 0.69");
+  page.resize(660, 500);
+  page.show();
+  QCoreApplication::processEvents();
+
+  // The mouse well away from the curves, a little past 30 cm.
+  auto* view = page.findChild<QChartView*>("TemperatureChart");
+  auto* tracker = view->findChild<ChartTracker*>();
+  ASSERT_NE(tracker, nullptr);
+  QChart* chart = view->chart();
+  const QPointF inPlot(chart->mapToPosition(QPointF(31, 0), chart->series().front()).x(),
+                       chart->plotArea().center().y());
+  QMouseEvent move(QEvent::MouseMove, view->mapFromScene(chart->mapToScene(inPlot)),
+                   view->viewport()->mapToGlobal(QPointF()), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QCoreApplication::sendEvent(view->viewport(), &move);
+  ASSERT_TRUE(tracker->Shown());
+  EXPECT_EQ(tracker->ShownX(), 30.0);
+  EXPECT_EQ(tracker->ShownText(), QString::fromUtf8("Z = 30.0 cm\nfilament temperature: 83 ℃\n"
+                                                    "spinning-gas temperature: 247 ℃"));
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(view->viewport(), &leave);
+  EXPECT_FALSE(tracker->Shown());
+
+  // The texts of the other kinds of charts: the viscosity from its decade axis, and the
+  // radial profiles across the filament.
+  EXPECT_EQ(ChartTracker::Text(*page.findChild<QChartView*>("ViscosityChart")->chart(), 20),
+            QString::fromUtf8("Z = 20.0 cm\nelongational viscosity: 1e+05 poise\n"
+                              "gas-to-wall heat-transfer coefficient: 1 kcal/(m² h ℃)"));
+  EXPECT_EQ(ChartTracker::Text(*page.findChild<QChartView*>("RadialChart")->chart(), 0.8),
+            "r/R = 0.80\nZ = 0.0 cm: 0.7\nZ = 10.0 cm: 0.69\nZ = 20.0 cm: 0.68\n"
+            "Z = 50.0 cm: 0.65");
+}
+
+TEST_F(HandMadeProfile, TheViscosityAxisReadsInPowersOfTen) {
+  page.ShowResults(params, *profile, state, 6);
+  QCategoryAxis* axis = nullptr;
+  for (QAbstractAxis* each : page.findChild<QChartView*>("ViscosityChart")
+                                 ->chart()
+                                 ->axes(Qt::Vertical, SeriesNamed(page, "ElongationalViscosity"))) {
+    axis = qobject_cast<QCategoryAxis*>(each);
+  }
+  ASSERT_NE(axis, nullptr);
+  // Points 0 to 4 hold the gas side: 10^3 .. 10^7 poise.
+  EXPECT_EQ(axis->categoriesLabels(), QStringList({"10³", "10⁴", "10⁵", "10⁶", "10⁷"}));
+  EXPECT_EQ(axis->min(), 3);
+  EXPECT_EQ(axis->max(), 7);
+  EXPECT_EQ(DecadeLabel(-12), QString::fromUtf8("10⁻¹²"));
+  EXPECT_EQ(DecadeLabel(0), QString::fromUtf8("10⁰"));
 }
 
 TEST_F(HandMadeProfile, ADoubleClickEnlargesAChartAndTheNextOneBringsTheOthersBack) {

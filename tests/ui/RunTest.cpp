@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 
@@ -74,6 +75,29 @@ TEST(MainWindowRun, AFieldWithLettersIsReportedOnceAndGetsTheFocus) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST(MainWindowRun, StepCountsThatDoNotFitAreRefusedWithTheFocusOnACountField) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  struct Case {
+    const char* count2;
+    const char* count3;
+    const char* focused;
+  };
+  // A negative count gets the focus; a sum out of range sends it to the first count.
+  for (const Case& c : {Case{"-1", "44", "Edit42"}, Case{"2000", "44", "Edit41"}}) {
+    SCOPED_TRACE(c.count2);
+    app.MainForm.TabbedNotebook1->setCurrentIndex(0);
+    app.MainForm.findChild<QLineEdit*>("Edit42")->setText(c.count2);
+    app.MainForm.findChild<QLineEdit*>("Edit43")->setText(c.count3);
+    app.Dialogs.Messages.clear();
+    app.MainForm.BitBtn1->click();
+    EXPECT_EQ(app.Dialogs.Messages, QStringList({kStepCountsOutOfRange}));
+    EXPECT_EQ(app.MainForm.TabbedNotebook1->currentIndex(), 1);
+    EXPECT_EQ(app.MainForm.focusWidget(), app.MainForm.findChild<QLineEdit*>(c.focused));
+  }
+}
+
 TEST(MainWindowRun, ASpinningLineReachingTheJacketThreeLowerLimitIsRefused) {
   Session session;
   Program& app = *session.App;
@@ -105,19 +129,45 @@ TEST(MainWindowRun, EnterInAFieldOfTheFirstPageStartsARun) {
   EXPECT_EQ(app.Dialogs.Messages, QStringList({kInputValueNotCorrect}));
 }
 
-TEST(MainWindowRun, AltOStartsARun) {
+TEST(MainWindowRun, AnAltKeyNeverTypesIntoAField) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  for (QLineEdit* field : {app.MainForm.ItemField(1), app.MainForm.ItemField(31),
+                           app.MainForm.ItemField(41), app.MainForm.Edit44}) {
+    const QString before = field->text();
+    QTest::keyClick(field, Qt::Key_X, Qt::AltModifier);
+    QTest::keyClick(field, Qt::Key_C, Qt::AltModifier | Qt::ShiftModifier);
+    EXPECT_EQ(field->text(), before) << field->objectName().toStdString();
+  }
+}
+
+TEST(MainWindowRun, AltOAndAltCPressOkAndCloseFromEveryPage) {
   Session session;
   Program& app = *session.App;
   app.MainForm.show();
   app.MainForm.activateWindow();
   if (!QTest::qWaitForWindowActive(&app.MainForm, 2000)) GTEST_SKIP() << "no active window here";
   app.MainForm.findChild<QLineEdit*>("Edit27")->setText("x");
-  QTest::keyClick(&app.MainForm, Qt::Key_O, Qt::AltModifier);
+  // On the second page, in "Room temperature", the keys press the buttons and type nothing.
+  app.MainForm.TabbedNotebook1->setCurrentIndex(1);
+  QLineEdit* room = app.MainForm.ItemField(31);
+  room->setFocus();
+  QTest::keyClick(room, Qt::Key_O, Qt::AltModifier);
   // The accelerator presses the button visibly: the click follows a moment later.
   for (int waited = 0; app.Dialogs.Messages.isEmpty() && waited < 2000; waited += 20) {
     QTest::qWait(20);
   }
   EXPECT_EQ(app.Dialogs.Messages, QStringList({kInputValueNotCorrect}));
+  EXPECT_EQ(room->text(), "30.0");
+
+  app.MainForm.TabbedNotebook1->setCurrentIndex(1);
+  room->setFocus();
+  QSignalSpy closed(&app.MainForm, &TMainForm::FormClosed);
+  QTest::keyClick(room, Qt::Key_C, Qt::AltModifier);
+  for (int waited = 0; closed.isEmpty() && waited < 2000; waited += 20) QTest::qWait(20);
+  EXPECT_EQ(closed.count(), 1);
+  EXPECT_EQ(room->text(), "30.0");
 }
 
 }  // namespace

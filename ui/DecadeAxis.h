@@ -1,0 +1,22 @@
+// An axis over decades for a quantity that spans several powers of ten. Its curves hold the
+// decimal logarithm of their values (and say so, see ChartTracker.h); the axis labels the whole
+// decades as powers of ten: 10³, 10⁴, ...
+#pragma once
+
+#include <QString>
+
+class QCategoryAxis;
+class QColor;
+class QXYSeries;
+
+namespace korvane::ui {
+
+// "10" with the exponent raised: DecadeLabel(3) is "10³", DecadeLabel(-2) is "10⁻²".
+QString DecadeLabel(int exponent);
+
+QCategoryAxis* MakeDecadeAxis(const QString& title, const QColor& titleColor);
+
+// Runs the axis over the whole decades that hold the curve's values (at least one decade).
+void FitDecadeAxis(QCategoryAxis* axis, const QXYSeries* curve);
+
+}  // namespace korvane::ui
