@@ -1,7 +1,6 @@
 #include "files/InitialTensionFile.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>

@@ -76,10 +76,17 @@ FileResult PendingFile::Open(const std::string& destination, const std::string& 
   struct stat existing {};
   const bool exists = ::stat(destination.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) {
-    // A device or a pipe cannot be replaced by renaming; it takes the bytes as they come.
+    // A device or a pipe cannot be replaced by renaming; it takes the bytes as they come. A
+    // pipe that nobody reads is refused rather than waited for.
     if (S_ISDIR(existing.st_mode)) return cannotOpen;
-    fd_ = ::open(destination.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC);
+    fd_ = ::open(destination.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd_ < 0) return cannotOpen;
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+      ::close(fd_);
+      fd_ = -1;
+      return cannotOpen;
+    }
     destination_ = destination;
     return {};
   }

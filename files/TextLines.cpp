@@ -33,7 +33,9 @@ ReadStatus ReadFirstLines(const std::string& path, size_t count, size_t maxBytes
   // A NUL byte would make the system open the shorter name before it.
   if (path.empty() || path.find('\0') != std::string::npos) return ReadStatus::CannotOpen;
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::CannotOpen;
+  // A file below something that is not a folder is not there either.
+  if (fd < 0)
+    return errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::CannotOpen;
   struct stat status {};
   if (::fstat(fd, &status) != 0) {
     ::close(fd);

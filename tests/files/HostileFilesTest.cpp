@@ -95,6 +95,11 @@ TEST(HostileFiles, FilesThatNeverEndOrNeverAnswerAreNotRead) {
     EXPECT_EQ(LoadDataFile(path).Message, '"' + path + "\" is not a regular file!");
     EXPECT_FALSE(ReadInitialTensionFile(path).Ok) << path;
   }
+  // Nobody reads the pipe: writing to it is refused rather than waited for.
+  RunParameters params;
+  ASSERT_TRUE(ReadRunParameters(DefaultFieldTexts(), params).Ok);
+  params.ResultFileName = fifo;
+  EXPECT_EQ(InputDataWriter(params).Message, kResultFileCannotOpen);
   // A regular file far larger than either file ever is (sparse: it takes no room).
   const std::string huge = folder / "huge";
   WriteBytes(huge, "");
