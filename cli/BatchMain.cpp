@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -13,6 +14,7 @@
 #include "files/DataFile.h"
 #include "files/InitialTensionFile.h"
 #include "files/NumberText.h"
+#include "files/PendingFile.h"
 #include "files/ProfileCsv.h"
 #include "run/FieldTexts.h"
 #include "run/RunDriver.h"
@@ -31,6 +33,21 @@ class BatchEnvironment : public RunEnvironment {
   void ShowFinishDialog() override {}
   void RefreshFileList() override {}
 };
+
+// Ctrl-C or a termination request removes the files still being written (their earlier
+// versions stay), then ends the program as the signal would have.
+void OnTerminationSignal(int signal) {
+  RemovePendingFiles();
+  std::raise(signal);  // the handler was reset: the default action ends the program
+}
+
+void RemovePendingFilesOnTermination() {
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  for (int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
+}
 
 std::string Summary(const RunContext& context) {
   const SpinningLineProfile& profile = *context.Profile;
@@ -108,6 +125,7 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : static_cast<int>(RunOutcome::InputRefused);
   }
 
+  RemovePendingFilesOnTermination();
   BatchEnvironment environment;
   FieldTexts texts = DefaultFieldTexts();
   texts.ResultFileName = resultFile;

@@ -19,11 +19,12 @@ std::string LineValue(const std::string& line, size_t equalsAt) {
 
 }  // namespace
 
-bool ReadDataFileLines(const std::string& path, DataFileLines& lines) {
+ReadStatus ReadDataFileLines(const std::string& path, DataFileLines& lines) {
   std::vector<std::string> read;
-  if (!ReadFirstLines(path, kDataFileLineCount, read)) return false;
+  const ReadStatus status = ReadFirstLines(path, kDataFileLineCount, kDataFileMaxBytes, read);
+  if (status != ReadStatus::Ok) return status;
   for (size_t k = 0; k < lines.size(); ++k) lines[k] = std::move(read[k]);
-  return true;
+  return status;
 }
 
 DataFileLoad DataFileReader(const DataFileLines& lines, const std::string& dataFileName) {
@@ -46,9 +47,11 @@ DataFileLoad DataFileReader(const DataFileLines& lines, const std::string& dataF
 
 DataFileLoad LoadDataFile(const std::string& path) {
   DataFileLines lines;
-  if (!ReadDataFileLines(path, lines)) {
+  const ReadStatus status = ReadDataFileLines(path, lines);
+  if (status != ReadStatus::Ok) {
     DataFileLoad load;
-    load.Message = kDataFileCannotOpen;
+    load.Message = status == ReadStatus::NotRegular ? '"' + path + '"' + kNotARegularFileSuffix
+                                                    : std::string(kDataFileCannotOpen);
     return load;
   }
   return DataFileReader(lines, path);

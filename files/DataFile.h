@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "files/TextLines.h"
 #include "run/RunParameters.h"
 
 namespace korvane {
@@ -11,6 +12,9 @@ namespace korvane {
 inline constexpr int kDataFileLineCount = 54;
 inline constexpr const char* kDataFileCannotOpen = "Data file can not open!";
 inline constexpr const char* kNotADataFileSuffix = " is not a correct data file!";
+inline constexpr const char* kNotARegularFileSuffix = " is not a regular file!";
+// A data file holds 54 short lines; reading stops after this many bytes.
+inline constexpr size_t kDataFileMaxBytes = 1024 * 1024;
 
 using DataFileLines = std::array<std::string, kDataFileLineCount>;
 
@@ -28,14 +32,14 @@ struct DataFileLoad {
 };
 
 // Reads the first 54 lines of a file (LF or CR LF; a byte 0x1A ends the text; missing lines
-// read as empty). Returns false when the file cannot be opened or read.
-bool ReadDataFileLines(const std::string& path, DataFileLines& lines);
+// read as empty), from its first kDataFileMaxBytes bytes. A folder, device or pipe is not read.
+ReadStatus ReadDataFileLines(const std::string& path, DataFileLines& lines);
 
 // Parses the lines. dataFileName is the path as the user chose it, used in the message.
 DataFileLoad DataFileReader(const DataFileLines& lines, const std::string& dataFileName);
 
-// Both steps: the file's values, or the message ("Data file can not open!" or the path in
-// double quotes followed by " is not a correct data file!").
+// Both steps: the file's values, or the message ("Data file can not open!", or the path in
+// double quotes followed by " is not a regular file!" or " is not a correct data file!").
 DataFileLoad LoadDataFile(const std::string& path);
 
 }  // namespace korvane

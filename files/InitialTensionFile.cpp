@@ -1,6 +1,8 @@
 #include "files/InitialTensionFile.h"
 
-#include <cstdio>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -22,62 +24,51 @@ std::string InitialTensionFilePath() {
 
 InitialTensionRead ReadInitialTensionFile(const std::string& path) {
   InitialTensionRead result;
-  std::error_code error;
-  const fs::file_status status = fs::status(path, error);
-  if (status.type() == fs::file_type::not_found) {
-    result.Text = kDefaultInitialTensionText;
-    return result;
-  }
   std::vector<std::string> lines;
-  if (error || fs::is_directory(status) || !ReadFirstLines(path, 1, lines)) {
-    result.Ok = false;
-    return result;
+  switch (ReadFirstLines(path, 1, kInitialTensionFileMaxBytes, lines)) {
+    case ReadStatus::Ok:
+      result.Text = lines[0];
+      return result;
+    case ReadStatus::Missing:
+      result.Text = kDefaultInitialTensionText;
+      return result;
+    case ReadStatus::CannotOpen:
+    case ReadStatus::NotRegular:
+      break;
   }
-  result.Text = lines[0];
+  result.Ok = false;
   return result;
 }
 
 namespace {
 
-// Writes text and CR LF into a new file; false (and no file left behind) on any failure.
-bool WriteNewFile(const std::string& path, const std::string& text) {
-  if (WriteFileBytes(path, text + "\r\n", kInitialTensionCannotStore, kInitialTensionCannotStore)
-          .ok())
-    return true;
-  std::error_code ignored;
-  fs::remove(path, ignored);
-  return false;
+// Creates the missing folders of path, each without write access for others (the folder is
+// shared by every user of the machine). False when one cannot be created.
+bool CreateFolders(const fs::path& folder) {
+  if (folder.empty()) return true;
+  std::error_code error;
+  if (fs::is_directory(folder, error)) return true;
+  if (folder.has_parent_path() && folder.parent_path() != folder &&
+      !CreateFolders(folder.parent_path()))
+    return false;
+  return ::mkdir(folder.c_str(), 0755) == 0 || (errno == EEXIST && fs::is_directory(folder, error));
 }
 
 }  // namespace
 
 bool StoreInitialTensionFile(const std::string& path, const std::string& text) {
-  std::error_code error;
-  const fs::path target(path);
   if (path.empty() || path.find('\0') != std::string::npos) return false;
-  if (target.has_parent_path()) {
-    fs::create_directories(target.parent_path(), error);
-    if (error) return false;
-  }
+  const fs::path target(path);
+  if (!CreateFolders(target.parent_path())) return false;
+  // Only a regular file of that name is replaced; a folder, device or pipe stays.
+  std::error_code error;
   const fs::file_status status = fs::status(target, error);
-  if (status.type() != fs::file_type::not_found) {
-    if (error || !fs::is_regular_file(status)) return false;
-    // A file that may not be written stays as it is, even where its folder would let a
-    // replacement in.
-    std::FILE* existing = OpenFile(path, "ab");
-    if (!existing) return false;
-    std::fclose(existing);
-  }
-  // The new text goes to a file beside the old one, which replaces it only once it is
-  // complete: a failing write (a full disk) keeps the stored tension.
-  const std::string temporary = path + ".new";
-  if (!WriteNewFile(temporary, text)) return false;
-  fs::rename(temporary, target, error);
-  if (error) {
-    fs::remove(temporary, error);
+  if (status.type() != fs::file_type::not_found && (error || !fs::is_regular_file(status)))
     return false;
-  }
-  return true;
+  // The new text goes to a file created beside the old one, which replaces it only once it is
+  // complete: a failing write (a full disk) keeps the stored tension.
+  return WriteFileBytes(path, text + "\r\n", kInitialTensionCannotStore, kInitialTensionCannotStore)
+      .ok();
 }
 
 }  // namespace korvane

@@ -1,16 +1,11 @@
 #include "files/ResultFile.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <initializer_list>
 #include <iterator>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
-#include "files/FileBytes.h"
 #include "files/NumberText.h"
 #include "run/ParameterItems.h"
 
@@ -60,62 +55,12 @@ FileResult BadValue(const std::string& what) {
   return Failure(FileStatus::BadValue, kWriteFailedPrefix + what + " is not a finite number.");
 }
 
-// The result file while one writer has it open. Every line is flushed as it is written so
-// that a failing write is seen at the line that failed and the lines before it stay.
-class ResultFileLines {
- public:
-  ResultFileLines() = default;
-  ResultFileLines(const ResultFileLines&) = delete;
-  ResultFileLines& operator=(const ResultFileLines&) = delete;
-  ~ResultFileLines() {
-    if (file_) std::fclose(file_);
-  }
-
-  // Creates the file anew, or empties it.
-  FileResult Create(const std::string& name) { return Open(name, "wb"); }
-
-  // Opens the existing file for appending: results without their input echo are not written
-  // into a file that the echo did not create.
-  FileResult Append(const std::string& name) {
-    std::error_code error;
-    if (!std::filesystem::exists(name, error) || error)
-      return Failure(FileStatus::CannotOpen, kResultFileCannotOpen);
-    return Open(name, "ab");
-  }
-
-  // Writes one line and its CR LF.
-  FileResult Line(std::string_view text) {
-    errno = 0;
-    bool written = std::fwrite(text.data(), 1, text.size(), file_) == text.size() &&
-                   std::fwrite(kLineEnd.data(), 1, kLineEnd.size(), file_) == kLineEnd.size();
-    written = written && std::fflush(file_) == 0;
-    if (!written) return SystemFailure();
-    return {};
-  }
-
-  FileResult Close() {
-    std::FILE* file = file_;
-    file_ = nullptr;
-    errno = 0;
-    if (std::fclose(file) != 0) return SystemFailure();
-    return {};
-  }
-
- private:
-  FileResult Open(const std::string& name, const char* mode) {
-    file_ = OpenFile(name, mode);
-    if (!file_) return Failure(FileStatus::CannotOpen, kResultFileCannotOpen);
-    return {};
-  }
-
-  FileResult SystemFailure() const {
-    const int error = errno != 0 ? errno : EIO;
-    return Failure(FileStatus::WriteFailed,
-                   kWriteFailedPrefix + std::generic_category().message(error));
-  }
-
-  std::FILE* file_ = nullptr;
-};
+// Writes one line and its CR LF.
+FileResult Line(PendingFile& file, std::string_view text) {
+  std::string line(text);
+  line += kLineEnd;
+  return file.Write(line);
+}
 
 // Right-aligns a short text by putting blanks in front; a text of `width` or more
 // characters is used unchanged.
@@ -156,32 +101,41 @@ double YarnStress(double tension, double density, double yarnArea) {
   return divisor != 0 ? tension / divisor : NAN;
 }
 
-FileResult InputDataWriter(const RunParameters& params) {
-  ResultFileLines file;
-  if (FileResult opened = file.Create(params.ResultFileName); !opened.ok()) return opened;
+FileResult OpenResultFile(PendingFile& file, const RunParameters& params) {
+  return file.Open(params.ResultFileName, kResultFileCannotOpen, kWriteFailedPrefix);
+}
 
+FileResult InputDataWriter(const RunParameters& params) {
+  PendingFile file;
+  if (FileResult opened = OpenResultFile(file, params); !opened.ok()) return opened;
+  const FileResult written = InputDataWriter(file, params);
+  const FileResult committed = file.Commit();
+  return written.ok() ? committed : written;
+}
+
+FileResult InputDataWriter(PendingFile& file, const RunParameters& params) {
   for (const char* line : {"==========", "INPUT DATA", "==========", ""})
-    if (FileResult r = file.Line(line); !r.ok()) return r;
+    if (FileResult r = Line(file, line); !r.ok()) return r;
 
   for (int group = 0; group < kGroupCount; ++group) {
     const std::string title = kGroupTitles[group];
     const std::string dashes = "  " + std::string(title.size() - 2, '-');
     for (const std::string& line : {title, dashes})
-      if (FileResult r = file.Line(line); !r.ok()) return r;
+      if (FileResult r = Line(file, line); !r.ok()) return r;
     for (const ParameterItem& item : ParameterItems()) {
       if (static_cast<int>(item.Group) != group) continue;
       const double value = ItemValue(item, params);
       if (!std::isfinite(value)) return BadValue("item " + std::to_string(item.Number));
-      if (FileResult r = file.Line(item.EchoLabel + FormatNumber(value, item.EchoFormat)); !r.ok())
+      if (FileResult r = Line(file, item.EchoLabel + FormatNumber(value, item.EchoFormat)); !r.ok())
         return r;
     }
-    if (FileResult r = file.Line(""); !r.ok()) return r;
+    if (FileResult r = Line(file, ""); !r.ok()) return r;
   }
-  return file.Close();
+  return {};
 }
 
-FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& profile,
-                           SimulationState& state) {
+FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
+                           SpinningLineProfile& profile, SimulationState& state) {
   state.TensionBelowZero = false;
   const int n = profile.ProfilePointCount;
   if (n < 0 || n > kProfileCapacity)
@@ -193,12 +147,9 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
   if (!std::isfinite(density)) return BadValue("the dope density");
   if (!std::isfinite(state.PolymerFlowRate)) return BadValue("the polymer flow rate");
 
-  ResultFileLines file;
-  if (FileResult opened = file.Append(params.ResultFileName); !opened.ok()) return opened;
-
   for (const char* line : {"", "===================", "CALCULATION RESULTS",
                            "===================", "", kFirstTableHeader1, kFirstTableHeader2})
-    if (FileResult r = file.Line(line); !r.ok()) return r;
+    if (FileResult r = Line(file, line); !r.ok()) return r;
 
   for (int i = 0; i < n; ++i) {
     const double z = profile.ProfileZ[i];
@@ -227,18 +178,18 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
                             Blanks(4) + Aligned5(temperature) + Blanks(3) +
                             Exponent(yarnArea, 3, 2) + Blanks(3) + Exponent(tension, 3, 2) +
                             Blanks(3) + Exponent(stress, 3, 2);
-    if (FileResult r = file.Line(row); !r.ok()) return r;
+    if (FileResult r = Line(file, row); !r.ok()) return r;
 
     if (!(tension > 0)) {
       state.TensionBelowZero = true;
       for (const char* line : {"", kTensionBelowZeroLine})
-        if (FileResult r = file.Line(line); !r.ok()) return r;
-      return file.Close();
+        if (FileResult r = Line(file, line); !r.ok()) return r;
+      return {};
     }
   }
 
   for (const char* line : {"", kSecondTableHeader1, kSecondTableHeader2})
-    if (FileResult r = file.Line(line); !r.ok()) return r;
+    if (FileResult r = Line(file, line); !r.ok()) return r;
 
   for (int i = 0; i < n; ++i) {
     const double z = profile.ProfileZ[i];
@@ -258,9 +209,9 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
                             Blanks(6) + OneBlank(Fixed(gasTemperature, 5, 1)) + Blanks(5) +
                             Exponent(viscosity, 3, 2) + Blanks(6) +
                             OneBlank(Fixed(heatTransfer, 5, 2));
-    if (FileResult r = file.Line(row); !r.ok()) return r;
+    if (FileResult r = Line(file, row); !r.ok()) return r;
   }
-  return file.Close();
+  return {};
 }
 
 }  // namespace korvane

@@ -1,28 +1,18 @@
 // The result file: the INPUT DATA echo written before the simulation and the CALCULATION
-// RESULTS tables appended after it. Lines end in CR LF; the degree sign is the two bytes
-// 0x81 0x8E. The writers show nothing: they tell the caller what failed.
+// RESULTS tables after it. Lines end in CR LF; the degree sign is the two bytes 0x81 0x8E.
+// Both go into one PendingFile, which the run commits over the name when it ends. The writers
+// show nothing: they tell the caller what failed.
 #pragma once
 
 #include <string>
 
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
+#include "files/FileResult.h"
+#include "files/PendingFile.h"
 #include "run/RunParameters.h"
 
 namespace korvane {
-
-enum class FileStatus {
-  Ok,
-  CannotOpen,   // could not be created, emptied or opened for appending
-  WriteFailed,  // a line could not be written after the file was opened
-  BadValue      // a value to print was not a finite number; nothing more was written
-};
-
-struct FileResult {
-  FileStatus Status = FileStatus::Ok;
-  std::string Message;  // the text to show the user when Status is not Ok
-  bool ok() const { return Status == FileStatus::Ok; }
-};
 
 inline constexpr const char* kResultFileCannotOpen = "Result file can not open!";
 
@@ -31,13 +21,21 @@ inline constexpr const char* kResultFileCannotOpen = "Result file can not open!"
 double YarnArea(double polymerFlowRate, double avgSolvent, double velocity, double density);
 double YarnStress(double tension, double density, double yarnArea);
 
-// Creates (or empties) the file params.ResultFileName and writes the INPUT DATA section.
+// Opens file to replace the result file params.ResultFileName (kResultFileCannotOpen when it
+// cannot; a write-protected result file is refused).
+FileResult OpenResultFile(PendingFile& file, const RunParameters& params);
+
+// Writes the INPUT DATA section into the opened file.
+FileResult InputDataWriter(PendingFile& file, const RunParameters& params);
+
+// Opens the result file, writes the INPUT DATA section and commits it, whatever the outcome of
+// the writing: the file of a run that ends before its results.
 FileResult InputDataWriter(const RunParameters& params);
 
-// Appends the CALCULATION RESULTS section for profile points 0 .. ProfilePointCount - 1.
-// Fills profile.ProfileStress for the rows it writes and sets state.TensionBelowZero
-// (false first; true when it stops at a tension not above zero).
-FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& profile,
-                           SimulationState& state);
+// Writes the CALCULATION RESULTS section for profile points 0 .. ProfilePointCount - 1 after
+// the INPUT DATA. Fills profile.ProfileStress for the rows it writes and sets
+// state.TensionBelowZero (false first; true when it stops at a tension not above zero).
+FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
+                           SpinningLineProfile& profile, SimulationState& state);
 
 }  // namespace korvane

@@ -5,6 +5,7 @@
 #include "core/InitialState.h"
 #include "core/TensionIteration.h"
 #include "files/NumberText.h"
+#include "files/PendingFile.h"
 #include "files/ResultFile.h"
 #include "run/ParameterItems.h"
 
@@ -54,6 +55,18 @@ RunReport& Finish(RunReport& report, RunEnvironment& environment, RunOutcome out
   return report;
 }
 
+// Ends a run that has opened its result file: the file replaces the earlier one of its name
+// first, whatever the outcome. A run whose file cannot be put in place does not report results.
+RunReport& Finish(RunReport& report, RunEnvironment& environment, PendingFile& resultFile,
+                  RunOutcome outcome, std::string_view message) {
+  const FileResult committed = resultFile.Commit();
+  if (committed.ok()) return Finish(report, environment, outcome, message);
+  if (outcome == RunOutcome::TensionBelowZero)
+    return Finish(report, environment, RunOutcome::ResultFileFailed, committed.Message);
+  if (!message.empty()) environment.ShowMessage(message);
+  return Finish(report, environment, outcome, committed.Message);
+}
+
 }  // namespace
 
 std::string FaultMessage(const FloatingPointFault& fault) {
@@ -88,9 +101,15 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
   if (!report.Sections || !(params.TotalSpinningLength < params.Jacket3LowerPos))
     return Finish(report, environment, RunOutcome::InputRefused, kTotalLengthTooLong);
 
-  // A run whose results cannot be saved must not go on to report success.
-  const FileResult echo = InputDataWriter(params);
-  if (!echo.ok()) return Finish(report, environment, RunOutcome::ResultFileFailed, echo.Message);
+  // A run whose results cannot be saved must not go on to report success. The file is written
+  // under a temporary name beside its own until the run ends.
+  PendingFile resultFile;
+  const FileResult opened = OpenResultFile(resultFile, params);
+  if (!opened.ok())
+    return Finish(report, environment, RunOutcome::ResultFileFailed, opened.Message);
+  const FileResult echo = InputDataWriter(resultFile, params);
+  if (!echo.ok())
+    return Finish(report, environment, resultFile, RunOutcome::ResultFileFailed, echo.Message);
 
   environment.CalculationStarting();
   state.Cancelled = false;
@@ -100,20 +119,23 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
   if (state.Fault.Kind == FaultKind::None) TensionIteration(params, profile, state, environment);
 
   if (state.Fault.Kind != FaultKind::None)
-    return Finish(report, environment, RunOutcome::CalculationFailed, FaultMessage(state.Fault));
+    return Finish(report, environment, resultFile, RunOutcome::CalculationFailed,
+                  FaultMessage(state.Fault));
   if (state.Cancelled) {
     report.Cancelled = true;
-    return Finish(report, environment, RunOutcome::CalculationFailed, kCalculationCancelled);
+    return Finish(report, environment, resultFile, RunOutcome::CalculationFailed,
+                  kCalculationCancelled);
   }
   // The stage that failed has shown its own message.
-  if (!state.CalculationOk) return Finish(report, environment, RunOutcome::CalculationFailed, "");
+  if (!state.CalculationOk)
+    return Finish(report, environment, resultFile, RunOutcome::CalculationFailed, "");
 
-  const FileResult results = ResultsAppender(params, profile, state);
+  const FileResult results = ResultsAppender(resultFile, params, profile, state);
   if (!results.ok()) {
     const RunOutcome outcome = results.Status == FileStatus::BadValue
                                    ? RunOutcome::CalculationFailed
                                    : RunOutcome::ResultFileFailed;
-    return Finish(report, environment, outcome, results.Message);
+    return Finish(report, environment, resultFile, outcome, results.Message);
   }
 
   if (state.TensionBelowZero) {
@@ -121,9 +143,12 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
     int printed = 0;
     while (printed < profile.ProfilePointCount && profile.ProfileTension[printed] > 0) ++printed;
     report.PrintedPointCount = printed + 1;
-    return Finish(report, environment, RunOutcome::TensionBelowZero, kTensionBelowZeroMessage);
+    return Finish(report, environment, resultFile, RunOutcome::TensionBelowZero,
+                  kTensionBelowZeroMessage);
   }
 
+  if (const FileResult committed = resultFile.Commit(); !committed.ok())
+    return Finish(report, environment, RunOutcome::ResultFileFailed, committed.Message);
   report.PrintedPointCount = profile.ProfilePointCount;
   report.Outcome = RunOutcome::Success;
   environment.SetBusyCursor(false);

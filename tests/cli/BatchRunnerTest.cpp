@@ -1,10 +1,17 @@
 // The batch runner as a user calls it: its exit statuses, its messages and its result file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "RecordingEnvironment.h"
 #include "files/DataFile.h"
@@ -78,6 +85,9 @@ TEST(BatchRunner, ExitStatusesTellHowTheRunEnded) {
   run = RunBatch(folder, "missing.txt");
   EXPECT_EQ(run.Status, 2);
   EXPECT_EQ(run.Err, "Data file can not open!\n");
+  run = RunBatch(folder, "/dev/zero");
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Err, "\"/dev/zero\" is not a regular file!\n");
 
   // A data file whose column diameter is zero: the gas velocity divides by it.
   WriteBytes(folder.File("zero.txt"), DataFileFrom(defaultFile, 35, "0.0"));
@@ -120,6 +130,38 @@ TEST(BatchRunner, SweepWritesOneFilePerValueAndASummary) {
   const std::string summary = ReadBytes(folder.File("sweep.csv"));
   EXPECT_NE(summary.find("\"800\",success,"), std::string::npos) << summary;
   EXPECT_NE(run.Err.find("[30=800] NUMBER OF CALCULATION LOOP = "), std::string::npos) << run.Err;
+}
+
+TEST(BatchRunner, ATerminatedSweepLeavesNoTemporaryFiles) {
+  TemporaryFolder folder;
+  const std::string output = folder / "r.txt";
+  const std::string summary = folder / "s.csv";
+  std::vector<std::string> arguments = {
+      KORVANE_BATCH, "--initial-tension", "3.0",  "--sweep", "30=700:900:400", "-j", "2", "-o",
+      output,        "--summary",         summary};
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, KORVANE_BATCH, &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  // Once the first case has its file, the next ones are being written.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!std::filesystem::exists(folder / "r_700.txt") &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the sweep ended before it was terminated";
+  EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
 }
 
 }  // namespace

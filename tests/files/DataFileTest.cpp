@@ -172,7 +172,7 @@ TEST_F(DataFileTest, AHugeLineIsCutAndTheNextLinesStillRead) {
   lines[0] = "x = 1 " + std::string(3 * kMaxKeptLineLength, 'y');
   WriteBytes(path_, Join(lines, "\r\n"));
   DataFileLines read;
-  ASSERT_TRUE(ReadDataFileLines(path_, read));
+  ASSERT_EQ(ReadDataFileLines(path_, read), ReadStatus::Ok);
   EXPECT_EQ(read[0].size(), kMaxKeptLineLength);
   EXPECT_EQ(read[1], "2. item = v2");
   const DataFileLoad load = LoadDataFile(path_);
@@ -183,7 +183,8 @@ TEST_F(DataFileTest, AHugeLineIsCutAndTheNextLinesStillRead) {
 
 TEST_F(DataFileTest, FilesThatCannotBeRead) {
   EXPECT_EQ(LoadDataFile(folder_ / "missing.txt").Message, "Data file can not open!");
-  EXPECT_EQ(LoadDataFile(folder_.path().string()).Message, "Data file can not open!");
+  EXPECT_EQ(LoadDataFile(folder_.path().string()).Message,
+            '"' + folder_.path().string() + "\" is not a regular file!");
   EXPECT_EQ(LoadDataFile("").Message, "Data file can not open!");
   if (testing::PermissionsEnforced(folder_ / "probe")) {
     const std::string unreadable = folder_ / "unreadable.txt";

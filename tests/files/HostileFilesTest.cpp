@@ -1,6 +1,9 @@
 // Files and names nobody meant to give: each gets its message and nothing else changes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <random>
 
 #include "TestFiles.h"
@@ -14,6 +17,7 @@
 namespace korvane {
 namespace {
 
+using testing::ReadBytes;
 using testing::TemporaryFolder;
 using testing::WriteBytes;
 
@@ -78,6 +82,42 @@ TEST(HostileFiles, GarbageAndHugeDataFilesAreRejectedWithTheirMessage) {
   const DataFileLoad load = LoadDataFile(oddPath);
   ASSERT_TRUE(load.Ok);
   EXPECT_EQ(load.Values.Items[0], std::string("\x7f\0", 2));
+}
+
+TEST(HostileFiles, FilesThatNeverEndOrNeverAnswerAreNotRead) {
+  // Each would keep a reader waiting or reading forever: the window would never appear.
+  TemporaryFolder folder;
+  const std::string link = folder / "link-to-zero";
+  std::filesystem::create_symlink("/dev/zero", link);
+  const std::string fifo = folder / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {std::string("/dev/zero"), link, fifo}) {
+    EXPECT_EQ(LoadDataFile(path).Message, '"' + path + "\" is not a regular file!");
+    EXPECT_FALSE(ReadInitialTensionFile(path).Ok) << path;
+  }
+  // Nobody reads the pipe: writing to it is refused rather than waited for.
+  RunParameters params;
+  ASSERT_TRUE(ReadRunParameters(DefaultFieldTexts(), params).Ok);
+  params.ResultFileName = fifo;
+  EXPECT_EQ(InputDataWriter(params).Message, kResultFileCannotOpen);
+  // A regular file far larger than either file ever is (sparse: it takes no room).
+  const std::string huge = folder / "huge";
+  WriteBytes(huge, "");
+  if (::truncate(huge.c_str(), off_t{1} << 40) != 0) GTEST_SKIP() << "no sparse files here";
+  EXPECT_EQ(LoadDataFile(huge).Message, NotADataFile(huge));
+  EXPECT_EQ(ReadInitialTensionFile(huge).Text, std::string(kInitialTensionFileMaxBytes, '\0'));
+}
+
+TEST(HostileFiles, ThePlantedLinkOfAnotherUserIsNotFollowedWhenStoring) {
+  TemporaryFolder folder;
+  const std::string victim = folder / "victim.txt";
+  WriteBytes(victim, "keep me");
+  const std::string path = folder / "TensKRVN.txt";
+  for (const char* planted : {".new", ".tmp", "~"})
+    std::filesystem::create_symlink(victim, path + planted);
+  ASSERT_TRUE(StoreInitialTensionFile(path, "5.5"));
+  EXPECT_EQ(ReadBytes(path), "5.5\r\n");
+  EXPECT_EQ(ReadBytes(victim), "keep me");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -68,7 +69,15 @@ TEST(InitialTensionFile, AFileThatIsThereButCannotBeRead) {
 TEST(InitialTensionFile, StoringReplacesTheFileAndCreatesItsFolder) {
   TemporaryFolder folder;
   const std::string path = folder / "var/lib/korvane/TensKRVN.txt";
-  ASSERT_TRUE(StoreInitialTensionFile(path, "5.5"));
+  // The folder is shared by every user: whatever the umask, others may not write into it.
+  const mode_t savedMask = ::umask(0);
+  const bool stored = StoreInitialTensionFile(path, "5.5");
+  ::umask(savedMask);
+  ASSERT_TRUE(stored);
+  for (const std::string& created : {folder / "var", folder / "var/lib/korvane"})
+    EXPECT_EQ(std::filesystem::status(created).permissions() & std::filesystem::perms::others_write,
+              std::filesystem::perms::none)
+        << created;
   EXPECT_EQ(ReadBytes(path), "5.5\r\n");
   EXPECT_EQ(ReadInitialTensionFile(path).Text, "5.5");
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <string>
@@ -77,10 +79,12 @@ class ResultFileTest : public ::testing::Test {
     }
   }
 
-  // The appended section, with an empty file standing for the echo.
+  // The results section alone, in a committed file.
   std::string Append() {
-    WriteBytes(params_.ResultFileName, "");
-    result_ = ResultsAppender(params_, *profile_, state_);
+    PendingFile file;
+    EXPECT_TRUE(OpenResultFile(file, params_).ok());
+    result_ = ResultsAppender(file, params_, *profile_, state_);
+    EXPECT_TRUE(file.Commit().ok());
     return ReadBytes(params_.ResultFileName);
   }
 
@@ -103,9 +107,12 @@ TEST_F(ResultFileTest, DefaultEchoMatchesTheHandWrittenFile) {
 }
 
 TEST_F(ResultFileTest, EchoAndResultsAreSeparatedByTwoEmptyLines) {
-  ASSERT_TRUE(InputDataWriter(params_).ok());
+  PendingFile file;
+  ASSERT_TRUE(OpenResultFile(file, params_).ok());
+  ASSERT_TRUE(InputDataWriter(file, params_).ok());
   SetPoints({{0, 0.73, 0.73, 109.2, 80, 1500}});
-  ASSERT_TRUE(ResultsAppender(params_, *profile_, state_).ok());
+  ASSERT_TRUE(ResultsAppender(file, params_, *profile_, state_).ok());
+  ASSERT_TRUE(file.Commit().ok());
   const std::string text = ReadBytes(params_.ResultFileName);
   EXPECT_NE(text.find("51. h/kx                     =  7.50\r\n\r\n\r\n===================\r\n"),
             std::string::npos);
@@ -187,15 +194,7 @@ TEST_F(ResultFileTest, FilesThatCannotBeOpened) {
     const FileResult echo = InputDataWriter(params_);
     EXPECT_EQ(echo.Status, FileStatus::CannotOpen) << name;
     EXPECT_EQ(echo.Message, "Result file can not open!");
-    state_.TensionBelowZero = true;
-    EXPECT_EQ(ResultsAppender(params_, *profile_, state_).Status, FileStatus::CannotOpen) << name;
-    EXPECT_FALSE(state_.TensionBelowZero);
   }
-  // Results are not appended to a file that the echo never created.
-  params_.ResultFileName = folder_ / "gone.txt";
-  SetPoints({{0, 0.73, 0.73, 109.2, 80, 1500}});
-  EXPECT_EQ(ResultsAppender(params_, *profile_, state_).Status, FileStatus::CannotOpen);
-  EXPECT_FALSE(std::filesystem::exists(params_.ResultFileName));
 }
 
 TEST_F(ResultFileTest, AReadOnlyFileIsNotEmptied) {
@@ -206,7 +205,6 @@ TEST_F(ResultFileTest, AReadOnlyFileIsNotEmptied) {
     GTEST_SKIP() << "permissions are not enforced for this user";
   }
   EXPECT_EQ(InputDataWriter(params_).Status, FileStatus::CannotOpen);
-  EXPECT_EQ(ResultsAppender(params_, *profile_, state_).Status, FileStatus::CannotOpen);
   EXPECT_EQ(ReadBytes(params_.ResultFileName), "previous run");
 }
 
@@ -216,9 +214,39 @@ TEST_F(ResultFileTest, AFullDiskIsReportedWithTheSystemText) {
   EXPECT_EQ(echo.Status, FileStatus::WriteFailed);
   EXPECT_EQ(echo.Message, "Result file could not be written: No space left on device");
   SetPoints({{0, 0.73, 0.73, 109.2, 80, 1500}});
-  const FileResult results = ResultsAppender(params_, *profile_, state_);
+  PendingFile file;
+  ASSERT_TRUE(OpenResultFile(file, params_).ok());
+  const FileResult results = ResultsAppender(file, params_, *profile_, state_);
   EXPECT_EQ(results.Status, FileStatus::WriteFailed);
   EXPECT_EQ(results.Message, echo.Message);
+}
+
+TEST_F(ResultFileTest, TheEarlierFileStaysUntilARunCommitsItsOwn) {
+  const std::string golden = ReadBytes(KORVANE_GOLDEN_DIR "/default_input_data.txt");
+  WriteBytes(params_.ResultFileName, "previous run");
+  ::chmod(params_.ResultFileName.c_str(), 0640);
+  // Two runs on one name write at the same time; one is cut off before it ends.
+  PendingFile first, second;
+  ASSERT_TRUE(OpenResultFile(first, params_).ok());
+  ASSERT_TRUE(OpenResultFile(second, params_).ok());
+  {
+    PendingFile cutOff;
+    ASSERT_TRUE(OpenResultFile(cutOff, params_).ok());
+    ASSERT_TRUE(InputDataWriter(cutOff, params_).ok());
+  }
+  ASSERT_TRUE(InputDataWriter(first, params_).ok());
+  ASSERT_TRUE(InputDataWriter(second, params_).ok());
+  EXPECT_EQ(ReadBytes(params_.ResultFileName), "previous run");
+  ASSERT_TRUE(first.Commit().ok());
+  ASSERT_TRUE(second.Commit().ok());
+  EXPECT_EQ(ReadBytes(params_.ResultFileName), golden);
+  struct stat status {};
+  ASSERT_EQ(::stat(params_.ResultFileName.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0640u);
+  // Nothing but the result file is left in its folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(ResultFileTest, AWriteThatFailsMidwayKeepsTheLinesBefore) {

@@ -1,0 +1,58 @@
+// A file being written under a temporary name beside its destination, which it replaces in one
+// rename when committed. Until then the destination keeps its earlier bytes (or stays absent),
+// whatever happens to the process; two writers of one name leave one complete file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "files/FileResult.h"
+
+namespace korvane {
+
+class PendingFile {
+ public:
+  PendingFile() = default;
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  ~PendingFile() { Discard(); }
+
+  // Creates the temporary file ".NAME.XXXXXX" exclusively (never through a planted link) in
+  // the destination's folder. A destination that exists but may not be written is refused,
+  // and one that is not a regular file (a device such as /dev/null) is written directly.
+  // On failure: CannotOpen with cannotOpenMessage. Later write failures are reported as
+  // WriteFailed with writeFailedPrefix followed by the system's text.
+  FileResult Open(const std::string& destination, const std::string& cannotOpenMessage,
+                  const std::string& writeFailedPrefix);
+
+  // Writes bytes at once (no buffering), so that a failing write is seen where it fails.
+  FileResult Write(std::string_view bytes);
+
+  // Flushes the file to disk and renames it over the destination. On failure the temporary
+  // file is removed and the destination is left as it was.
+  FileResult Commit();
+
+  // Closes and removes the temporary file; the destination is left as it was.
+  void Discard();
+
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // The temporary file's name (empty when the destination is written directly).
+  const std::string& TemporaryPath() const { return temporary_; }
+
+ private:
+  FileResult SystemFailure(int error) const;
+  void Forget();
+
+  int fd_ = -1;
+  int slot_ = -1;  // in the registry of pending files, -1 when not registered
+  std::string destination_;
+  std::string temporary_;
+  std::string writeFailedPrefix_;
+};
+
+// Removes every temporary file that is being written at this moment, in any thread. Safe to
+// call from a signal handler (it only calls unlink).
+void RemovePendingFiles();
+
+}  // namespace korvane
