@@ -1,17 +1,15 @@
 #include "files/FileBytes.h"
 
-#include "files/PendingFile.h"
-
 namespace korvane {
 
 FileResult WriteFileBytes(const std::string& path, std::string_view bytes,
                           const std::string& cannotOpenMessage,
-                          const std::string& writeFailedPrefix) {
+                          const std::string& writeFailedPrefix, Durability durability) {
   PendingFile file;
   if (FileResult opened = file.Open(path, cannotOpenMessage, writeFailedPrefix); !opened.ok())
     return opened;
   if (FileResult written = file.Write(bytes); !written.ok()) return written;
-  return file.Commit();
+  return file.Commit(durability);
 }
 
 }  // namespace korvane

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "files/FileResult.h"
+#include "files/PendingFile.h"
 
 namespace korvane {
 
@@ -13,6 +14,7 @@ namespace korvane {
 // followed by the system's text.
 FileResult WriteFileBytes(const std::string& path, std::string_view bytes,
                           const std::string& cannotOpenMessage,
-                          const std::string& writeFailedPrefix);
+                          const std::string& writeFailedPrefix,
+                          Durability durability = Durability::Renamed);
 
 }  // namespace korvane

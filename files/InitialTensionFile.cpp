@@ -66,8 +66,10 @@ bool StoreInitialTensionFile(const std::string& path, const std::string& text) {
   if (status.type() != fs::file_type::not_found && (error || !fs::is_regular_file(status)))
     return false;
   // The new text goes to a file created beside the old one, which replaces it only once it is
-  // complete: a failing write (a full disk) keeps the stored tension.
-  return WriteFileBytes(path, text + "\r\n", kInitialTensionCannotStore, kInitialTensionCannotStore)
+  // complete and on the disk: a failing write (a full disk) or a power failure keeps the stored
+  // tension that every user of the machine starts from.
+  return WriteFileBytes(path, text + "\r\n", kInitialTensionCannotStore, kInitialTensionCannotStore,
+                        Durability::FlushedToDisk)
       .ok();
 }
 

@@ -135,11 +135,12 @@ FileResult PendingFile::Write(std::string_view bytes) {
   return {};
 }
 
-FileResult PendingFile::Commit() {
+FileResult PendingFile::Commit(Durability durability) {
   if (fd_ < 0) return SystemFailure(EBADF);
   int error = 0;
   // A device written directly has nothing to flush or rename.
-  if (!temporary_.empty() && ::fsync(fd_) != 0) error = errno;
+  if (!temporary_.empty() && durability == Durability::FlushedToDisk && ::fsync(fd_) != 0)
+    error = errno;
   if (::close(fd_) != 0 && error == 0) error = errno;
   fd_ = -1;
   if (error == 0 && !temporary_.empty() &&

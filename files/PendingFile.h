@@ -10,6 +10,11 @@
 
 namespace korvane {
 
+// Whether a commit waits for the bytes to reach the disk before the rename. A rename alone
+// already keeps readers and a killed process from ever seeing half a file; the flush also
+// survives a power failure, at the price of a disk round trip (tens of milliseconds).
+enum class Durability { Renamed, FlushedToDisk };
+
 class PendingFile {
  public:
   PendingFile() = default;
@@ -28,9 +33,9 @@ class PendingFile {
   // Writes bytes at once (no buffering), so that a failing write is seen where it fails.
   FileResult Write(std::string_view bytes);
 
-  // Flushes the file to disk and renames it over the destination. On failure the temporary
-  // file is removed and the destination is left as it was.
-  FileResult Commit();
+  // Renames the file over the destination, flushing it to disk first when asked. On failure
+  // the temporary file is removed and the destination is left as it was.
+  FileResult Commit(Durability durability = Durability::Renamed);
 
   // Closes and removes the temporary file; the destination is left as it was.
   void Discard();
