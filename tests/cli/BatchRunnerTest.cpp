@@ -172,12 +172,16 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
 
 TEST(BatchRunner, SweepExitStatusIsThatOfItsFirstCaseThatDidNotSucceed) {
   TemporaryFolder folder;
-  // A take-up speed of 5 cm/s does not converge; 800 does.
-  BatchRun run = RunBatch(folder, "--initial-tension 3.0 --sweep 30=800,5,6 -j 2 -o r.txt");
+  // At a take-up speed of 5 cm/s the case does not converge, at 160 cm/s the tension falls to
+  // zero; 800 succeeds. The sweep ends as the first of them in sweep order, not as the last
+  // to finish.
+  BatchRun run = RunBatch(folder, "--initial-tension 3.0 --sweep 30=800,5,160 -j 3 -o r.txt");
   EXPECT_EQ(run.Status, 1) << run.Err;
   EXPECT_NE(run.Out.find("1 of 3 cases finished successfully"), std::string::npos) << run.Out;
   EXPECT_NE(ReadBytes(folder.File("sweep.csv")).find("\"5\",calculation failed,"),
             std::string::npos);
+  run = RunBatch(folder, "--initial-tension 3.0 --sweep 30=800,160,5 -j 3 -o r.txt");
+  EXPECT_EQ(run.Status, 3) << run.Err;
   // An increment of 20 cm makes the line longer than the column: refused.
   run = RunBatch(folder, "--initial-tension 3.0 --sweep 41=20,2.0 -o i.txt --summary i.csv");
   EXPECT_EQ(run.Status, 2) << run.Err;

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The dependency check fails, naming the package, when the install list misses the package of a
 # configuration CMake loaded or of a program the checks start, and passes with the real list.
-# Exit 77 (skipped) where there is no dpkg or the Qt OpenGL configuration is not installed.
+# Exit 77 (skipped) where there is no dpkg, or xvfb-run, xauth or the Qt OpenGL configuration is
+# not installed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 command -v dpkg >/dev/null && command -v apt-cache >/dev/null || exit 77
+command -v xvfb-run >/dev/null && command -v xauth >/dev/null || exit 77
 config=$(dpkg -L libqt6opengl6-dev 2>/dev/null | grep '/Qt6OpenGLConfig\.cmake$' | head -n 1) || true
 [[ -n "$config" ]] || exit 77
 
