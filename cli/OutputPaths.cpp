@@ -1,9 +1,12 @@
 #include "cli/OutputPaths.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <unordered_map>
 
 namespace korvane {
 
@@ -27,6 +30,16 @@ std::string Capitalised(std::string text) {
   return text;
 }
 
+// Two names of one file get one key: an existing file its device and inode (what
+// std::filesystem::equivalent compares), a new one its normalised absolute path.
+std::string Key(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) == 0) {
+    return "file " + std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+  }
+  return "path " + Normalised(path).string();
+}
+
 }  // namespace
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -40,17 +53,24 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 std::optional<std::string> FindOutputClash(const std::vector<NamedFile>& inputs,
                                            const std::vector<NamedFile>& outputs) {
-  for (size_t k = 0; k < outputs.size(); ++k) {
-    for (const NamedFile& input : inputs) {
-      if (SameFile(outputs[k].Path, input.Path))
-        return Capitalised(Describe(outputs[k]) + " is " + Describe(input) +
-                           ", which it would overwrite.");
+  // A sweep has thousands of outputs: each file gets a key once (device and inode of an existing
+  // file, else its normalised absolute path), and only files with equal keys are compared.
+  std::unordered_map<std::string, const NamedFile*> seen;
+  auto clashWith = [&](const NamedFile& file) -> const NamedFile* {
+    const auto [at, added] = seen.emplace(Key(file.Path), &file);
+    if (!added && SameFile(file.Path, at->second->Path)) return at->second;
+    return nullptr;
+  };
+  for (const NamedFile& input : inputs) clashWith(input);
+  for (const NamedFile& output : outputs) {
+    const NamedFile* earlier = clashWith(output);
+    if (!earlier) continue;
+    const bool isInput = earlier >= inputs.data() && earlier < inputs.data() + inputs.size();
+    if (isInput) {
+      return Capitalised(Describe(output) + " is " + Describe(*earlier) +
+                         ", which it would overwrite.");
     }
-    for (size_t j = 0; j < k; ++j) {
-      if (SameFile(outputs[k].Path, outputs[j].Path))
-        return Capitalised(Describe(outputs[k]) + " and " + Describe(outputs[j]) +
-                           " are the same file.");
-    }
+    return Capitalised(Describe(output) + " and " + Describe(*earlier) + " are the same file.");
   }
   return std::nullopt;
 }

@@ -158,6 +158,9 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
       {"--sweep 30=800,833,800 -o s.txt",
        "The result file of 30=800 \"s_800.txt\" and the result file of 30=800"},
       {"--sweep 30=800 -o s.txt --summary s_800.txt", "--summary \"s_800.txt\" and the result"},
+      // Ten thousand outputs are checked at once, not pair by pair.
+      {"--sweep 29=1:9999:9999 -o s.txt --summary s_9999.txt",
+       "--summary \"s_9999.txt\" and the result file of 29=9999"},
   };
   for (const auto& row : rows) {
     const BatchRun run = RunBatch(folder, std::string("--initial-tension 3.0 ") + row.Arguments);
