@@ -5,13 +5,16 @@
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "cli/OutputPaths.h"
 #include "cli/Sweep.h"
 #include "files/DataFile.h"
+#include "files/FileBytes.h"
 #include "files/InitialTensionFile.h"
 #include "files/NumberText.h"
 #include "files/PendingFile.h"
@@ -66,6 +69,15 @@ void DrawProgress(int done, int total) {
             << total << (done == total ? "\n" : "") << std::flush;
 }
 
+// Prints the line to standard output; false when it could not be written there (a full disk,
+// a closed pipe), which the caller reports in the exit status.
+bool PrintOut(const std::string& text) {
+  std::cout << text << std::flush;
+  return !std::cout.fail();
+}
+
+constexpr const char* kStandardOutputFailed = "Standard output could not be written.";
+
 int RunSweepCommand(const FieldTexts& texts, const SweepPlan& plan, const std::string& resultFile,
                     const std::string& summaryFile, int jobs) {
   const bool terminal = isatty(STDERR_FILENO) != 0;
@@ -75,18 +87,28 @@ int RunSweepCommand(const FieldTexts& texts, const SweepPlan& plan, const std::s
     for (const std::string& message : result.Messages)
       std::cerr << "[" << plan.Item << "=" << result.Value << "] " << message << '\n';
   }
-  std::ofstream out(summaryFile, std::ios::binary);
-  out << SweepSummaryCsv(results);
-  out.close();
-  if (!out) {
-    std::cerr << "The sweep summary " << summaryFile << " could not be written.\n";
+  const FileResult summary =
+      WriteFileBytes(summaryFile, SweepSummaryCsv(results),
+                     "The sweep summary " + summaryFile + " could not be written.",
+                     "The sweep summary " + summaryFile + " could not be written: ");
+  if (!summary.ok()) {
+    std::cerr << summary.Message << '\n';
     return static_cast<int>(RunOutcome::ResultFileFailed);
   }
+  // The sweep succeeded when every case did; otherwise it ends as its first case that did not.
   int succeeded = 0;
-  for (const SweepCaseResult& result : results) succeeded += result.Outcome == RunOutcome::Success;
-  std::cout << "Sweep of item " << plan.Item << ": " << succeeded << " of " << results.size()
-            << " cases finished successfully; summary in " << summaryFile << '\n';
-  return 0;
+  RunOutcome outcome = RunOutcome::Success;
+  for (const SweepCaseResult& result : results) {
+    succeeded += result.Outcome == RunOutcome::Success;
+    if (outcome == RunOutcome::Success) outcome = result.Outcome;
+  }
+  if (!PrintOut("Sweep of item " + std::to_string(plan.Item) + ": " + std::to_string(succeeded) +
+                " of " + std::to_string(results.size()) +
+                " cases finished successfully; summary in " + summaryFile + "\n")) {
+    std::cerr << kStandardOutputFailed << '\n';
+    return static_cast<int>(RunOutcome::ResultFileFailed);
+  }
+  return static_cast<int>(outcome);
 }
 
 }  // namespace
@@ -117,7 +139,9 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.footer(
       "Exit status: 0 success; 1 the calculation failed; 2 the input was refused;\n"
-      "3 the spinning tension fell to zero or below; 4 the result file could not be written.");
+      "3 the spinning tension fell to zero or below; 4 the result file, the CSV, the summary or\n"
+      "standard output could not be written. A sweep ends with the status of its first case\n"
+      "that did not succeed. An output that is an input or another output is refused (2).");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -145,28 +169,68 @@ int main(int argc, char** argv) {
     ApplyDataFileValues(load.Values, texts);
   }
 
+  // What the run reads and what it will write, checked before anything is written.
+  std::vector<NamedFile> inputs, outputs;
+  if (!dataFile.empty()) inputs.push_back({"the data file", dataFile});
+  if (app.count("--initial-tension") == 0)
+    inputs.push_back({"the initial tension file", InitialTensionFilePath()});
+  std::optional<SweepPlan> plan;
   if (!sweep.empty()) {
     std::string error;
-    const std::optional<SweepPlan> plan = ParseSweep(sweep, error);
+    plan = ParseSweep(sweep, error);
     if (!plan) {
       std::cerr << "--sweep: " << error << '\n';
       return static_cast<int>(RunOutcome::InputRefused);
+    }
+    for (const std::string& value : plan->ValueTexts) {
+      outputs.push_back({"the result file of " + std::to_string(plan->Item) + "=" + value,
+                         SweepResultFileName(resultFile, value)});
+    }
+    outputs.push_back({"--summary", summaryFile});
+  } else {
+    if (!resultFile.empty()) outputs.push_back({"-o", resultFile});
+    if (!csvFile.empty()) outputs.push_back({"--csv", csvFile});
+  }
+  if (const std::optional<std::string> clash = FindOutputClash(inputs, outputs)) {
+    std::cerr << *clash << " Nothing was written.\n";
+    return static_cast<int>(RunOutcome::InputRefused);
+  }
+
+  if (plan) {
+    // The summary is written last; a name it cannot take is found before the first case runs.
+    if (const std::optional<std::string> problem = OutputProblem(summaryFile)) {
+      std::cerr << "The sweep summary " << summaryFile << " could not be written: " << *problem
+                << ". Nothing was run.\n";
+      return static_cast<int>(RunOutcome::ResultFileFailed);
     }
     return RunSweepCommand(texts, *plan, resultFile, summaryFile, jobs);
   }
 
   RunContext context;
   const RunReport report = RunDriver(context, texts, environment);
-  if (report.Outcome == RunOutcome::Success) {
-    std::cout << "Calculation is successfully finished !\n" << Summary(context) << '\n';
-  }
-  if (!csvFile.empty() && report.PrintedPointCount > 0) {
-    const FileResult csv = WriteProfileCsv(csvFile, context.Params, *context.Profile, context.State,
-                                           report.PrintedPointCount);
-    if (!csv.ok()) {
-      environment.ShowMessage(csv.Message);
-      return static_cast<int>(RunOutcome::ResultFileFailed);
+  if (!csvFile.empty() && report.Outcome != RunOutcome::InputRefused) {
+    if (report.PrintedPointCount > 0) {
+      const FileResult csv = WriteProfileCsv(csvFile, context.Params, *context.Profile,
+                                             context.State, report.PrintedPointCount);
+      if (!csv.ok()) {
+        environment.ShowMessage(csv.Message);
+        return static_cast<int>(RunOutcome::ResultFileFailed);
+      }
+    } else {
+      // The result file now holds no tables; a profile of an earlier run under the CSV's name
+      // would pass for this one's.
+      std::error_code error;
+      if (std::filesystem::is_regular_file(csvFile, error)) std::filesystem::remove(csvFile, error);
+      if (error) {
+        environment.ShowMessage("The earlier CSV file " + csvFile +
+                                " could not be removed: " + error.message());
+      }
     }
+  }
+  if (report.Outcome == RunOutcome::Success &&
+      !PrintOut("Calculation is successfully finished !\n" + Summary(context) + "\n")) {
+    environment.ShowMessage(kStandardOutputFailed);
+    return static_cast<int>(RunOutcome::ResultFileFailed);
   }
   return static_cast<int>(report.Outcome);
 }

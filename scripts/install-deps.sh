@@ -1,16 +1,35 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Korvane needs to build and test, only those missing.
+#   --full  also the packages of the sanitizer build and the fuzz targets (scripts/test.sh
+#           --sanitize, scripts/fuzz.sh)
+#   --list  print the packages, one a line, and install nothing (scripts/check-deps.sh reads
+#           this list, so it is the only one)
 set -euo pipefail
+
+full=false
+list=false
+for argument in "$@"; do
+  case "$argument" in
+    --full) full=true ;;
+    --list) list=true ;;
+    *) echo "install-deps.sh: unknown option $argument (use --full, --list)" >&2; exit 2 ;;
+  esac
+done
 
 packages=(
   cmake make g++ pkg-config
-  qt6-base-dev qt6-charts-dev libgl-dev
+  # Qt6Charts' package configuration needs Qt6OpenGL's, which qt6-charts-dev does not pull in.
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   xvfb xauth
 )
-# Extra packages for the sanitizer and fuzzing checks (scripts/test.sh --full).
-if [[ "${1:-}" == "--full" ]]; then
+if $full; then
   packages+=(clang libclang-rt-14-dev)
+fi
+
+if $list; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
 fi
 
 missing=()

@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Korvane with its tests and runs every test.
-#   --sanitize  build and run the suite with AddressSanitizer and UndefinedBehaviorSanitizer
+#   --sanitize    build and run the suite with AddressSanitizer and UndefinedBehaviorSanitizer
+#   --check-deps  after configure, fail when the build or the programs the tests start need a
+#                 package the install list misses (scripts/check-deps.sh; CI uses it)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-mode=${1:-}
+mode=
+check_deps=false
+for argument in "$@"; do
+  case "$argument" in
+    --sanitize) mode=$argument ;;
+    --check-deps) check_deps=true ;;
+    *) echo "test.sh: unknown option $argument (use --sanitize, --check-deps)" >&2; exit 2 ;;
+  esac
+done
 
 bash "$root/scripts/install-deps.sh"
 if [[ "$mode" == "--sanitize" ]]; then
@@ -15,6 +25,9 @@ if [[ "$mode" == "--sanitize" ]]; then
 else
   build="$root/build-test"
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+if $check_deps; then
+  bash "$root/scripts/check-deps.sh" "$build" xvfb-run xauth
 fi
 cmake --build "$build" -j"$(nproc)"
 cd "$build"

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,6 +55,16 @@ std::string DataFileFrom(const std::string& resultFile, int item, const std::str
     at = end;
   }
   return data + "Jacket-1 = 2\r\nJacket-2 = 2\r\nJacket-3 = 2\r\n";
+}
+
+// The files in the folder, but for the runner's captured standard output and error.
+std::set<std::string> FileNames(const TemporaryFolder& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.path())) {
+    const std::string name = entry.path().lexically_relative(folder.path()).string();
+    if (name != "stdout.txt" && name != "stderr.txt") names.insert(name);
+  }
+  return names;
 }
 
 TEST(BatchRunner, DefaultCaseSucceedsAndMatchesTheRegressionFile) {
@@ -162,6 +173,90 @@ TEST(BatchRunner, ATerminatedSweepLeavesNoTemporaryFiles) {
   EXPECT_EQ(WTERMSIG(status), SIGTERM);
   for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
     EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+}
+
+TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnything) {
+  TemporaryFolder folder;
+  ASSERT_EQ(RunBatch(folder, "--initial-tension 3.0 -o default.txt").Status, 0);
+  const std::string data = DataFileFrom(ReadBytes(folder.File("default.txt")), 0, "");
+  WriteBytes(folder.File("case.txt"), data);
+  WriteBytes(folder.File("r_800.txt"), data);
+  std::filesystem::create_directory(folder.File("sub"));
+  const std::set<std::string> before = FileNames(folder);
+
+  const struct {
+    const char* Arguments;
+    const char* Message;
+  } rows[] = {
+      {"case.txt -o case.txt", "-o \"case.txt\" is the data file \"case.txt\""},
+      {"case.txt -o out.txt --csv case.txt", "--csv \"case.txt\" is the data file"},
+      {"case.txt -o sub/../case.txt", "-o \"sub/../case.txt\" is the data file"},
+      {"case.txt --sweep 30=800 -o s.txt --summary ./case.txt", "--summary \"./case.txt\" is"},
+      {"r_800.txt --sweep 30=800,833 -o r.txt",
+       "The result file of 30=800 \"r_800.txt\" is the data file \"r_800.txt\""},
+      {"-o out.txt --csv out.txt", "--csv \"out.txt\" and -o \"out.txt\" are the same file."},
+      {"-o new/../out.txt --csv out.txt", "are the same file."},
+      {"--sweep 30=800,833,800 -o s.txt",
+       "The result file of 30=800 \"s_800.txt\" and the result file of 30=800"},
+      {"--sweep 30=800 -o s.txt --summary s_800.txt", "--summary \"s_800.txt\" and the result"},
+      // Ten thousand outputs are checked at once, not pair by pair.
+      {"--sweep 29=1:9999:9999 -o s.txt --summary s_9999.txt",
+       "--summary \"s_9999.txt\" and the result file of 29=9999"},
+  };
+  for (const auto& row : rows) {
+    const BatchRun run = RunBatch(folder, std::string("--initial-tension 3.0 ") + row.Arguments);
+    EXPECT_EQ(run.Status, 2) << row.Arguments << "\n" << run.Err;
+    EXPECT_NE(run.Err.find(row.Message), std::string::npos) << row.Arguments << "\n" << run.Err;
+    EXPECT_NE(run.Err.find("Nothing was written."), std::string::npos) << run.Err;
+    EXPECT_EQ(FileNames(folder), before) << row.Arguments;
+    EXPECT_EQ(ReadBytes(folder.File("case.txt")), data) << row.Arguments;
+    EXPECT_EQ(ReadBytes(folder.File("r_800.txt")), data) << row.Arguments;
+  }
+}
+
+TEST(BatchRunner, SweepExitStatusIsThatOfItsFirstCaseThatDidNotSucceed) {
+  TemporaryFolder folder;
+  // At a take-up speed of 5 cm/s the case does not converge, at 160 cm/s the tension falls to
+  // zero; 800 succeeds. The sweep ends as the first of them in sweep order, not as the last
+  // to finish.
+  BatchRun run = RunBatch(folder, "--initial-tension 3.0 --sweep 30=800,5,160 -j 3 -o r.txt");
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_NE(run.Out.find("1 of 3 cases finished successfully"), std::string::npos) << run.Out;
+  EXPECT_NE(ReadBytes(folder.File("sweep.csv")).find("\"5\",calculation failed,"),
+            std::string::npos);
+  run = RunBatch(folder, "--initial-tension 3.0 --sweep 30=800,160,5 -j 3 -o r.txt");
+  EXPECT_EQ(run.Status, 3) << run.Err;
+  // An increment of 20 cm makes the line longer than the column: refused.
+  run = RunBatch(folder, "--initial-tension 3.0 --sweep 41=20,2.0 -o i.txt --summary i.csv");
+  EXPECT_EQ(run.Status, 2) << run.Err;
+
+  // A summary that cannot be written is found before any case runs.
+  run = RunBatch(folder, "--initial-tension 3.0 --sweep 30=800 -o u.txt --summary no/such.csv");
+  EXPECT_EQ(run.Status, 4);
+  EXPECT_NE(run.Err.find("The sweep summary no/such.csv could not be written"), std::string::npos)
+      << run.Err;
+  EXPECT_FALSE(std::filesystem::exists(folder.File("u_800.txt")));
+}
+
+TEST(BatchRunner, FailedRunLeavesNoCsvOfAnEarlierRun) {
+  TemporaryFolder folder;
+  ASSERT_EQ(RunBatch(folder, "--initial-tension 3.0 -o r.txt --csv p.csv").Status, 0);
+  ASSERT_TRUE(std::filesystem::exists(folder.File("p.csv")));
+  WriteBytes(folder.File("slow.txt"), DataFileFrom(ReadBytes(folder.File("r.txt")), 30, "5"));
+  const BatchRun run = RunBatch(folder, "slow.txt --initial-tension 3.0 -o r.txt --csv p.csv");
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_FALSE(std::filesystem::exists(folder.File("p.csv")));
+}
+
+TEST(BatchRunner, FailedWriteToStandardOutputIsNotSuccess) {
+  TemporaryFolder folder;
+  for (const char* arguments : {"-o r.txt", "--sweep 30=800 -o s.txt"}) {
+    const std::string command = "cd '" + folder.path().string() + "' && '" + KORVANE_BATCH +
+                                "' --initial-tension 3.0 " + arguments + " >/dev/full 2>/dev/null";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw)) << arguments;
+    EXPECT_NE(WEXITSTATUS(raw), 0) << arguments;
+  }
 }
 
 }  // namespace
