@@ -7,6 +7,7 @@
 #include "files/NumberText.h"
 #include "files/ResultFile.h"
 #include "run/ParameterItems.h"
+#include "run/RangeChecks.h"
 
 namespace korvane {
 
@@ -70,10 +71,11 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
   environment.SetBusyCursor(true);
 
   // A value that does not convert ends the run: going on with the previous run's values would
-  // report results for numbers the user never entered.
+  // report results for numbers the user never entered. So does a value no physical case has.
   report.Read = ReadRunParameters(texts, params);
+  if (report.Read.Ok) report.Read = CheckInputRanges(params);
   if (!report.Read.Ok)
-    return Finish(report, environment, RunOutcome::InputRefused, kInputValueNotCorrect);
+    return Finish(report, environment, RunOutcome::InputRefused, report.Read.Message);
 
   // The profile holds 2001 points and the march needs at least one step.
   if (!StepCountsFit(params))
