@@ -34,7 +34,8 @@ double YarnStress(double tension, double density, double yarnArea);
 // Creates (or empties) the file params.ResultFileName and writes the INPUT DATA section.
 FileResult InputDataWriter(const RunParameters& params);
 
-// Appends the CALCULATION RESULTS section for profile points 0 .. ProfilePointCount - 1.
+// Appends the CALCULATION RESULTS section for the points of the last pass, 0 .. PassPointCount
+// - 1; the gas table leaves out a last point whose gas values that pass did not compute.
 // Fills profile.ProfileStress for the rows it writes and sets state.TensionBelowZero
 // (false first; true when it stops at a tension not above zero).
 FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& profile,

@@ -1,6 +1,7 @@
 #include "run/RunDriver.h"
 
 #include <cstdint>
+#include <memory>
 
 #include "core/InitialState.h"
 #include "core/TensionIteration.h"
@@ -70,6 +71,11 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
 
   environment.SetBusyCursor(true);
 
+  // Nothing of the previous run may show in this one's results.
+  std::destroy_at(&profile);
+  std::construct_at(&profile);
+  state = SimulationState{};
+
   // A value that does not convert ends the run: going on with the previous run's values would
   // report results for numbers the user never entered. So does a value no physical case has.
   report.Read = ReadRunParameters(texts, params);
@@ -94,9 +100,6 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
   const FileResult echo = InputDataWriter(params);
   if (!echo.ok()) return Finish(report, environment, RunOutcome::ResultFileFailed, echo.Message);
 
-  state.Cancelled = false;
-  state.Fault = FloatingPointFault{};
-  state.TensionBelowZero = false;
   InitialState(params, profile, state);
   if (state.Fault.Kind == FaultKind::None) TensionIteration(params, profile, state, environment);
 
@@ -120,12 +123,12 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
   if (state.TensionBelowZero) {
     // The tables end at the first point whose tension is not above zero.
     int printed = 0;
-    while (printed < profile.ProfilePointCount && profile.ProfileTension[printed] > 0) ++printed;
+    while (printed < profile.PassPointCount && profile.ProfileTension[printed] > 0) ++printed;
     report.PrintedPointCount = printed + 1;
     return Finish(report, environment, RunOutcome::TensionBelowZero, kTensionBelowZeroMessage);
   }
 
-  report.PrintedPointCount = profile.ProfilePointCount;
+  report.PrintedPointCount = profile.PassPointCount;
   report.Outcome = RunOutcome::Success;
   environment.SetBusyCursor(false);
   environment.ShowFinishDialog();

@@ -213,6 +213,47 @@ TEST_F(RunDriverTest, CancellingEndsTheRunLikeAFailedCalculation) {
   EXPECT_TRUE(EndsWith(ReadBytes(folder.File("result.txt")), kLastEchoLine));
 }
 
+TEST_F(RunDriverTest, EachRunInOneContextGivesWhatAFreshContextGives) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int, const char*>> items;  // item number, text
+    RunOutcome outcome;
+    int points;  // that the results hold
+  } cases[] = {
+      {"default", {}, RunOutcome::Success, 115},
+      // Fewer points than the run before: none of that run's may remain.
+      {"shorter grid", {{46, "10"}, {47, "10"}, {48, "10"}}, RunOutcome::Success, 31},
+      {"default again", {}, RunOutcome::Success, 115},
+      // A line that ends where the tension falls to zero.
+      {"tension below zero", {{30, "200"}}, RunOutcome::TensionBelowZero, 0},
+      {"longer steps", {{41, "4.0"}}, RunOutcome::Success, 115},
+  };
+  for (const Case& c : cases) {
+    FieldTexts texts = Texts();
+    for (const auto& [item, text] : c.items) texts.Items[static_cast<size_t>(item - 1)] = text;
+    RecordingEnvironment shared;
+    const RunReport report = RunDriver(context, texts, shared);
+    ASSERT_EQ(report.Outcome, c.outcome) << c.what;
+    if (c.points > 0) {
+      EXPECT_EQ(report.PrintedPointCount, c.points) << c.what;
+    }
+    const std::string file = ReadBytes(folder.File("result.txt"));
+
+    RunContext fresh;
+    RecordingEnvironment alone;
+    ASSERT_EQ(RunDriver(fresh, texts, alone).PrintedPointCount, report.PrintedPointCount);
+    EXPECT_EQ(file, ReadBytes(folder.File("result.txt"))) << c.what;
+    const SpinningLineProfile& a = *context.Profile;
+    const SpinningLineProfile& b = *fresh.Profile;
+    for (int i = 0; i < kProfileCapacity; ++i) {
+      ASSERT_EQ(a.ProfileYarnVelocity[i], b.ProfileYarnVelocity[i]) << c.what << " point " << i;
+      ASSERT_EQ(a.ProfileTension[i], b.ProfileTension[i]) << c.what << " point " << i;
+      ASSERT_EQ(a.ProfileGasTemp[i], b.ProfileGasTemp[i]) << c.what << " point " << i;
+      ASSERT_EQ(a.ProfileElongViscosity[i], b.ProfileElongViscosity[i]) << c.what << " " << i;
+    }
+  }
+}
+
 TEST_F(RunDriverTest, ASecondRunStartsFromTheSameContext) {
   ASSERT_EQ(RunDriver(context, Texts(), environment).Outcome, RunOutcome::Success);
   const std::string first = ReadBytes(folder.File("result.txt"));
