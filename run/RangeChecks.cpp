@@ -33,6 +33,7 @@ struct ItemBound {
 };
 
 // In the order of the item numbers.
+// clang-format off
 constexpr ItemBound kItemBounds[] = {
     {1, kPositive, 0},            // dope density
     {2, kPositive, 0},            // dope specific heat
@@ -52,14 +53,18 @@ constexpr ItemBound kItemBounds[] = {
     {30, kPositive, 0},           // take-up speed
     {31, kAboveAbsoluteZero, 0},  // room temperature
     {32, kAboveAbsoluteZero, 0},  // jacket temperatures
-    {33, kAboveAbsoluteZero, 0}, {34, kAboveAbsoluteZero, 0},
-    {35, kPositive, 0},     // column diameter
-    {40, kNonNegative, 0},  // insulation coefficient
-    {41, kPositive, 46},    // increments of the sections that have steps
-    {42, kPositive, 47},         {43, kPositive, 48},
-    {44, kPositive, 49},         {45, kPositive, 50},
-    {51, kPositive, 0},  // h/kx
+    {33, kAboveAbsoluteZero, 0},
+    {34, kAboveAbsoluteZero, 0},
+    {35, kPositive, 0},           // column diameter
+    {40, kNonNegative, 0},        // insulation coefficient
+    {41, kPositive, 46},          // increments of the sections that have steps
+    {42, kPositive, 47},
+    {43, kPositive, 48},
+    {44, kPositive, 49},
+    {45, kPositive, 50},
+    {51, kPositive, 0},           // h/kx
 };
+// clang-format on
 
 std::string Refusal(const char* label, const Bound& bound) {
   return std::string("\"") + label + "\" " + bound.Requirement;
