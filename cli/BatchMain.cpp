@@ -54,7 +54,7 @@ void RemovePendingFilesOnTermination() {
 
 std::string Summary(const RunContext& context) {
   const SpinningLineProfile& profile = *context.Profile;
-  const int last = profile.ProfilePointCount - 1;
+  const int last = profile.PassPointCount - 1;
   return "passes " + std::to_string(context.State.CalculationLoopCount) + ", spinneret tension " +
          Exponent(profile.ProfileTension[0], 5, 2) + " dyn, end solvent fraction " +
          Fixed(profile.ProfileAvgSolvent[last], 5, 3) + ", end temperature " +

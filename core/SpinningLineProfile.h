@@ -13,7 +13,8 @@ inline constexpr int kRadialCapacity = 21;
 // Fixed-capacity arrays, allocated once by their owner (about 0.6 MB: keep it on the heap)
 // and overwritten by every run and every pass.
 struct SpinningLineProfile {
-  int32_t ProfilePointCount = 0;
+  int32_t ProfilePointCount = 0;  // points of the grid
+  int32_t PassPointCount = 0;     // points the last pass of the march computed (at most the grid's)
   double ProfileZ[kProfileCapacity] = {};               // cm from the spinneret
   double ProfileAvgSolvent[kProfileCapacity] = {};      // cross-section average, weight fraction
   double ProfileSurfaceSolvent[kProfileCapacity] = {};  // at the filament surface

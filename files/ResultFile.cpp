@@ -137,7 +137,7 @@ FileResult InputDataWriter(PendingFile& file, const RunParameters& params) {
 FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
                            SpinningLineProfile& profile, SimulationState& state) {
   state.TensionBelowZero = false;
-  const int n = profile.ProfilePointCount;
+  const int n = profile.PassPointCount;
   if (n < 0 || n > kProfileCapacity)
     return Failure(FileStatus::BadValue, kWriteFailedPrefix + std::string("the profile has ") +
                                              std::to_string(n) + " points, outside 0 to " +
@@ -191,7 +191,9 @@ FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
   for (const char* line : {"", kSecondTableHeader1, kSecondTableHeader2})
     if (FileResult r = Line(file, line); !r.ok()) return r;
 
-  for (int i = 0; i < n; ++i) {
+  // A pass that ended before the end of the grid computed no gas values at its last point.
+  const int gasRows = n > 1 && n < profile.ProfilePointCount ? n - 1 : n;
+  for (int i = 0; i < gasRows; ++i) {
     const double z = profile.ProfileZ[i];
     const double gasVelocity = profile.ProfileGasVelocity[i];
     const double gasTemperature = profile.ProfileGasTemp[i];

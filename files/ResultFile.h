@@ -32,9 +32,10 @@ FileResult InputDataWriter(PendingFile& file, const RunParameters& params);
 // the writing: the file of a run that ends before its results.
 FileResult InputDataWriter(const RunParameters& params);
 
-// Writes the CALCULATION RESULTS section for profile points 0 .. ProfilePointCount - 1 after
-// the INPUT DATA. Fills profile.ProfileStress for the rows it writes and sets
-// state.TensionBelowZero (false first; true when it stops at a tension not above zero).
+// Writes the CALCULATION RESULTS section for the points of the last pass, 0 .. PassPointCount
+// - 1; the gas table leaves out a last point whose gas values that pass did not compute.
+// Fills profile.ProfileStress for the rows it writes and sets state.TensionBelowZero
+// (false first; true when it stops at a tension not above zero).
 FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
                            SpinningLineProfile& profile, SimulationState& state);
 

@@ -24,6 +24,7 @@ ReadOutcome ReadRunParameters(const FieldTexts& texts, RunParameters& params) {
     if (!converted) {
       outcome.Ok = false;
       outcome.FailedItem = item.Number;
+      outcome.Message = kInputValueNotCorrect;
       return outcome;
     }
   }
@@ -35,6 +36,7 @@ ReadOutcome ReadRunParameters(const FieldTexts& texts, RunParameters& params) {
   if (!ConvertDecimal(params.InitialTensionText, tension)) {
     outcome.Ok = false;
     outcome.InitialTensionFailed = true;
+    outcome.Message = kInputValueNotCorrect;
     return outcome;
   }
   params.InitialTension = tension;

@@ -1,6 +1,8 @@
 // Reading the field texts into the run record.
 #pragma once
 
+#include <string>
+
 #include "run/FieldTexts.h"
 #include "run/RunParameters.h"
 
@@ -8,11 +10,13 @@ namespace korvane {
 
 inline constexpr const char* kInputValueNotCorrect = "Input value is not correct!";
 
-// Which input did not convert: an item number 1..51, or the initial tension text.
+// Which input was refused: an item number 1..51, or the initial tension text, and what the
+// user is told about it.
 struct ReadOutcome {
   bool Ok = true;
   int FailedItem = 0;  // 1..51 when an item failed
   bool InitialTensionFailed = false;
+  std::string Message;  // kInputValueNotCorrect when a text did not convert
 };
 
 // Items 1..51 in order, the jacket modes, the file name, then InitialTension from

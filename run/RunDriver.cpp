@@ -1,6 +1,7 @@
 #include "run/RunDriver.h"
 
 #include <cstdint>
+#include <memory>
 
 #include "core/InitialState.h"
 #include "core/TensionIteration.h"
@@ -8,6 +9,7 @@
 #include "files/PendingFile.h"
 #include "files/ResultFile.h"
 #include "run/ParameterItems.h"
+#include "run/RangeChecks.h"
 
 namespace korvane {
 
@@ -82,11 +84,17 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
 
   environment.SetBusyCursor(true);
 
+  // Nothing of the previous run may show in this one's results.
+  std::destroy_at(&profile);
+  std::construct_at(&profile);
+  state = SimulationState{};
+
   // A value that does not convert ends the run: going on with the previous run's values would
-  // report results for numbers the user never entered.
+  // report results for numbers the user never entered. So does a value no physical case has.
   report.Read = ReadRunParameters(texts, params);
+  if (report.Read.Ok) report.Read = CheckInputRanges(params);
   if (!report.Read.Ok)
-    return Finish(report, environment, RunOutcome::InputRefused, kInputValueNotCorrect);
+    return Finish(report, environment, RunOutcome::InputRefused, report.Read.Message);
 
   // The profile holds 2001 points and the march needs at least one step.
   if (!StepCountsFit(params))
@@ -112,9 +120,6 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
     return Finish(report, environment, resultFile, RunOutcome::ResultFileFailed, echo.Message);
 
   environment.CalculationStarting();
-  state.Cancelled = false;
-  state.Fault = FloatingPointFault{};
-  state.TensionBelowZero = false;
   InitialState(params, profile, state);
   if (state.Fault.Kind == FaultKind::None) TensionIteration(params, profile, state, environment);
 
@@ -141,7 +146,7 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
   if (state.TensionBelowZero) {
     // The tables end at the first point whose tension is not above zero.
     int printed = 0;
-    while (printed < profile.ProfilePointCount && profile.ProfileTension[printed] > 0) ++printed;
+    while (printed < profile.PassPointCount && profile.ProfileTension[printed] > 0) ++printed;
     report.PrintedPointCount = printed + 1;
     return Finish(report, environment, resultFile, RunOutcome::TensionBelowZero,
                   kTensionBelowZeroMessage);
@@ -149,7 +154,7 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
 
   if (const FileResult committed = resultFile.Commit(); !committed.ok())
     return Finish(report, environment, RunOutcome::ResultFileFailed, committed.Message);
-  report.PrintedPointCount = profile.ProfilePointCount;
+  report.PrintedPointCount = profile.PassPointCount;
   report.Outcome = RunOutcome::Success;
   environment.SetBusyCursor(false);
   environment.ShowFinishDialog();

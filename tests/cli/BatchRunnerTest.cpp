@@ -100,11 +100,21 @@ TEST(BatchRunner, ExitStatusesTellHowTheRunEnded) {
   EXPECT_EQ(run.Status, 2);
   EXPECT_EQ(run.Err, "\"/dev/zero\" is not a regular file!\n");
 
-  // A data file whose column diameter is zero: the gas velocity divides by it.
+  // A data file whose column diameter is zero: refused by its label, nothing written.
   WriteBytes(folder.File("zero.txt"), DataFileFrom(defaultFile, 35, "0.0"));
   run = RunBatch(folder, "zero.txt --initial-tension 3.0 -o zero-result.txt");
+  EXPECT_EQ(run.Status, 2) << run.Err;
+  EXPECT_EQ(run.Err, "\"Column inner diameter (cm)\" must be greater than 0.\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.File("zero-result.txt")));
+  run = RunBatch(folder, "--initial-tension 0 -o zero-tension.txt");
+  EXPECT_EQ(run.Status, 2) << run.Err;
+  EXPECT_FALSE(std::filesystem::exists(folder.File("zero-tension.txt")));
+
+  // A data file whose gas flow is so large that the molar flow overflows.
+  WriteBytes(folder.File("still.txt"), DataFileFrom(defaultFile, 20, "1e308"));
+  run = RunBatch(folder, "still.txt --initial-tension 3.0 -o still-result.txt");
   EXPECT_EQ(run.Status, 1) << run.Err;
-  EXPECT_EQ(run.Err.rfind("The calculation failed: a division by zero", 0), 0u) << run.Err;
+  EXPECT_EQ(run.Err.rfind("The calculation failed: a floating-point overflow", 0), 0u) << run.Err;
 
   // A result file in a folder that does not exist.
   run = RunBatch(folder, "--initial-tension 3.0 -o no/such/folder.txt");

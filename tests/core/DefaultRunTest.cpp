@@ -12,6 +12,18 @@
 namespace korvane {
 namespace {
 
+TEST(DefaultRun, APassThatEndsAtALimitKeepsItsOwnPointCount) {
+  // Below zero the take-up speed makes the velocity limit negative: every pass ends at point 1,
+  // clamped there, and its relative difference is negative, so the first pass is accepted.
+  testing::Run run;
+  run.Params.TakeUpSpeed = -833;
+  InitialState(run.Params, *run.Profile, run.State);
+  TensionIteration(run.Params, *run.Profile, run.State, run.Reporter);
+  ASSERT_TRUE(run.State.CalculationOk);
+  EXPECT_EQ(run.Profile->ProfilePointCount, 115);
+  EXPECT_EQ(run.Profile->PassPointCount, 2);
+}
+
 TEST(DefaultRun, ConvergesToTheTakeUpSpeed) {
   testing::Run run;
   InitialState(run.Params, *run.Profile, run.State);
@@ -21,6 +33,7 @@ TEST(DefaultRun, ConvergesToTheTakeUpSpeed) {
   const SpinningLineProfile& pr = *run.Profile;
   const int last = pr.ProfilePointCount - 1;
   ASSERT_EQ(last, 114);
+  EXPECT_EQ(pr.PassPointCount, 115);
   EXPECT_LT(std::fabs(pr.ProfileYarnVelocity[last] - 833) / 833, 5e-5);
   ASSERT_EQ(run.Reporter.Messages.size(), 1u);
   EXPECT_EQ(run.Reporter.Messages[0],

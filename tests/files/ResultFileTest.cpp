@@ -64,6 +64,7 @@ class ResultFileTest : public ::testing::Test {
 
   void SetPoints(const std::vector<FilamentPoint>& points, const std::vector<GasPoint>& gas = {}) {
     profile_->ProfilePointCount = static_cast<int32_t>(points.size());
+    profile_->PassPointCount = profile_->ProfilePointCount;
     for (size_t i = 0; i < points.size(); ++i) {
       profile_->ProfileZ[i] = points[i].Z;
       profile_->ProfileAvgSolvent[i] = points[i].AvgSolvent;
@@ -147,6 +148,21 @@ TEST_F(ResultFileTest, ZeroTensionAtTheFirstPointGivesOneRow) {
                       "   0.0    0.730     0.730      109.2     80.0   3.14E-04   0.00E+00   "
                       "0.00E+00\r\n" +
                       kBelowZeroClosing);
+}
+
+TEST_F(ResultFileTest, APassThatEndedEarlyPrintsOnlyItsOwnPoints) {
+  SetPoints({{0, 0.73, 0.73, 109.2, 80, 1500},
+             {2, 0.73, 0.73, 109.2, 80, 1500},
+             {4, 0.73, 0.73, 109.2, 80, 1500}},
+            {{0.5, 250, 0, 0}, {12.34, 249.8, 123400, 0.000321}, {99, 99, 99, 99}});
+  profile_->PassPointCount = 2;  // the pass ended at point 1: no gas values there
+  const std::string text = Append();
+  EXPECT_TRUE(result_.ok()) << result_.Message;
+  const std::string row = "3.14E-04   1.50E+03   5.41E-03\r\n";
+  EXPECT_EQ(text, kResultsBanner + kFirstHeaders +
+                      "   0.0    0.730     0.730      109.2     80.0   " + row +
+                      "   2.0    0.730     0.730      109.2     80.0   " + row + "\r\n" +
+                      kSecondHeaders + "   0.0     0.50      250.0     0.00E+00       0.00\r\n");
 }
 
 TEST_F(ResultFileTest, BothTablesAndTheHeatTransferKeepsItsUnit) {
@@ -308,7 +324,7 @@ TEST_F(ResultFileTest, RowsThatCannotBePrintedAreRefused) {
 
 TEST_F(ResultFileTest, APointCountBeyondTheProfileIsRefused) {
   for (int32_t count : {-1, kProfileCapacity + 1}) {
-    profile_->ProfilePointCount = count;
+    profile_->ProfilePointCount = profile_->PassPointCount = count;
     const std::string text = Append();
     EXPECT_EQ(result_.Status, FileStatus::BadValue) << count;
     EXPECT_EQ(text, "");

@@ -73,6 +73,55 @@ TEST_F(RunDriverTest, AnInitialTensionThatIsNotANumberEndsTheRun) {
   EXPECT_FALSE(ResultFileExists());
 }
 
+TEST_F(RunDriverTest, AValueNoPhysicalCaseHasIsRefusedByItsLabel) {
+  struct Case {
+    int item;  // 0: the initial tension
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {30, "-833", "\"Take-up speed (cm/s)\" must be greater than 0."},
+      {1, "0", "\"Density (g/cm3)\" must be greater than 0."},
+      {18, "-0.245", "\"Specific heat (cal/g\u2103)\" must be greater than 0."},
+      {35, "-40", "\"Column inner diameter (cm)\" must be greater than 0."},
+      {29, "-48", "\"Total number of filaments\" must be at least 1."},
+      {29, "0", "\"Total number of filaments\" must be at least 1."},
+      {3, "1.0", "\"Initial solvent concentration\" must be greater than 0 and less than 1."},
+      {3, "0", "\"Initial solvent concentration\" must be greater than 0 and less than 1."},
+      {21, "1", "\"Initial solvent content\" must be at least 0 and less than 1."},
+      {21, "-0.1", "\"Initial solvent content\" must be at least 0 and less than 1."},
+      {9, "1.01", "\"Critical Weight Frac. \u03c9g =\" must be greater than 0 and at most 1."},
+      {9, "0", "\"Critical Weight Frac. \u03c9g =\" must be greater than 0 and at most 1."},
+      {27, "-273", "\"Initial temperature (\u2103)\" must be above -273 degC."},
+      {34, "-300", "\"Jacket-3  temperature (\u2103)\" must be above -273 degC."},
+      {40, "-1",
+       "\"Overall heat trans. coeff. of insulation (kcal/m2hr\u2103)\" must be at least 0."},
+      {42, "-1", "\"Increment-2 (cm)\" must be greater than 0."},
+      {51, "0", "\"h/kx\" must be greater than 0."},
+      {0, "0", "\"Assumed initial tension (dyn)\" must be greater than 0."},
+      {0, "-3", "\"Assumed initial tension (dyn)\" must be greater than 0."},
+  };
+  for (const Case& c : cases) {
+    RecordingEnvironment env;
+    FieldTexts texts = Texts();
+    if (c.item == 0)
+      texts.InitialTensionText = c.text;
+    else
+      texts.Items[static_cast<size_t>(c.item - 1)] = c.text;
+    const RunReport report = RunDriver(context, texts, env);
+    EXPECT_EQ(report.Outcome, RunOutcome::InputRefused) << c.item << " " << c.text;
+    EXPECT_EQ(report.Read.FailedItem, c.item) << c.text;
+    EXPECT_EQ(report.Read.InitialTensionFailed, c.item == 0) << c.text;
+    EXPECT_EQ(env.Messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(env.Cursor, (std::vector<bool>{true, false}));
+    EXPECT_EQ(env.Passes, 0) << c.item;
+    EXPECT_FALSE(ResultFileExists()) << c.item << " " << c.text;
+  }
+  // An increment of a section without steps is never used.
+  FieldTexts texts = Texts();
+  texts.Items[43] = "-5";  // "Increment-4 (cm)", whose count is 0
+  EXPECT_EQ(RunDriver(context, texts, environment).Outcome, RunOutcome::Success);
+}
+
 TEST_F(RunDriverTest, StepCountsMustFitTheProfile) {
   struct Case {
     const char* counts[5];
@@ -127,9 +176,9 @@ TEST_F(RunDriverTest, EachKindOfFloatingPointFaultEndsTheRunWithItsKindAndPlace)
     bool jacket1;
     const char* message;
   } cases[] = {
-      // The gas velocity at the spinneret divides by the column's cross-section.
+      // A gas that conducts no heat: the heat-transfer correlations divide by its conductivity.
       {"division by zero",
-       {{35, "0.0"}},
+       {{22, "0.0"}, {23, "0.0"}},
        false,
        "The calculation failed: a division by zero at Z = 0.0 cm"},
       // A gas flow so large that the molar flow overflows.
@@ -137,13 +186,6 @@ TEST_F(RunDriverTest, EachKindOfFloatingPointFaultEndsTheRunWithItsKindAndPlace)
        {{20, "1e308"}},
        false,
        "The calculation failed: a floating-point overflow at Z = 0.0 cm"},
-      // A jacketed wall below absolute zero: the square root of the ratio of the absolute
-      // temperatures of gas and wall in the transition branch of the wall coefficient, where
-      // jacket 1 begins.
-      {"invalid",
-       {{32, "-300.0"}},
-       true,
-       "The calculation failed: an invalid floating-point operation at Z = 400.0 cm"},
   };
   for (const Case& c : cases) {
     RecordingEnvironment env;
@@ -169,6 +211,47 @@ TEST_F(RunDriverTest, CancellingEndsTheRunLikeAFailedCalculation) {
   EXPECT_TRUE(report.Cancelled);
   EXPECT_EQ(environment.Messages, std::vector<std::string>{kCalculationCancelled});
   EXPECT_TRUE(EndsWith(ReadBytes(folder.File("result.txt")), kLastEchoLine));
+}
+
+TEST_F(RunDriverTest, EachRunInOneContextGivesWhatAFreshContextGives) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int, const char*>> items;  // item number, text
+    RunOutcome outcome;
+    int points;  // that the results hold
+  } cases[] = {
+      {"default", {}, RunOutcome::Success, 115},
+      // Fewer points than the run before: none of that run's may remain.
+      {"shorter grid", {{46, "10"}, {47, "10"}, {48, "10"}}, RunOutcome::Success, 31},
+      {"default again", {}, RunOutcome::Success, 115},
+      // A line that ends where the tension falls to zero.
+      {"tension below zero", {{30, "200"}}, RunOutcome::TensionBelowZero, 0},
+      {"longer steps", {{41, "4.0"}}, RunOutcome::Success, 115},
+  };
+  for (const Case& c : cases) {
+    FieldTexts texts = Texts();
+    for (const auto& [item, text] : c.items) texts.Items[static_cast<size_t>(item - 1)] = text;
+    RecordingEnvironment shared;
+    const RunReport report = RunDriver(context, texts, shared);
+    ASSERT_EQ(report.Outcome, c.outcome) << c.what;
+    if (c.points > 0) {
+      EXPECT_EQ(report.PrintedPointCount, c.points) << c.what;
+    }
+    const std::string file = ReadBytes(folder.File("result.txt"));
+
+    RunContext fresh;
+    RecordingEnvironment alone;
+    ASSERT_EQ(RunDriver(fresh, texts, alone).PrintedPointCount, report.PrintedPointCount);
+    EXPECT_EQ(file, ReadBytes(folder.File("result.txt"))) << c.what;
+    const SpinningLineProfile& a = *context.Profile;
+    const SpinningLineProfile& b = *fresh.Profile;
+    for (int i = 0; i < kProfileCapacity; ++i) {
+      ASSERT_EQ(a.ProfileYarnVelocity[i], b.ProfileYarnVelocity[i]) << c.what << " point " << i;
+      ASSERT_EQ(a.ProfileTension[i], b.ProfileTension[i]) << c.what << " point " << i;
+      ASSERT_EQ(a.ProfileGasTemp[i], b.ProfileGasTemp[i]) << c.what << " point " << i;
+      ASSERT_EQ(a.ProfileElongViscosity[i], b.ProfileElongViscosity[i]) << c.what << " " << i;
+    }
+  }
 }
 
 TEST_F(RunDriverTest, ASecondRunStartsFromTheSameContext) {

@@ -52,27 +52,34 @@ TEST(MainWindowRun, DefaultRunWritesTheResultFileAndListsItAfterTheFinishDialog)
   EXPECT_EQ(app.Context.Params.InitialTension, 3.0);
 }
 
-TEST(MainWindowRun, AFieldWithLettersIsReportedOnceAndGetsTheFocus) {
-  Session session;
-  Program& app = *session.App;
-  app.MainForm.show();
-  auto* takeUp = app.MainForm.findChild<QLineEdit*>("Edit27");  // "Take-up speed (cm/s)"
-  takeUp->setText("fast");
-  ASSERT_EQ(app.MainForm.TabbedNotebook1->currentIndex(), 0);
+TEST(MainWindowRun, ARefusedFieldIsReportedOnceAndGetsTheFocus) {
+  const struct {
+    const char* text;
+    QString message;
+  } cases[] = {{"fast", kInputValueNotCorrect},  // letters
+               {"-833", "\"Take-up speed (cm/s)\" must be greater than 0."}};
+  for (const auto& c : cases) {
+    Session session;
+    Program& app = *session.App;
+    app.MainForm.show();
+    auto* takeUp = app.MainForm.findChild<QLineEdit*>("Edit27");  // "Take-up speed (cm/s)"
+    takeUp->setText(c.text);
+    ASSERT_EQ(app.MainForm.TabbedNotebook1->currentIndex(), 0);
 
-  QList<bool> busyDuringMessage;
-  app.Dialogs.OnMessage = [&](const QString&) {
-    busyDuringMessage << (QApplication::overrideCursor() != nullptr);
-  };
-  app.MainForm.BitBtn1->click();
+    QList<bool> busyDuringMessage;
+    app.Dialogs.OnMessage = [&](const QString&) {
+      busyDuringMessage << (QApplication::overrideCursor() != nullptr);
+    };
+    app.MainForm.BitBtn1->click();
 
-  EXPECT_EQ(app.Dialogs.Messages, QStringList({kInputValueNotCorrect}));
-  EXPECT_EQ(busyDuringMessage, QList<bool>({false}));
-  EXPECT_EQ(app.Dialogs.FinishCount, 0);
-  EXPECT_FALSE(QFile::exists(session.Folder.filePath("result.txt")));
-  EXPECT_EQ(app.MainForm.TabbedNotebook1->currentIndex(), 1);
-  EXPECT_EQ(app.MainForm.focusWidget(), takeUp);
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(app.Dialogs.Messages, QStringList({c.message}));
+    EXPECT_EQ(busyDuringMessage, QList<bool>({false}));
+    EXPECT_EQ(app.Dialogs.FinishCount, 0);
+    EXPECT_FALSE(QFile::exists(session.Folder.filePath("result.txt")));
+    EXPECT_EQ(app.MainForm.TabbedNotebook1->currentIndex(), 1);
+    EXPECT_EQ(app.MainForm.focusWidget(), takeUp);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  }
 }
 
 TEST(MainWindowRun, StepCountsThatDoNotFitAreRefusedWithTheFocusOnACountField) {

@@ -1,0 +1,20 @@
+// The values no physical case has: a negative density or filament count, a fraction outside
+// 0 to 1, a temperature below absolute zero, a step that runs backwards. Such a value is refused
+// like one that does not convert, before anything is written, with a message that names the
+// item by its entry label.
+#pragma once
+
+#include "run/ReadRunParameters.h"
+#include "run/RunParameters.h"
+
+namespace korvane {
+
+// The label of the initial tension in the dialog that changes it.
+inline constexpr const char* kInitialTensionLabel = "Assumed initial tension (dyn)";
+
+// The first value outside its bound, in the order of the item numbers, then the initial
+// tension; Ok when every value lies within its bound. The correlation parameters and the jacket
+// positions have no bound here.
+ReadOutcome CheckInputRanges(const RunParameters& params);
+
+}  // namespace korvane
