@@ -19,22 +19,19 @@
 #include "files/NumberText.h"
 #include "files/PendingFile.h"
 #include "files/ProfileCsv.h"
-#include "run/FieldTexts.h"
+#include "inputs/FieldTexts.h"
 #include "run/RunDriver.h"
 
 namespace {
 
 using namespace korvane;
 
-class BatchEnvironment : public RunEnvironment {
+class BatchEnvironment : public RunEvents {
  public:
   void ShowMessage(std::string_view text) override {
     std::cerr << text << '\n';
     std::cerr.flush();
   }
-  void SetBusyCursor(bool) override {}
-  void ShowFinishDialog() override {}
-  void RefreshFileList() override {}
 };
 
 // Ctrl-C or a termination request removes the files still being written (their earlier

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <thread>
 
-#include "run/ParameterItems.h"
-#include "run/TextConversion.h"
+#include "inputs/ParameterItems.h"
+#include "inputs/TextConversion.h"
 
 namespace korvane {
 
@@ -57,13 +57,10 @@ void Collect(const RunContext& context, const RunReport& report, SweepCaseResult
   result.EndStress = profile.ProfileStress[last];
 }
 
-class CollectingEnvironment : public RunEnvironment {
+class CollectingEnvironment : public RunEvents {
  public:
   explicit CollectingEnvironment(std::vector<std::string>& messages) : messages_(messages) {}
   void ShowMessage(std::string_view text) override { messages_.emplace_back(text); }
-  void SetBusyCursor(bool) override {}
-  void ShowFinishDialog() override {}
-  void RefreshFileList() override {}
 
  private:
   std::vector<std::string>& messages_;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "run/FieldTexts.h"
+#include "inputs/FieldTexts.h"
 #include "run/RunDriver.h"
 
 namespace korvane {

@@ -1,9 +1,9 @@
 // The state at the spinneret exit, the axial grid and the run-wide flows and limits.
 #pragma once
 
+#include "core/RunParameters.h"
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
-#include "run/RunParameters.h"
 
 namespace korvane {
 

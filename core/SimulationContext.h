@@ -3,10 +3,10 @@
 // four; the context only refers to them.
 #pragma once
 
+#include "core/RunParameters.h"
 #include "core/SimulationReporter.h"
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
-#include "run/RunParameters.h"
 
 namespace korvane {
 

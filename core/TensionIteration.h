@@ -1,10 +1,10 @@
 // The shooting iteration on the spinning tension at the spinneret.
 #pragma once
 
+#include "core/RunParameters.h"
 #include "core/SimulationReporter.h"
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
-#include "run/RunParameters.h"
 
 namespace korvane {
 

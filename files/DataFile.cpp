@@ -3,8 +3,18 @@
 #include <vector>
 
 #include "files/TextLines.h"
+#include "inputs/ParameterItems.h"
 
 namespace korvane {
+
+void ApplyDataFileValues(const DataFileValues& values, FieldTexts& texts) {
+  for (const ParameterItem& item : ParameterItems()) {
+    if (item.Fixed) continue;
+    const size_t index = static_cast<size_t>(item.Number - 1);
+    texts.Items[index] = values.Items[index];
+  }
+  texts.Jacketed = values.Jacketed;
+}
 
 namespace {
 

@@ -4,8 +4,9 @@
 #include <array>
 #include <string>
 
+#include "core/RunParameters.h"
 #include "files/TextLines.h"
-#include "run/RunParameters.h"
+#include "inputs/FieldTexts.h"
 
 namespace korvane {
 
@@ -24,6 +25,10 @@ struct DataFileValues {
   std::array<std::string, kItemCount> Items;
   std::array<bool, kJacketCount> Jacketed = {false, false, false};
 };
+
+// Puts a data file's values into the texts as the window's load does: every item whose field
+// is not fixed takes the file's text, and the three jacket selections follow the file.
+void ApplyDataFileValues(const DataFileValues& values, FieldTexts& texts);
 
 struct DataFileLoad {
   bool Ok = false;

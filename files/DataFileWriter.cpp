@@ -1,7 +1,7 @@
 #include "files/DataFileWriter.h"
 
 #include "files/FileBytes.h"
-#include "run/ParameterItems.h"
+#include "inputs/ParameterItems.h"
 
 namespace korvane {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "files/ResultFile.h"
-#include "run/FieldTexts.h"
+#include "inputs/FieldTexts.h"
 
 namespace korvane {
 

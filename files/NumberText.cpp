@@ -183,4 +183,10 @@ std::string FormatNumber(double value, NumberFormat format) {
   return kNonFiniteNumberText;
 }
 
+std::string PanelText(double value) {
+  std::string text = Fixed(value, 5, 1);
+  if (text.size() < 5) text.insert(0, 5 - text.size(), ' ');
+  return text;
+}
+
 }  // namespace korvane

@@ -4,17 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "inputs/NumberFormat.h"
+
 namespace korvane {
-
-enum class NumberStyle { Fixed, Exponent, Integer };
-
-// A number text style with its precision P (significant digits) and its digits D (decimals
-// for Fixed, minimum exponent width for Exponent; unused for Integer).
-struct NumberFormat {
-  NumberStyle Style = NumberStyle::Fixed;
-  int Precision = 0;
-  int Digits = 0;
-};
 
 // The text of a value that is not a finite number (NaN or an infinity), in every style. It
 // can not be read back as a number. The file writers refuse such values before printing
@@ -38,5 +30,8 @@ std::string Integer(int32_t value);
 // The text of a value in the given style. Integer takes the whole-number part of the value;
 // a value outside the 32-bit range gives kNonFiniteNumberText.
 std::string FormatNumber(double value, NumberFormat format);
+
+// A panel's length text: Fixed(5,1) padded on the left to five characters.
+std::string PanelText(double value);
 
 }  // namespace korvane

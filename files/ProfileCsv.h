@@ -3,10 +3,10 @@
 
 #include <string>
 
+#include "core/RunParameters.h"
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
 #include "files/ResultFile.h"
-#include "run/RunParameters.h"
 
 namespace korvane {
 

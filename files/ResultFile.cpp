@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "files/NumberText.h"
-#include "run/ParameterItems.h"
+#include "inputs/ParameterItems.h"
 
 namespace korvane {
 

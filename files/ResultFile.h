@@ -6,11 +6,11 @@
 
 #include <string>
 
+#include "core/RunParameters.h"
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
 #include "files/FileResult.h"
 #include "files/PendingFile.h"
-#include "run/RunParameters.h"
 
 namespace korvane {
 

@@ -8,8 +8,8 @@
 #include "files/NumberText.h"
 #include "files/PendingFile.h"
 #include "files/ResultFile.h"
-#include "run/ParameterItems.h"
-#include "run/RangeChecks.h"
+#include "inputs/ParameterItems.h"
+#include "inputs/RangeChecks.h"
 
 namespace korvane {
 
@@ -48,25 +48,25 @@ const char* FaultKindText(FaultKind kind) {
   return "a floating-point fault";
 }
 
-// Ends a run: the message first (the busy cursor stays while it is shown), then the cursor.
-RunReport& Finish(RunReport& report, RunEnvironment& environment, RunOutcome outcome,
+// Ends a run: the message first, then the report.
+RunReport& Finish(RunReport& report, RunEvents& events, RunOutcome outcome,
                   std::string_view message) {
   report.Outcome = outcome;
-  if (!message.empty()) environment.ShowMessage(message);
-  environment.SetBusyCursor(false);
+  if (!message.empty()) events.ShowMessage(message);
+  events.RunFinished(report);
   return report;
 }
 
 // Ends a run that has opened its result file: the file replaces the earlier one of its name
 // first, whatever the outcome. A run whose file cannot be put in place does not report results.
-RunReport& Finish(RunReport& report, RunEnvironment& environment, PendingFile& resultFile,
-                  RunOutcome outcome, std::string_view message) {
+RunReport& Finish(RunReport& report, RunEvents& events, PendingFile& resultFile, RunOutcome outcome,
+                  std::string_view message) {
   const FileResult committed = resultFile.Commit();
-  if (committed.ok()) return Finish(report, environment, outcome, message);
+  if (committed.ok()) return Finish(report, events, outcome, message);
   if (outcome == RunOutcome::TensionBelowZero)
-    return Finish(report, environment, RunOutcome::ResultFileFailed, committed.Message);
-  if (!message.empty()) environment.ShowMessage(message);
-  return Finish(report, environment, outcome, committed.Message);
+    return Finish(report, events, RunOutcome::ResultFileFailed, committed.Message);
+  if (!message.empty()) events.ShowMessage(message);
+  return Finish(report, events, outcome, committed.Message);
 }
 
 }  // namespace
@@ -76,13 +76,13 @@ std::string FaultMessage(const FloatingPointFault& fault) {
          " at Z = " + Fixed(fault.Z, 8, 1) + " cm from the spinneret.";
 }
 
-RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment& environment) {
+RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& events) {
   RunParameters& params = context.Params;
   SpinningLineProfile& profile = *context.Profile;
   SimulationState& state = context.State;
   RunReport report;
 
-  environment.SetBusyCursor(true);
+  events.RunStarted();
 
   // Nothing of the previous run may show in this one's results.
   std::destroy_at(&profile);
@@ -93,54 +93,51 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
   // report results for numbers the user never entered. So does a value no physical case has.
   report.Read = ReadRunParameters(texts, params);
   if (report.Read.Ok) report.Read = CheckInputRanges(params);
-  if (!report.Read.Ok)
-    return Finish(report, environment, RunOutcome::InputRefused, report.Read.Message);
+  if (!report.Read.Ok) return Finish(report, events, RunOutcome::InputRefused, report.Read.Message);
 
   // The profile holds 2001 points and the march needs at least one step.
   if (!StepCountsFit(params))
-    return Finish(report, environment, RunOutcome::InputRefused, kStepCountsOutOfRange);
+    return Finish(report, events, RunOutcome::InputRefused, kStepCountsOutOfRange);
 
   // The length check uses the total of this run's own step fields.
   report.Sections = SectionLengthsOf(texts);
   if (report.Sections) {
     params.TotalSpinningLength = report.Sections->Total;
-    environment.SectionLengthsUpdated(*report.Sections);
+    events.SectionLengthsUpdated(*report.Sections);
   }
   if (!report.Sections || !(params.TotalSpinningLength < params.Jacket3LowerPos))
-    return Finish(report, environment, RunOutcome::InputRefused, kTotalLengthTooLong);
+    return Finish(report, events, RunOutcome::InputRefused, kTotalLengthTooLong);
 
   // A run whose results cannot be saved must not go on to report success. The file is written
   // under a temporary name beside its own until the run ends.
   PendingFile resultFile;
   const FileResult opened = OpenResultFile(resultFile, params);
-  if (!opened.ok())
-    return Finish(report, environment, RunOutcome::ResultFileFailed, opened.Message);
+  if (!opened.ok()) return Finish(report, events, RunOutcome::ResultFileFailed, opened.Message);
   const FileResult echo = InputDataWriter(resultFile, params);
   if (!echo.ok())
-    return Finish(report, environment, resultFile, RunOutcome::ResultFileFailed, echo.Message);
+    return Finish(report, events, resultFile, RunOutcome::ResultFileFailed, echo.Message);
 
-  environment.CalculationStarting();
+  events.CalculationStarting();
   InitialState(params, profile, state);
-  if (state.Fault.Kind == FaultKind::None) TensionIteration(params, profile, state, environment);
+  if (state.Fault.Kind == FaultKind::None) TensionIteration(params, profile, state, events);
 
   if (state.Fault.Kind != FaultKind::None)
-    return Finish(report, environment, resultFile, RunOutcome::CalculationFailed,
+    return Finish(report, events, resultFile, RunOutcome::CalculationFailed,
                   FaultMessage(state.Fault));
   if (state.Cancelled) {
     report.Cancelled = true;
-    return Finish(report, environment, resultFile, RunOutcome::CalculationFailed,
-                  kCalculationCancelled);
+    return Finish(report, events, resultFile, RunOutcome::CalculationFailed, kCalculationCancelled);
   }
   // The stage that failed has shown its own message.
   if (!state.CalculationOk)
-    return Finish(report, environment, resultFile, RunOutcome::CalculationFailed, "");
+    return Finish(report, events, resultFile, RunOutcome::CalculationFailed, "");
 
   const FileResult results = ResultsAppender(resultFile, params, profile, state);
   if (!results.ok()) {
     const RunOutcome outcome = results.Status == FileStatus::BadValue
                                    ? RunOutcome::CalculationFailed
                                    : RunOutcome::ResultFileFailed;
-    return Finish(report, environment, resultFile, outcome, results.Message);
+    return Finish(report, events, resultFile, outcome, results.Message);
   }
 
   if (state.TensionBelowZero) {
@@ -148,18 +145,14 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
     int printed = 0;
     while (printed < profile.PassPointCount && profile.ProfileTension[printed] > 0) ++printed;
     report.PrintedPointCount = printed + 1;
-    return Finish(report, environment, resultFile, RunOutcome::TensionBelowZero,
+    return Finish(report, events, resultFile, RunOutcome::TensionBelowZero,
                   kTensionBelowZeroMessage);
   }
 
   if (const FileResult committed = resultFile.Commit(); !committed.ok())
-    return Finish(report, environment, RunOutcome::ResultFileFailed, committed.Message);
+    return Finish(report, events, RunOutcome::ResultFileFailed, committed.Message);
   report.PrintedPointCount = profile.PassPointCount;
-  report.Outcome = RunOutcome::Success;
-  environment.SetBusyCursor(false);
-  environment.ShowFinishDialog();
-  environment.RefreshFileList();
-  return report;
+  return Finish(report, events, RunOutcome::Success, "");
 }
 
 }  // namespace korvane

@@ -6,30 +6,15 @@
 #include <optional>
 #include <string_view>
 
+#include "core/RunParameters.h"
 #include "core/SimulationReporter.h"
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
-#include "run/FieldTexts.h"
-#include "run/ReadRunParameters.h"
-#include "run/RunParameters.h"
-#include "run/SectionLengths.h"
+#include "inputs/FieldTexts.h"
+#include "inputs/ReadRunParameters.h"
+#include "inputs/SectionLengths.h"
 
 namespace korvane {
-
-// What a run needs around it. ShowMessage (from SimulationReporter) waits for OK.
-class RunEnvironment : public SimulationReporter {
- public:
-  virtual void SetBusyCursor(bool busy) = 0;
-  // Shown modally after a successful run; returns when the user has closed it.
-  virtual void ShowFinishDialog() = 0;
-  // Re-read the list of files in the current folder (a new result file appears there).
-  virtual void RefreshFileList() = 0;
-  // The run recomputed the section lengths from its own step fields.
-  virtual void SectionLengthsUpdated(const SectionLengths& /*lengths*/) {}
-  // The inputs have been accepted and the input echo written: the calculation starts now and
-  // the results of any earlier run are about to be overwritten.
-  virtual void CalculationStarting() {}
-};
 
 // Everything one run reads and leaves behind: the run record, the profile and the run-wide
 // values with their flags. The program owns one; a test or a sweep may hold several.
@@ -56,6 +41,22 @@ struct RunReport {
   std::optional<SectionLengths> Sections;  // the summary this run computed, when it got that far
 };
 
+// What a run tells its surroundings, in this order: RunStarted; once the inputs are read,
+// SectionLengthsUpdated; once they are accepted and the echo is written, CalculationStarting;
+// PassFinished after every pass of the tension iteration (returning false cancels the run);
+// ShowMessage for every message, which returns when the user has seen it; and RunFinished last,
+// with the report. What an event means on screen is for the surroundings to decide.
+class RunEvents : public SimulationReporter {
+ public:
+  virtual void RunStarted() {}
+  // The run recomputed the section lengths from its own step fields.
+  virtual void SectionLengthsUpdated(const SectionLengths& /*lengths*/) {}
+  // The inputs have been accepted and the input echo written: the calculation starts now and
+  // the results of any earlier run are about to be overwritten.
+  virtual void CalculationStarting() {}
+  virtual void RunFinished(const RunReport& /*report*/) {}
+};
+
 inline constexpr const char* kTotalLengthTooLong =
     "\"Total spinning length\" value should be smaller than \"Jacket-3 lower limit pos.\" value!";
 inline constexpr const char* kStepCountsOutOfRange =
@@ -68,6 +69,6 @@ inline constexpr const char* kCalculationCancelled = "Calculation cancelled.";
 std::string FaultMessage(const FloatingPointFault& fault);
 
 // Runs one complete case from the field texts.
-RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment& environment);
+RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& events);
 
 }  // namespace korvane

@@ -34,10 +34,11 @@
 
 #include "files/DataFileWriter.h"
 #include "files/InitialTensionFile.h"
+#include "files/NumberText.h"
 #include "files/ProfileCsv.h"
-#include "run/ParameterItems.h"
-#include "run/SectionLengths.h"
-#include "run/TextConversion.h"
+#include "inputs/ParameterItems.h"
+#include "inputs/SectionLengths.h"
+#include "inputs/TextConversion.h"
 #include "ui/ColumnSchematic.h"
 #include "ui/Look.h"
 #include "ui/ResultsPage.h"
@@ -59,7 +60,7 @@ QString Utf8(std::string_view text) {
 
 // What one run needs from the window: its message boxes, the busy cursor, the progress
 // window of a long run, the finish dialog, the file list and the summary.
-class WindowRunEnvironment : public RunEnvironment {
+class WindowRunEnvironment : public RunEvents {
  public:
   // stopRequested: set while the run goes on when the window is closed or Esc is pressed; it
   // cancels the run.
@@ -84,7 +85,17 @@ class WindowRunEnvironment : public RunEnvironment {
     SetBusyCursor(wasBusy);
   }
 
-  void SetBusyCursor(bool busy) override {
+  // The busy cursor from the start of a run to its end; the finish dialog after a success, and
+  // the file list read again once a result file has been written.
+  void RunStarted() override { SetBusyCursor(true); }
+
+  void RunFinished(const RunReport& report) override {
+    SetBusyCursor(false);
+    if (report.Outcome == RunOutcome::Success) dialogs_.ShowFinish();
+    if (report.Outcome != RunOutcome::InputRefused) form_.RefreshFileList();
+  }
+
+  void SetBusyCursor(bool busy) {
     if (!busy) EndProgress();
     if (busy == busy_) return;
     busy_ = busy;
@@ -109,13 +120,6 @@ class WindowRunEnvironment : public RunEnvironment {
     const bool keepGoing = !progressOpen_ || dialogs_.ProgressUpdate(passes, relativeDifference);
     return keepGoing && !stopRequested_;
   }
-
-  void ShowFinishDialog() override {
-    SetBusyCursor(false);
-    dialogs_.ShowFinish();
-  }
-
-  void RefreshFileList() override { form_.RefreshFileList(); }
 
   void SectionLengthsUpdated(const SectionLengths& lengths) override {
     form_.ShowSectionLengths(lengths);
@@ -977,7 +981,8 @@ bool TMainForm::UpdateSectionLengths() {
 
 void TMainForm::ShowSectionLengths(const SectionLengths& lengths) {
   for (size_t i = 0; i < SummaryLabels.size(); ++i) {
-    SummaryLabels[i]->setText(Utf8(lengths.Texts[i]));
+    const double length = i < kSectionCount ? lengths.Lengths[i] : lengths.Total;
+    SummaryLabels[i]->setText(Utf8(PanelText(length)));
   }
 }
 

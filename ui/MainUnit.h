@@ -8,7 +8,7 @@
 #include <string>
 
 #include "files/DataFile.h"
-#include "run/FieldTexts.h"
+#include "inputs/FieldTexts.h"
 #include "run/RunDriver.h"
 
 class QComboBox;

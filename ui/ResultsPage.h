@@ -6,10 +6,10 @@
 #include <QWidget>
 #include <array>
 
+#include "core/RunParameters.h"
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
 #include "run/RunDriver.h"
-#include "run/RunParameters.h"
 
 class QAbstractAxis;
 class QCategoryAxis;

@@ -6,11 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "core/RunParameters.h"
 #include "core/SimulationContext.h"
 #include "core/SimulationReporter.h"
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
-#include "run/RunParameters.h"
 
 namespace korvane::testing {
 

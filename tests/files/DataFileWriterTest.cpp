@@ -4,7 +4,7 @@
 #include "TestFiles.h"
 #include "files/DataFile.h"
 #include "files/DataFileWriter.h"
-#include "run/ParameterItems.h"
+#include "inputs/ParameterItems.h"
 
 namespace korvane {
 namespace {

@@ -11,8 +11,8 @@
 #include "files/DataFileWriter.h"
 #include "files/InitialTensionFile.h"
 #include "files/ResultFile.h"
-#include "run/FieldTexts.h"
-#include "run/ReadRunParameters.h"
+#include "inputs/FieldTexts.h"
+#include "inputs/ReadRunParameters.h"
 
 namespace korvane {
 namespace {

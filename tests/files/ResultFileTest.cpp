@@ -14,7 +14,7 @@
 
 #include "TestFiles.h"
 #include "files/ResultFile.h"
-#include "run/ParameterItems.h"
+#include "inputs/ParameterItems.h"
 
 namespace korvane {
 namespace {

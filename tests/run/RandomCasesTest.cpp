@@ -12,9 +12,9 @@
 
 #include "RecordingEnvironment.h"
 #include "files/NumberText.h"
-#include "run/ParameterItems.h"
+#include "inputs/ParameterItems.h"
+#include "inputs/TextConversion.h"
 #include "run/RunDriver.h"
-#include "run/TextConversion.h"
 
 namespace korvane {
 namespace {
@@ -78,7 +78,7 @@ TEST(RandomCases, EveryCaseEndsInADefinedOutcomeAndNoFileHoldsNaN) {
     switch (report.Outcome) {
       case RunOutcome::Success:
         kind = "success";
-        EXPECT_EQ(environment.FinishDialogs, 1) << k;
+        EXPECT_EQ(environment.Finished, RunOutcome::Success) << k;
         break;
       case RunOutcome::CalculationFailed:
         kind = report.Cancelled               ? "cancelled at the pass limit"
@@ -98,7 +98,7 @@ TEST(RandomCases, EveryCaseEndsInADefinedOutcomeAndNoFileHoldsNaN) {
         break;
     }
     ++outcomes[kind];
-    EXPECT_EQ(environment.Cursor.back(), false) << "case " << k << " left the busy cursor on";
+    EXPECT_EQ(environment.Events.back(), "finished") << "case " << k << " did not tell its end";
     const std::string file = ReadBytes(texts.ResultFileName);
     for (const char* bad : {"nan", "NAN", "inf", "INF"})
       EXPECT_EQ(file.find(bad), std::string::npos) << "case " << k << " wrote " << bad;

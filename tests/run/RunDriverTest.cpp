@@ -40,9 +40,8 @@ TEST_F(RunDriverTest, DefaultRunWritesTheFileAndShowsTheFinishDialog) {
   EXPECT_EQ(report.Outcome, RunOutcome::Success);
   ASSERT_EQ(environment.Messages.size(), 1u);
   EXPECT_EQ(environment.Messages[0].rfind("NUMBER OF CALCULATION LOOP = ", 0), 0u);
-  EXPECT_EQ(environment.Cursor, (std::vector<bool>{true, false}));
-  EXPECT_EQ(environment.FinishDialogs, 1);
-  EXPECT_EQ(environment.FileListRefreshes, 1);
+  EXPECT_EQ(environment.Events, (std::vector<std::string>{"started", "calculating", "finished"}));
+  EXPECT_EQ(environment.Finished, RunOutcome::Success);
   EXPECT_EQ(report.PrintedPointCount, 115);
   ASSERT_TRUE(environment.Summary);
   EXPECT_EQ(context.Params.TotalSpinningLength, 700.0);
@@ -58,9 +57,9 @@ TEST_F(RunDriverTest, AValueThatDoesNotConvertEndsTheRunBeforeAnythingIsWritten)
   EXPECT_EQ(report.Outcome, RunOutcome::InputRefused);
   EXPECT_EQ(report.Read.FailedItem, 30);
   EXPECT_EQ(environment.Messages, std::vector<std::string>{"Input value is not correct!"});
-  EXPECT_EQ(environment.Cursor, (std::vector<bool>{true, false}));
+  EXPECT_EQ(environment.Events, (std::vector<std::string>{"started", "finished"}));
   EXPECT_FALSE(ResultFileExists());
-  EXPECT_EQ(environment.FinishDialogs, 0);
+  EXPECT_EQ(environment.Finished, RunOutcome::InputRefused);
 }
 
 TEST_F(RunDriverTest, AnInitialTensionThatIsNotANumberEndsTheRun) {
@@ -112,7 +111,7 @@ TEST_F(RunDriverTest, AValueNoPhysicalCaseHasIsRefusedByItsLabel) {
     EXPECT_EQ(report.Read.FailedItem, c.item) << c.text;
     EXPECT_EQ(report.Read.InitialTensionFailed, c.item == 0) << c.text;
     EXPECT_EQ(env.Messages, std::vector<std::string>{c.message});
-    EXPECT_EQ(env.Cursor, (std::vector<bool>{true, false}));
+    EXPECT_EQ(env.Events, (std::vector<std::string>{"started", "finished"}));
     EXPECT_EQ(env.Passes, 0) << c.item;
     EXPECT_FALSE(ResultFileExists()) << c.item << " " << c.text;
   }
@@ -139,7 +138,7 @@ TEST_F(RunDriverTest, StepCountsMustFitTheProfile) {
     const RunReport report = RunDriver(context, texts, env);
     EXPECT_EQ(report.Outcome, RunOutcome::InputRefused) << c.counts[0];
     EXPECT_EQ(env.Messages, std::vector<std::string>{kStepCountsOutOfRange});
-    EXPECT_EQ(env.Cursor, (std::vector<bool>{true, false}));
+    EXPECT_EQ(env.Events, (std::vector<std::string>{"started", "finished"}));
     EXPECT_FALSE(ResultFileExists());
   }
 }
@@ -154,7 +153,7 @@ TEST_F(RunDriverTest, LengthCheckUsesThisRunsStepFields) {
   EXPECT_EQ(environment.Messages, std::vector<std::string>{kTotalLengthTooLong});
   EXPECT_EQ(context.Params.TotalSpinningLength, 1000.0);
   ASSERT_TRUE(environment.Summary);
-  EXPECT_EQ(environment.Summary->Texts[5], "1000.0");
+  EXPECT_EQ(environment.Summary->Total, 1000.0);
   EXPECT_FALSE(ResultFileExists());
 }
 
@@ -164,8 +163,8 @@ TEST_F(RunDriverTest, AResultFileThatCannotBeCreatedEndsTheRun) {
   const RunReport report = RunDriver(context, texts, environment);
   EXPECT_EQ(report.Outcome, RunOutcome::ResultFileFailed);
   EXPECT_EQ(environment.Messages, std::vector<std::string>{"Result file can not open!"});
-  EXPECT_EQ(environment.FinishDialogs, 0);
-  EXPECT_EQ(environment.Cursor, (std::vector<bool>{true, false}));
+  EXPECT_EQ(environment.Events, (std::vector<std::string>{"started", "finished"}));
+  EXPECT_EQ(environment.Finished, RunOutcome::ResultFileFailed);
   EXPECT_EQ(environment.Passes, 0) << "nothing may be simulated";
 }
 
@@ -196,8 +195,9 @@ TEST_F(RunDriverTest, EachKindOfFloatingPointFaultEndsTheRunWithItsKindAndPlace)
     EXPECT_EQ(report.Outcome, RunOutcome::CalculationFailed) << c.what;
     ASSERT_EQ(env.Messages.size(), 1u) << c.what;
     EXPECT_EQ(env.Messages[0], std::string(c.message) + " from the spinneret.") << c.what;
-    EXPECT_EQ(env.Cursor, (std::vector<bool>{true, false})) << c.what;
-    EXPECT_EQ(env.FinishDialogs, 0) << c.what;
+    EXPECT_EQ(env.Events, (std::vector<std::string>{"started", "calculating", "finished"}))
+        << c.what;
+    EXPECT_EQ(env.Finished, RunOutcome::CalculationFailed) << c.what;
     const std::string file = ReadBytes(folder.File("result.txt"));
     EXPECT_TRUE(EndsWith(file, kLastEchoLine)) << c.what;
     EXPECT_EQ(file.find(kResultsBanner), std::string::npos) << c.what;

@@ -11,8 +11,8 @@
 
 #include "files/DataFile.h"
 #include "files/ResultFile.h"
-#include "run/ParameterItems.h"
-#include "run/ReadRunParameters.h"
+#include "inputs/ParameterItems.h"
+#include "inputs/ReadRunParameters.h"
 #include "tests/ui/RecordingDialogs.h"
 
 namespace korvane::ui::test {

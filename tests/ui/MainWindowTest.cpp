@@ -15,8 +15,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "run/FieldTexts.h"
-#include "run/ParameterItems.h"
+#include "inputs/FieldTexts.h"
+#include "inputs/ParameterItems.h"
 #include "tests/ui/RecordingDialogs.h"
 #include "ui/ResultsPage.h"
 

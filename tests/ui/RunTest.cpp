@@ -12,7 +12,7 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "run/ReadRunParameters.h"
+#include "inputs/ReadRunParameters.h"
 #include "tests/ui/RecordingDialogs.h"
 
 namespace korvane::ui::test {

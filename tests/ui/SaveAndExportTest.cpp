@@ -10,7 +10,7 @@
 
 #include "files/DataFileWriter.h"
 #include "files/ProfileCsv.h"
-#include "run/ParameterItems.h"
+#include "inputs/ParameterItems.h"
 #include "tests/ui/RecordingDialogs.h"
 #include "ui/ResultsPage.h"
 

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "run/ParameterItems.h"
-#include "run/ReadRunParameters.h"
+#include "inputs/ParameterItems.h"
+#include "inputs/ReadRunParameters.h"
 
 namespace korvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "run/TextConversion.h"
+#include "inputs/TextConversion.h"
 
 #include <algorithm>
 #include <charconv>

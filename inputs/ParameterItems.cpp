@@ -1,4 +1,4 @@
-#include "run/ParameterItems.h"
+#include "inputs/ParameterItems.h"
 
 #include <stdexcept>
 

@@ -1,7 +1,7 @@
-#include "run/ReadRunParameters.h"
+#include "inputs/ReadRunParameters.h"
 
-#include "run/ParameterItems.h"
-#include "run/TextConversion.h"
+#include "inputs/ParameterItems.h"
+#include "inputs/TextConversion.h"
 
 namespace korvane {
 

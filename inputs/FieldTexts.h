@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "run/RunParameters.h"
+#include "core/RunParameters.h"
 
 namespace korvane {
 
@@ -17,11 +17,5 @@ struct FieldTexts {
 
 // The window's default texts: the worked default case.
 FieldTexts DefaultFieldTexts();
-
-struct DataFileValues;
-
-// Puts a data file's values into the texts as the window's load does: every item whose field
-// is not fixed takes the file's text, and the three jacket selections follow the file.
-void ApplyDataFileValues(const DataFileValues& values, FieldTexts& texts);
 
 }  // namespace korvane

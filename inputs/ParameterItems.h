@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "files/NumberText.h"
-#include "run/RunParameters.h"
+#include "core/RunParameters.h"
+#include "inputs/NumberFormat.h"
 
 namespace korvane {
 

@@ -1,8 +1,8 @@
-#include "run/RangeChecks.h"
+#include "inputs/RangeChecks.h"
 
 #include <string>
 
-#include "run/ParameterItems.h"
+#include "inputs/ParameterItems.h"
 
 namespace korvane {
 

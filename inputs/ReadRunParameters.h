@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "run/FieldTexts.h"
-#include "run/RunParameters.h"
+#include "core/RunParameters.h"
+#include "inputs/FieldTexts.h"
 
 namespace korvane {
 

@@ -4,8 +4,8 @@
 // item by its entry label.
 #pragma once
 
-#include "run/ReadRunParameters.h"
-#include "run/RunParameters.h"
+#include "core/RunParameters.h"
+#include "inputs/ReadRunParameters.h"
 
 namespace korvane {
 

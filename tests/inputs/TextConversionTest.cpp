@@ -4,7 +4,7 @@
 #include <clocale>
 #include <limits>
 
-#include "run/TextConversion.h"
+#include "inputs/TextConversion.h"
 
 namespace korvane {
 namespace {
