@@ -3,33 +3,11 @@
 #include <cmath>
 
 #include "core/ArithmeticFault.h"
+#include "core/FilamentCrossSection.h"
+#include "core/FilmProperties.h"
 #include "core/PropertyCorrelations.h"
 
 namespace korvane {
-
-void SolveLinearSystem(const SystemMatrix& m, const SystemVector& b, int n, SystemVector& x) {
-  SystemMatrix a;
-  SystemVector r;
-  for (int row = 0; row < n; ++row) {
-    for (int col = 0; col < n; ++col) a[row][col] = m[row][col];
-    r[row] = b[row];
-  }
-  for (int k = 0; k + 1 < n; ++k) {
-    for (int row = k + 1; row < n; ++row) {
-      if (a[row][k] == 0) continue;
-      for (int col = k + 1; col < n; ++col) {
-        a[row][col] = a[row][col] - a[k][col] * a[row][k] / a[k][k];
-      }
-      r[row] = r[row] - r[k] * a[row][k] / a[k][k];
-    }
-  }
-  x[n - 1] = r[n - 1] / a[n - 1][n - 1];
-  for (int row = n - 2; row >= 0; --row) {
-    double sum = 0;
-    for (int col = row + 1; col < n; ++col) sum += x[col] * a[row][col];
-    x[row] = (r[row] - sum) / a[row][row];
-  }
-}
 
 void EliminateDiagonal(const TridiagonalSystem& system, int n, SystemVector& pivots) {
   pivots[0] = system.Diag[0];
@@ -107,23 +85,18 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
   const double dz = profile.ProfileZ[i] - profile.ProfileZ[start];
 
   // Cross-section and radius at the start point; the root is guarded.
-  const double area = state.PolymerFlowRate / ((1 - w0) * v * p.DopeDensity);
-  const double areaOverPi = area / kPi;
-  if (!(areaOverPi >= 0)) {
+  const double area = FilamentCrossSection(state.PolymerFlowRate, w0, v, p.DopeDensity);
+  double radius = 0;
+  if (!TryFilamentRadius(area, radius)) {
     FailGuardedStep(state, context.Reporter, kAreaHasNoRootInDiffusion, RaisedFaultFlags());
     return;
   }
-  const double radius = std::sqrt(areaOverPi);
 
   // Film properties between filament and gas.
-  const double tf = (tg + t) / 2;
-  const double nu = GasKinematicViscosity(p.GasKinViscosityParam1, p.GasKinViscosityParam2, tf);
-  const double ps =
-      VaporPressure(p.VaporPressureParam1, p.VaporPressureParam2, p.VaporPressureParam3, t);
-  const double lambda =
-      GasThermalConductivity(p.GasConductivityParam1, p.GasConductivityParam2, tf);
-  const double h = YarnHeatTransferCoefficient(area, v, nu, lambda, ug, state, context.Reporter);
-  if (!state.CalculationOk) return;
+  FilmProperties film = FilmTemperatureAndViscosity(p, t, tg);
+  if (!CompleteFilmProperties(p, area, v, t, ug, film, state, context.Reporter)) return;
+  const double ps = film.VaporPressure;
+  const double h = film.HeatTransfer;
   const double kx = MassTransferCoefficient(h, p.SolventGasHKRatio);
 
   const int intervals = state.RadialIntervals;

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "core/ArithmeticFault.h"
+#include "core/FilamentCrossSection.h"
+#include "core/FilmProperties.h"
 #include "core/PropertyCorrelations.h"
 
 namespace korvane {
@@ -26,32 +28,28 @@ bool EvaluateFilament(const double* y, double* dy, FilamentStageOutputs& outputs
   const double yg = profile.ProfileGasSolventFraction[point];
 
   // Mass balance: the cross-section that carries the polymer flow at this velocity.
-  const double area = state.PolymerFlowRate / ((1 - w) * v * p.DopeDensity);
-  const double areaOverPi = area / kPi;
-  if (!(areaOverPi >= 0)) {
+  const double area = FilamentCrossSection(state.PolymerFlowRate, w, v, p.DopeDensity);
+  double radius = 0;
+  if (!TryFilamentRadius(area, radius)) {
     FailGuardedStep(state, context.Reporter, kAreaHasNoRootInDerivatives, RaisedFaultFlags());
     return false;
   }
-  const double radius = std::sqrt(areaOverPi);
 
-  const double tf = (tg + t) / 2;
-  const double rho = FilmGasDensity(tf);
-  const double nu = GasKinematicViscosity(p.GasKinViscosityParam1, p.GasKinViscosityParam2, tf);
+  FilmProperties film = FilmTemperatureAndViscosity(p, t, tg);
+  const double rho = FilmGasDensity(film.Temperature);
+  const double nu = film.KinematicViscosity;
   if (!(nu > 0)) {
     FailGuardedStep(state, context.Reporter, kGasViscosityNotPositive, RaisedFaultFlags());
     return false;
   }
-  const double ps =
-      VaporPressure(p.VaporPressureParam1, p.VaporPressureParam2, p.VaporPressureParam3, t);
-  const double lambda =
-      GasThermalConductivity(p.GasConductivityParam1, p.GasConductivityParam2, tf);
-  const double h = YarnHeatTransferCoefficient(area, v, nu, lambda, ug, state, context.Reporter);
+  const bool filmOk = CompleteFilmProperties(p, area, v, t, ug, film, state, context.Reporter);
+  const double h = film.HeatTransfer;
   outputs.HeatTransfer = h;
-  if (!state.CalculationOk) return false;
+  if (!filmOk) return false;
 
   // Evaporation driven by the start point's surface fraction.
   const double kx = MassTransferCoefficient(h, p.SolventGasHKRatio);
-  const double ys = surfaceActivity * ps;
+  const double ys = surfaceActivity * film.VaporPressure;
   const double n = EvaporationFlux(ys, yg, kx);
   outputs.EvaporationFlux = n;
 

@@ -1,7 +1,7 @@
 #include "core/InitialState.h"
 
 #include "core/ArithmeticFault.h"
-#include "core/Power.h"
+#include "core/GasVelocity.h"
 
 namespace korvane {
 
@@ -49,10 +49,8 @@ void InitialState(const RunParameters& params, SpinningLineProfile& profile,
       state.TotalPolymerFlow * p.InitialSolventFraction / (1 - p.InitialSolventFraction);
   profile.ProfileGasSolventFraction[0] =
       state.GasSolventMolarFlow / (state.GasSolventMolarFlow + state.GasMolarFlow);
-  // Gas volume at 0 degC over the column cross-section, scaled to the gas temperature.
-  profile.ProfileGasVelocity[0] = (state.GasMolarFlow + state.GasSolventMolarFlow) * 22.4 * 1000 /
-                                  (0.78539816339744831 * Power(p.ColumnDiameter, 2)) *
-                                  (273 + p.GasInitialTemp) / 273;
+  profile.ProfileGasVelocity[0] = GasVelocity(state.GasMolarFlow + state.GasSolventMolarFlow,
+                                              p.ColumnDiameter, p.GasInitialTemp);
 
   state.RadialIntervals = 10;
   state.RadialNodeCount = state.RadialIntervals + 1;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/MathConstants.h"
 #include "core/Power.h"
 
 namespace korvane {
@@ -94,8 +95,7 @@ double WallHeatTransferCoefficient(double length, double diameter, double u, dou
     const double x = diameter / length +
                      0.0006 * Power(reynolds, 0.75) * std::exp(-7e-7 * Power(length / diameter, 4));
     const double s = Power(
-        0.0135 * Power(grashof * prandtl * x, 0.8) + 0.78539816339744831 * reynolds * prandtl * x,
-        1.0 / 3);
+        0.0135 * Power(grashof * prandtl * x, 0.8) + kQuarterPi * reynolds * prandtl * x, 1.0 / 3);
     nusselt = tw >= tg ? s + 2.25 : 1.45 * s + 2.25;
   } else if (reynolds > 10000) {
     nusselt = 0.022 * Power(reynolds, 0.8) * Power(prandtl, 0.4) * ratio;
@@ -112,7 +112,7 @@ double WallHeatTransferCoefficient(double length, double diameter, double u, dou
     nusselt = weight * laminar + (1 - weight) * turbulent;
   }
   // A gas conductivity of 0.034 kcal/(m h degC) over the diameter in metres, in cal/(cm2 s degC).
-  return 0.034 * nusselt / (diameter / 100) / 36000;
+  return 0.034 * nusselt / (diameter / 100) / kKcalPerM2HourPerCalPerCm2Second;
 }
 
 double SurfaceActivity(double ws) {

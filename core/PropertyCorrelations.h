@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/ArithmeticFault.h"
+#include "core/HeatTransferUnits.h"
 #include "core/SimulationReporter.h"
 #include "core/SimulationState.h"
 
@@ -57,7 +58,7 @@ double GasDragStress(double radius, double v, double nu, double rho);
 
 // Overall heat-transfer coefficient of an insulated wall, converted from kcal/(m2 h degC).
 inline double InsulationCoefficient(double insulationHeatTransferCoeff) {
-  return insulationHeatTransferCoeff * 1000 / 36000000;
+  return insulationHeatTransferCoeff * 1000 / (1000 * kKcalPerM2HourPerCalPerCm2Second);
 }
 
 // Heat-transfer coefficient from the gas to a jacketed wall, cal/(cm2 s degC): laminar free

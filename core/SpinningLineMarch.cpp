@@ -3,8 +3,10 @@
 #include <cmath>
 
 #include "core/ArithmeticFault.h"
+#include "core/FilamentCrossSection.h"
 #include "core/FilamentDiffusion.h"
 #include "core/FilamentEquations.h"
+#include "core/GasVelocity.h"
 #include "core/Power.h"
 #include "core/PropertyCorrelations.h"
 
@@ -123,9 +125,8 @@ int MarchPass(SimulationContext& context) {
     profile.ProfileGasSolventFraction[i] =
         (evaporated + state.GasSolventMolarFlow) /
         (evaporated + state.GasSolventMolarFlow + state.GasMolarFlow);
-    profile.ProfileGasVelocity[i] =
-        (state.GasMolarFlow + evaporated + state.GasSolventMolarFlow) * 22.4 * 1000 /
-        (0.78539816339744831 * Power(p.ColumnDiameter, 2)) * (273 + tgStart) / 273;
+    profile.ProfileGasVelocity[i] = GasVelocity(
+        state.GasMolarFlow + evaporated + state.GasSolventMolarFlow, p.ColumnDiameter, tgStart);
 
     // Column wall: the zone of the start point; the upper zone is insulated towards the room,
     // each jacket zone either jacketed or insulated towards its own jacket temperature.
@@ -149,9 +150,9 @@ int MarchPass(SimulationContext& context) {
         profile.ProfileHeatTransfer[s] * kPi * p.ColumnDiameter * dz * (outside - tgStart);
 
     // Energy balance of the gas over the step.
-    const double area = state.PolymerFlowRate / ((1 - profile.ProfileAvgSolvent[s]) *
-                                                 profile.ProfileYarnVelocity[s] * p.DopeDensity);
-    const double radius = std::sqrt(area / kPi);
+    const double area = FilamentCrossSection(state.PolymerFlowRate, profile.ProfileAvgSolvent[s],
+                                             profile.ProfileYarnVelocity[s], p.DopeDensity);
+    const double radius = FilamentRadius(area);
     const double evaporatedMass = profile.ProfileEvaporationFlux[s] * 2 * kPi * radius * dz *
                                   p.FilamentCount * p.SolventMolecularWeight;
     const double latentHeat = evaporatedMass * p.HeatOfVaporization / p.SolventMolecularWeight;

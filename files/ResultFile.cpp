@@ -10,6 +10,10 @@
 #include <system_error>
 #include <utility>
 
+#include "core/FilamentCrossSection.h"
+#include "core/FilamentStress.h"
+#include "core/HeatTransferUnits.h"
+#include "core/TensionBelowZero.h"
 #include "files/FileBytes.h"
 #include "files/NumberText.h"
 #include "run/ParameterItems.h"
@@ -20,12 +24,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr const char* kWriteFailedPrefix = "Result file could not be written: ";
-
-// Printed heat-transfer coefficients are in kcal/(m2 h degC); the profile holds cal/(cm2 s degC).
-constexpr double kHeatTransferToPrinted = 36000.0;
-// Centimetres in 9000 m (the denier length) and dyn per gram-force, for the stress in g/den.
-constexpr double kDenierLength = 900000.0;
-constexpr double kDynPerGramForce = 980.0;
 
 // Titles of the input echo's groups, in the order of ItemGroup. "CONDITIN" is spelled as in
 // every result file written so far; files are compared line by line, so it stays.
@@ -146,16 +144,6 @@ std::string PointName(int index, const char* what) {
 
 }  // namespace
 
-double YarnArea(double polymerFlowRate, double avgSolvent, double velocity, double density) {
-  const double divisor = (1 - avgSolvent) * velocity * density;
-  return divisor != 0 ? polymerFlowRate / divisor : NAN;
-}
-
-double YarnStress(double tension, double density, double yarnArea) {
-  const double divisor = density * kDenierLength * yarnArea * kDynPerGramForce;
-  return divisor != 0 ? tension / divisor : NAN;
-}
-
 FileResult InputDataWriter(const RunParameters& params) {
   ResultFileLines file;
   if (FileResult opened = file.Create(params.ResultFileName); !opened.ok()) return opened;
@@ -200,6 +188,8 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
                            "===================", "", kFirstTableHeader1, kFirstTableHeader2})
     if (FileResult r = file.Line(line); !r.ok()) return r;
 
+  // The first table ends at the point where the tension fell to zero, if it did.
+  const int lastPrinted = TensionBelowZeroPointCount(profile);
   for (int i = 0; i < n; ++i) {
     const double z = profile.ProfileZ[i];
     const double avgSolvent = profile.ProfileAvgSolvent[i];
@@ -216,9 +206,10 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
 
     // The filament cross-section and the stress; a zero divisor is refused rather than
     // divided by, so that no infinity is ever formed.
-    const double yarnArea = YarnArea(state.PolymerFlowRate, avgSolvent, velocity, density);
+    const double yarnArea =
+        PrintedFilamentCrossSection(state.PolymerFlowRate, avgSolvent, velocity, density);
     if (!std::isfinite(yarnArea)) return BadValue(PointName(i, "the yarn area"));
-    const double stress = YarnStress(tension, density, yarnArea);
+    const double stress = FilamentStress(tension, density, yarnArea);
     if (!std::isfinite(stress)) return BadValue(PointName(i, "the stress"));
     profile.ProfileStress[i] = stress;
 
@@ -229,7 +220,7 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
                             Blanks(3) + Exponent(stress, 3, 2);
     if (FileResult r = file.Line(row); !r.ok()) return r;
 
-    if (!(tension > 0)) {
+    if (i + 1 == lastPrinted) {
       state.TensionBelowZero = true;
       for (const char* line : {"", kTensionBelowZeroLine})
         if (FileResult r = file.Line(line); !r.ok()) return r;
@@ -246,7 +237,7 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
     const double gasTemperature = profile.ProfileGasTemp[i];
     const double viscosity = profile.ProfileElongViscosity[i];
     // Printed in kcal/(m2 h degC); the profile keeps cal/(cm2 s degC) for whoever reads it next.
-    const double heatTransfer = profile.ProfileHeatTransfer[i] * kHeatTransferToPrinted;
+    const double heatTransfer = ToKcalPerM2Hour(profile.ProfileHeatTransfer[i]);
     for (const auto& [value, name] :
          {std::pair{z, "the distance"}, std::pair{gasVelocity, "the gas velocity"},
           std::pair{gasTemperature, "the gas temperature"},

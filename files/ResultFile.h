@@ -26,11 +26,6 @@ struct FileResult {
 
 inline constexpr const char* kResultFileCannotOpen = "Result file can not open!";
 
-// The filament cross-section of a profile point, cm2, as the results print it, and the stress
-// in g/den from the tension and that area. NaN (never an infinity) when a divisor is zero.
-double YarnArea(double polymerFlowRate, double avgSolvent, double velocity, double density);
-double YarnStress(double tension, double density, double yarnArea);
-
 // Creates (or empties) the file params.ResultFileName and writes the INPUT DATA section.
 FileResult InputDataWriter(const RunParameters& params);
 

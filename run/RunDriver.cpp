@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "core/InitialState.h"
+#include "core/TensionBelowZero.h"
 #include "core/TensionIteration.h"
 #include "files/NumberText.h"
 #include "files/ResultFile.h"
@@ -117,9 +118,7 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
 
   if (state.TensionBelowZero) {
     // The tables end at the first point whose tension is not above zero.
-    int printed = 0;
-    while (printed < profile.ProfilePointCount && profile.ProfileTension[printed] > 0) ++printed;
-    report.PrintedPointCount = printed + 1;
+    report.PrintedPointCount = TensionBelowZeroPointCount(profile);
     return Finish(report, environment, RunOutcome::TensionBelowZero, kTensionBelowZeroMessage);
   }
 

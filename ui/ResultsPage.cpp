@@ -20,16 +20,13 @@
 #include <cmath>
 #include <limits>
 
+#include "core/HeatTransferUnits.h"
 #include "files/ProfileCsv.h"
 #include "ui/Look.h"
 
 namespace korvane::ui {
 
 namespace {
-
-// The profile holds the gas-to-wall coefficient in cal/(cm2 s degC); engineers read it in
-// kcal/(m2 h degC), as the result file prints it.
-constexpr double kToKcalPerM2Hour = 36000.0;
 
 // The distances along the computed line whose radial profiles are drawn, as fractions of it.
 constexpr std::array<double, 5> kRadialFractions = {0.0, 0.125, 0.25, 0.5, 1.0};
@@ -391,7 +388,7 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
     if (PointHasGasValues(profile, pointCount, i)) {
       add(gas, z, profile.ProfileGasTemp[i]);
       if (profile.ProfileElongViscosity[i] > 0) add(viscosity, z, profile.ProfileElongViscosity[i]);
-      add(wall, z, profile.ProfileHeatTransfer[i] * kToKcalPerM2Hour);
+      add(wall, z, ToKcalPerM2Hour(profile.ProfileHeatTransfer[i]));
     }
   }
   averageSolvent_->replace(average);

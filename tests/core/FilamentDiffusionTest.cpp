@@ -14,6 +14,34 @@
 namespace korvane {
 namespace {
 
+using SystemMatrix = double[kSystemCapacity][kSystemCapacity];
+
+// The oracle: x with M x = b for the first n rows and columns, by full Gaussian elimination
+// without pivoting (rows with a zero below the pivot are skipped). M and b are not changed.
+void SolveLinearSystem(const SystemMatrix& m, const SystemVector& b, int n, SystemVector& x) {
+  SystemMatrix a;
+  SystemVector r;
+  for (int row = 0; row < n; ++row) {
+    for (int col = 0; col < n; ++col) a[row][col] = m[row][col];
+    r[row] = b[row];
+  }
+  for (int k = 0; k + 1 < n; ++k) {
+    for (int row = k + 1; row < n; ++row) {
+      if (a[row][k] == 0) continue;
+      for (int col = k + 1; col < n; ++col) {
+        a[row][col] = a[row][col] - a[k][col] * a[row][k] / a[k][k];
+      }
+      r[row] = r[row] - r[k] * a[row][k] / a[k][k];
+    }
+  }
+  x[n - 1] = r[n - 1] / a[n - 1][n - 1];
+  for (int row = n - 2; row >= 0; --row) {
+    double sum = 0;
+    for (int col = row + 1; col < n; ++col) sum += x[col] * a[row][col];
+    x[row] = (r[row] - sum) / a[row][row];
+  }
+}
+
 TEST(LinearSolvers, TridiagonalEliminationGivesTheSameDoublesAsTheFullOne) {
   std::mt19937_64 random(20240611);
   std::uniform_real_distribution<double> offDiagonal(-1.0, 1.0);
