@@ -15,11 +15,11 @@ FaultKind FaultKindOf(FaultFlags flags) {
   return FaultKind::None;
 }
 
-void RecordFault(SimulationState& state, FaultKind kind, double z) {
-  state.CalculationOk = false;
-  if (state.Fault.Kind == FaultKind::None) {
-    state.Fault.Kind = kind;
-    state.Fault.Z = z;
+void RecordFault(RunOutcomeFlags& outcome, FaultKind kind, double z) {
+  outcome.CalculationOk = false;
+  if (outcome.Fault.Kind == FaultKind::None) {
+    outcome.Fault.Kind = kind;
+    outcome.Fault.Z = z;
   }
 }
 
@@ -27,10 +27,10 @@ void FailGuardedStep(SimulationState& state, SimulationReporter& reporter, std::
                      FaultFlags flagsAtEntry) {
   const FaultKind earlier = FaultKindOf(flagsAtEntry);
   if (earlier != FaultKind::None) {
-    RecordFault(state, earlier, 0);
+    RecordFault(state.Outcome, earlier, 0);
     return;
   }
-  state.CalculationOk = false;
+  state.Outcome.CalculationOk = false;
   reporter.ShowMessage(message);
 }
 

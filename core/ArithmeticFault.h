@@ -67,7 +67,7 @@ FaultKind FaultKindOf(FaultFlags flags);
 
 // Records an unguarded fault that ended the run: clears CalculationOk and keeps the first
 // fault of the run.
-void RecordFault(SimulationState& state, FaultKind kind, double z);
+void RecordFault(RunOutcomeFlags& outcome, FaultKind kind, double z);
 
 // A guarded step failed. `flagsAtEntry` are the flags raised before the guarded operations
 // began: when they show a fault, that fault is recorded (its position is filled in by the

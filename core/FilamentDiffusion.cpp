@@ -85,7 +85,7 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
   const double dz = profile.ProfileZ[i] - profile.ProfileZ[start];
 
   // Cross-section and radius at the start point; the root is guarded.
-  const double area = FilamentCrossSection(state.PolymerFlowRate, w0, v, p.DopeDensity);
+  const double area = FilamentCrossSection(state.Constants.PolymerFlowRate, w0, v, p.DopeDensity);
   double radius = 0;
   if (!TryFilamentRadius(area, radius)) {
     FailGuardedStep(state, context.Reporter, kAreaHasNoRootInDiffusion, RaisedFaultFlags());
@@ -99,9 +99,9 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
   const double h = film.HeatTransfer;
   const double kx = MassTransferCoefficient(h, p.SolventGasHKRatio);
 
-  const int intervals = state.RadialIntervals;
-  const int nodes = state.RadialNodeCount;
-  double* c = state.CurrentRadialProfile;
+  const int intervals = state.Constants.RadialIntervals;
+  const int nodes = state.Constants.RadialNodeCount;
+  double* c = state.Scratch.CurrentRadialProfile;
   for (int j = 0; j < nodes; ++j) {
     if (c[j] < 0.0001) c[j] = 0.0001;
   }
@@ -119,7 +119,7 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
       if (!std::isfinite(d)) {
         // Unguarded: the plain coefficient overflowed; the run ends here.
         const FaultKind kind = FaultKindOf(RaisedFaultFlags());
-        RecordFault(state, kind == FaultKind::None ? FaultKind::Overflow : kind, 0);
+        RecordFault(state.Outcome, kind == FaultKind::None ? FaultKind::Overflow : kind, 0);
         return;
       }
     } else {
@@ -127,7 +127,7 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
                                          p.CriticalWeightFraction, p.TempDependencyParam1,
                                          p.TempDependencyParam2, state, context.Reporter,
                                          flagsBeforeFactor);
-      if (!state.CalculationOk) return;
+      if (!state.Outcome.CalculationOk) return;
     }
     alpha[j] = d / v * dz / (dr * dr);
   }
@@ -171,7 +171,7 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
     profile.ProfileAvgSolvent[i] = sum / area;
 
     const double fluxIn = -(profile.ProfileAvgSolvent[i] - w0) / diffusionFluxDenominator / dz *
-                          state.PolymerFlowRate;
+                          state.Constants.PolymerFlowRate;
     const double ys = SurfaceVaporFraction(ws, ps);
     const double fluxOut = EvaporationFlux(ys, yg, kx);
     const double rel = (fluxOut - fluxIn) / fluxOut;

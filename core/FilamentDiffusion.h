@@ -52,8 +52,8 @@ inline void SetSurfaceValue(DiffusionRows& rows, int intervals, double ws) {
 }
 
 // Advances the radial profile over step i (from point i - 1): sets ProfileAvgSolvent[i],
-// ProfileSurfaceSolvent[i], ProfileRadialSolvent row i and state.CurrentRadialProfile, or
-// clears state.CalculationOk after its message.
+// ProfileSurfaceSolvent[i], ProfileRadialSolvent row i and state.Scratch.CurrentRadialProfile, or
+// clears state.Outcome.CalculationOk after its message.
 void RadialDiffusionStep(int i, SimulationContext& context);
 
 }  // namespace korvane

@@ -18,7 +18,7 @@ bool EvaluateFilament(const double* y, double* dy, FilamentStageOutputs& outputs
   const RunParameters& p = context.Params;
   SpinningLineProfile& profile = context.Profile;
   SimulationState& state = context.State;
-  const int point = state.CurrentPointIndex;
+  const int point = state.Scratch.CurrentPointIndex;
   const double v = y[0];
   const double t = y[1];
   const double tension = y[2];
@@ -28,7 +28,7 @@ bool EvaluateFilament(const double* y, double* dy, FilamentStageOutputs& outputs
   const double yg = profile.ProfileGasSolventFraction[point];
 
   // Mass balance: the cross-section that carries the polymer flow at this velocity.
-  const double area = FilamentCrossSection(state.PolymerFlowRate, w, v, p.DopeDensity);
+  const double area = FilamentCrossSection(state.Constants.PolymerFlowRate, w, v, p.DopeDensity);
   double radius = 0;
   if (!TryFilamentRadius(area, radius)) {
     FailGuardedStep(state, context.Reporter, kAreaHasNoRootInDerivatives, RaisedFaultFlags());
@@ -55,7 +55,7 @@ bool EvaluateFilament(const double* y, double* dy, FilamentStageOutputs& outputs
 
   // Elongational viscosity: three times the zero-shear viscosity of each ring at its mean
   // fraction, averaged with the ring areas (k^2 - (k - 1)^2) / intervals^2.
-  const int intervals = state.RadialIntervals;
+  const int intervals = state.Constants.RadialIntervals;
   const double* row = profile.ProfileRadialSolvent[point];
   const double temperatureFactor = std::exp(p.ViscosityParam3 / (t + 273));
   const double intervalsSquared = Power(intervals, 2);
@@ -69,14 +69,14 @@ bool EvaluateFilament(const double* y, double* dy, FilamentStageOutputs& outputs
   profile.ProfileElongViscosity[point] = elongViscosity;
 
   const double dvdz =
-      p.DopeDensity * v * tension * (1 - w) / (state.PolymerFlowRate * elongViscosity);
+      p.DopeDensity * v * tension * (1 - w) / (state.Constants.PolymerFlowRate * elongViscosity);
   // 2 sqrt(pi / A) is the perimeter over the cross-section.
   const double dtdz = 2 * std::sqrt(kPi / area) * ((tg - t) * h - p.HeatOfVaporization * n) /
                       (p.DopeDensity * p.DopeSpecificHeat * v);
   const double tau = GasDragStress(radius, v, nu, rho);
   // Momentum of the whole mass flow, momentum carried off by the evaporating solvent, weight,
   // and gas drag.
-  const double dfdz = state.PolymerFlowRate / (1 - w) * dvdz -
+  const double dfdz = state.Constants.PolymerFlowRate / (1 - w) * dvdz -
                       2 * kPi * radius * p.SolventMolecularWeight * n * v -
                       area * p.DopeDensity * 980 + 2 * kPi * radius * tau;
   dy[0] = dvdz;
@@ -89,19 +89,19 @@ bool EvaluateFilament(const double* y, double* dy, FilamentStageOutputs& outputs
 
 bool FilamentDerivatives(const double* y, double /*z*/, double* dy, FilamentStageOutputs& outputs,
                          SimulationContext& context) {
-  const double ws = context.Profile.ProfileSurfaceSolvent[context.State.CurrentPointIndex];
+  const double ws = context.Profile.ProfileSurfaceSolvent[context.State.Scratch.CurrentPointIndex];
   return EvaluateFilament(y, dy, outputs, context, SurfaceActivity(ws));
 }
 
 bool GillStep(int n, double* y, double z, double dz, SimulationContext& context) {
   FilamentStageOutputs outputs;
-  const double activity =
-      SurfaceActivity(context.Profile.ProfileSurfaceSolvent[context.State.CurrentPointIndex]);
+  const double activity = SurfaceActivity(
+      context.Profile.ProfileSurfaceSolvent[context.State.Scratch.CurrentPointIndex]);
   const bool ok = GillStep(n, y, z, dz, [&](const double* stage, double, double* dy) {
     return EvaluateFilament(stage, dy, outputs, context, activity);
   });
   if (!ok) return false;
-  const int point = context.State.CurrentPointIndex;
+  const int point = context.State.Scratch.CurrentPointIndex;
   context.Profile.ProfileFilamentHeatCoeff[point] = outputs.HeatTransfer;
   context.Profile.ProfileEvaporationFlux[point] = outputs.EvaporationFlux;
   return true;

@@ -18,7 +18,7 @@ struct FilamentStageOutputs {
 // dY/dz for Y = (velocity, temperature, tension) at the start point CurrentPointIndex, whose
 // gas side and solvent content hold over the step. Writes ProfileElongViscosity at that point.
 // z does not enter: the equations do not depend on the position itself. Returns false (after
-// the message, with state.CalculationOk cleared) when a guarded step fails.
+// the message, with state.Outcome.CalculationOk cleared) when a guarded step fails.
 bool FilamentDerivatives(const double* y, double z, double* dy, FilamentStageOutputs& outputs,
                          SimulationContext& context);
 

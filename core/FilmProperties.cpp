@@ -21,7 +21,7 @@ bool CompleteFilmProperties(const RunParameters& params, double area, double v, 
                                              params.GasConductivityParam2, film.Temperature);
   film.HeatTransfer = YarnHeatTransferCoefficient(area, v, film.KinematicViscosity,
                                                   film.Conductivity, ug, state, reporter);
-  return state.CalculationOk;
+  return state.Outcome.CalculationOk;
 }
 
 }  // namespace korvane

@@ -22,7 +22,7 @@ FilmProperties FilmTemperatureAndViscosity(const RunParameters& params, double t
 
 // The vapour pressure Ps(t), the gas conductivity lambda(tf) and the heat-transfer coefficient
 // h for a filament of cross-section A moving at v through gas moving at ug. h is guarded:
-// false (after its message, with state.CalculationOk cleared) when it failed.
+// false (after its message, with state.Outcome.CalculationOk cleared) when it failed.
 bool CompleteFilmProperties(const RunParameters& params, double area, double v, double t, double ug,
                             FilmProperties& film, SimulationState& state,
                             SimulationReporter& reporter);

@@ -9,14 +9,14 @@ void InitialState(const RunParameters& params, SpinningLineProfile& profile,
                   SimulationState& state) {
   const RunParameters& p = params;
   ClearFaultFlags();
-  state.Fault = FloatingPointFault{};
-  state.Cancelled = false;
-  state.CalculationOk = true;
+  state.Outcome.Fault = FloatingPointFault{};
+  state.Outcome.Cancelled = false;
+  state.Outcome.CalculationOk = true;
 
-  state.VelocityUpperLimit = 5 * p.TakeUpSpeed;
+  state.Constants.VelocityUpperLimit = 5 * p.TakeUpSpeed;
   // Extrusion velocity at the spinneret exit.
   profile.ProfileYarnVelocity[0] = p.DopeOutput / (p.DopeDensity * p.NozzleArea);
-  state.VelocityLowerLimit = 0.8 * profile.ProfileYarnVelocity[0];
+  state.Constants.VelocityLowerLimit = 0.8 * profile.ProfileYarnVelocity[0];
 
   int32_t pointCount = 1;
   for (int s = 0; s < kSectionCount; ++s) pointCount += p.IncrementCount[s];
@@ -36,35 +36,39 @@ void InitialState(const RunParameters& params, SpinningLineProfile& profile,
   profile.ProfileAvgSolvent[0] = p.InitialSolventFraction;
   profile.ProfileYarnTemp[0] = p.DopeInitialTemp;
   profile.ProfileSurfaceSolvent[0] = p.InitialSolventFraction;
-  state.PolymerFlowRate = (1 - p.InitialSolventFraction) * p.DopeOutput;
+  state.Constants.PolymerFlowRate = (1 - p.InitialSolventFraction) * p.DopeOutput;
   profile.ProfileGasTemp[0] = p.GasInitialTemp;
   // Normal gas volumes: 22.4 l/mol (80640 = 22.4 x 3600) and 1.293 kg/m3.
-  state.GasMolarFlow = p.GasFlowRate * 1000 / 80640;
-  state.GasMassFlow = p.GasFlowRate / 3600 * 1.293 * 1000;
-  state.GasSolventMassFlow =
-      state.GasMolarFlow * p.GasInitialSolventContent * p.SolventMolecularWeight;
-  state.GasSolventMolarFlow = state.GasSolventMassFlow / p.SolventMolecularWeight;
-  state.TotalPolymerFlow = (1 - p.InitialSolventFraction) * p.DopeOutput * p.FilamentCount;
-  state.TotalSolventFlow =
-      state.TotalPolymerFlow * p.InitialSolventFraction / (1 - p.InitialSolventFraction);
+  state.Constants.GasMolarFlow = p.GasFlowRate * 1000 / 80640;
+  state.Constants.GasMassFlow = p.GasFlowRate / 3600 * 1.293 * 1000;
+  state.Constants.GasSolventMassFlow =
+      state.Constants.GasMolarFlow * p.GasInitialSolventContent * p.SolventMolecularWeight;
+  state.Constants.GasSolventMolarFlow =
+      state.Constants.GasSolventMassFlow / p.SolventMolecularWeight;
+  state.Constants.TotalPolymerFlow =
+      (1 - p.InitialSolventFraction) * p.DopeOutput * p.FilamentCount;
+  state.Constants.TotalSolventFlow =
+      state.Constants.TotalPolymerFlow * p.InitialSolventFraction / (1 - p.InitialSolventFraction);
   profile.ProfileGasSolventFraction[0] =
-      state.GasSolventMolarFlow / (state.GasSolventMolarFlow + state.GasMolarFlow);
-  profile.ProfileGasVelocity[0] = GasVelocity(state.GasMolarFlow + state.GasSolventMolarFlow,
-                                              p.ColumnDiameter, p.GasInitialTemp);
+      state.Constants.GasSolventMolarFlow /
+      (state.Constants.GasSolventMolarFlow + state.Constants.GasMolarFlow);
+  profile.ProfileGasVelocity[0] =
+      GasVelocity(state.Constants.GasMolarFlow + state.Constants.GasSolventMolarFlow,
+                  p.ColumnDiameter, p.GasInitialTemp);
 
-  state.RadialIntervals = 10;
-  state.RadialNodeCount = state.RadialIntervals + 1;
-  for (int j = 0; j < state.RadialNodeCount; ++j) {
+  state.Constants.RadialIntervals = 10;
+  state.Constants.RadialNodeCount = state.Constants.RadialIntervals + 1;
+  for (int j = 0; j < state.Constants.RadialNodeCount; ++j) {
     profile.ProfileRadialSolvent[0][j] = p.InitialSolventFraction;
   }
 
-  state.CalculationLoopCount = 1;
-  state.TensionGuess = p.InitialTension;
-  state.TensionStep = 0.02 * state.TensionGuess;
-  state.FineTensionStep = 0.1 * state.TensionStep;
+  state.Iteration.CalculationLoopCount = 1;
+  state.Iteration.TensionGuess = p.InitialTension;
+  state.Iteration.TensionStep = 0.02 * state.Iteration.TensionGuess;
+  state.Iteration.FineTensionStep = 0.1 * state.Iteration.TensionStep;
 
   const FaultKind kind = FaultKindOf(RaisedFaultFlags());
-  if (kind != FaultKind::None) RecordFault(state, kind, 0);
+  if (kind != FaultKind::None) RecordFault(state.Outcome, kind, 0);
 }
 
 }  // namespace korvane

@@ -1,8 +1,8 @@
 // Material and transfer properties of the dope, the solvent and the spinning gas.
 //
 // Each is a pure function of its arguments. Two guard an arithmetic step and report a failure
-// through the reporter, clearing state.CalculationOk; their callers test the flag. Units: cm,
-// g, s, degC (absolute temperature t + 273), cal, mol.
+// through the reporter, clearing state.Outcome.CalculationOk; their callers test the flag. Units:
+// cm, g, s, degC (absolute temperature t + 273), cal, mol.
 #pragma once
 
 #include "core/ArithmeticFault.h"

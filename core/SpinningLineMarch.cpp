@@ -20,7 +20,7 @@ constexpr double kWallGasViscosity = 0.00024;  // g/(cm s)
 
 // After a failed guarded step: an unguarded fault that came first still lacks its position.
 void PlaceFault(SimulationState& state, double z) {
-  if (state.Fault.Kind != FaultKind::None) state.Fault.Z = z;
+  if (state.Outcome.Fault.Kind != FaultKind::None) state.Outcome.Fault.Z = z;
 }
 
 // The values a step stored, all of which must be numbers.
@@ -43,7 +43,7 @@ bool StepFaulted(SimulationState& state, bool valuesFinite, double z) {
   FaultKind kind = FaultKindOf(RaisedFaultFlags());
   if (kind == FaultKind::None && valuesFinite) return false;
   if (kind == FaultKind::None) kind = FaultKind::InvalidOperation;
-  RecordFault(state, kind, z);
+  RecordFault(state.Outcome, kind, z);
   return true;
 }
 
@@ -55,17 +55,17 @@ int MarchPass(SimulationContext& context) {
   SimulationState& state = context.State;
   const int pointCount = profile.ProfilePointCount;
   if (pointCount < 2 || pointCount > kProfileCapacity) {
-    state.CalculationOk = false;
+    state.Outcome.CalculationOk = false;
     return 0;
   }
 
   // Flags raised outside the core are none of this pass's faults.
   ClearFaultFlags();
-  profile.ProfileTension[0] = state.TensionGuess;
-  for (int j = 0; j < state.RadialNodeCount; ++j) {
-    state.CurrentRadialProfile[j] = p.InitialSolventFraction;
+  profile.ProfileTension[0] = state.Iteration.TensionGuess;
+  for (int j = 0; j < state.Constants.RadialNodeCount; ++j) {
+    state.Scratch.CurrentRadialProfile[j] = p.InitialSolventFraction;
   }
-  state.GasVaporMassFlow = state.GasSolventMassFlow;
+  state.Scratch.GasVaporMassFlow = state.Constants.GasSolventMassFlow;
 
   const double lineLength = profile.ProfileZ[pointCount - 1];
   const double insulation = InsulationCoefficient(p.InsulationHeatTransferCoeff);
@@ -73,10 +73,10 @@ int MarchPass(SimulationContext& context) {
     const int s = i - 1;
     const double z = profile.ProfileZ[s];
     const double dz = profile.ProfileZ[i] - z;
-    state.CurrentPointIndex = s;
+    state.Scratch.CurrentPointIndex = s;
 
     RadialDiffusionStep(i, context);
-    if (!state.CalculationOk) {
+    if (!state.Outcome.CalculationOk) {
       PlaceFault(state, z);
       return i + 1;
     }
@@ -96,11 +96,11 @@ int MarchPass(SimulationContext& context) {
     bool endsHere = false;
     if (profile.ProfileTension[i] <= 0) {
       endsHere = true;
-    } else if (profile.ProfileYarnVelocity[i] > state.VelocityUpperLimit) {
-      profile.ProfileYarnVelocity[i] = state.VelocityUpperLimit;
+    } else if (profile.ProfileYarnVelocity[i] > state.Constants.VelocityUpperLimit) {
+      profile.ProfileYarnVelocity[i] = state.Constants.VelocityUpperLimit;
       endsHere = true;
-    } else if (profile.ProfileYarnVelocity[i] < state.VelocityLowerLimit) {
-      profile.ProfileYarnVelocity[i] = state.VelocityLowerLimit;
+    } else if (profile.ProfileYarnVelocity[i] < state.Constants.VelocityLowerLimit) {
+      profile.ProfileYarnVelocity[i] = state.Constants.VelocityLowerLimit;
       endsHere = true;
     }
     if (endsHere) {
@@ -119,14 +119,15 @@ int MarchPass(SimulationContext& context) {
     // Gas composition and velocity from the overall solvent balance.
     const double tgStart = profile.ProfileGasTemp[s];
     const double w = profile.ProfileAvgSolvent[i];
-    const double solventInFilaments = state.TotalPolymerFlow * w / (1 - w);
+    const double solventInFilaments = state.Constants.TotalPolymerFlow * w / (1 - w);
     const double evaporated =
-        (state.TotalSolventFlow - solventInFilaments) / p.SolventMolecularWeight;
+        (state.Constants.TotalSolventFlow - solventInFilaments) / p.SolventMolecularWeight;
     profile.ProfileGasSolventFraction[i] =
-        (evaporated + state.GasSolventMolarFlow) /
-        (evaporated + state.GasSolventMolarFlow + state.GasMolarFlow);
-    profile.ProfileGasVelocity[i] = GasVelocity(
-        state.GasMolarFlow + evaporated + state.GasSolventMolarFlow, p.ColumnDiameter, tgStart);
+        (evaporated + state.Constants.GasSolventMolarFlow) /
+        (evaporated + state.Constants.GasSolventMolarFlow + state.Constants.GasMolarFlow);
+    profile.ProfileGasVelocity[i] =
+        GasVelocity(state.Constants.GasMolarFlow + evaporated + state.Constants.GasSolventMolarFlow,
+                    p.ColumnDiameter, tgStart);
 
     // Column wall: the zone of the start point; the upper zone is insulated towards the room,
     // each jacket zone either jacketed or insulated towards its own jacket temperature.
@@ -150,24 +151,27 @@ int MarchPass(SimulationContext& context) {
         profile.ProfileHeatTransfer[s] * kPi * p.ColumnDiameter * dz * (outside - tgStart);
 
     // Energy balance of the gas over the step.
-    const double area = FilamentCrossSection(state.PolymerFlowRate, profile.ProfileAvgSolvent[s],
-                                             profile.ProfileYarnVelocity[s], p.DopeDensity);
+    const double area =
+        FilamentCrossSection(state.Constants.PolymerFlowRate, profile.ProfileAvgSolvent[s],
+                             profile.ProfileYarnVelocity[s], p.DopeDensity);
     const double radius = FilamentRadius(area);
     const double evaporatedMass = profile.ProfileEvaporationFlux[s] * 2 * kPi * radius * dz *
                                   p.FilamentCount * p.SolventMolecularWeight;
     const double latentHeat = evaporatedMass * p.HeatOfVaporization / p.SolventMolecularWeight;
     const double convection = profile.ProfileFilamentHeatCoeff[s] * 2 * kPi * radius * dz *
                               (tgStart - profile.ProfileYarnTemp[s]) * p.FilamentCount;
-    const double heatBefore =
-        (p.GasSpecificHeat * state.GasMassFlow + p.VaporSpecificHeat * state.GasVaporMassFlow) /
-        (state.GasMassFlow + state.GasVaporMassFlow);
-    const double enthalpy = (state.GasMassFlow + state.GasVaporMassFlow) * heatBefore * tgStart;
-    state.GasVaporMassFlow = state.GasVaporMassFlow + evaporatedMass;
-    const double heatAfter =
-        (p.GasSpecificHeat * state.GasMassFlow + p.VaporSpecificHeat * state.GasVaporMassFlow) /
-        (state.GasMassFlow + state.GasVaporMassFlow);
-    profile.ProfileGasTemp[i] = (wallHeat + enthalpy + latentHeat - convection) /
-                                ((state.GasMassFlow + state.GasVaporMassFlow) * heatAfter);
+    const double heatBefore = (p.GasSpecificHeat * state.Constants.GasMassFlow +
+                               p.VaporSpecificHeat * state.Scratch.GasVaporMassFlow) /
+                              (state.Constants.GasMassFlow + state.Scratch.GasVaporMassFlow);
+    const double enthalpy =
+        (state.Constants.GasMassFlow + state.Scratch.GasVaporMassFlow) * heatBefore * tgStart;
+    state.Scratch.GasVaporMassFlow = state.Scratch.GasVaporMassFlow + evaporatedMass;
+    const double heatAfter = (p.GasSpecificHeat * state.Constants.GasMassFlow +
+                              p.VaporSpecificHeat * state.Scratch.GasVaporMassFlow) /
+                             (state.Constants.GasMassFlow + state.Scratch.GasVaporMassFlow);
+    profile.ProfileGasTemp[i] =
+        (wallHeat + enthalpy + latentHeat - convection) /
+        ((state.Constants.GasMassFlow + state.Scratch.GasVaporMassFlow) * heatAfter);
 
     if (StepFaulted(state, StepValuesFinite(profile, i), z)) return i + 1;
   }

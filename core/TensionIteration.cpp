@@ -11,7 +11,7 @@ void TensionIteration(const RunParameters& params, SpinningLineProfile& profile,
   SimulationContext context{params, profile, state, reporter};
   RunTensionIteration(params.TakeUpSpeed, state, reporter, [&]() {
     const int reached = MarchPass(context);
-    return state.CalculationOk ? profile.ProfileYarnVelocity[reached - 1] : 0.0;
+    return state.Outcome.CalculationOk ? profile.ProfileYarnVelocity[reached - 1] : 0.0;
   });
 }
 

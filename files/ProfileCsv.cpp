@@ -53,7 +53,7 @@ std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfil
   for (int i = 0; i < pointCount; ++i) {
     std::string row;
     const double area =
-        PrintedFilamentCrossSection(state.PolymerFlowRate, profile.ProfileAvgSolvent[i],
+        PrintedFilamentCrossSection(state.Constants.PolymerFlowRate, profile.ProfileAvgSolvent[i],
                                     profile.ProfileYarnVelocity[i], params.DopeDensity);
     AppendNumber(row, profile.ProfileZ[i]);
     row.erase(0, 1);  // no separator before the first cell

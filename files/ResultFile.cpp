@@ -170,7 +170,7 @@ FileResult InputDataWriter(const RunParameters& params) {
 
 FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& profile,
                            SimulationState& state) {
-  state.TensionBelowZero = false;
+  state.Outcome.TensionBelowZero = false;
   const int n = profile.ProfilePointCount;
   if (n < 0 || n > kProfileCapacity)
     return Failure(FileStatus::BadValue, kWriteFailedPrefix + std::string("the profile has ") +
@@ -179,7 +179,7 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
 
   const double density = params.DopeDensity;
   if (!std::isfinite(density)) return BadValue("the dope density");
-  if (!std::isfinite(state.PolymerFlowRate)) return BadValue("the polymer flow rate");
+  if (!std::isfinite(state.Constants.PolymerFlowRate)) return BadValue("the polymer flow rate");
 
   ResultFileLines file;
   if (FileResult opened = file.Append(params.ResultFileName); !opened.ok()) return opened;
@@ -207,7 +207,7 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
     // The filament cross-section and the stress; a zero divisor is refused rather than
     // divided by, so that no infinity is ever formed.
     const double yarnArea =
-        PrintedFilamentCrossSection(state.PolymerFlowRate, avgSolvent, velocity, density);
+        PrintedFilamentCrossSection(state.Constants.PolymerFlowRate, avgSolvent, velocity, density);
     if (!std::isfinite(yarnArea)) return BadValue(PointName(i, "the yarn area"));
     const double stress = FilamentStress(tension, density, yarnArea);
     if (!std::isfinite(stress)) return BadValue(PointName(i, "the stress"));
@@ -221,7 +221,7 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
     if (FileResult r = file.Line(row); !r.ok()) return r;
 
     if (i + 1 == lastPrinted) {
-      state.TensionBelowZero = true;
+      state.Outcome.TensionBelowZero = true;
       for (const char* line : {"", kTensionBelowZeroLine})
         if (FileResult r = file.Line(line); !r.ok()) return r;
       return file.Close();

@@ -30,7 +30,7 @@ inline constexpr const char* kResultFileCannotOpen = "Result file can not open!"
 FileResult InputDataWriter(const RunParameters& params);
 
 // Appends the CALCULATION RESULTS section for profile points 0 .. ProfilePointCount - 1.
-// Fills profile.ProfileStress for the rows it writes and sets state.TensionBelowZero
+// Fills profile.ProfileStress for the rows it writes and sets state.Outcome.TensionBelowZero
 // (false first; true when it stops at a tension not above zero).
 FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& profile,
                            SimulationState& state);

@@ -93,20 +93,23 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
   const FileResult echo = InputDataWriter(params);
   if (!echo.ok()) return Finish(report, environment, RunOutcome::ResultFileFailed, echo.Message);
 
-  state.Cancelled = false;
-  state.Fault = FloatingPointFault{};
-  state.TensionBelowZero = false;
+  state.Outcome.Cancelled = false;
+  state.Outcome.Fault = FloatingPointFault{};
+  state.Outcome.TensionBelowZero = false;
   InitialState(params, profile, state);
-  if (state.Fault.Kind == FaultKind::None) TensionIteration(params, profile, state, environment);
+  if (state.Outcome.Fault.Kind == FaultKind::None)
+    TensionIteration(params, profile, state, environment);
 
-  if (state.Fault.Kind != FaultKind::None)
-    return Finish(report, environment, RunOutcome::CalculationFailed, FaultMessage(state.Fault));
-  if (state.Cancelled) {
+  if (state.Outcome.Fault.Kind != FaultKind::None)
+    return Finish(report, environment, RunOutcome::CalculationFailed,
+                  FaultMessage(state.Outcome.Fault));
+  if (state.Outcome.Cancelled) {
     report.Cancelled = true;
     return Finish(report, environment, RunOutcome::CalculationFailed, kCalculationCancelled);
   }
   // The stage that failed has shown its own message.
-  if (!state.CalculationOk) return Finish(report, environment, RunOutcome::CalculationFailed, "");
+  if (!state.Outcome.CalculationOk)
+    return Finish(report, environment, RunOutcome::CalculationFailed, "");
 
   const FileResult results = ResultsAppender(params, profile, state);
   if (!results.ok()) {
@@ -116,7 +119,7 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEnvironment
     return Finish(report, environment, outcome, results.Message);
   }
 
-  if (state.TensionBelowZero) {
+  if (state.Outcome.TensionBelowZero) {
     // The tables end at the first point whose tension is not above zero.
     report.PrintedPointCount = TensionBelowZeroPointCount(profile);
     return Finish(report, environment, RunOutcome::TensionBelowZero, kTensionBelowZeroMessage);

@@ -419,7 +419,7 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   FitValueAxis(heatTransferAxis_, {wallHeatTransfer_}, true);
   ShowRadialProfiles(profile, state, pointCount);
 
-  PassesValue->setText(QString::number(state.CalculationLoopCount));
+  PassesValue->setText(QString::number(state.Iteration.CalculationLoopCount));
   SpinneretTensionValue->setText(QString::number(profile.ProfileTension[0], 'g', 5) + " dyn");
   EndSolventValue->setText(QString::number(profile.ProfileAvgSolvent[last], 'f', 4));
   EndTemperatureValue->setText(QString::number(profile.ProfileYarnTemp[last], 'f', 1) +
@@ -434,7 +434,7 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
 
 void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
                                      const SimulationState& state, int pointCount) {
-  const int intervals = std::clamp(state.RadialIntervals, 1, kRadialCapacity - 1);
+  const int intervals = std::clamp(state.Constants.RadialIntervals, 1, kRadialCapacity - 1);
   const double zStart = profile.ProfileZ[0];
   const double zEnd = profile.ProfileZ[pointCount - 1];
   std::vector<int> shown;

@@ -57,8 +57,8 @@ class FilamentEquations : public ::testing::Test {
  protected:
   void SetUp() override {
     InitialState(run.Params, *run.Profile, run.State);
-    run.State.CalculationOk = true;
-    run.State.CurrentPointIndex = 0;
+    run.State.Outcome.CalculationOk = true;
+    run.State.Scratch.CurrentPointIndex = 0;
   }
   bool Evaluate(double v, double t, double f, double z = 0) {
     const double y[3] = {v, t, f};
@@ -106,7 +106,7 @@ TEST_F(FilamentEquations, ZeroKinematicViscosityStopsBeforeTheHeatTransfer) {
   run.Params.GasKinViscosityParam1 = 0;
   run.Params.GasKinViscosityParam2 = 0;
   EXPECT_FALSE(Evaluate(150, 90, 3));
-  EXPECT_FALSE(run.State.CalculationOk);
+  EXPECT_FALSE(run.State.Outcome.CalculationOk);
   ASSERT_EQ(run.Reporter.Messages.size(), 1u);
   EXPECT_EQ(run.Reporter.Messages[0], "Sorry, this case does not converge.");
 }

@@ -17,7 +17,7 @@ class PropertyCorrelations : public ::testing::Test {
  protected:
   void SetUp() override {
     ClearFaultFlags();
-    state.CalculationOk = true;
+    state.Outcome.CalculationOk = true;
   }
   double Diffusion(double t, double w) {
     return DiffusionCoefficient(p.DiffusionParam1, p.DiffusionParam2, t, w,
@@ -44,7 +44,7 @@ TEST_F(PropertyCorrelations, DefaultCaseFigures) {
 
   // n = 0 makes the concentration factor 1 for every w, also w = 0.
   for (double w : {0.0, 0.3, 0.73, 1.0}) EXPECT_NEAR(Diffusion(80, w), 2.082e-6, 5e-10) << w;
-  EXPECT_TRUE(state.CalculationOk);
+  EXPECT_TRUE(state.Outcome.CalculationOk);
 
   EXPECT_NEAR(InsulationCoefficient(1.0), 2.7778e-5, 5e-10);
   EXPECT_EQ(InsulationCoefficient(0.0), 0);
@@ -61,23 +61,23 @@ TEST_F(PropertyCorrelations, DiffusionCoefficientBelowTheCriticalFraction) {
   EXPECT_EQ(Diffusion(80, 0.5), plain);
   // Below it the fraction ratio to the power n = 0.01 t + 1.2 = 2.0.
   EXPECT_NEAR(Diffusion(80, 0.25), 0.25 * plain, 1e-20);
-  EXPECT_TRUE(state.CalculationOk);
+  EXPECT_TRUE(state.Outcome.CalculationOk);
   EXPECT_TRUE(reporter.Messages.empty());
 }
 
 TEST_F(PropertyCorrelations, DiffusionCoefficientNegativeFractionWithNonIntegralPower) {
   p.TempDependencyParam2 = 0.5;
   Diffusion(80, -0.1);
-  EXPECT_FALSE(state.CalculationOk);
+  EXPECT_FALSE(state.Outcome.CalculationOk);
   ASSERT_EQ(reporter.Messages.size(), 1u);
   EXPECT_EQ(reporter.Messages[0], "Sorry, this case does not converge!!!");
-  EXPECT_EQ(state.Fault.Kind, FaultKind::None);
+  EXPECT_EQ(state.Outcome.Fault.Kind, FaultKind::None);
 }
 
 TEST_F(PropertyCorrelations, DiffusionCoefficientNegativeFractionWithIntegralPower) {
   p.TempDependencyParam2 = 2;
   const double d = Diffusion(80, -0.1);
-  EXPECT_TRUE(state.CalculationOk);
+  EXPECT_TRUE(state.Outcome.CalculationOk);
   EXPECT_TRUE(reporter.Messages.empty());
   EXPECT_NEAR(d, 0.01 * 2.082e-6, 1e-11);
 }
@@ -85,7 +85,7 @@ TEST_F(PropertyCorrelations, DiffusionCoefficientNegativeFractionWithIntegralPow
 TEST_F(PropertyCorrelations, DiffusionCoefficientZeroCriticalFractionIsGuarded) {
   p.CriticalWeightFraction = 0;
   Diffusion(80, -0.1);
-  EXPECT_FALSE(state.CalculationOk);
+  EXPECT_FALSE(state.Outcome.CalculationOk);
   ASSERT_EQ(reporter.Messages.size(), 1u);
   EXPECT_EQ(reporter.Messages[0], "Sorry, this case does not converge!!!");
 }
@@ -94,10 +94,10 @@ TEST_F(PropertyCorrelations, YarnHeatTransferGuardsAreaVelocityAndViscosity) {
   const double lambda = 1e-4;
   for (auto [area, v, nu] : {std::tuple{-1e-4, 500.0, 0.2}, std::tuple{1e-4, -500.0, 0.2},
                              std::tuple{1e-4, 500.0, 0.0}, std::tuple{1e-4, 500.0, -0.2}}) {
-    state.CalculationOk = true;
+    state.Outcome.CalculationOk = true;
     reporter.Messages.clear();
     YarnHeatTransferCoefficient(area, v, nu, lambda, 15, state, reporter);
-    EXPECT_FALSE(state.CalculationOk) << area << " " << v << " " << nu;
+    EXPECT_FALSE(state.Outcome.CalculationOk) << area << " " << v << " " << nu;
     ASSERT_EQ(reporter.Messages.size(), 1u);
     EXPECT_EQ(reporter.Messages[0], "Sorry, this case does not converge!!!!");
   }
@@ -112,7 +112,7 @@ TEST_F(PropertyCorrelations, YarnHeatTransferValue) {
   const double nusselt = 0.35 + 0.146 * std::sqrt(1.129 * 0.01 * 15 / 0.2 + y);
   EXPECT_NEAR(YarnHeatTransferCoefficient(area, v, nu, lambda, ug, state, reporter),
               nusselt * 0.886 * lambda / 0.01, 1e-15);
-  EXPECT_TRUE(state.CalculationOk);
+  EXPECT_TRUE(state.Outcome.CalculationOk);
 }
 
 TEST_F(PropertyCorrelations, GuardedFailureAfterAnUnguardedFaultRecordsTheFault) {
@@ -121,9 +121,9 @@ TEST_F(PropertyCorrelations, GuardedFailureAfterAnUnguardedFaultRecordsTheFault)
   volatile double inf = 1 / zero;
   (void)inf;
   YarnHeatTransferCoefficient(-1e-4, 500, 0.2, 1e-4, 15, state, reporter);
-  EXPECT_FALSE(state.CalculationOk);
+  EXPECT_FALSE(state.Outcome.CalculationOk);
   EXPECT_TRUE(reporter.Messages.empty());
-  EXPECT_EQ(state.Fault.Kind, FaultKind::DivisionByZero);
+  EXPECT_EQ(state.Outcome.Fault.Kind, FaultKind::DivisionByZero);
 }
 
 TEST_F(PropertyCorrelations, GasDragAndEvaporation) {

@@ -36,7 +36,7 @@ class ProfileCsvTest : public ::testing::Test {
  protected:
   void SetUp() override {
     params.DopeDensity = 1.0;
-    state.PolymerFlowRate = 0.009261;
+    state.Constants.PolymerFlowRate = 0.009261;
     profile->ProfilePointCount = 3;
     for (int i = 0; i < 3; ++i) {
       profile->ProfileZ[i] = 0.1 * i;  // 0.1 and 0.2 have no short exact binary form
