@@ -45,13 +45,12 @@ void BM_AxialStep(benchmark::State& bench) {
   for (auto _ : bench) {
     for (int j = 0; j < korvane::kRadialCapacity; ++j)
       d.State.Scratch.CurrentRadialProfile[j] = radial[j];
-    d.State.Scratch.CurrentPointIndex = i - 1;
-    korvane::RadialDiffusionStep(i, d.Context);
+    const korvane::StepStart start = korvane::StepStartAt(*d.Profile, i - 1);
+    korvane::RadialDiffusionStep(start, d.Context);
     double y[korvane::kGillCapacity] = {d.Profile->ProfileYarnVelocity[i - 1],
                                         d.Profile->ProfileYarnTemp[i - 1],
                                         d.Profile->ProfileTension[i - 1]};
-    korvane::GillStep(3, y, d.Profile->ProfileZ[i - 1],
-                      d.Profile->ProfileZ[i] - d.Profile->ProfileZ[i - 1], d.Context);
+    korvane::GillStep(3, y, start, d.Profile->ProfileZ[i] - start.Z, d.Context);
     benchmark::DoNotOptimize(y);
   }
 }

@@ -23,15 +23,16 @@ void RecordFault(RunOutcomeFlags& outcome, FaultKind kind, double z) {
   }
 }
 
-void FailGuardedStep(SimulationState& state, SimulationReporter& reporter, std::string_view message,
-                     FaultFlags flagsAtEntry) {
+StepStatus FailGuardedStep(const GuardSite& site, std::string_view message,
+                           FaultFlags flagsAtEntry) {
   const FaultKind earlier = FaultKindOf(flagsAtEntry);
   if (earlier != FaultKind::None) {
-    RecordFault(state.Outcome, earlier, 0);
-    return;
+    RecordFault(site.Outcome, earlier, site.Z);
+    return StepStatus::Fault;
   }
-  state.Outcome.CalculationOk = false;
-  reporter.ShowMessage(message);
+  site.Outcome.CalculationOk = false;
+  site.Reporter.ShowMessage(message);
+  return StepStatus::Refused;
 }
 
 }  // namespace korvane

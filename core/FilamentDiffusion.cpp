@@ -71,30 +71,31 @@ void BuildDiffusionRows(int intervals, const double* alpha, const double* c, Dif
   }
 }
 
-void RadialDiffusionStep(int i, SimulationContext& context) {
+StepStatus RadialDiffusionStep(const StepStart& start, SimulationContext& context) {
   const RunParameters& p = context.Params;
   SpinningLineProfile& profile = context.Profile;
   SimulationState& state = context.State;
-  const int start = i - 1;
-  const double w0 = profile.ProfileAvgSolvent[start];
-  const double v = profile.ProfileYarnVelocity[start];
-  const double t = profile.ProfileYarnTemp[start];
-  const double tg = profile.ProfileGasTemp[start];
-  const double ug = profile.ProfileGasVelocity[start];
-  const double yg = profile.ProfileGasSolventFraction[start];
-  const double dz = profile.ProfileZ[i] - profile.ProfileZ[start];
+  const GuardSite site{state.Outcome, context.Reporter, start.Z};
+  const int i = start.Index + 1;
+  const double w0 = start.AvgSolvent;
+  const double v = start.YarnVelocity;
+  const double t = start.YarnTemp;
+  const double tg = start.GasTemp;
+  const double ug = start.GasVelocity;
+  const double yg = start.GasSolventFraction;
+  const double dz = profile.ProfileZ[i] - start.Z;
 
   // Cross-section and radius at the start point; the root is guarded.
   const double area = FilamentCrossSection(state.Constants.PolymerFlowRate, w0, v, p.DopeDensity);
   double radius = 0;
-  if (!TryFilamentRadius(area, radius)) {
-    FailGuardedStep(state, context.Reporter, kAreaHasNoRootInDiffusion, RaisedFaultFlags());
-    return;
-  }
+  if (!TryFilamentRadius(area, radius))
+    return FailGuardedStep(site, kAreaHasNoRootInDiffusion, RaisedFaultFlags());
 
   // Film properties between filament and gas.
   FilmProperties film = FilmTemperatureAndViscosity(p, t, tg);
-  if (!CompleteFilmProperties(p, area, v, t, ug, film, state, context.Reporter)) return;
+  if (const StepStatus status = CompleteFilmProperties(p, area, v, t, ug, film, site);
+      status != StepStatus::Ok)
+    return status;
   const double ps = film.VaporPressure;
   const double h = film.HeatTransfer;
   const double kx = MassTransferCoefficient(h, p.SolventGasHKRatio);
@@ -119,15 +120,15 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
       if (!std::isfinite(d)) {
         // Unguarded: the plain coefficient overflowed; the run ends here.
         const FaultKind kind = FaultKindOf(RaisedFaultFlags());
-        RecordFault(state.Outcome, kind == FaultKind::None ? FaultKind::Overflow : kind, 0);
-        return;
+        RecordFault(state.Outcome, kind == FaultKind::None ? FaultKind::Overflow : kind, start.Z);
+        return StepStatus::Fault;
       }
     } else {
-      d = DiffusionCoefficientWithFactor(p.DiffusionParam1, temperatureFactor, t, c[j],
-                                         p.CriticalWeightFraction, p.TempDependencyParam1,
-                                         p.TempDependencyParam2, state, context.Reporter,
-                                         flagsBeforeFactor);
-      if (!state.Outcome.CalculationOk) return;
+      if (const StepStatus status = DiffusionCoefficientWithFactor(
+              p.DiffusionParam1, temperatureFactor, t, c[j], p.CriticalWeightFraction,
+              p.TempDependencyParam1, p.TempDependencyParam2, site, flagsBeforeFactor, d);
+          status != StepStatus::Ok)
+        return status;
     }
     alpha[j] = d / v * dz / (dr * dr);
   }
@@ -151,7 +152,7 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
 
   // Surface iteration: bracket the balance of diffusive loss and evaporation, stepping by 0.1
   // until both sides are seen, then false position between the latest high and low points.
-  double ws = profile.ProfileSurfaceSolvent[start];
+  double ws = start.SurfaceSolvent;
   int counter = 1;
   double xHi = 0;
   double fHi = -1.0;  // no high point yet
@@ -199,6 +200,7 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
     c[j] = x[j];
     profile.ProfileRadialSolvent[i][j] = x[j];
   }
+  return StepStatus::Ok;
 }
 
 }  // namespace korvane

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "core/SimulationContext.h"
+#include "core/StepStart.h"
+#include "core/StepStatus.h"
 
 namespace korvane {
 
@@ -51,9 +53,10 @@ inline void SetSurfaceValue(DiffusionRows& rows, int intervals, double ws) {
   rows.System.Rhs[intervals - 1] = rows.LastRhsWithoutSurface + rows.SurfaceCoefficient * ws;
 }
 
-// Advances the radial profile over step i (from point i - 1): sets ProfileAvgSolvent[i],
-// ProfileSurfaceSolvent[i], ProfileRadialSolvent row i and state.Scratch.CurrentRadialProfile, or
-// clears state.Outcome.CalculationOk after its message.
-void RadialDiffusionStep(int i, SimulationContext& context);
+// Advances the radial profile over the step from `start` to the next point i: sets
+// ProfileAvgSolvent[i], ProfileSurfaceSolvent[i], ProfileRadialSolvent row i and the march's
+// current radial profile. Refused or Fault (after the message, or with the fault recorded at
+// the start's position) when a guarded step fails.
+StepStatus RadialDiffusionStep(const StepStart& start, SimulationContext& context);
 
 }  // namespace korvane

@@ -12,16 +12,14 @@ FilmProperties FilmTemperatureAndViscosity(const RunParameters& params, double t
   return film;
 }
 
-bool CompleteFilmProperties(const RunParameters& params, double area, double v, double t, double ug,
-                            FilmProperties& film, SimulationState& state,
-                            SimulationReporter& reporter) {
+StepStatus CompleteFilmProperties(const RunParameters& params, double area, double v, double t,
+                                  double ug, FilmProperties& film, const GuardSite& site) {
   film.VaporPressure = VaporPressure(params.VaporPressureParam1, params.VaporPressureParam2,
                                      params.VaporPressureParam3, t);
   film.Conductivity = GasThermalConductivity(params.GasConductivityParam1,
                                              params.GasConductivityParam2, film.Temperature);
-  film.HeatTransfer = YarnHeatTransferCoefficient(area, v, film.KinematicViscosity,
-                                                  film.Conductivity, ug, state, reporter);
-  return state.Outcome.CalculationOk;
+  return YarnHeatTransferCoefficient(area, v, film.KinematicViscosity, film.Conductivity, ug, site,
+                                     film.HeatTransfer);
 }
 
 }  // namespace korvane

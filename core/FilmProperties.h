@@ -1,8 +1,8 @@
 // The gas film between a filament and the spinning gas, through which heat and solvent pass.
 #pragma once
 
-#include "core/SimulationReporter.h"
-#include "core/SimulationState.h"
+#include "core/ArithmeticFault.h"
+#include "core/StepStatus.h"
 #include "run/RunParameters.h"
 
 namespace korvane {
@@ -21,10 +21,9 @@ struct FilmProperties {
 FilmProperties FilmTemperatureAndViscosity(const RunParameters& params, double t, double tg);
 
 // The vapour pressure Ps(t), the gas conductivity lambda(tf) and the heat-transfer coefficient
-// h for a filament of cross-section A moving at v through gas moving at ug. h is guarded:
-// false (after its message, with state.Outcome.CalculationOk cleared) when it failed.
-bool CompleteFilmProperties(const RunParameters& params, double area, double v, double t, double ug,
-                            FilmProperties& film, SimulationState& state,
-                            SimulationReporter& reporter);
+// h for a filament of cross-section A moving at v through gas moving at ug. h is guarded and
+// reports a failure at the site.
+StepStatus CompleteFilmProperties(const RunParameters& params, double area, double v, double t,
+                                  double ug, FilmProperties& film, const GuardSite& site);
 
 }  // namespace korvane

@@ -6,7 +6,6 @@
 namespace korvane {
 
 struct MarchScratch {
-  int32_t CurrentPointIndex = 0;
   double CurrentRadialProfile[kRadialCapacity] = {};  // the radial profile at the step's start
   double GasVaporMassFlow = 0;                        // g/s of solvent vapour in the gas
 };

@@ -188,7 +188,7 @@ TEST_F(RadialDiffusion, WithoutDiffusionOnlyTheOuterRingChanges) {
   double* c = run.State.Scratch.CurrentRadialProfile;
   c[3] = 0.00009;  // raised to the floor of 0.0001
   c[4] = 0.0001;   // kept
-  RadialDiffusionStep(1, run.Context);
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
   ASSERT_TRUE(run.State.Outcome.CalculationOk);
   const SpinningLineProfile& pr = *run.Profile;
   for (int j = 0; j < 10; ++j) {
@@ -211,7 +211,7 @@ TEST_F(RadialDiffusion, WithoutDiffusionOnlyTheOuterRingChanges) {
 }
 
 TEST_F(RadialDiffusion, FirstStepBalancesDiffusionAndEvaporation) {
-  RadialDiffusionStep(1, run.Context);
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
   ASSERT_TRUE(run.State.Outcome.CalculationOk);
   const SpinningLineProfile& pr = *run.Profile;
   // Solvent leaves: the surface is drier than the inside, the average lies between.
@@ -224,7 +224,7 @@ TEST_F(RadialDiffusion, FirstStepBalancesDiffusionAndEvaporation) {
 }
 
 TEST_F(RadialDiffusion, AcceptedTrialSolvesTheCrankNicolsonSystemAsWritten) {
-  RadialDiffusionStep(1, run.Context);
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
   ASSERT_TRUE(run.State.Outcome.CalculationOk);
   const RunParameters& p = run.Params;
   const SpinningLineProfile& pr = *run.Profile;
@@ -257,7 +257,7 @@ TEST_F(RadialDiffusion, AcceptedTrialSolvesTheCrankNicolsonSystemAsWritten) {
 TEST_F(RadialDiffusion, NegativeAreaShowsTheTwoMarkMessage) {
   run.Profile->ProfileYarnVelocity[0] = -100;
   const double before = run.Profile->ProfileAvgSolvent[1] = 0.5;
-  RadialDiffusionStep(1, run.Context);
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
   EXPECT_FALSE(run.State.Outcome.CalculationOk);
   ASSERT_EQ(run.Reporter.Messages.size(), 1u);
   EXPECT_EQ(run.Reporter.Messages[0], "Sorry, this case does not converge!!");
@@ -268,11 +268,11 @@ TEST_F(RadialDiffusion, DiffusionPowerFailureStopsBeforeTheOutputs) {
   run.Params.CriticalWeightFraction = 0.8;
   run.Params.TempDependencyParam2 = 0.5;
   run.State.Scratch.CurrentRadialProfile[5] = -0.2;  // clamped to 0.0001: no failure from the clamp
-  RadialDiffusionStep(1, run.Context);
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
   EXPECT_TRUE(run.State.Outcome.CalculationOk);
   EXPECT_TRUE(run.Reporter.Messages.empty());
   run.Params.DiffusionParam2 = 1e6;  // the exponential of the guarded branch overflows
-  RadialDiffusionStep(1, run.Context);
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
   EXPECT_FALSE(run.State.Outcome.CalculationOk);
   ASSERT_EQ(run.Reporter.Messages.size(), 1u);
   EXPECT_EQ(run.Reporter.Messages[0], "Sorry, this case does not converge!!!");

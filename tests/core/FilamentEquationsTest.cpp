@@ -58,11 +58,11 @@ class FilamentEquations : public ::testing::Test {
   void SetUp() override {
     InitialState(run.Params, *run.Profile, run.State);
     run.State.Outcome.CalculationOk = true;
-    run.State.Scratch.CurrentPointIndex = 0;
   }
   bool Evaluate(double v, double t, double f, double z = 0) {
     const double y[3] = {v, t, f};
-    return FilamentDerivatives(y, z, dy, outputs, run.Context);
+    return FilamentDerivatives(y, z, dy, outputs, StepStartAt(*run.Profile, 0), run.Context) ==
+           StepStatus::Ok;
   }
   testing::Run run;
   double dy[3] = {};
@@ -129,7 +129,7 @@ TEST_F(FilamentEquations, HeatTransferFailureShowsTheFourMarkMessage) {
 TEST_F(FilamentEquations, MarchStepStoresTheLastStageCoefficients) {
   SpinningLineProfile& pr = *run.Profile;
   double y[kGillCapacity] = {pr.ProfileYarnVelocity[0], pr.ProfileYarnTemp[0], 3};
-  ASSERT_TRUE(GillStep(3, y, 0, 2, run.Context));
+  ASSERT_EQ(GillStep(3, y, StepStartAt(pr, 0), 2, run.Context), StepStatus::Ok);
   // The last evaluation is at the state the fourth stage saw; the stored values are positive
   // coefficients of a drying, heating filament.
   EXPECT_GT(pr.ProfileFilamentHeatCoeff[0], 0);

@@ -20,10 +20,17 @@ class PropertyCorrelations : public ::testing::Test {
     state.Outcome.CalculationOk = true;
   }
   double Diffusion(double t, double w) {
-    return DiffusionCoefficient(p.DiffusionParam1, p.DiffusionParam2, t, w,
-                                p.CriticalWeightFraction, p.TempDependencyParam1,
-                                p.TempDependencyParam2, state, reporter);
+    double d = 0;
+    DiffusionCoefficient(p.DiffusionParam1, p.DiffusionParam2, t, w, p.CriticalWeightFraction,
+                         p.TempDependencyParam1, p.TempDependencyParam2, Site(), d);
+    return d;
   }
+  double HeatTransfer(double area, double v, double nu, double lambda, double ug) {
+    double h = 0;
+    YarnHeatTransferCoefficient(area, v, nu, lambda, ug, Site(), h);
+    return h;
+  }
+  GuardSite Site() { return GuardSite{state.Outcome, reporter, 0}; }
   RunParameters p = DefaultCase();
   SimulationState state;
   RecordingReporter reporter;
@@ -96,7 +103,7 @@ TEST_F(PropertyCorrelations, YarnHeatTransferGuardsAreaVelocityAndViscosity) {
                              std::tuple{1e-4, 500.0, 0.0}, std::tuple{1e-4, 500.0, -0.2}}) {
     state.Outcome.CalculationOk = true;
     reporter.Messages.clear();
-    YarnHeatTransferCoefficient(area, v, nu, lambda, 15, state, reporter);
+    HeatTransfer(area, v, nu, lambda, 15);
     EXPECT_FALSE(state.Outcome.CalculationOk) << area << " " << v << " " << nu;
     ASSERT_EQ(reporter.Messages.size(), 1u);
     EXPECT_EQ(reporter.Messages[0], "Sorry, this case does not converge!!!!");
@@ -110,8 +117,7 @@ TEST_F(PropertyCorrelations, YarnHeatTransferValue) {
   const double x = std::pow(0.01 * 500 / 0.2, 0.36);
   const double y = (1.076 * x - 0.685) * (1.076 * x - 0.685);
   const double nusselt = 0.35 + 0.146 * std::sqrt(1.129 * 0.01 * 15 / 0.2 + y);
-  EXPECT_NEAR(YarnHeatTransferCoefficient(area, v, nu, lambda, ug, state, reporter),
-              nusselt * 0.886 * lambda / 0.01, 1e-15);
+  EXPECT_NEAR(HeatTransfer(area, v, nu, lambda, ug), nusselt * 0.886 * lambda / 0.01, 1e-15);
   EXPECT_TRUE(state.Outcome.CalculationOk);
 }
 
@@ -120,10 +126,15 @@ TEST_F(PropertyCorrelations, GuardedFailureAfterAnUnguardedFaultRecordsTheFault)
   volatile double zero = 0;
   volatile double inf = 1 / zero;
   (void)inf;
-  YarnHeatTransferCoefficient(-1e-4, 500, 0.2, 1e-4, 15, state, reporter);
+  double h = 1;
+  const StepStatus status = YarnHeatTransferCoefficient(
+      -1e-4, 500, 0.2, 1e-4, 15, GuardSite{state.Outcome, reporter, 12.5}, h);
+  EXPECT_EQ(status, StepStatus::Fault);
+  EXPECT_EQ(h, 0);
   EXPECT_FALSE(state.Outcome.CalculationOk);
   EXPECT_TRUE(reporter.Messages.empty());
   EXPECT_EQ(state.Outcome.Fault.Kind, FaultKind::DivisionByZero);
+  EXPECT_EQ(state.Outcome.Fault.Z, 12.5);  // the position of the step the guard belongs to
 }
 
 TEST_F(PropertyCorrelations, GasDragAndEvaporation) {
