@@ -13,10 +13,11 @@ void InitialState(const RunParameters& params, SpinningLineProfile& profile,
   state.Outcome.Cancelled = false;
   state.Outcome.CalculationOk = true;
 
-  state.Constants.VelocityUpperLimit = 5 * p.TakeUpSpeed;
+  RunConstants& c = state.Constants;
+  c.VelocityUpperLimit = 5 * p.TakeUpSpeed;
   // Extrusion velocity at the spinneret exit.
   profile.ProfileYarnVelocity[0] = p.DopeOutput / (p.DopeDensity * p.NozzleArea);
-  state.Constants.VelocityLowerLimit = 0.8 * profile.ProfileYarnVelocity[0];
+  c.VelocityLowerLimit = 0.8 * profile.ProfileYarnVelocity[0];
 
   int32_t pointCount = 1;
   for (int s = 0; s < kSectionCount; ++s) pointCount += p.IncrementCount[s];
@@ -36,29 +37,24 @@ void InitialState(const RunParameters& params, SpinningLineProfile& profile,
   profile.ProfileAvgSolvent[0] = p.InitialSolventFraction;
   profile.ProfileYarnTemp[0] = p.DopeInitialTemp;
   profile.ProfileSurfaceSolvent[0] = p.InitialSolventFraction;
-  state.Constants.PolymerFlowRate = (1 - p.InitialSolventFraction) * p.DopeOutput;
+  c.PolymerFlowRate = (1 - p.InitialSolventFraction) * p.DopeOutput;
   profile.ProfileGasTemp[0] = p.GasInitialTemp;
   // Normal gas volumes: 22.4 l/mol (80640 = 22.4 x 3600) and 1.293 kg/m3.
-  state.Constants.GasMolarFlow = p.GasFlowRate * 1000 / 80640;
-  state.Constants.GasMassFlow = p.GasFlowRate / 3600 * 1.293 * 1000;
-  state.Constants.GasSolventMassFlow =
-      state.Constants.GasMolarFlow * p.GasInitialSolventContent * p.SolventMolecularWeight;
-  state.Constants.GasSolventMolarFlow =
-      state.Constants.GasSolventMassFlow / p.SolventMolecularWeight;
-  state.Constants.TotalPolymerFlow =
-      (1 - p.InitialSolventFraction) * p.DopeOutput * p.FilamentCount;
-  state.Constants.TotalSolventFlow =
-      state.Constants.TotalPolymerFlow * p.InitialSolventFraction / (1 - p.InitialSolventFraction);
+  c.GasMolarFlow = p.GasFlowRate * 1000 / 80640;
+  c.GasMassFlow = p.GasFlowRate / 3600 * 1.293 * 1000;
+  c.GasSolventMassFlow = c.GasMolarFlow * p.GasInitialSolventContent * p.SolventMolecularWeight;
+  c.GasSolventMolarFlow = c.GasSolventMassFlow / p.SolventMolecularWeight;
+  c.TotalPolymerFlow = (1 - p.InitialSolventFraction) * p.DopeOutput * p.FilamentCount;
+  c.TotalSolventFlow =
+      c.TotalPolymerFlow * p.InitialSolventFraction / (1 - p.InitialSolventFraction);
   profile.ProfileGasSolventFraction[0] =
-      state.Constants.GasSolventMolarFlow /
-      (state.Constants.GasSolventMolarFlow + state.Constants.GasMolarFlow);
+      c.GasSolventMolarFlow / (c.GasSolventMolarFlow + c.GasMolarFlow);
   profile.ProfileGasVelocity[0] =
-      GasVelocity(state.Constants.GasMolarFlow + state.Constants.GasSolventMolarFlow,
-                  p.ColumnDiameter, p.GasInitialTemp);
+      GasVelocity(c.GasMolarFlow + c.GasSolventMolarFlow, p.ColumnDiameter, p.GasInitialTemp);
 
-  state.Constants.RadialIntervals = 10;
-  state.Constants.RadialNodeCount = state.Constants.RadialIntervals + 1;
-  for (int j = 0; j < state.Constants.RadialNodeCount; ++j) {
+  c.RadialIntervals = 10;
+  c.RadialNodeCount = c.RadialIntervals + 1;
+  for (int j = 0; j < c.RadialNodeCount; ++j) {
     profile.ProfileRadialSolvent[0][j] = p.InitialSolventFraction;
   }
 
