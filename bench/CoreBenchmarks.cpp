@@ -43,14 +43,14 @@ void BM_AxialStep(benchmark::State& bench) {
     radial[j] = d.Profile->ProfileRadialSolvent[i - 1][j];
   }
   for (auto _ : bench) {
-    for (int j = 0; j < korvane::kRadialCapacity; ++j) d.State.CurrentRadialProfile[j] = radial[j];
-    d.State.CurrentPointIndex = i - 1;
-    korvane::RadialDiffusionStep(i, d.Context);
+    for (int j = 0; j < korvane::kRadialCapacity; ++j)
+      d.State.Scratch.CurrentRadialProfile[j] = radial[j];
+    const korvane::StepStart start = korvane::StepStartAt(*d.Profile, i - 1);
+    korvane::RadialDiffusionStep(start, d.Context);
     double y[korvane::kGillCapacity] = {d.Profile->ProfileYarnVelocity[i - 1],
                                         d.Profile->ProfileYarnTemp[i - 1],
                                         d.Profile->ProfileTension[i - 1]};
-    korvane::GillStep(3, y, d.Profile->ProfileZ[i - 1],
-                      d.Profile->ProfileZ[i] - d.Profile->ProfileZ[i - 1], d.Context);
+    korvane::GillStep(3, y, start, d.Profile->ProfileZ[i] - start.Z, d.Context);
     benchmark::DoNotOptimize(y);
   }
 }
@@ -75,9 +75,9 @@ void BM_DefaultRun(benchmark::State& bench) {
   for (auto _ : bench) {
     korvane::InitialState(d.Params, *d.Profile, d.State);
     korvane::TensionIteration(d.Params, *d.Profile, d.State, d.Reporter);
-    benchmark::DoNotOptimize(d.State.TensionGuess);
+    benchmark::DoNotOptimize(d.State.Iteration.TensionGuess);
   }
-  bench.counters["passes"] = d.State.CalculationLoopCount;
+  bench.counters["passes"] = d.State.Iteration.CalculationLoopCount;
 }
 BENCHMARK(BM_DefaultRun)->Unit(benchmark::kMillisecond);
 
@@ -87,12 +87,12 @@ void BM_LargestGridPass(benchmark::State& bench) {
   Data d;
   korvane::InitialState(d.Params, *d.Profile, d.State);
   korvane::TensionIteration(d.Params, *d.Profile, d.State, d.Reporter);
-  const double tension = d.State.TensionGuess;
+  const double tension = d.State.Iteration.TensionGuess;
   for (int s = 0; s < korvane::kSectionCount; ++s) d.Params.IncrementCount[s] = 0;
   d.Params.Increment[0] = 0.35;
   d.Params.IncrementCount[0] = 2000;
   korvane::InitialState(d.Params, *d.Profile, d.State);
-  d.State.TensionGuess = tension;
+  d.State.Iteration.TensionGuess = tension;
   for (auto _ : bench) {
     benchmark::DoNotOptimize(korvane::MarchPass(d.Context));
   }

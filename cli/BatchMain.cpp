@@ -52,10 +52,10 @@ void RemovePendingFilesOnTermination() {
 std::string Summary(const RunContext& context) {
   const SpinningLineProfile& profile = *context.Profile;
   const int last = profile.PassPointCount - 1;
-  return "passes " + std::to_string(context.State.CalculationLoopCount) + ", spinneret tension " +
-         Exponent(profile.ProfileTension[0], 5, 2) + " dyn, end solvent fraction " +
-         Fixed(profile.ProfileAvgSolvent[last], 5, 3) + ", end temperature " +
-         Fixed(profile.ProfileYarnTemp[last], 5, 1) + " degC";
+  return "passes " + std::to_string(context.State.Iteration.CalculationLoopCount) +
+         ", spinneret tension " + Exponent(profile.ProfileTension[0], 5, 2) +
+         " dyn, end solvent fraction " + Fixed(profile.ProfileAvgSolvent[last], 5, 3) +
+         ", end temperature " + Fixed(profile.ProfileYarnTemp[last], 5, 1) + " degC";
 }
 
 void DrawProgress(int done, int total) {

@@ -47,7 +47,7 @@ bool ValueFitsItem(const ParameterItem& item, const std::string& text) {
 void Collect(const RunContext& context, const RunReport& report, SweepCaseResult& result) {
   result.Outcome = report.Outcome;
   result.HasResults = report.PrintedPointCount > 0;
-  result.Passes = context.State.CalculationLoopCount;
+  result.Passes = context.State.Iteration.CalculationLoopCount;
   if (!result.HasResults) return;
   const SpinningLineProfile& profile = *context.Profile;
   const int last = report.PrintedPointCount - 1;

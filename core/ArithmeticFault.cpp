@@ -15,23 +15,24 @@ FaultKind FaultKindOf(FaultFlags flags) {
   return FaultKind::None;
 }
 
-void RecordFault(SimulationState& state, FaultKind kind, double z) {
-  state.CalculationOk = false;
-  if (state.Fault.Kind == FaultKind::None) {
-    state.Fault.Kind = kind;
-    state.Fault.Z = z;
+void RecordFault(RunOutcomeFlags& outcome, FaultKind kind, double z) {
+  outcome.CalculationOk = false;
+  if (outcome.Fault.Kind == FaultKind::None) {
+    outcome.Fault.Kind = kind;
+    outcome.Fault.Z = z;
   }
 }
 
-void FailGuardedStep(SimulationState& state, SimulationReporter& reporter, std::string_view message,
-                     FaultFlags flagsAtEntry) {
+StepStatus FailGuardedStep(const GuardSite& site, std::string_view message,
+                           FaultFlags flagsAtEntry) {
   const FaultKind earlier = FaultKindOf(flagsAtEntry);
   if (earlier != FaultKind::None) {
-    RecordFault(state, earlier, 0);
-    return;
+    RecordFault(site.Outcome, earlier, site.Z);
+    return StepStatus::Fault;
   }
-  state.CalculationOk = false;
-  reporter.ShowMessage(message);
+  site.Outcome.CalculationOk = false;
+  site.Reporter.ShowMessage(message);
+  return StepStatus::Refused;
 }
 
 }  // namespace korvane

@@ -17,8 +17,9 @@
 #define KORVANE_SSE_FLAGS 1
 #endif
 
+#include "core/RunOutcomeFlags.h"
 #include "core/SimulationReporter.h"
-#include "core/SimulationState.h"
+#include "core/StepStatus.h"
 
 namespace korvane {
 
@@ -67,13 +68,21 @@ FaultKind FaultKindOf(FaultFlags flags);
 
 // Records an unguarded fault that ended the run: clears CalculationOk and keeps the first
 // fault of the run.
-void RecordFault(SimulationState& state, FaultKind kind, double z);
+void RecordFault(RunOutcomeFlags& outcome, FaultKind kind, double z);
 
-// A guarded step failed. `flagsAtEntry` are the flags raised before the guarded operations
-// began: when they show a fault, that fault is recorded (its position is filled in by the
-// march) and no message is shown; otherwise the step's message is shown. Either way
+// Where a guarded operation reports a failure: the run's outcome, the reporter, and the
+// position of the step the operation belongs to.
+struct GuardSite {
+  RunOutcomeFlags& Outcome;
+  SimulationReporter& Reporter;
+  double Z = 0;  // cm from the spinneret where the step started
+};
+
+// A guarded operation failed. `flagsAtEntry` are the flags raised before the guarded operations
+// began: when they show a fault, that fault is recorded at the site's position and no message
+// is shown (Fault); otherwise the operation's message is shown (Refused). Either way
 // CalculationOk is cleared.
-void FailGuardedStep(SimulationState& state, SimulationReporter& reporter, std::string_view message,
-                     FaultFlags flagsAtEntry);
+StepStatus FailGuardedStep(const GuardSite& site, std::string_view message,
+                           FaultFlags flagsAtEntry);
 
 }  // namespace korvane

@@ -3,33 +3,11 @@
 #include <cmath>
 
 #include "core/ArithmeticFault.h"
+#include "core/FilamentCrossSection.h"
+#include "core/FilmProperties.h"
 #include "core/PropertyCorrelations.h"
 
 namespace korvane {
-
-void SolveLinearSystem(const SystemMatrix& m, const SystemVector& b, int n, SystemVector& x) {
-  SystemMatrix a;
-  SystemVector r;
-  for (int row = 0; row < n; ++row) {
-    for (int col = 0; col < n; ++col) a[row][col] = m[row][col];
-    r[row] = b[row];
-  }
-  for (int k = 0; k + 1 < n; ++k) {
-    for (int row = k + 1; row < n; ++row) {
-      if (a[row][k] == 0) continue;
-      for (int col = k + 1; col < n; ++col) {
-        a[row][col] = a[row][col] - a[k][col] * a[row][k] / a[k][k];
-      }
-      r[row] = r[row] - r[k] * a[row][k] / a[k][k];
-    }
-  }
-  x[n - 1] = r[n - 1] / a[n - 1][n - 1];
-  for (int row = n - 2; row >= 0; --row) {
-    double sum = 0;
-    for (int col = row + 1; col < n; ++col) sum += x[col] * a[row][col];
-    x[row] = (r[row] - sum) / a[row][row];
-  }
-}
 
 void EliminateDiagonal(const TridiagonalSystem& system, int n, SystemVector& pivots) {
   pivots[0] = system.Diag[0];
@@ -93,42 +71,38 @@ void BuildDiffusionRows(int intervals, const double* alpha, const double* c, Dif
   }
 }
 
-void RadialDiffusionStep(int i, SimulationContext& context) {
+StepStatus RadialDiffusionStep(const StepStart& start, SimulationContext& context) {
   const RunParameters& p = context.Params;
   SpinningLineProfile& profile = context.Profile;
   SimulationState& state = context.State;
-  const int start = i - 1;
-  const double w0 = profile.ProfileAvgSolvent[start];
-  const double v = profile.ProfileYarnVelocity[start];
-  const double t = profile.ProfileYarnTemp[start];
-  const double tg = profile.ProfileGasTemp[start];
-  const double ug = profile.ProfileGasVelocity[start];
-  const double yg = profile.ProfileGasSolventFraction[start];
-  const double dz = profile.ProfileZ[i] - profile.ProfileZ[start];
+  const GuardSite site{state.Outcome, context.Reporter, start.Z};
+  const int i = start.Index + 1;
+  const double w0 = start.AvgSolvent;
+  const double v = start.YarnVelocity;
+  const double t = start.YarnTemp;
+  const double tg = start.GasTemp;
+  const double ug = start.GasVelocity;
+  const double yg = start.GasSolventFraction;
+  const double dz = profile.ProfileZ[i] - start.Z;
 
   // Cross-section and radius at the start point; the root is guarded.
-  const double area = state.PolymerFlowRate / ((1 - w0) * v * p.DopeDensity);
-  const double areaOverPi = area / kPi;
-  if (!(areaOverPi >= 0)) {
-    FailGuardedStep(state, context.Reporter, kAreaHasNoRootInDiffusion, RaisedFaultFlags());
-    return;
-  }
-  const double radius = std::sqrt(areaOverPi);
+  const double area = FilamentCrossSection(state.Constants.PolymerFlowRate, w0, v, p.DopeDensity);
+  double radius = 0;
+  if (!TryFilamentRadius(area, radius))
+    return FailGuardedStep(site, kAreaHasNoRootInDiffusion, RaisedFaultFlags());
 
   // Film properties between filament and gas.
-  const double tf = (tg + t) / 2;
-  const double nu = GasKinematicViscosity(p.GasKinViscosityParam1, p.GasKinViscosityParam2, tf);
-  const double ps =
-      VaporPressure(p.VaporPressureParam1, p.VaporPressureParam2, p.VaporPressureParam3, t);
-  const double lambda =
-      GasThermalConductivity(p.GasConductivityParam1, p.GasConductivityParam2, tf);
-  const double h = YarnHeatTransferCoefficient(area, v, nu, lambda, ug, state, context.Reporter);
-  if (!state.CalculationOk) return;
+  FilmProperties film = FilmTemperatureAndViscosity(p, t, tg);
+  if (const StepStatus status = CompleteFilmProperties(p, area, v, t, ug, film, site);
+      status != StepStatus::Ok)
+    return status;
+  const double ps = film.VaporPressure;
+  const double h = film.HeatTransfer;
   const double kx = MassTransferCoefficient(h, p.SolventGasHKRatio);
 
-  const int intervals = state.RadialIntervals;
-  const int nodes = state.RadialNodeCount;
-  double* c = state.CurrentRadialProfile;
+  const int intervals = state.Constants.RadialIntervals;
+  const int nodes = state.Constants.RadialNodeCount;
+  double* c = state.Scratch.CurrentRadialProfile;
   for (int j = 0; j < nodes; ++j) {
     if (c[j] < 0.0001) c[j] = 0.0001;
   }
@@ -146,15 +120,15 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
       if (!std::isfinite(d)) {
         // Unguarded: the plain coefficient overflowed; the run ends here.
         const FaultKind kind = FaultKindOf(RaisedFaultFlags());
-        RecordFault(state, kind == FaultKind::None ? FaultKind::Overflow : kind, 0);
-        return;
+        RecordFault(state.Outcome, kind == FaultKind::None ? FaultKind::Overflow : kind, start.Z);
+        return StepStatus::Fault;
       }
     } else {
-      d = DiffusionCoefficientWithFactor(p.DiffusionParam1, temperatureFactor, t, c[j],
-                                         p.CriticalWeightFraction, p.TempDependencyParam1,
-                                         p.TempDependencyParam2, state, context.Reporter,
-                                         flagsBeforeFactor);
-      if (!state.CalculationOk) return;
+      if (const StepStatus status = DiffusionCoefficientWithFactor(
+              p.DiffusionParam1, temperatureFactor, t, c[j], p.CriticalWeightFraction,
+              p.TempDependencyParam1, p.TempDependencyParam2, site, flagsBeforeFactor, d);
+          status != StepStatus::Ok)
+        return status;
     }
     alpha[j] = d / v * dz / (dr * dr);
   }
@@ -178,7 +152,7 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
 
   // Surface iteration: bracket the balance of diffusive loss and evaporation, stepping by 0.1
   // until both sides are seen, then false position between the latest high and low points.
-  double ws = profile.ProfileSurfaceSolvent[start];
+  double ws = start.SurfaceSolvent;
   int counter = 1;
   double xHi = 0;
   double fHi = -1.0;  // no high point yet
@@ -198,7 +172,7 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
     profile.ProfileAvgSolvent[i] = sum / area;
 
     const double fluxIn = -(profile.ProfileAvgSolvent[i] - w0) / diffusionFluxDenominator / dz *
-                          state.PolymerFlowRate;
+                          state.Constants.PolymerFlowRate;
     const double ys = SurfaceVaporFraction(ws, ps);
     const double fluxOut = EvaporationFlux(ys, yg, kx);
     const double rel = (fluxOut - fluxIn) / fluxOut;
@@ -226,6 +200,7 @@ void RadialDiffusionStep(int i, SimulationContext& context) {
     c[j] = x[j];
     profile.ProfileRadialSolvent[i][j] = x[j];
   }
+  return StepStatus::Ok;
 }
 
 }  // namespace korvane

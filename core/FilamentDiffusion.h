@@ -4,18 +4,15 @@
 #pragma once
 
 #include "core/SimulationContext.h"
+#include "core/StepStart.h"
+#include "core/StepStatus.h"
 
 namespace korvane {
 
 // Capacity of the linear systems: at most 21 equations.
 inline constexpr int kSystemCapacity = 21;
 
-using SystemMatrix = double[kSystemCapacity][kSystemCapacity];
 using SystemVector = double[kSystemCapacity];
-
-// x with M x = b for the first n rows and columns, by Gaussian elimination without pivoting
-// (rows with a zero below the pivot are skipped). M and b are not changed.
-void SolveLinearSystem(const SystemMatrix& m, const SystemVector& b, int n, SystemVector& x);
 
 // A tridiagonal system: row r has Sub[r] in column r - 1, Diag[r] and Super[r] in column r + 1.
 struct TridiagonalSystem {
@@ -25,8 +22,9 @@ struct TridiagonalSystem {
   SystemVector Rhs = {};
 };
 
-// The same elimination as SolveLinearSystem restricted to the non-zero entries: it performs the
-// same operations in the same order and so gives the same doubles.
+// x with A x = Rhs for the first n rows, by Gaussian elimination without pivoting (rows with a
+// zero below the pivot are skipped), restricted to the non-zero entries: it performs the
+// operations of the full elimination in the same order and so gives the same doubles.
 void SolveTridiagonalSystem(const TridiagonalSystem& system, int n, SystemVector& x);
 
 // The pivots of the elimination, which do not depend on the right side.
@@ -55,9 +53,10 @@ inline void SetSurfaceValue(DiffusionRows& rows, int intervals, double ws) {
   rows.System.Rhs[intervals - 1] = rows.LastRhsWithoutSurface + rows.SurfaceCoefficient * ws;
 }
 
-// Advances the radial profile over step i (from point i - 1): sets ProfileAvgSolvent[i],
-// ProfileSurfaceSolvent[i], ProfileRadialSolvent row i and state.CurrentRadialProfile, or
-// clears state.CalculationOk after its message.
-void RadialDiffusionStep(int i, SimulationContext& context);
+// Advances the radial profile over the step from `start` to the next point i: sets
+// ProfileAvgSolvent[i], ProfileSurfaceSolvent[i], ProfileRadialSolvent row i and the march's
+// current radial profile. Refused or Fault (after the message, or with the fault recorded at
+// the start's position) when a guarded step fails.
+StepStatus RadialDiffusionStep(const StepStart& start, SimulationContext& context);
 
 }  // namespace korvane

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "core/SimulationContext.h"
+#include "core/StepStart.h"
+#include "core/StepStatus.h"
 
 namespace korvane {
 
@@ -15,12 +17,12 @@ struct FilamentStageOutputs {
   double EvaporationFlux = 0;  // mol/(cm2 s), positive when solvent leaves the filament
 };
 
-// dY/dz for Y = (velocity, temperature, tension) at the start point CurrentPointIndex, whose
-// gas side and solvent content hold over the step. Writes ProfileElongViscosity at that point.
-// z does not enter: the equations do not depend on the position itself. Returns false (after
-// the message, with state.CalculationOk cleared) when a guarded step fails.
-bool FilamentDerivatives(const double* y, double z, double* dy, FilamentStageOutputs& outputs,
-                         SimulationContext& context);
+// dY/dz for Y = (velocity, temperature, tension) in a step from `start`, whose gas side and
+// solvent content hold over the step. Writes ProfileElongViscosity at the start point. z does
+// not enter: the equations do not depend on the position itself. Refused or Fault (after the
+// message, or with the fault recorded at the start's position) when a guarded step fails.
+StepStatus FilamentDerivatives(const double* y, double z, double* dy, FilamentStageOutputs& outputs,
+                               const StepStart& start, SimulationContext& context);
 
 // One Runge-Kutta-Gill step of n equations from z to z + dz. `derivatives(y, z, dy)` gives
 // dy/dz at (y, z) and returns false to stop the step at once (y is then partly advanced).
@@ -54,9 +56,10 @@ bool GillStep(int n, double* y, double z, double dz, Derivatives&& derivatives) 
   return true;
 }
 
-// The march's step: advances Y = (velocity, temperature, tension) with FilamentDerivatives and
-// stores the heat-transfer coefficient and evaporation flux of the last evaluation at the
-// start point. Returns false when the calculation failed.
-bool GillStep(int n, double* y, double z, double dz, SimulationContext& context);
+// The march's step: advances Y = (velocity, temperature, tension) from `start` over dz with
+// FilamentDerivatives and stores the heat-transfer coefficient and evaporation flux of the last
+// evaluation at the start point.
+StepStatus GillStep(int n, double* y, const StepStart& start, double dz,
+                    SimulationContext& context);
 
 }  // namespace korvane

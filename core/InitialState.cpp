@@ -1,7 +1,7 @@
 #include "core/InitialState.h"
 
 #include "core/ArithmeticFault.h"
-#include "core/Power.h"
+#include "core/GasVelocity.h"
 
 namespace korvane {
 
@@ -9,14 +9,15 @@ void InitialState(const RunParameters& params, SpinningLineProfile& profile,
                   SimulationState& state) {
   const RunParameters& p = params;
   ClearFaultFlags();
-  state.Fault = FloatingPointFault{};
-  state.Cancelled = false;
-  state.CalculationOk = true;
+  state.Outcome.Fault = FloatingPointFault{};
+  state.Outcome.Cancelled = false;
+  state.Outcome.CalculationOk = true;
 
-  state.VelocityUpperLimit = 5 * p.TakeUpSpeed;
+  RunConstants& c = state.Constants;
+  c.VelocityUpperLimit = 5 * p.TakeUpSpeed;
   // Extrusion velocity at the spinneret exit.
   profile.ProfileYarnVelocity[0] = p.DopeOutput / (p.DopeDensity * p.NozzleArea);
-  state.VelocityLowerLimit = 0.8 * profile.ProfileYarnVelocity[0];
+  c.VelocityLowerLimit = 0.8 * profile.ProfileYarnVelocity[0];
 
   int32_t pointCount = 1;
   for (int s = 0; s < kSectionCount; ++s) pointCount += p.IncrementCount[s];
@@ -36,37 +37,34 @@ void InitialState(const RunParameters& params, SpinningLineProfile& profile,
   profile.ProfileAvgSolvent[0] = p.InitialSolventFraction;
   profile.ProfileYarnTemp[0] = p.DopeInitialTemp;
   profile.ProfileSurfaceSolvent[0] = p.InitialSolventFraction;
-  state.PolymerFlowRate = (1 - p.InitialSolventFraction) * p.DopeOutput;
+  c.PolymerFlowRate = (1 - p.InitialSolventFraction) * p.DopeOutput;
   profile.ProfileGasTemp[0] = p.GasInitialTemp;
   // Normal gas volumes: 22.4 l/mol (80640 = 22.4 x 3600) and 1.293 kg/m3.
-  state.GasMolarFlow = p.GasFlowRate * 1000 / 80640;
-  state.GasMassFlow = p.GasFlowRate / 3600 * 1.293 * 1000;
-  state.GasSolventMassFlow =
-      state.GasMolarFlow * p.GasInitialSolventContent * p.SolventMolecularWeight;
-  state.GasSolventMolarFlow = state.GasSolventMassFlow / p.SolventMolecularWeight;
-  state.TotalPolymerFlow = (1 - p.InitialSolventFraction) * p.DopeOutput * p.FilamentCount;
-  state.TotalSolventFlow =
-      state.TotalPolymerFlow * p.InitialSolventFraction / (1 - p.InitialSolventFraction);
+  c.GasMolarFlow = p.GasFlowRate * 1000 / 80640;
+  c.GasMassFlow = p.GasFlowRate / 3600 * 1.293 * 1000;
+  c.GasSolventMassFlow = c.GasMolarFlow * p.GasInitialSolventContent * p.SolventMolecularWeight;
+  c.GasSolventMolarFlow = c.GasSolventMassFlow / p.SolventMolecularWeight;
+  c.TotalPolymerFlow = (1 - p.InitialSolventFraction) * p.DopeOutput * p.FilamentCount;
+  c.TotalSolventFlow =
+      c.TotalPolymerFlow * p.InitialSolventFraction / (1 - p.InitialSolventFraction);
   profile.ProfileGasSolventFraction[0] =
-      state.GasSolventMolarFlow / (state.GasSolventMolarFlow + state.GasMolarFlow);
-  // Gas volume at 0 degC over the column cross-section, scaled to the gas temperature.
-  profile.ProfileGasVelocity[0] = (state.GasMolarFlow + state.GasSolventMolarFlow) * 22.4 * 1000 /
-                                  (0.78539816339744831 * Power(p.ColumnDiameter, 2)) *
-                                  (273 + p.GasInitialTemp) / 273;
+      c.GasSolventMolarFlow / (c.GasSolventMolarFlow + c.GasMolarFlow);
+  profile.ProfileGasVelocity[0] =
+      GasVelocity(c.GasMolarFlow + c.GasSolventMolarFlow, p.ColumnDiameter, p.GasInitialTemp);
 
-  state.RadialIntervals = 10;
-  state.RadialNodeCount = state.RadialIntervals + 1;
-  for (int j = 0; j < state.RadialNodeCount; ++j) {
+  c.RadialIntervals = 10;
+  c.RadialNodeCount = c.RadialIntervals + 1;
+  for (int j = 0; j < c.RadialNodeCount; ++j) {
     profile.ProfileRadialSolvent[0][j] = p.InitialSolventFraction;
   }
 
-  state.CalculationLoopCount = 1;
-  state.TensionGuess = p.InitialTension;
-  state.TensionStep = 0.02 * state.TensionGuess;
-  state.FineTensionStep = 0.1 * state.TensionStep;
+  state.Iteration.CalculationLoopCount = 1;
+  state.Iteration.TensionGuess = p.InitialTension;
+  state.Iteration.TensionStep = 0.02 * state.Iteration.TensionGuess;
+  state.Iteration.FineTensionStep = 0.1 * state.Iteration.TensionStep;
 
   const FaultKind kind = FaultKindOf(RaisedFaultFlags());
-  if (kind != FaultKind::None) RecordFault(state, kind, 0);
+  if (kind != FaultKind::None) RecordFault(state.Outcome, kind, 0);
 }
 
 }  // namespace korvane

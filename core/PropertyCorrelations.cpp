@@ -2,29 +2,35 @@
 
 #include <cmath>
 
+#include "core/MathConstants.h"
 #include "core/Power.h"
 
 namespace korvane {
 
-double DiffusionCoefficient(double diffusionParam1, double diffusionParam2, double t, double w,
-                            double criticalWeightFraction, double tempDependencyParam1,
-                            double tempDependencyParam2, SimulationState& state,
-                            SimulationReporter& reporter) {
+StepStatus DiffusionCoefficient(double diffusionParam1, double diffusionParam2, double t, double w,
+                                double criticalWeightFraction, double tempDependencyParam1,
+                                double tempDependencyParam2, const GuardSite& site, double& d) {
   const FaultFlags flagsAtEntry = RaisedFaultFlags();
-  if (w >= criticalWeightFraction) return diffusionParam1 * std::exp(diffusionParam2 / (t + 273));
+  if (w >= criticalWeightFraction) {
+    d = diffusionParam1 * std::exp(diffusionParam2 / (t + 273));
+    return StepStatus::Ok;
+  }
   // The exponential is part of the guarded branch: evaluate it only here.
   const double factor = std::exp(diffusionParam2 / (t + 273));
   return DiffusionCoefficientWithFactor(diffusionParam1, factor, t, w, criticalWeightFraction,
-                                        tempDependencyParam1, tempDependencyParam2, state, reporter,
-                                        flagsAtEntry);
+                                        tempDependencyParam1, tempDependencyParam2, site,
+                                        flagsAtEntry, d);
 }
 
-double DiffusionCoefficientWithFactor(double diffusionParam1, double temperatureFactor, double t,
-                                      double w, double criticalWeightFraction,
-                                      double tempDependencyParam1, double tempDependencyParam2,
-                                      SimulationState& state, SimulationReporter& reporter,
-                                      FaultFlags flagsAtEntry) {
-  if (w >= criticalWeightFraction) return diffusionParam1 * temperatureFactor;
+StepStatus DiffusionCoefficientWithFactor(double diffusionParam1, double temperatureFactor,
+                                          double t, double w, double criticalWeightFraction,
+                                          double tempDependencyParam1, double tempDependencyParam2,
+                                          const GuardSite& site, FaultFlags flagsAtEntry,
+                                          double& d) {
+  if (w >= criticalWeightFraction) {
+    d = diffusionParam1 * temperatureFactor;
+    return StepStatus::Ok;
+  }
   // Below the critical fraction (or when a value is not a number) the coefficient falls off
   // with a power of the fraction. The ratio, the power and the exponential are guarded.
   const double n = tempDependencyParam1 * t + tempDependencyParam2;
@@ -33,18 +39,19 @@ double DiffusionCoefficientWithFactor(double diffusionParam1, double temperature
                   TryPower(w / criticalWeightFraction, n, ratioPower) &&
                   std::isfinite(temperatureFactor);
   if (!ok) {
-    FailGuardedStep(state, reporter, kDiffusionPowerFailed, flagsAtEntry);
-    return 0;
+    d = 0;
+    return FailGuardedStep(site, kDiffusionPowerFailed, flagsAtEntry);
   }
-  return ratioPower * diffusionParam1 * temperatureFactor;
+  d = ratioPower * diffusionParam1 * temperatureFactor;
+  return StepStatus::Ok;
 }
 
 double VaporPressure(double param1, double param2, double param3, double t) {
   return Power(10, param1 - param2 / (t + param3));
 }
 
-double YarnHeatTransferCoefficient(double area, double v, double nu, double lambda, double ug,
-                                   SimulationState& state, SimulationReporter& reporter) {
+StepStatus YarnHeatTransferCoefficient(double area, double v, double nu, double lambda, double ug,
+                                       const GuardSite& site, double& h) {
   const FaultFlags flagsAtEntry = RaisedFaultFlags();
   // Guarded: x = (sqrt(A) v / nu)^0.36.
   double x = 0;
@@ -60,14 +67,15 @@ double YarnHeatTransferCoefficient(double area, double v, double nu, double lamb
     }
   }
   if (!ok) {
-    FailGuardedStep(state, reporter, kHeatTransferPowerFailed, flagsAtEntry);
-    return 0;
+    h = 0;
+    return FailGuardedStep(site, kHeatTransferPowerFailed, flagsAtEntry);
   }
   const double y = Power(1.076 * x - 0.685, 2);
   // 1.129 and 0.886 are 2/sqrt(pi) and sqrt(pi)/2 rounded to three decimals: the filament
   // diameter is 1.129 sqrt(A).
   const double nusselt = 0.35 + 0.146 * Power(1.129 * rootArea * ug / nu + y, 0.5);
-  return nusselt * 0.886 * lambda / rootArea;
+  h = nusselt * 0.886 * lambda / rootArea;
+  return StepStatus::Ok;
 }
 
 double ZeroShearViscosity(double param1, double param2, double param3, double w, double t) {
@@ -94,8 +102,7 @@ double WallHeatTransferCoefficient(double length, double diameter, double u, dou
     const double x = diameter / length +
                      0.0006 * Power(reynolds, 0.75) * std::exp(-7e-7 * Power(length / diameter, 4));
     const double s = Power(
-        0.0135 * Power(grashof * prandtl * x, 0.8) + 0.78539816339744831 * reynolds * prandtl * x,
-        1.0 / 3);
+        0.0135 * Power(grashof * prandtl * x, 0.8) + kQuarterPi * reynolds * prandtl * x, 1.0 / 3);
     nusselt = tw >= tg ? s + 2.25 : 1.45 * s + 2.25;
   } else if (reynolds > 10000) {
     nusselt = 0.022 * Power(reynolds, 0.8) * Power(prandtl, 0.4) * ratio;
@@ -112,7 +119,7 @@ double WallHeatTransferCoefficient(double length, double diameter, double u, dou
     nusselt = weight * laminar + (1 - weight) * turbulent;
   }
   // A gas conductivity of 0.034 kcal/(m h degC) over the diameter in metres, in cal/(cm2 s degC).
-  return 0.034 * nusselt / (diameter / 100) / 36000;
+  return 0.034 * nusselt / (diameter / 100) / kKcalPerM2HourPerCalPerCm2Second;
 }
 
 double SurfaceActivity(double ws) {

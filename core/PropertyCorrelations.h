@@ -1,30 +1,30 @@
 // Material and transfer properties of the dope, the solvent and the spinning gas.
 //
-// Each is a pure function of its arguments. Two guard an arithmetic step and report a failure
-// through the reporter, clearing state.CalculationOk; their callers test the flag. Units: cm,
-// g, s, degC (absolute temperature t + 273), cal, mol.
+// Each is a pure function of its arguments. Three guard an arithmetic step: they give their
+// value through an out parameter and return how the step ended, reporting a failure at the
+// guard site (the value is then 0). Units: cm, g, s, degC (absolute temperature t + 273), cal,
+// mol.
 #pragma once
 
 #include "core/ArithmeticFault.h"
-#include "core/SimulationReporter.h"
-#include "core/SimulationState.h"
+#include "core/HeatTransferUnits.h"
+#include "core/StepStatus.h"
 
 namespace korvane {
 
 // Solvent diffusion coefficient in the filament, cm2/s: P1 exp(P2 / (t + 273)) at or above the
 // critical weight fraction, times (w / wg)^(Q1 t + Q2) below it. The power branch is guarded.
-double DiffusionCoefficient(double diffusionParam1, double diffusionParam2, double t, double w,
-                            double criticalWeightFraction, double tempDependencyParam1,
-                            double tempDependencyParam2, SimulationState& state,
-                            SimulationReporter& reporter);
+StepStatus DiffusionCoefficient(double diffusionParam1, double diffusionParam2, double t, double w,
+                                double criticalWeightFraction, double tempDependencyParam1,
+                                double tempDependencyParam2, const GuardSite& site, double& d);
 
 // The same, with exp(P2 / (t + 273)) already evaluated for t (the radial nodes of one step
 // share it) and the flags that were raised before it was evaluated.
-double DiffusionCoefficientWithFactor(double diffusionParam1, double temperatureFactor, double t,
-                                      double w, double criticalWeightFraction,
-                                      double tempDependencyParam1, double tempDependencyParam2,
-                                      SimulationState& state, SimulationReporter& reporter,
-                                      FaultFlags flagsAtEntry);
+StepStatus DiffusionCoefficientWithFactor(double diffusionParam1, double temperatureFactor,
+                                          double t, double w, double criticalWeightFraction,
+                                          double tempDependencyParam1, double tempDependencyParam2,
+                                          const GuardSite& site, FaultFlags flagsAtEntry,
+                                          double& d);
 
 // Kinematic viscosity of the spinning gas at the film temperature tf, cm2/s.
 inline double GasKinematicViscosity(double param1, double param2, double tf) {
@@ -42,8 +42,8 @@ double VaporPressure(double param1, double param2, double param3, double t);
 // Heat-transfer coefficient from filament to gas, cal/(cm2 s degC), for the cross-section A,
 // filament velocity v, gas kinematic viscosity nu, gas conductivity lambda and gas velocity ug.
 // The first power, with sqrt(A), is guarded.
-double YarnHeatTransferCoefficient(double area, double v, double nu, double lambda, double ug,
-                                   SimulationState& state, SimulationReporter& reporter);
+StepStatus YarnHeatTransferCoefficient(double area, double v, double nu, double lambda, double ug,
+                                       const GuardSite& site, double& h);
 
 // Zero-shear viscosity of the dope, poise: P1 (1 - w)^P2 exp(P3 / (t + 273)).
 double ZeroShearViscosity(double param1, double param2, double param3, double w, double t);
@@ -57,7 +57,7 @@ double GasDragStress(double radius, double v, double nu, double rho);
 
 // Overall heat-transfer coefficient of an insulated wall, converted from kcal/(m2 h degC).
 inline double InsulationCoefficient(double insulationHeatTransferCoeff) {
-  return insulationHeatTransferCoeff * 1000 / 36000000;
+  return insulationHeatTransferCoeff * 1000 / (1000 * kKcalPerM2HourPerCalPerCm2Second);
 }
 
 // Heat-transfer coefficient from the gas to a jacketed wall, cal/(cm2 s degC): laminar free

@@ -3,6 +3,7 @@
 // four; the context only refers to them.
 #pragma once
 
+#include "core/MathConstants.h"
 #include "core/RunParameters.h"
 #include "core/SimulationReporter.h"
 #include "core/SimulationState.h"
@@ -16,8 +17,5 @@ struct SimulationContext {
   SimulationState& State;
   SimulationReporter& Reporter;
 };
-
-// pi to double precision.
-inline constexpr double kPi = 3.14159265358979323846;
 
 }  // namespace korvane

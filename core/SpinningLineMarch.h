@@ -5,14 +5,14 @@
 
 namespace korvane {
 
-// Computes points 1.. of the profile from point 0 with state.TensionGuess at the spinneret:
-// per step the radial diffusion, the filament equations, the tests that end a pass early, the
-// gas composition and velocity, the heat exchange with the column wall and the gas energy
-// balance. Returns the number of points reached (ProfilePointCount when every step ran). A
-// failure clears state.CalculationOk (after a guarded step's message, or with state.Fault
-// recording an unguarded floating-point fault and the position of its step); the result is
-// then of no use. Requires 2 <= ProfilePointCount <= 2001; other counts end the pass at once
-// with CalculationOk cleared and nothing written.
+// Computes points 1.. of the profile from point 0 with state.Iteration.TensionGuess at the
+// spinneret: per step the radial diffusion, the filament equations, the tests that end a pass
+// early, the gas composition and velocity, the heat exchange with the column wall and the gas
+// energy balance. Returns the number of points reached (ProfilePointCount when every step ran). A
+// failure clears state.Outcome.CalculationOk (after a guarded step's message, or with
+// state.Outcome.Fault recording an unguarded floating-point fault and the position of its step);
+// the result is then of no use. Requires 2 <= ProfilePointCount <= 2001; other counts end the pass
+// at once with CalculationOk cleared and nothing written.
 int MarchPass(SimulationContext& context);
 
 }  // namespace korvane

@@ -12,7 +12,7 @@ void TensionIteration(const RunParameters& params, SpinningLineProfile& profile,
   RunTensionIteration(params.TakeUpSpeed, state, reporter, [&]() {
     const int reached = MarchPass(context);
     profile.PassPointCount = reached;
-    return state.CalculationOk ? profile.ProfileYarnVelocity[reached - 1] : 0.0;
+    return state.Outcome.CalculationOk ? profile.ProfileYarnVelocity[reached - 1] : 0.0;
   });
 }
 

@@ -9,9 +9,9 @@
 namespace korvane {
 
 // Runs passes of the march until the end velocity meets the take-up speed. On return
-// state.CalculationOk tells whether the profile holds a converged last pass, whose points are
-// 0 .. profile.PassPointCount - 1; state.Fault and state.Cancelled tell why a run ended
-// without a message of the core's own.
+// state.Outcome.CalculationOk tells whether the profile holds a converged last pass, whose
+// points are 0 .. profile.PassPointCount - 1; state.Outcome.Fault and state.Outcome.Cancelled
+// tell why a run ended without a message of the core's own.
 void TensionIteration(const RunParameters& params, SpinningLineProfile& profile,
                       SimulationState& state, SimulationReporter& reporter);
 

@@ -30,21 +30,22 @@ inline void ShowLoopCount(SimulationReporter& reporter, int count) {
   reporter.ShowMessage(std::string_view(text, static_cast<size_t>(end - text)));
 }
 
-// Runs `pass()` with state.TensionGuess until the end velocity it returns meets takeUpSpeed.
-// A pass reports a failure by clearing state.CalculationOk; its return value is then ignored.
-// The corrections assume the end velocity rises with the tension: coarse steps (TensionStep)
-// until both a too-slow and a too-fast pass are known, then secants through the latest low and
-// high points, with the fine step from the first secant on, and a new cycle after 10 secants.
+// Runs `pass()` with state.Iteration.TensionGuess until the end velocity it returns meets
+// takeUpSpeed. A pass reports a failure by clearing state.Outcome.CalculationOk; its return value
+// is then ignored. The corrections assume the end velocity rises with the tension: coarse steps
+// (TensionStep) until both a too-slow and a too-fast pass are known, then secants through the
+// latest low and high points, with the fine step from the first secant on, and a new cycle after 10
+// secants.
 template <typename Pass>
 void RunTensionIteration(double takeUpSpeed, SimulationState& state, SimulationReporter& reporter,
                          Pass&& pass) {
-  state.Cancelled = false;
-  if (state.Fault.Kind != FaultKind::None) {
+  state.Outcome.Cancelled = false;
+  if (state.Outcome.Fault.Kind != FaultKind::None) {
     // The initial state already faulted.
-    state.CalculationOk = false;
+    state.Outcome.CalculationOk = false;
     return;
   }
-  state.CalculationOk = true;
+  state.Outcome.CalculationOk = true;
   ClearFaultFlags();
 
   double xHi = 0;
@@ -55,66 +56,67 @@ void RunTensionIteration(double takeUpSpeed, SimulationState& state, SimulationR
   bool sideHigh = false;
   for (;;) {
     const double endVelocity = pass();
-    if (!state.CalculationOk) return;
+    if (!state.Outcome.CalculationOk) return;
 
     const double relativeDifference = std::fabs(endVelocity - takeUpSpeed) / takeUpSpeed;
     if (const FaultKind kind = FaultKindOf(RaisedFaultFlags()); kind != FaultKind::None) {
-      RecordFault(state, kind, 0);
+      RecordFault(state.Outcome, kind, 0);
       return;
     }
-    if (!reporter.PassFinished(state.CalculationLoopCount, relativeDifference)) {
-      state.Cancelled = true;
-      state.CalculationOk = false;
+    if (!reporter.PassFinished(state.Iteration.CalculationLoopCount, relativeDifference)) {
+      state.Outcome.Cancelled = true;
+      state.Outcome.CalculationOk = false;
       return;
     }
     // Whatever the surroundings computed while told of the pass is none of the march's faults.
     ClearFaultFlags();
 
     if (relativeDifference < kTakeUpTolerance) break;
-    if (state.CalculationLoopCount > kPassLimit) {
+    if (state.Iteration.CalculationLoopCount > kPassLimit) {
       reporter.ShowMessage(kIterationDoesNotConverge);
-      state.CalculationOk = false;
+      state.Outcome.CalculationOk = false;
       break;
     }
 
-    state.CalculationLoopCount = state.CalculationLoopCount + 1;
+    state.Iteration.CalculationLoopCount = state.Iteration.CalculationLoopCount + 1;
     const double d = endVelocity - takeUpSpeed;
     if (d <= 0) {
-      xLo = state.TensionGuess;
+      xLo = state.Iteration.TensionGuess;
       fLo = d;
       sideHigh = false;
     } else {
-      xHi = state.TensionGuess;
+      xHi = state.Iteration.TensionGuess;
       fHi = d;
       sideHigh = true;
     }
 
     if (fHi * fLo > 0) {
       // One side has no point yet: step towards it.
-      state.TensionGuess = sideHigh ? xHi - state.TensionStep : xLo + state.TensionStep;
+      state.Iteration.TensionGuess =
+          sideHigh ? xHi - state.Iteration.TensionStep : xLo + state.Iteration.TensionStep;
       continue;
     }
     if (xHi == xLo) {
       // Both points at the same tension: the secant has no slope.
-      RecordFault(state, FaultKind::DivisionByZero, 0);
+      RecordFault(state.Outcome, FaultKind::DivisionByZero, 0);
       return;
     }
     const double slope = (fHi - fLo) / (xHi - xLo);
     const double intercept = fHi - slope * xHi;
-    state.TensionGuess = -intercept / slope;
+    state.Iteration.TensionGuess = -intercept / slope;
     if (const FaultKind kind = FaultKindOf(RaisedFaultFlags()); kind != FaultKind::None) {
-      RecordFault(state, kind, 0);
+      RecordFault(state.Outcome, kind, 0);
       return;
     }
     ++secants;
-    state.TensionStep = state.FineTensionStep;
+    state.Iteration.TensionStep = state.Iteration.FineTensionStep;
     if (secants > kSecantsPerCycle) {
       fHi = -1;
       fLo = 1;
       secants = 0;
     }
   }
-  ShowLoopCount(reporter, state.CalculationLoopCount);
+  ShowLoopCount(reporter, state.Iteration.CalculationLoopCount);
 }
 
 }  // namespace korvane

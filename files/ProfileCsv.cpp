@@ -3,14 +3,13 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/FilamentCrossSection.h"
+#include "core/HeatTransferUnits.h"
 #include "files/FileBytes.h"
 
 namespace korvane {
 
 namespace {
-
-// Printed heat-transfer coefficients are in kcal/(m2 h degC); the profile holds cal/(cm2 s degC).
-constexpr double kToKcalPerM2Hour = 36000.0;
 
 void AppendNumber(std::string& row, double value) {
   row += ',';
@@ -53,9 +52,9 @@ std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfil
   if (pointCount > kProfileCapacity) pointCount = kProfileCapacity;
   for (int i = 0; i < pointCount; ++i) {
     std::string row;
-    const double area = YarnArea(state.PolymerFlowRate, profile.ProfileAvgSolvent[i],
-                                 profile.ProfileYarnVelocity[i], params.DopeDensity);
-    const double stress = YarnStress(profile.ProfileTension[i], params.DopeDensity, area);
+    const double area =
+        PrintedFilamentCrossSection(state.Constants.PolymerFlowRate, profile.ProfileAvgSolvent[i],
+                                    profile.ProfileYarnVelocity[i], params.DopeDensity);
     AppendNumber(row, profile.ProfileZ[i]);
     row.erase(0, 1);  // no separator before the first cell
     AppendNumber(row, profile.ProfileAvgSolvent[i]);
@@ -64,18 +63,18 @@ std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfil
     AppendNumber(row, profile.ProfileYarnTemp[i]);
     AppendNumber(row, area);
     AppendNumber(row, profile.ProfileTension[i]);
-    AppendNumber(row, stress);
+    AppendNumber(row, profile.ProfileStress[i]);  // as the result file printed it
     if (PointHasGasValues(profile, pointCount, i)) {
       AppendNumber(row, profile.ProfileGasVelocity[i]);
       AppendNumber(row, profile.ProfileGasTemp[i]);
       AppendNumber(row, profile.ProfileGasSolventFraction[i]);
       AppendNumber(row, profile.ProfileElongViscosity[i]);
-      AppendNumber(row, profile.ProfileHeatTransfer[i] * kToKcalPerM2Hour);
+      AppendNumber(row, ToKcalPerM2Hour(profile.ProfileHeatTransfer[i]));
     } else {
       for (int cell = 0; cell < 5; ++cell) AppendEmpty(row);
     }
     if (PointHasStepValues(pointCount, i)) {
-      AppendNumber(row, profile.ProfileFilamentHeatCoeff[i] * kToKcalPerM2Hour);
+      AppendNumber(row, ToKcalPerM2Hour(profile.ProfileFilamentHeatCoeff[i]));
       AppendNumber(row, profile.ProfileEvaporationFlux[i]);
     } else {
       AppendEmpty(row);

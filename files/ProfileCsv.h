@@ -15,7 +15,8 @@ inline constexpr const char* kCsvCannotOpen = "CSV file can not be opened for wr
 // Points 0 .. pointCount - 1 with a header row of names and units. Numbers are the shortest
 // texts that read back to the same doubles, with a full stop. The filament-to-gas coefficient
 // and the evaporation flux belong to the step that starts at a point, so the last point has
-// none: those cells are empty, as is any derived cell whose divisor is zero.
+// none: those cells are empty, as is any derived cell whose divisor is zero. The stress is the one
+// the result file stored in the profile for the rows it printed.
 // Which values of point i are of the last pass when the results run to pointCount points.
 // A pass that ended early at its last point (the tension fell to zero there) computed the
 // filament there but not the gas, the viscosity or the wall coefficient; the step values

@@ -6,6 +6,10 @@
 #include <string_view>
 #include <utility>
 
+#include "core/FilamentCrossSection.h"
+#include "core/FilamentStress.h"
+#include "core/HeatTransferUnits.h"
+#include "core/TensionBelowZero.h"
 #include "files/NumberText.h"
 #include "inputs/ParameterItems.h"
 
@@ -15,12 +19,6 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr const char* kWriteFailedPrefix = "Result file could not be written: ";
-
-// Printed heat-transfer coefficients are in kcal/(m2 h degC); the profile holds cal/(cm2 s degC).
-constexpr double kHeatTransferToPrinted = 36000.0;
-// Centimetres in 9000 m (the denier length) and dyn per gram-force, for the stress in g/den.
-constexpr double kDenierLength = 900000.0;
-constexpr double kDynPerGramForce = 980.0;
 
 // Titles of the input echo's groups, in the order of ItemGroup. "CONDITIN" is spelled as in
 // every result file written so far; files are compared line by line, so it stays.
@@ -91,16 +89,6 @@ std::string PointName(int index, const char* what) {
 
 }  // namespace
 
-double YarnArea(double polymerFlowRate, double avgSolvent, double velocity, double density) {
-  const double divisor = (1 - avgSolvent) * velocity * density;
-  return divisor != 0 ? polymerFlowRate / divisor : NAN;
-}
-
-double YarnStress(double tension, double density, double yarnArea) {
-  const double divisor = density * kDenierLength * yarnArea * kDynPerGramForce;
-  return divisor != 0 ? tension / divisor : NAN;
-}
-
 FileResult OpenResultFile(PendingFile& file, const RunParameters& params) {
   return file.Open(params.ResultFileName, kResultFileCannotOpen, kWriteFailedPrefix);
 }
@@ -136,7 +124,7 @@ FileResult InputDataWriter(PendingFile& file, const RunParameters& params) {
 
 FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
                            SpinningLineProfile& profile, SimulationState& state) {
-  state.TensionBelowZero = false;
+  state.Outcome.TensionBelowZero = false;
   const int n = profile.PassPointCount;
   if (n < 0 || n > kProfileCapacity)
     return Failure(FileStatus::BadValue, kWriteFailedPrefix + std::string("the profile has ") +
@@ -145,12 +133,14 @@ FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
 
   const double density = params.DopeDensity;
   if (!std::isfinite(density)) return BadValue("the dope density");
-  if (!std::isfinite(state.PolymerFlowRate)) return BadValue("the polymer flow rate");
+  if (!std::isfinite(state.Constants.PolymerFlowRate)) return BadValue("the polymer flow rate");
 
   for (const char* line : {"", "===================", "CALCULATION RESULTS",
                            "===================", "", kFirstTableHeader1, kFirstTableHeader2})
     if (FileResult r = Line(file, line); !r.ok()) return r;
 
+  // The first table ends at the point where the tension fell to zero, if it did.
+  const int lastPrinted = TensionBelowZeroPointCount(profile);
   for (int i = 0; i < n; ++i) {
     const double z = profile.ProfileZ[i];
     const double avgSolvent = profile.ProfileAvgSolvent[i];
@@ -167,9 +157,10 @@ FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
 
     // The filament cross-section and the stress; a zero divisor is refused rather than
     // divided by, so that no infinity is ever formed.
-    const double yarnArea = YarnArea(state.PolymerFlowRate, avgSolvent, velocity, density);
+    const double yarnArea =
+        PrintedFilamentCrossSection(state.Constants.PolymerFlowRate, avgSolvent, velocity, density);
     if (!std::isfinite(yarnArea)) return BadValue(PointName(i, "the yarn area"));
-    const double stress = YarnStress(tension, density, yarnArea);
+    const double stress = FilamentStress(tension, density, yarnArea);
     if (!std::isfinite(stress)) return BadValue(PointName(i, "the stress"));
     profile.ProfileStress[i] = stress;
 
@@ -180,8 +171,8 @@ FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
                             Blanks(3) + Exponent(stress, 3, 2);
     if (FileResult r = Line(file, row); !r.ok()) return r;
 
-    if (!(tension > 0)) {
-      state.TensionBelowZero = true;
+    if (i + 1 == lastPrinted) {
+      state.Outcome.TensionBelowZero = true;
       for (const char* line : {"", kTensionBelowZeroLine})
         if (FileResult r = Line(file, line); !r.ok()) return r;
       return {};
@@ -199,7 +190,7 @@ FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
     const double gasTemperature = profile.ProfileGasTemp[i];
     const double viscosity = profile.ProfileElongViscosity[i];
     // Printed in kcal/(m2 h degC); the profile keeps cal/(cm2 s degC) for whoever reads it next.
-    const double heatTransfer = profile.ProfileHeatTransfer[i] * kHeatTransferToPrinted;
+    const double heatTransfer = ToKcalPerM2Hour(profile.ProfileHeatTransfer[i]);
     for (const auto& [value, name] :
          {std::pair{z, "the distance"}, std::pair{gasVelocity, "the gas velocity"},
           std::pair{gasTemperature, "the gas temperature"},

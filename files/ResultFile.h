@@ -16,11 +16,6 @@ namespace korvane {
 
 inline constexpr const char* kResultFileCannotOpen = "Result file can not open!";
 
-// The filament cross-section of a profile point, cm2, as the results print it, and the stress
-// in g/den from the tension and that area. NaN (never an infinity) when a divisor is zero.
-double YarnArea(double polymerFlowRate, double avgSolvent, double velocity, double density);
-double YarnStress(double tension, double density, double yarnArea);
-
 // Opens file to replace the result file params.ResultFileName (kResultFileCannotOpen when it
 // cannot; a write-protected result file is refused).
 FileResult OpenResultFile(PendingFile& file, const RunParameters& params);
@@ -34,7 +29,7 @@ FileResult InputDataWriter(const RunParameters& params);
 
 // Writes the CALCULATION RESULTS section for the points of the last pass, 0 .. PassPointCount
 // - 1; the gas table leaves out a last point whose gas values that pass did not compute.
-// Fills profile.ProfileStress for the rows it writes and sets state.TensionBelowZero
+// Fills profile.ProfileStress for the rows it writes and sets state.Outcome.TensionBelowZero
 // (false first; true when it stops at a tension not above zero).
 FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
                            SpinningLineProfile& profile, SimulationState& state);

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/InitialState.h"
+#include "core/TensionBelowZero.h"
 #include "core/TensionIteration.h"
 #include "files/NumberText.h"
 #include "files/PendingFile.h"
@@ -119,17 +120,17 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
 
   events.CalculationStarting();
   InitialState(params, profile, state);
-  if (state.Fault.Kind == FaultKind::None) TensionIteration(params, profile, state, events);
+  if (state.Outcome.Fault.Kind == FaultKind::None) TensionIteration(params, profile, state, events);
 
-  if (state.Fault.Kind != FaultKind::None)
+  if (state.Outcome.Fault.Kind != FaultKind::None)
     return Finish(report, events, resultFile, RunOutcome::CalculationFailed,
-                  FaultMessage(state.Fault));
-  if (state.Cancelled) {
+                  FaultMessage(state.Outcome.Fault));
+  if (state.Outcome.Cancelled) {
     report.Cancelled = true;
     return Finish(report, events, resultFile, RunOutcome::CalculationFailed, kCalculationCancelled);
   }
   // The stage that failed has shown its own message.
-  if (!state.CalculationOk)
+  if (!state.Outcome.CalculationOk)
     return Finish(report, events, resultFile, RunOutcome::CalculationFailed, "");
 
   const FileResult results = ResultsAppender(resultFile, params, profile, state);
@@ -140,11 +141,9 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
     return Finish(report, events, resultFile, outcome, results.Message);
   }
 
-  if (state.TensionBelowZero) {
+  if (state.Outcome.TensionBelowZero) {
     // The tables end at the first point whose tension is not above zero.
-    int printed = 0;
-    while (printed < profile.PassPointCount && profile.ProfileTension[printed] > 0) ++printed;
-    report.PrintedPointCount = printed + 1;
+    report.PrintedPointCount = TensionBelowZeroPointCount(profile);
     return Finish(report, events, resultFile, RunOutcome::TensionBelowZero,
                   kTensionBelowZeroMessage);
   }

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/HeatTransferUnits.h"
 #include "files/NumberText.h"
 #include "files/ProfileCsv.h"
 #include "ui/ChartTracker.h"
@@ -27,10 +28,6 @@
 namespace korvane::ui {
 
 namespace {
-
-// The profile holds the gas-to-wall coefficient in cal/(cm2 s degC); engineers read it in
-// kcal/(m2 h degC), as the result file prints it.
-constexpr double kToKcalPerM2Hour = 36000.0;
 
 // The distances along the computed line whose radial profiles are drawn, as fractions of it.
 constexpr std::array<double, 5> kRadialFractions = {0.0, 0.125, 0.25, 0.5, 1.0};
@@ -397,7 +394,7 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
       add(gas, z, profile.ProfileGasTemp[i]);
       if (profile.ProfileElongViscosity[i] > 0)
         add(viscosity, z, std::log10(profile.ProfileElongViscosity[i]));
-      add(wall, z, profile.ProfileHeatTransfer[i] * kToKcalPerM2Hour);
+      add(wall, z, ToKcalPerM2Hour(profile.ProfileHeatTransfer[i]));
     }
   }
   averageSolvent_->replace(average);
@@ -428,7 +425,7 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   FitValueAxis(heatTransferAxis_, {wallHeatTransfer_}, true);
   ShowRadialProfiles(profile, state, pointCount);
 
-  PassesValue->setText(QString::number(state.CalculationLoopCount));
+  PassesValue->setText(QString::number(state.Iteration.CalculationLoopCount));
   // The figures read as the result tables print them.
   SpinneretTensionValue->setText(NumberText(Exponent(profile.ProfileTension[0], 3, 2)) + " dyn");
   EndSolventValue->setText(NumberText(Fixed(profile.ProfileAvgSolvent[last], 5, 3)));
@@ -453,7 +450,7 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
 
 void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
                                      const SimulationState& state, int pointCount) {
-  const int intervals = std::clamp(state.RadialIntervals, 1, kRadialCapacity - 1);
+  const int intervals = std::clamp(state.Constants.RadialIntervals, 1, kRadialCapacity - 1);
   const double zStart = profile.ProfileZ[0];
   const double zEnd = profile.ProfileZ[pointCount - 1];
   std::vector<int> shown;

@@ -19,7 +19,7 @@ TEST(DefaultRun, APassThatEndsAtALimitKeepsItsOwnPointCount) {
   run.Params.TakeUpSpeed = -833;
   InitialState(run.Params, *run.Profile, run.State);
   TensionIteration(run.Params, *run.Profile, run.State, run.Reporter);
-  ASSERT_TRUE(run.State.CalculationOk);
+  ASSERT_TRUE(run.State.Outcome.CalculationOk);
   EXPECT_EQ(run.Profile->ProfilePointCount, 115);
   EXPECT_EQ(run.Profile->PassPointCount, 2);
 }
@@ -28,21 +28,21 @@ TEST(DefaultRun, ConvergesToTheTakeUpSpeed) {
   testing::Run run;
   InitialState(run.Params, *run.Profile, run.State);
   TensionIteration(run.Params, *run.Profile, run.State, run.Reporter);
-  ASSERT_TRUE(run.State.CalculationOk);
-  EXPECT_EQ(run.State.Fault.Kind, FaultKind::None);
+  ASSERT_TRUE(run.State.Outcome.CalculationOk);
+  EXPECT_EQ(run.State.Outcome.Fault.Kind, FaultKind::None);
   const SpinningLineProfile& pr = *run.Profile;
   const int last = pr.ProfilePointCount - 1;
   ASSERT_EQ(last, 114);
   EXPECT_EQ(pr.PassPointCount, 115);
   EXPECT_LT(std::fabs(pr.ProfileYarnVelocity[last] - 833) / 833, 5e-5);
   ASSERT_EQ(run.Reporter.Messages.size(), 1u);
-  EXPECT_EQ(run.Reporter.Messages[0],
-            "NUMBER OF CALCULATION LOOP = " + std::to_string(run.State.CalculationLoopCount));
-  EXPECT_EQ(static_cast<int>(run.Reporter.Passes.size()), run.State.CalculationLoopCount);
+  EXPECT_EQ(run.Reporter.Messages[0], "NUMBER OF CALCULATION LOOP = " +
+                                          std::to_string(run.State.Iteration.CalculationLoopCount));
+  EXPECT_EQ(static_cast<int>(run.Reporter.Passes.size()), run.State.Iteration.CalculationLoopCount);
   // Where this case has converged since the core was written.
-  EXPECT_EQ(run.State.CalculationLoopCount, 11);
-  EXPECT_NEAR(run.State.TensionGuess, 3.2551685, 1e-6);
-  EXPECT_EQ(pr.ProfileTension[0], run.State.TensionGuess);
+  EXPECT_EQ(run.State.Iteration.CalculationLoopCount, 11);
+  EXPECT_NEAR(run.State.Iteration.TensionGuess, 3.2551685, 1e-6);
+  EXPECT_EQ(pr.ProfileTension[0], run.State.Iteration.TensionGuess);
 
   for (int i = 1; i <= last; ++i) {
     // The filament is drawn and pulled harder all the way down; the gas cools.

@@ -14,6 +14,34 @@
 namespace korvane {
 namespace {
 
+using SystemMatrix = double[kSystemCapacity][kSystemCapacity];
+
+// The oracle: x with M x = b for the first n rows and columns, by full Gaussian elimination
+// without pivoting (rows with a zero below the pivot are skipped). M and b are not changed.
+void SolveLinearSystem(const SystemMatrix& m, const SystemVector& b, int n, SystemVector& x) {
+  SystemMatrix a;
+  SystemVector r;
+  for (int row = 0; row < n; ++row) {
+    for (int col = 0; col < n; ++col) a[row][col] = m[row][col];
+    r[row] = b[row];
+  }
+  for (int k = 0; k + 1 < n; ++k) {
+    for (int row = k + 1; row < n; ++row) {
+      if (a[row][k] == 0) continue;
+      for (int col = k + 1; col < n; ++col) {
+        a[row][col] = a[row][col] - a[k][col] * a[row][k] / a[k][k];
+      }
+      r[row] = r[row] - r[k] * a[row][k] / a[k][k];
+    }
+  }
+  x[n - 1] = r[n - 1] / a[n - 1][n - 1];
+  for (int row = n - 2; row >= 0; --row) {
+    double sum = 0;
+    for (int col = row + 1; col < n; ++col) sum += x[col] * a[row][col];
+    x[row] = (r[row] - sum) / a[row][row];
+  }
+}
+
 TEST(LinearSolvers, TridiagonalEliminationGivesTheSameDoublesAsTheFullOne) {
   std::mt19937_64 random(20240611);
   std::uniform_real_distribution<double> offDiagonal(-1.0, 1.0);
@@ -148,20 +176,20 @@ class RadialDiffusion : public ::testing::Test {
  protected:
   void SetUp() override {
     InitialState(run.Params, *run.Profile, run.State);
-    run.State.CalculationOk = true;
+    run.State.Outcome.CalculationOk = true;
     for (int j = 0; j < 11; ++j)
-      run.State.CurrentRadialProfile[j] = run.Params.InitialSolventFraction;
+      run.State.Scratch.CurrentRadialProfile[j] = run.Params.InitialSolventFraction;
   }
   testing::Run run;
 };
 
 TEST_F(RadialDiffusion, WithoutDiffusionOnlyTheOuterRingChanges) {
   run.Params.DiffusionParam1 = 0;
-  double* c = run.State.CurrentRadialProfile;
+  double* c = run.State.Scratch.CurrentRadialProfile;
   c[3] = 0.00009;  // raised to the floor of 0.0001
   c[4] = 0.0001;   // kept
-  RadialDiffusionStep(1, run.Context);
-  ASSERT_TRUE(run.State.CalculationOk);
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
+  ASSERT_TRUE(run.State.Outcome.CalculationOk);
   const SpinningLineProfile& pr = *run.Profile;
   for (int j = 0; j < 10; ++j) {
     const double expected = j == 3 || j == 4 ? 0.0001 : 0.73;
@@ -171,8 +199,8 @@ TEST_F(RadialDiffusion, WithoutDiffusionOnlyTheOuterRingChanges) {
   const double ws = pr.ProfileSurfaceSolvent[1];
   EXPECT_EQ(pr.ProfileRadialSolvent[1][10], ws);
   // The average is the ring mean: the inner rings as they were, the outer one with ws.
-  const double area =
-      run.State.PolymerFlowRate / ((1 - 0.73) * pr.ProfileYarnVelocity[0] * run.Params.DopeDensity);
+  const double area = run.State.Constants.PolymerFlowRate /
+                      ((1 - 0.73) * pr.ProfileYarnVelocity[0] * run.Params.DopeDensity);
   const double dr = std::sqrt(area / kPi) / 10;
   double sum = 0;
   for (int k = 1; k <= 10; ++k) {
@@ -183,8 +211,8 @@ TEST_F(RadialDiffusion, WithoutDiffusionOnlyTheOuterRingChanges) {
 }
 
 TEST_F(RadialDiffusion, FirstStepBalancesDiffusionAndEvaporation) {
-  RadialDiffusionStep(1, run.Context);
-  ASSERT_TRUE(run.State.CalculationOk);
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
+  ASSERT_TRUE(run.State.Outcome.CalculationOk);
   const SpinningLineProfile& pr = *run.Profile;
   // Solvent leaves: the surface is drier than the inside, the average lies between.
   EXPECT_LT(pr.ProfileSurfaceSolvent[1], pr.ProfileAvgSolvent[1]);
@@ -196,14 +224,14 @@ TEST_F(RadialDiffusion, FirstStepBalancesDiffusionAndEvaporation) {
 }
 
 TEST_F(RadialDiffusion, AcceptedTrialSolvesTheCrankNicolsonSystemAsWritten) {
-  RadialDiffusionStep(1, run.Context);
-  ASSERT_TRUE(run.State.CalculationOk);
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
+  ASSERT_TRUE(run.State.Outcome.CalculationOk);
   const RunParameters& p = run.Params;
   const SpinningLineProfile& pr = *run.Profile;
   // The dense system of the first step, row by row in its textbook form, for the accepted
   // surface value; at point 0 every node holds the initial fraction.
   const double v = pr.ProfileYarnVelocity[0];
-  const double area = run.State.PolymerFlowRate / ((1 - 0.73) * v * p.DopeDensity);
+  const double area = run.State.Constants.PolymerFlowRate / ((1 - 0.73) * v * p.DopeDensity);
   const double dr = std::sqrt(area / kPi) / 10;
   const double d = p.DiffusionParam1 * std::exp(p.DiffusionParam2 / (pr.ProfileYarnTemp[0] + 273));
   const double a = d / v * (pr.ProfileZ[1] - pr.ProfileZ[0]) / (dr * dr);
@@ -229,8 +257,8 @@ TEST_F(RadialDiffusion, AcceptedTrialSolvesTheCrankNicolsonSystemAsWritten) {
 TEST_F(RadialDiffusion, NegativeAreaShowsTheTwoMarkMessage) {
   run.Profile->ProfileYarnVelocity[0] = -100;
   const double before = run.Profile->ProfileAvgSolvent[1] = 0.5;
-  RadialDiffusionStep(1, run.Context);
-  EXPECT_FALSE(run.State.CalculationOk);
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
+  EXPECT_FALSE(run.State.Outcome.CalculationOk);
   ASSERT_EQ(run.Reporter.Messages.size(), 1u);
   EXPECT_EQ(run.Reporter.Messages[0], "Sorry, this case does not converge!!");
   EXPECT_EQ(run.Profile->ProfileAvgSolvent[1], before);
@@ -239,16 +267,16 @@ TEST_F(RadialDiffusion, NegativeAreaShowsTheTwoMarkMessage) {
 TEST_F(RadialDiffusion, DiffusionPowerFailureStopsBeforeTheOutputs) {
   run.Params.CriticalWeightFraction = 0.8;
   run.Params.TempDependencyParam2 = 0.5;
-  run.State.CurrentRadialProfile[5] = -0.2;  // clamped to 0.0001: no failure from the clamp
-  RadialDiffusionStep(1, run.Context);
-  EXPECT_TRUE(run.State.CalculationOk);
+  run.State.Scratch.CurrentRadialProfile[5] = -0.2;  // clamped to 0.0001: no failure from the clamp
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
+  EXPECT_TRUE(run.State.Outcome.CalculationOk);
   EXPECT_TRUE(run.Reporter.Messages.empty());
   run.Params.DiffusionParam2 = 1e6;  // the exponential of the guarded branch overflows
-  RadialDiffusionStep(1, run.Context);
-  EXPECT_FALSE(run.State.CalculationOk);
+  RadialDiffusionStep(StepStartAt(*run.Profile, 0), run.Context);
+  EXPECT_FALSE(run.State.Outcome.CalculationOk);
   ASSERT_EQ(run.Reporter.Messages.size(), 1u);
   EXPECT_EQ(run.Reporter.Messages[0], "Sorry, this case does not converge!!!");
-  EXPECT_EQ(run.State.Fault.Kind, FaultKind::None);
+  EXPECT_EQ(run.State.Outcome.Fault.Kind, FaultKind::None);
 }
 
 }  // namespace

@@ -57,12 +57,12 @@ class FilamentEquations : public ::testing::Test {
  protected:
   void SetUp() override {
     InitialState(run.Params, *run.Profile, run.State);
-    run.State.CalculationOk = true;
-    run.State.CurrentPointIndex = 0;
+    run.State.Outcome.CalculationOk = true;
   }
   bool Evaluate(double v, double t, double f, double z = 0) {
     const double y[3] = {v, t, f};
-    return FilamentDerivatives(y, z, dy, outputs, run.Context);
+    return FilamentDerivatives(y, z, dy, outputs, StepStartAt(*run.Profile, 0), run.Context) ==
+           StepStatus::Ok;
   }
   testing::Run run;
   double dy[3] = {};
@@ -106,7 +106,7 @@ TEST_F(FilamentEquations, ZeroKinematicViscosityStopsBeforeTheHeatTransfer) {
   run.Params.GasKinViscosityParam1 = 0;
   run.Params.GasKinViscosityParam2 = 0;
   EXPECT_FALSE(Evaluate(150, 90, 3));
-  EXPECT_FALSE(run.State.CalculationOk);
+  EXPECT_FALSE(run.State.Outcome.CalculationOk);
   ASSERT_EQ(run.Reporter.Messages.size(), 1u);
   EXPECT_EQ(run.Reporter.Messages[0], "Sorry, this case does not converge.");
 }
@@ -129,7 +129,7 @@ TEST_F(FilamentEquations, HeatTransferFailureShowsTheFourMarkMessage) {
 TEST_F(FilamentEquations, MarchStepStoresTheLastStageCoefficients) {
   SpinningLineProfile& pr = *run.Profile;
   double y[kGillCapacity] = {pr.ProfileYarnVelocity[0], pr.ProfileYarnTemp[0], 3};
-  ASSERT_TRUE(GillStep(3, y, 0, 2, run.Context));
+  ASSERT_EQ(GillStep(3, y, StepStartAt(pr, 0), 2, run.Context), StepStatus::Ok);
   // The last evaluation is at the state the fourth stage saw; the stored values are positive
   // coefficients of a drying, heating filament.
   EXPECT_GT(pr.ProfileFilamentHeatCoeff[0], 0);

@@ -14,36 +14,36 @@ TEST(InitialState, DefaultCaseFigures) {
   InitialState(run.Params, *run.Profile, run.State);
   const SpinningLineProfile& pr = *run.Profile;
   const SimulationState& st = run.State;
-  EXPECT_EQ(st.Fault.Kind, FaultKind::None);
+  EXPECT_EQ(st.Outcome.Fault.Kind, FaultKind::None);
   EXPECT_EQ(pr.ProfilePointCount, 115);
   EXPECT_EQ(pr.ProfileZ[0], 0);
   EXPECT_NEAR(pr.ProfileZ[30], 60, 1e-12);
   EXPECT_NEAR(pr.ProfileZ[70], 260, 1e-12);
   EXPECT_NEAR(pr.ProfileZ[114], 700, 1e-12);
   EXPECT_NEAR(pr.ProfileYarnVelocity[0], 109.2357, 0.00005);
-  EXPECT_NEAR(st.VelocityLowerLimit, 87.3885, 0.00005);
-  EXPECT_EQ(st.VelocityUpperLimit, 4165);
-  EXPECT_NEAR(st.PolymerFlowRate, 0.009261, 0.0000005);
-  EXPECT_NEAR(st.GasMolarFlow, 0.5332341, 0.00000005);
-  EXPECT_NEAR(st.GasMassFlow, 15.44417, 0.000005);
+  EXPECT_NEAR(st.Constants.VelocityLowerLimit, 87.3885, 0.00005);
+  EXPECT_EQ(st.Constants.VelocityUpperLimit, 4165);
+  EXPECT_NEAR(st.Constants.PolymerFlowRate, 0.009261, 0.0000005);
+  EXPECT_NEAR(st.Constants.GasMolarFlow, 0.5332341, 0.00000005);
+  EXPECT_NEAR(st.Constants.GasMassFlow, 15.44417, 0.000005);
   EXPECT_NEAR(pr.ProfileGasVelocity[0], 18.2094, 0.00005);
-  EXPECT_NEAR(st.TotalPolymerFlow, 0.009261 * 48, 1e-12);
-  EXPECT_NEAR(st.TotalSolventFlow, 0.0343 * 0.73 * 48, 1e-12);
+  EXPECT_NEAR(st.Constants.TotalPolymerFlow, 0.009261 * 48, 1e-12);
+  EXPECT_NEAR(st.Constants.TotalSolventFlow, 0.0343 * 0.73 * 48, 1e-12);
   // The gas enters dry.
-  EXPECT_EQ(st.GasSolventMassFlow, 0);
-  EXPECT_EQ(st.GasSolventMolarFlow, 0);
+  EXPECT_EQ(st.Constants.GasSolventMassFlow, 0);
+  EXPECT_EQ(st.Constants.GasSolventMolarFlow, 0);
   EXPECT_EQ(pr.ProfileGasSolventFraction[0], 0);
   EXPECT_EQ(pr.ProfileAvgSolvent[0], 0.73);
   EXPECT_EQ(pr.ProfileSurfaceSolvent[0], 0.73);
   EXPECT_EQ(pr.ProfileYarnTemp[0], 80);
   EXPECT_EQ(pr.ProfileGasTemp[0], 250);
   for (int j = 0; j < 11; ++j) EXPECT_EQ(pr.ProfileRadialSolvent[0][j], 0.73);
-  EXPECT_EQ(st.RadialIntervals, 10);
-  EXPECT_EQ(st.RadialNodeCount, 11);
-  EXPECT_EQ(st.CalculationLoopCount, 1);
-  EXPECT_EQ(st.TensionGuess, 3.0);
-  EXPECT_EQ(st.TensionStep, 0.02 * 3.0);
-  EXPECT_EQ(st.FineTensionStep, 0.1 * (0.02 * 3.0));
+  EXPECT_EQ(st.Constants.RadialIntervals, 10);
+  EXPECT_EQ(st.Constants.RadialNodeCount, 11);
+  EXPECT_EQ(st.Iteration.CalculationLoopCount, 1);
+  EXPECT_EQ(st.Iteration.TensionGuess, 3.0);
+  EXPECT_EQ(st.Iteration.TensionStep, 0.02 * 3.0);
+  EXPECT_EQ(st.Iteration.FineTensionStep, 0.1 * (0.02 * 3.0));
 }
 
 TEST(InitialState, GasWithSolventAndEmptySections) {
@@ -52,7 +52,7 @@ TEST(InitialState, GasWithSolventAndEmptySections) {
   run.Params.Increment[3] = 123;  // sections with no steps add no points
   InitialState(run.Params, *run.Profile, run.State);
   const SimulationState& st = run.State;
-  EXPECT_NEAR(st.GasSolventMolarFlow, st.GasMolarFlow * 0.05, 1e-15);
+  EXPECT_NEAR(st.Constants.GasSolventMolarFlow, st.Constants.GasMolarFlow * 0.05, 1e-15);
   EXPECT_NEAR(run.Profile->ProfileGasSolventFraction[0], 0.05 / 1.05, 1e-15);
   EXPECT_EQ(run.Profile->ProfilePointCount, 115);
   EXPECT_NEAR(run.Profile->ProfileZ[114], 700, 1e-12);
@@ -80,12 +80,12 @@ TEST_P(InitialStateFault, EndsTheRunWithoutAMessage) {
   testing::Run run;
   GetParam().Change(run.Params);
   InitialState(run.Params, *run.Profile, run.State);
-  EXPECT_FALSE(run.State.CalculationOk);
-  EXPECT_EQ(run.State.Fault.Kind, GetParam().Kind);
-  EXPECT_EQ(run.State.Fault.Z, 0);
+  EXPECT_FALSE(run.State.Outcome.CalculationOk);
+  EXPECT_EQ(run.State.Outcome.Fault.Kind, GetParam().Kind);
+  EXPECT_EQ(run.State.Outcome.Fault.Z, 0);
   // The iteration does not start after a faulted initial state.
   TensionIteration(run.Params, *run.Profile, run.State, run.Reporter);
-  EXPECT_FALSE(run.State.CalculationOk);
+  EXPECT_FALSE(run.State.Outcome.CalculationOk);
   EXPECT_TRUE(run.Reporter.Messages.empty());
   EXPECT_TRUE(run.Reporter.Passes.empty());
 }
@@ -113,10 +113,10 @@ TEST(InitialState, ANewRunForgetsTheFaultOfTheLastOne) {
   testing::Run run;
   run.Params.DopeDensity = 0;
   InitialState(run.Params, *run.Profile, run.State);
-  ASSERT_NE(run.State.Fault.Kind, FaultKind::None);
+  ASSERT_NE(run.State.Outcome.Fault.Kind, FaultKind::None);
   run.Params.DopeDensity = 1;
   InitialState(run.Params, *run.Profile, run.State);
-  EXPECT_EQ(run.State.Fault.Kind, FaultKind::None);
+  EXPECT_EQ(run.State.Outcome.Fault.Kind, FaultKind::None);
 }
 
 }  // namespace

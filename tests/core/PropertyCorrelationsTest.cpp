@@ -17,13 +17,20 @@ class PropertyCorrelations : public ::testing::Test {
  protected:
   void SetUp() override {
     ClearFaultFlags();
-    state.CalculationOk = true;
+    state.Outcome.CalculationOk = true;
   }
   double Diffusion(double t, double w) {
-    return DiffusionCoefficient(p.DiffusionParam1, p.DiffusionParam2, t, w,
-                                p.CriticalWeightFraction, p.TempDependencyParam1,
-                                p.TempDependencyParam2, state, reporter);
+    double d = 0;
+    DiffusionCoefficient(p.DiffusionParam1, p.DiffusionParam2, t, w, p.CriticalWeightFraction,
+                         p.TempDependencyParam1, p.TempDependencyParam2, Site(), d);
+    return d;
   }
+  double HeatTransfer(double area, double v, double nu, double lambda, double ug) {
+    double h = 0;
+    YarnHeatTransferCoefficient(area, v, nu, lambda, ug, Site(), h);
+    return h;
+  }
+  GuardSite Site() { return GuardSite{state.Outcome, reporter, 0}; }
   RunParameters p = DefaultCase();
   SimulationState state;
   RecordingReporter reporter;
@@ -44,7 +51,7 @@ TEST_F(PropertyCorrelations, DefaultCaseFigures) {
 
   // n = 0 makes the concentration factor 1 for every w, also w = 0.
   for (double w : {0.0, 0.3, 0.73, 1.0}) EXPECT_NEAR(Diffusion(80, w), 2.082e-6, 5e-10) << w;
-  EXPECT_TRUE(state.CalculationOk);
+  EXPECT_TRUE(state.Outcome.CalculationOk);
 
   EXPECT_NEAR(InsulationCoefficient(1.0), 2.7778e-5, 5e-10);
   EXPECT_EQ(InsulationCoefficient(0.0), 0);
@@ -61,23 +68,23 @@ TEST_F(PropertyCorrelations, DiffusionCoefficientBelowTheCriticalFraction) {
   EXPECT_EQ(Diffusion(80, 0.5), plain);
   // Below it the fraction ratio to the power n = 0.01 t + 1.2 = 2.0.
   EXPECT_NEAR(Diffusion(80, 0.25), 0.25 * plain, 1e-20);
-  EXPECT_TRUE(state.CalculationOk);
+  EXPECT_TRUE(state.Outcome.CalculationOk);
   EXPECT_TRUE(reporter.Messages.empty());
 }
 
 TEST_F(PropertyCorrelations, DiffusionCoefficientNegativeFractionWithNonIntegralPower) {
   p.TempDependencyParam2 = 0.5;
   Diffusion(80, -0.1);
-  EXPECT_FALSE(state.CalculationOk);
+  EXPECT_FALSE(state.Outcome.CalculationOk);
   ASSERT_EQ(reporter.Messages.size(), 1u);
   EXPECT_EQ(reporter.Messages[0], "Sorry, this case does not converge!!!");
-  EXPECT_EQ(state.Fault.Kind, FaultKind::None);
+  EXPECT_EQ(state.Outcome.Fault.Kind, FaultKind::None);
 }
 
 TEST_F(PropertyCorrelations, DiffusionCoefficientNegativeFractionWithIntegralPower) {
   p.TempDependencyParam2 = 2;
   const double d = Diffusion(80, -0.1);
-  EXPECT_TRUE(state.CalculationOk);
+  EXPECT_TRUE(state.Outcome.CalculationOk);
   EXPECT_TRUE(reporter.Messages.empty());
   EXPECT_NEAR(d, 0.01 * 2.082e-6, 1e-11);
 }
@@ -85,7 +92,7 @@ TEST_F(PropertyCorrelations, DiffusionCoefficientNegativeFractionWithIntegralPow
 TEST_F(PropertyCorrelations, DiffusionCoefficientZeroCriticalFractionIsGuarded) {
   p.CriticalWeightFraction = 0;
   Diffusion(80, -0.1);
-  EXPECT_FALSE(state.CalculationOk);
+  EXPECT_FALSE(state.Outcome.CalculationOk);
   ASSERT_EQ(reporter.Messages.size(), 1u);
   EXPECT_EQ(reporter.Messages[0], "Sorry, this case does not converge!!!");
 }
@@ -94,10 +101,10 @@ TEST_F(PropertyCorrelations, YarnHeatTransferGuardsAreaVelocityAndViscosity) {
   const double lambda = 1e-4;
   for (auto [area, v, nu] : {std::tuple{-1e-4, 500.0, 0.2}, std::tuple{1e-4, -500.0, 0.2},
                              std::tuple{1e-4, 500.0, 0.0}, std::tuple{1e-4, 500.0, -0.2}}) {
-    state.CalculationOk = true;
+    state.Outcome.CalculationOk = true;
     reporter.Messages.clear();
-    YarnHeatTransferCoefficient(area, v, nu, lambda, 15, state, reporter);
-    EXPECT_FALSE(state.CalculationOk) << area << " " << v << " " << nu;
+    HeatTransfer(area, v, nu, lambda, 15);
+    EXPECT_FALSE(state.Outcome.CalculationOk) << area << " " << v << " " << nu;
     ASSERT_EQ(reporter.Messages.size(), 1u);
     EXPECT_EQ(reporter.Messages[0], "Sorry, this case does not converge!!!!");
   }
@@ -110,9 +117,8 @@ TEST_F(PropertyCorrelations, YarnHeatTransferValue) {
   const double x = std::pow(0.01 * 500 / 0.2, 0.36);
   const double y = (1.076 * x - 0.685) * (1.076 * x - 0.685);
   const double nusselt = 0.35 + 0.146 * std::sqrt(1.129 * 0.01 * 15 / 0.2 + y);
-  EXPECT_NEAR(YarnHeatTransferCoefficient(area, v, nu, lambda, ug, state, reporter),
-              nusselt * 0.886 * lambda / 0.01, 1e-15);
-  EXPECT_TRUE(state.CalculationOk);
+  EXPECT_NEAR(HeatTransfer(area, v, nu, lambda, ug), nusselt * 0.886 * lambda / 0.01, 1e-15);
+  EXPECT_TRUE(state.Outcome.CalculationOk);
 }
 
 TEST_F(PropertyCorrelations, GuardedFailureAfterAnUnguardedFaultRecordsTheFault) {
@@ -120,10 +126,15 @@ TEST_F(PropertyCorrelations, GuardedFailureAfterAnUnguardedFaultRecordsTheFault)
   volatile double zero = 0;
   volatile double inf = 1 / zero;
   (void)inf;
-  YarnHeatTransferCoefficient(-1e-4, 500, 0.2, 1e-4, 15, state, reporter);
-  EXPECT_FALSE(state.CalculationOk);
+  double h = 1;
+  const StepStatus status = YarnHeatTransferCoefficient(
+      -1e-4, 500, 0.2, 1e-4, 15, GuardSite{state.Outcome, reporter, 12.5}, h);
+  EXPECT_EQ(status, StepStatus::Fault);
+  EXPECT_EQ(h, 0);
+  EXPECT_FALSE(state.Outcome.CalculationOk);
   EXPECT_TRUE(reporter.Messages.empty());
-  EXPECT_EQ(state.Fault.Kind, FaultKind::DivisionByZero);
+  EXPECT_EQ(state.Outcome.Fault.Kind, FaultKind::DivisionByZero);
+  EXPECT_EQ(state.Outcome.Fault.Z, 12.5);  // the position of the step the guard belongs to
 }
 
 TEST_F(PropertyCorrelations, GasDragAndEvaporation) {

@@ -20,8 +20,8 @@ class March : public ::testing::Test {
  protected:
   int Pass(double tension) {
     InitialState(run.Params, *run.Profile, run.State);
-    run.State.CalculationOk = true;
-    run.State.TensionGuess = tension;
+    run.State.Outcome.CalculationOk = true;
+    run.State.Iteration.TensionGuess = tension;
     return MarchPass(run.Context);
   }
   testing::Run run;
@@ -30,7 +30,7 @@ class March : public ::testing::Test {
 TEST_F(March, FullPassFillsEveryPoint) {
   EXPECT_EQ(Pass(kDefaultTension), 115);
   const SpinningLineProfile& pr = *run.Profile;
-  EXPECT_TRUE(run.State.CalculationOk);
+  EXPECT_TRUE(run.State.Outcome.CalculationOk);
   EXPECT_EQ(pr.ProfileTension[0], kDefaultTension);
   EXPECT_NEAR(pr.ProfileYarnVelocity[114], 833, 0.1);
   // The end-of-pass fill: the cross-section average viscosity and the previous wall coefficient.
@@ -59,21 +59,21 @@ TEST_F(March, TensionAtOrBelowZeroEndsThePassWithoutGasValues) {
   EXPECT_EQ(pr.ProfileGasTemp[1], -999);
   EXPECT_EQ(pr.ProfileHeatTransfer[0], -999);
   EXPECT_GT(pr.ProfileElongViscosity[0], 0);  // written by the step itself
-  EXPECT_TRUE(run.State.CalculationOk);
+  EXPECT_TRUE(run.State.Outcome.CalculationOk);
 }
 
 TEST_F(March, VelocityAboveTheUpperLimitIsClampedAndEndsThePass) {
   const int reached = Pass(200);
   ASSERT_LT(reached, 115);
   EXPECT_EQ(run.Profile->ProfileYarnVelocity[reached - 1], 5 * 833.0);
-  EXPECT_TRUE(run.State.CalculationOk);
+  EXPECT_TRUE(run.State.Outcome.CalculationOk);
 }
 
 TEST_F(March, VelocityBelowTheLowerLimitIsClampedAndEndsThePass) {
   // A negative viscosity coefficient makes the filament slow down under tension.
   run.Params.ViscosityParam1 = -5512.3;
   EXPECT_EQ(Pass(30), 2);
-  EXPECT_EQ(run.Profile->ProfileYarnVelocity[1], run.State.VelocityLowerLimit);
+  EXPECT_EQ(run.Profile->ProfileYarnVelocity[1], run.State.Constants.VelocityLowerLimit);
   EXPECT_GT(run.Profile->ProfileTension[1], 0);
 }
 
@@ -112,11 +112,11 @@ TEST_F(March, InsulatedJacketLosesHeatTowardsItsJacketTemperature) {
 
 TEST_F(March, RefusesAGridWithoutSteps) {
   InitialState(run.Params, *run.Profile, run.State);
-  run.State.CalculationOk = true;
+  run.State.Outcome.CalculationOk = true;
   run.Profile->ProfilePointCount = 1;
   run.Profile->ProfileTension[0] = -1;
   EXPECT_EQ(MarchPass(run.Context), 0);
-  EXPECT_FALSE(run.State.CalculationOk);
+  EXPECT_FALSE(run.State.Outcome.CalculationOk);
   EXPECT_EQ(run.Profile->ProfileTension[0], -1);
 }
 
@@ -125,7 +125,7 @@ TEST_F(March, LargestGridRunsThrough) {
   run.Params.Increment[0] = 0.35;
   run.Params.IncrementCount[0] = 2000;
   EXPECT_EQ(Pass(kDefaultTension), 2001);
-  EXPECT_TRUE(run.State.CalculationOk);
+  EXPECT_TRUE(run.State.Outcome.CalculationOk);
   // The finer steps give a slower line for the same tension: the march holds the solvent
   // content and the gas at each step's start, so its result depends on the step length.
   EXPECT_GT(run.Profile->ProfileYarnVelocity[2000], 2 * run.Profile->ProfileYarnVelocity[0]);
@@ -137,27 +137,27 @@ TEST_F(March, NegativeAbsoluteWallTemperatureIsAnInvalidOperationFault) {
   run.Params.JacketMode[0] = '1';
   run.Params.JacketTemp[0] = -400;  // the temperature ratio has no square root
   Pass(kDefaultTension);
-  EXPECT_FALSE(run.State.CalculationOk);
-  EXPECT_EQ(run.State.Fault.Kind, FaultKind::InvalidOperation);
-  EXPECT_EQ(run.State.Fault.Z, 400);
+  EXPECT_FALSE(run.State.Outcome.CalculationOk);
+  EXPECT_EQ(run.State.Outcome.Fault.Kind, FaultKind::InvalidOperation);
+  EXPECT_EQ(run.State.Outcome.Fault.Z, 400);
   EXPECT_TRUE(run.Reporter.Messages.empty());
 }
 
 TEST_F(March, ZeroHeatToMassTransferRatioIsADivisionByZeroFault) {
   run.Params.SolventGasHKRatio = 0;
   Pass(kDefaultTension);
-  EXPECT_FALSE(run.State.CalculationOk);
-  EXPECT_EQ(run.State.Fault.Kind, FaultKind::DivisionByZero);
-  EXPECT_EQ(run.State.Fault.Z, 0);
+  EXPECT_FALSE(run.State.Outcome.CalculationOk);
+  EXPECT_EQ(run.State.Outcome.Fault.Kind, FaultKind::DivisionByZero);
+  EXPECT_EQ(run.State.Outcome.Fault.Z, 0);
   EXPECT_TRUE(run.Reporter.Messages.empty());
 }
 
 TEST_F(March, ViscosityExponentialBeyondRangeIsAnOverflowFault) {
   run.Params.ViscosityParam3 = 3e5;
   Pass(kDefaultTension);
-  EXPECT_FALSE(run.State.CalculationOk);
-  EXPECT_EQ(run.State.Fault.Kind, FaultKind::Overflow);
-  EXPECT_EQ(run.State.Fault.Z, 0);
+  EXPECT_FALSE(run.State.Outcome.CalculationOk);
+  EXPECT_EQ(run.State.Outcome.Fault.Kind, FaultKind::Overflow);
+  EXPECT_EQ(run.State.Outcome.Fault.Z, 0);
   EXPECT_TRUE(run.Reporter.Messages.empty());
 }
 
@@ -166,8 +166,8 @@ TEST_F(March, GuardedFailureEndsThePassWithItsMessage) {
   // test its sign, so the heat-transfer power of that step fails first.
   run.Params.GasKinViscosityParam1 = -0.001;
   EXPECT_EQ(Pass(kDefaultTension), 2);
-  EXPECT_FALSE(run.State.CalculationOk);
-  EXPECT_EQ(run.State.Fault.Kind, FaultKind::None);
+  EXPECT_FALSE(run.State.Outcome.CalculationOk);
+  EXPECT_EQ(run.State.Outcome.Fault.Kind, FaultKind::None);
   ASSERT_EQ(run.Reporter.Messages.size(), 1u);
   EXPECT_EQ(run.Reporter.Messages[0], "Sorry, this case does not converge!!!!");
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cmath>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -35,7 +36,7 @@ class ProfileCsvTest : public ::testing::Test {
  protected:
   void SetUp() override {
     params.DopeDensity = 1.0;
-    state.PolymerFlowRate = 0.009261;
+    state.Constants.PolymerFlowRate = 0.009261;
     profile->ProfilePointCount = 3;
     for (int i = 0; i < 3; ++i) {
       profile->ProfileZ[i] = 0.1 * i;  // 0.1 and 0.2 have no short exact binary form
@@ -44,6 +45,7 @@ class ProfileCsvTest : public ::testing::Test {
       profile->ProfileYarnVelocity[i] = 109.2357 + i / 3.0;
       profile->ProfileYarnTemp[i] = 80.0 + i;
       profile->ProfileTension[i] = 3.26 - i;
+      profile->ProfileStress[i] = 5.4e-3 - 5.5e-3 * i;
       profile->ProfileGasVelocity[i] = 18.2094;
       profile->ProfileGasTemp[i] = 250.0 - i;
       profile->ProfileElongViscosity[i] = 2.1e3 * (i + 1);
@@ -71,6 +73,7 @@ TEST_F(ProfileCsvTest, HeaderAndEveryValueReadBackExactly) {
   EXPECT_EQ(Parse(rows[2][3]), profile->ProfileYarnVelocity[1]);
   EXPECT_EQ(Parse(rows[1][12]), 0.000321 * 36000.0);  // kcal/(m2 h degC), as the result file prints
   EXPECT_EQ(Parse(rows[1][5]), 0.009261 / ((1 - 0.73) * 109.2357 * 1.0));
+  EXPECT_EQ(Parse(rows[2][7]), profile->ProfileStress[1]);
   EXPECT_EQ(Parse(rows[2][24]), profile->ProfileRadialSolvent[1][9]);
 }
 
@@ -88,6 +91,7 @@ TEST_F(ProfileCsvTest, ValuesAPointDoesNotHaveAreLeftEmpty) {
   EXPECT_NE(rows[2][6], "") << "the tension itself was computed";
   // A zero velocity gives no area and no stress rather than an infinity.
   profile->ProfileYarnVelocity[0] = 0;
+  profile->ProfileStress[0] = NAN;  // as the result file stores it
   rows = Rows(ProfileCsvText(params, *profile, state, 3));
   EXPECT_EQ(rows[1][5], "");
   EXPECT_EQ(rows[1][7], "");

@@ -59,7 +59,7 @@ class ResultFileTest : public ::testing::Test {
   void SetUp() override {
     params_ = DefaultParameters(folder_ / "result.txt");
     params_.DopeDensity = 1;
-    state_.PolymerFlowRate = 0.009261;
+    state_.Constants.PolymerFlowRate = 0.009261;
   }
 
   void SetPoints(const std::vector<FilamentPoint>& points, const std::vector<GasPoint>& gas = {}) {
@@ -123,7 +123,7 @@ TEST_F(ResultFileTest, SampleRowsAndTheStopAtANegativeTension) {
   SetPoints({{0, 0.73, 0.73, 109.2, 80, 1500},
              {1000, 0.0512, 0.0011, 833, 152.37, -3.2},
              {1010, 0.05, 0.001, 833, 150, 5}});
-  state_.TensionBelowZero = false;
+  state_.Outcome.TensionBelowZero = false;
   const std::string text = Append();
   EXPECT_TRUE(result_.ok()) << result_.Message;
   EXPECT_EQ(text, kResultsBanner + kFirstHeaders +
@@ -132,7 +132,7 @@ TEST_F(ResultFileTest, SampleRowsAndTheStopAtANegativeTension) {
                       "1000.0    0.051     0.001      833.0    152.4   1.17E-05   -3.20E+00   "
                       "-3.10E-04\r\n" +
                       kBelowZeroClosing);
-  EXPECT_TRUE(state_.TensionBelowZero);
+  EXPECT_TRUE(state_.Outcome.TensionBelowZero);
   EXPECT_NEAR(profile_->ProfileStress[0], 5.414e-3, 1e-6);
   EXPECT_NEAR(profile_->ProfileStress[1], -3.096e-4, 1e-7);
   EXPECT_EQ(profile_->ProfileStress[2], 0.0);  // beyond the stop: not written, not filled
@@ -140,10 +140,10 @@ TEST_F(ResultFileTest, SampleRowsAndTheStopAtANegativeTension) {
 
 TEST_F(ResultFileTest, ZeroTensionAtTheFirstPointGivesOneRow) {
   SetPoints({{0, 0.73, 0.73, 109.2, 80, 0}, {2, 0.7, 0.6, 120, 85, 10}});
-  state_.TensionBelowZero = true;  // from an earlier run
+  state_.Outcome.TensionBelowZero = true;  // from an earlier run
   const std::string text = Append();
   EXPECT_TRUE(result_.ok());
-  EXPECT_TRUE(state_.TensionBelowZero);
+  EXPECT_TRUE(state_.Outcome.TensionBelowZero);
   EXPECT_EQ(text, kResultsBanner + kFirstHeaders +
                       "   0.0    0.730     0.730      109.2     80.0   3.14E-04   0.00E+00   "
                       "0.00E+00\r\n" +
@@ -168,10 +168,10 @@ TEST_F(ResultFileTest, APassThatEndedEarlyPrintsOnlyItsOwnPoints) {
 TEST_F(ResultFileTest, BothTablesAndTheHeatTransferKeepsItsUnit) {
   SetPoints({{0, 0.73, 0.73, 109.2, 80, 1500}, {2, 0.73, 0.73, 109.2, 80, 1500}},
             {{0.5, -0.04, 0, 0}, {12.34, 249.8, 123400, 0.000321}});
-  state_.TensionBelowZero = true;
+  state_.Outcome.TensionBelowZero = true;
   const std::string text = Append();
   EXPECT_TRUE(result_.ok()) << result_.Message;
-  EXPECT_FALSE(state_.TensionBelowZero);
+  EXPECT_FALSE(state_.Outcome.TensionBelowZero);
   const std::string row = "3.14E-04   1.50E+03   5.41E-03\r\n";
   EXPECT_EQ(text, kResultsBanner + kFirstHeaders +
                       "   0.0    0.730     0.730      109.2     80.0   " + row +

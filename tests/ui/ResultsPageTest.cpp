@@ -132,7 +132,8 @@ TEST(ResultsPage, ADefaultRunFillsTheChartsAndFiguresFromItsProfile) {
   EXPECT_LT(SeriesNamed(page, "RadialSolvent1")->at(10).y(),
             SeriesNamed(page, "RadialSolvent1")->at(0).y());
 
-  EXPECT_EQ(page.PassesValue->text(), QString::number(app.Context.State.CalculationLoopCount));
+  EXPECT_EQ(page.PassesValue->text(),
+            QString::number(app.Context.State.Iteration.CalculationLoopCount));
   EXPECT_TRUE(app.Dialogs.Messages[0].endsWith(page.PassesValue->text()));
   // The figures read as the result tables print them.
   EXPECT_EQ(page.SpinneretTensionValue->text(),
@@ -246,7 +247,7 @@ class HandMadeProfile : public testing::Test {
         profile->ProfileRadialSolvent[i][node] = 0.7 - 0.01 * i;
     }
     params.TakeUpSpeed = 833;
-    state.CalculationLoopCount = 4;
+    state.Iteration.CalculationLoopCount = 4;
   }
 
   RunParameters params;
