@@ -6,6 +6,8 @@ packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-charts-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
+  python3-pandas python3-matplotlib
   xvfb xauth
 )
 # Extra packages for the sanitizer and fuzzing checks (scripts/test.sh --full).
