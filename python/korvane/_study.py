@@ -115,32 +115,43 @@ def _run_local(tasks, workers, progress) -> list:
     return rows
 
 
-def _run_dask(tasks, client, progress) -> list:
+def _run_chunk(tasks) -> list:
+    """Several cases in one Dask task, so that the scheduler's cost is shared among them."""
+    return [_run_one(*task) for task in tasks]
+
+
+def _run_dask(tasks, client, progress, chunk_size) -> list:
     import distributed
 
     if not tasks:
         return []
-    arguments = list(zip(*tasks))
-    futures = client.map(_run_one, *arguments, pure=False)
+    if chunk_size is None:
+        # About eight tasks per worker: few enough to keep the scheduler's share small, enough
+        # to balance the load and to show progress.
+        workers = max(1, len(client.scheduler_info().get("workers", {})))
+        chunk_size = max(1, len(tasks) // (8 * workers))
+    chunks = [tasks[start : start + chunk_size] for start in range(0, len(tasks), chunk_size)]
+    futures = client.map(_run_chunk, chunks, pure=False)
     if progress is True:
         distributed.progress(futures)
         distributed.wait(futures)
     else:
         done = 0
-        for _ in distributed.as_completed(futures):
-            done += 1
-            _report(progress, done, len(futures))
+        for future in distributed.as_completed(futures):
+            done += len(chunks[futures.index(future)])
+            _report(progress, done, len(tasks))
     rows = []
-    for future in futures:
+    for chunk, future in zip(chunks, futures):
         if future.status == "finished":
-            rows.append(future.result())
-        else:  # the task itself failed (a worker died, the module is missing there, ...)
-            try:
-                error = future.exception()
-                message = f"{type(error).__name__}: {error}"
-            except Exception as failure:  # noqa: BLE001
-                message = f"{type(failure).__name__}: {failure}"
-            rows.append(_failed_row(_korvane.Outcome.CALCULATION_FAILED, [message]))
+            rows.extend(future.result())
+            continue
+        # The task itself failed: a worker died, korvane is missing there, ...
+        try:
+            error = future.exception()
+            message = f"{type(error).__name__}: {error}"
+        except Exception as failure:  # noqa: BLE001
+            message = f"{type(failure).__name__}: {failure}"
+        rows.extend(_failed_row(_korvane.Outcome.CALCULATION_FAILED, [message]) for _ in chunk)
     return rows
 
 
@@ -161,6 +172,7 @@ def study(
     method: str = "classic",
     client=None,
     workers: int | None = None,
+    chunk_size: int | None = None,
     keep_profiles: bool = False,
     progress: bool | Callable[[int, int], None] = False,
     as_pandas: bool = False,
@@ -170,8 +182,9 @@ def study(
     grid: {item name or number: values}; every combination runs, the last item varying fastest.
     samples: instead of a grid, a list of {item: value} (e.g. a Latin hypercube drawn by you).
     client: a dask.distributed.Client; the cases run on its workers (which must be able to
-    import korvane), with the same results in the same order as on this machine. Without it the
-    cases run on `workers` threads (default: the machine's cores).
+    import korvane), with the same results in the same order as on this machine, chunk_size cases
+    to a task (default: about eight tasks per worker). Without it the cases run on `workers`
+    threads (default: the machine's cores).
     progress: a callable progress(done, total), or True for Dask's progress bar (a counter on
     standard error when local).
 
@@ -201,7 +214,7 @@ def study(
         _korvane._check_method(method)
 
     if client is not None:
-        computed = _run_dask(tasks, client, progress)
+        computed = _run_dask(tasks, client, progress, chunk_size)
     else:
         computed = _run_local(tasks, workers, progress)
     results = iter(computed)

@@ -144,3 +144,7 @@ def test_a_study_on_the_cluster_equals_the_local_one(cluster, local_table):
                           client=cluster, progress=lambda done, total: seen.append(done))
     assert_tables_equal(table, local_table)
     assert seen == list(range(1, 13))  # the four refused before the run never leave
+    # Several cases to a task come back in the order of the cases.
+    table = korvane.study(korvane.Case(), GRID, initial_tension=3.0, keep_profiles=True,
+                          client=cluster, chunk_size=5)
+    assert_tables_equal(table, local_table)
