@@ -27,9 +27,12 @@ namespace {
 constexpr const char* kJacketed = "jacketed";
 constexpr const char* kInsulated = "insulated";
 
-py::object& InputErrorType() {
-  static py::object type;
-  return type;
+// korvane.InputError, made when the module is imported and kept for the life of the
+// interpreter (a static py::object would be released after the interpreter has gone).
+PyObject* gInputError = nullptr;
+
+py::handle InputErrorType() {
+  return gInputError;
 }
 
 // Raises korvane.InputError with the message and, when one item is at fault, its number and
@@ -59,9 +62,11 @@ const ParameterItem& ItemOf(const py::handle& key) {
     throw py::key_error("no input item is named " + Quoted(name));
   }
   if (PyIndex_Check(key.ptr()) && !py::isinstance<py::bool_>(key)) {
-    const long long number = py::int_(py::reinterpret_borrow<py::object>(key)).cast<long long>();
-    if (number >= 1 && number <= kItemCount) return ItemByNumber(static_cast<int>(number));
-    throw py::key_error("input items are numbered 1 to 51, not " + std::to_string(number));
+    const py::int_ number = py::reinterpret_borrow<py::object>(key);
+    for (int k = 1; k <= kItemCount; ++k)
+      if (number.equal(py::int_(k))) return ItemByNumber(k);
+    throw py::key_error("input items are numbered 1 to 51, not " +
+                        py::repr(number).cast<std::string>());
   }
   throw py::type_error("an input item is given by its number (1 to 51) or its name");
 }
@@ -286,11 +291,12 @@ PYBIND11_MODULE(_korvane, m) {
   using namespace korvane;
   m.doc() = "The compiled part of korvane: cases, one run, and the item and column tables.";
 
-  InputErrorType() = py::reinterpret_borrow<py::object>(
+  gInputError =
       PyErr_NewExceptionWithDoc("korvane.InputError",
                                 "An input was refused; the message names the item. Attributes: "
                                 "item (its number or None) and name (its script name or None).",
-                                PyExc_ValueError, nullptr));
+                                PyExc_ValueError, nullptr);
+  if (!gInputError) throw py::error_already_set();
   m.attr("InputError") = InputErrorType();
 
   py::enum_<RunOutcome>(m, "Outcome",

@@ -113,6 +113,7 @@ REFUSED_ASSIGNMENTS = [
     ("take_up_speed", True, TypeError, "not True or False"),
     ("take_up_speed", [1], TypeError, "takes a number or a text"),
     (0, 1.0, KeyError, "numbered 1 to 51"),
+    (10**30, 1.0, KeyError, "numbered 1 to 51"),
     ("take_up", 1.0, KeyError, "no input item is named"),
 ]
 
