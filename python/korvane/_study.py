@@ -185,6 +185,8 @@ def study(
     import korvane), with the same results in the same order as on this machine, chunk_size cases
     to a task (default: about eight tasks per worker). Without it the cases run on `workers`
     threads (default: the machine's cores).
+    initial_tension: dyn; None takes the initial tension file's value (3.0 without it), read
+    here once, so that every worker starts from the same tension.
     progress: a callable progress(done, total), or True for Dask's progress bar (a counter on
     standard error when local).
 
