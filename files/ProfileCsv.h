@@ -1,6 +1,7 @@
 // The profile of a run as a CSV table, one row per point, for spreadsheets and plots.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "core/RunParameters.h"
@@ -24,6 +25,29 @@ inline constexpr const char* kCsvCannotOpen = "CSV file can not be opened for wr
 // the last point does not have.
 bool PointHasGasValues(const SpinningLineProfile& profile, int pointCount, int i);
 bool PointHasStepValues(int pointCount, int i);
+
+// What the columns of a run's profile are computed from: the results run to pointCount points.
+struct ProfileSource {
+  const RunParameters& Params;
+  const SpinningLineProfile& Profile;
+  const SimulationState& State;
+  int PointCount;
+};
+
+// One column of the profile table, as the CSV header shows it ("Label (Unit)") and as scripts
+// name it.
+struct ProfileColumn {
+  const char* Name;                                     // e.g. "gas_temperature"
+  const char* Label;                                    // e.g. "gas temperature"
+  const char* Unit;                                     // e.g. "degC"; "-" for a fraction
+  double (*Value)(const ProfileSource& source, int i);  // point i; NaN where it has no value
+};
+
+inline constexpr int kProfileColumnCount = 26;
+
+// The columns in CSV order: Z, the filament, the gas, the transfer coefficients and the
+// evaporation flux, then the solvent fraction at the radial nodes 0 (axis) to 10 (surface).
+const std::array<ProfileColumn, kProfileColumnCount>& ProfileColumns();
 
 std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfile& profile,
                            const SimulationState& state, int pointCount);

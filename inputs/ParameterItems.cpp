@@ -215,6 +215,61 @@ const std::array<ParameterItem, kItemCount> kItems = {{
 }};
 // clang-format on
 
+// The script names of items 1..51, in the order of the table above.
+constexpr const char* kItemNames[kItemCount] = {
+    "dope_density",                     // 1
+    "dope_specific_heat",               // 2
+    "initial_solvent_fraction",         // 3
+    "viscosity_param_1",                // 4
+    "viscosity_param_2",                // 5
+    "viscosity_param_3",                // 6
+    "diffusion_param_1",                // 7
+    "diffusion_param_2",                // 8
+    "critical_weight_fraction",         // 9
+    "temperature_dependency_param_1",   // 10
+    "temperature_dependency_param_2",   // 11
+    "solvent_molecular_weight",         // 12
+    "heat_of_vaporization",             // 13
+    "vapor_specific_heat",              // 14
+    "vapor_pressure_param_1",           // 15
+    "vapor_pressure_param_2",           // 16
+    "vapor_pressure_param_3",           // 17
+    "gas_specific_heat",                // 18
+    "gas_inlet_temperature",            // 19
+    "gas_flow_rate",                    // 20
+    "gas_inlet_solvent_content",        // 21
+    "gas_conductivity_param_1",         // 22
+    "gas_conductivity_param_2",         // 23
+    "gas_kinematic_viscosity_param_1",  // 24
+    "gas_kinematic_viscosity_param_2",  // 25
+    "dope_output",                      // 26
+    "dope_temperature",                 // 27
+    "nozzle_area",                      // 28
+    "filament_count",                   // 29
+    "take_up_speed",                    // 30
+    "room_temperature",                 // 31
+    "jacket_1_temperature",             // 32
+    "jacket_2_temperature",             // 33
+    "jacket_3_temperature",             // 34
+    "column_diameter",                  // 35
+    "jacket_1_upper_position",          // 36
+    "jacket_2_upper_position",          // 37
+    "jacket_3_upper_position",          // 38
+    "jacket_3_lower_position",          // 39
+    "insulation_heat_transfer_coeff",   // 40
+    "increment_1",                      // 41
+    "increment_2",                      // 42
+    "increment_3",                      // 43
+    "increment_4",                      // 44
+    "increment_5",                      // 45
+    "increment_count_1",                // 46
+    "increment_count_2",                // 47
+    "increment_count_3",                // 48
+    "increment_count_4",                // 49
+    "increment_count_5",                // 50
+    "solvent_gas_hk_ratio",             // 51
+};
+
 }  // namespace
 
 const std::array<ParameterItem, kItemCount>& ParameterItems() {
@@ -224,6 +279,16 @@ const std::array<ParameterItem, kItemCount>& ParameterItems() {
 const ParameterItem& ItemByNumber(int number) {
   if (number < 1 || number > kItemCount) throw std::out_of_range("item number out of range");
   return kItems[static_cast<size_t>(number - 1)];
+}
+
+const char* ItemName(const ParameterItem& item) {
+  return kItemNames[item.Number - 1];
+}
+
+const ParameterItem* ItemByName(std::string_view name) {
+  for (const ParameterItem& item : kItems)
+    if (name == ItemName(item)) return &item;
+  return nullptr;
 }
 
 std::string ItemDisplayName(const ParameterItem& item) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "core/RunParameters.h"
 #include "inputs/NumberFormat.h"
@@ -49,6 +50,12 @@ const ParameterItem& ItemByNumber(int number);
 // The item's name for messages: its echo label without the trailing "=" and blanks, with the
 // degree sign in UTF-8, e.g. "30. Take-up speed (cm/s)".
 std::string ItemDisplayName(const ParameterItem& item);
+
+// The item's name in scripts: lower case words joined by "_", e.g. "take_up_speed" for item 30.
+const char* ItemName(const ParameterItem& item);
+
+// The item of that script name, or nullptr.
+const ParameterItem* ItemByName(std::string_view name);
 
 // The value of an item in a run record, as a double (Int32 items converted exactly).
 double ItemValue(const ParameterItem& item, const RunParameters& params);

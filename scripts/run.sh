@@ -7,6 +7,21 @@ bash "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$root/build" -j"$(nproc)"
 
+# Lets Debian's interpreter import the korvane module from any folder: a korvane.pth in its site
+# folder names the build's package folder.
+python=/usr/bin/python3
+site=$("$python" -c 'import site; print(site.getsitepackages()[0])')
+package="$root/build/python"
+if [[ "$(cat "$site/korvane.pth" 2>/dev/null)" != "$package" ]]; then
+  if mkdir -p "$site" 2>/dev/null && echo "$package" >"$site/korvane.pth" 2>/dev/null; then
+    echo "$python now imports korvane from $package (through $site/korvane.pth)."
+  else
+    echo "To import korvane in $python from any folder, run once as root:"
+    echo "  echo $package > $site/korvane.pth"
+    echo "or set PYTHONPATH=$package."
+  fi
+fi
+
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   exec "$root/build/ui/korvane" "$@"
 fi

@@ -94,10 +94,17 @@ TEST(ReadRunParameters, JacketSelectionsAndInitialTension) {
 }
 
 TEST(ParameterItems, ControlNamesAndEchoLabelsAreConsistent) {
-  // Every item has its own field, and each echo label starts with its number and ends in "=  ".
-  std::set<std::string> names;
+  // Every item has its own field and its own script name, and each echo label starts with its
+  // number and ends in "=  ".
+  std::set<std::string> names, scriptNames;
   for (const ParameterItem& item : ParameterItems()) {
     EXPECT_TRUE(names.insert(item.ControlName).second) << item.ControlName;
+    const std::string scriptName = ItemName(item);
+    EXPECT_TRUE(scriptNames.insert(scriptName).second) << scriptName;
+    EXPECT_EQ(scriptName.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_"),
+              std::string::npos)
+        << scriptName;
+    EXPECT_EQ(ItemByName(scriptName), &item) << scriptName;
     const std::string label = item.EchoLabel;
     std::string prefix = std::to_string(item.Number);
     prefix += ". ";
@@ -107,6 +114,8 @@ TEST(ParameterItems, ControlNamesAndEchoLabelsAreConsistent) {
     EXPECT_EQ(item.Type == ItemType::Decimal, item.DecimalField != nullptr) << item.Number;
   }
   EXPECT_EQ(names.count("Edit44"), 0u) << "Edit44 is the result file name, not an item";
+  EXPECT_EQ(ItemByName("Take_up_speed"), nullptr);
+  EXPECT_EQ(ItemByNumber(30).Number, ItemByName("take_up_speed")->Number);
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+// One case run for a script: the driver with quiet surroundings, the result file kept as bytes
+// and the profile as columns, so that nothing of the run is printed or left behind.
+#pragma once
+
+#include <atomic>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "files/ProfileCsv.h"
+#include "inputs/FieldTexts.h"
+#include "run/RunDriver.h"
+
+namespace korvane {
+
+// How the spinning tension is found. Classic is the shooting iteration of the window and the
+// batch runner.
+enum class SolverMethod { Classic, Converged };
+
+// "classic" or "converged"; empty for any other text.
+std::optional<SolverMethod> SolverMethodByName(std::string_view name);
+
+// The solver asked for is not part of this build.
+class SolverUnavailable : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Throws SolverUnavailable when the solver is not part of this build.
+void CheckMethodAvailable(SolverMethod method);
+
+// Runs the driver with the chosen solver: the one place where a solver is chosen for a run.
+RunReport RunWithMethod(RunContext& context, const FieldTexts& texts, RunEvents& events,
+                        SolverMethod method);
+
+struct CaseRunRequest {
+  FieldTexts Texts;
+  SolverMethod Method = SolverMethod::Classic;
+  // Where the driver writes the result file; empty: a private temporary file, removed after the
+  // run, whose bytes are kept in the outcome.
+  std::string ResultFile;
+  bool KeepProfile = true;
+  // Set from any thread to cancel the run after the current pass.
+  const std::atomic<bool>* Cancel = nullptr;
+};
+
+struct CaseRunOutcome {
+  RunReport Report;
+  std::vector<std::string> Messages;  // what the window would have shown, in order
+  int Passes = 0;
+  double SpinneretTension = 0;  // dyn, when points were printed
+  std::string ResultFileBytes;  // the file as the driver left it (empty: it wrote none)
+  // The profile columns of ProfileColumns(), Report.PrintedPointCount values each (when kept).
+  std::vector<std::vector<double>> Columns;
+  std::vector<double> EndValues;  // the last printed point of every column (when printed)
+};
+
+// Runs one case. Throws SolverUnavailable, or std::runtime_error when no temporary file can be
+// made for the result file.
+CaseRunOutcome RunCase(const CaseRunRequest& request);
+
+}  // namespace korvane

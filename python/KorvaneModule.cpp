@@ -1,0 +1,434 @@
+// The korvane Python module: cases by item name or number, one run, and the tables of items and
+// profile columns that the Python side builds its names from.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+
+#include "files/DataFile.h"
+#include "files/DataFileWriter.h"
+#include "files/InitialTensionFile.h"
+#include "files/ProfileCsv.h"
+#include "python/CaseRun.h"
+#include "inputs/FieldTexts.h"
+#include "inputs/ParameterItems.h"
+#include "inputs/TextConversion.h"
+
+namespace py = pybind11;
+
+namespace korvane {
+namespace {
+
+constexpr const char* kJacketed = "jacketed";
+constexpr const char* kInsulated = "insulated";
+
+// korvane.InputError, made when the module is imported and kept for the life of the
+// interpreter (a static py::object would be released after the interpreter has gone).
+PyObject* gInputError = nullptr;
+
+py::handle InputErrorType() {
+  return gInputError;
+}
+
+// Raises korvane.InputError with the message and, when one item is at fault, its number and
+// script name as attributes.
+[[noreturn]] void RaiseInputError(const std::string& message, const ParameterItem* item = nullptr) {
+  py::object error = InputErrorType()(message);
+  error.attr("item") = item ? py::object(py::int_(item->Number)) : py::object(py::none());
+  error.attr("name") = item ? py::object(py::str(ItemName(*item))) : py::object(py::none());
+  PyErr_SetObject(InputErrorType().ptr(), error.ptr());
+  throw py::error_already_set();
+}
+
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+std::string ShortestText(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+const ParameterItem& ItemOf(const py::handle& key) {
+  if (py::isinstance<py::str>(key)) {
+    const std::string name = key.cast<std::string>();
+    if (const ParameterItem* item = ItemByName(name)) return *item;
+    throw py::key_error("no input item is named " + Quoted(name));
+  }
+  if (PyIndex_Check(key.ptr()) && !py::isinstance<py::bool_>(key)) {
+    const py::int_ number = py::reinterpret_borrow<py::object>(key);
+    for (int k = 1; k <= kItemCount; ++k)
+      if (number.equal(py::int_(k))) return ItemByNumber(k);
+    throw py::key_error("input items are numbered 1 to 51, not " +
+                        py::repr(number).cast<std::string>());
+  }
+  throw py::type_error("an input item is given by its number (1 to 51) or its name");
+}
+
+const std::string& TextOf(const FieldTexts& texts, const ParameterItem& item) {
+  return texts.Items[static_cast<size_t>(item.Number - 1)];
+}
+
+// The value of an item's text: a float, or an int for the whole-number items.
+py::object ItemValueOf(const FieldTexts& texts, const ParameterItem& item) {
+  const std::string& text = TextOf(texts, item);
+  if (item.Type == ItemType::Int32) {
+    int32_t value = 0;
+    if (ConvertInt32(text, value)) return py::int_(value);
+  } else {
+    double value = 0;
+    if (ConvertDecimal(text, value)) return py::float_(value);
+  }
+  RaiseInputError(
+      Quoted(ItemDisplayName(item)) + ": " + kInputValueNotCorrect + " (" + Quoted(text) + ")",
+      &item);
+}
+
+// The field text for a value given from Python: a text as it is, a number as the shortest text
+// that reads back to it (whole numbers for the whole-number items).
+std::string TextForValue(const ParameterItem& item, const py::handle& value) {
+  const std::string name = Quoted(ItemDisplayName(item));
+  if (py::isinstance<py::str>(value)) {
+    const std::string text = value.cast<std::string>();
+    bool converts;
+    if (item.Type == ItemType::Int32) {
+      int32_t v;
+      converts = ConvertInt32(text, v);
+    } else {
+      double v;
+      converts = ConvertDecimal(text, v);
+    }
+    if (!converts)
+      RaiseInputError(name + ": " + kInputValueNotCorrect + " (" + Quoted(text) + ")", &item);
+    return text;
+  }
+  if (py::isinstance<py::bool_>(value))
+    throw py::type_error(name + " takes a number or a text, not True or False");
+  double number = 0;
+  if (PyIndex_Check(value.ptr())) {
+    const py::int_ whole = py::reinterpret_borrow<py::object>(value);
+    if (item.Type == ItemType::Int32) {
+      long long v = 0;
+      try {
+        v = whole.cast<long long>();
+      } catch (const py::cast_error&) {
+        v = INT64_MAX;
+      }
+      if (v < INT32_MIN || v > INT32_MAX)
+        RaiseInputError(name + " takes whole numbers from -2147483648 to 2147483647", &item);
+      return std::to_string(v);
+    }
+    number = PyLong_AsDouble(whole.ptr());
+    if (number == -1.0 && PyErr_Occurred()) {
+      PyErr_Clear();
+      RaiseInputError(name + ": " + kInputValueNotCorrect + " (beyond the range of numbers)",
+                      &item);
+    }
+  } else if (PyFloat_Check(value.ptr()) || py::hasattr(value, "__float__")) {
+    number = py::float_(py::reinterpret_borrow<py::object>(value)).cast<double>();
+  } else {
+    throw py::type_error(name + " takes a number or a text");
+  }
+  if (!std::isfinite(number))
+    RaiseInputError(name + ": " + kInputValueNotCorrect + " (" + ShortestText(number) + ")", &item);
+  if (item.Type == ItemType::Int32) {
+    if (number != std::floor(number) || std::fabs(number) > 2147483647.0)
+      RaiseInputError(name + " takes whole numbers; " + ShortestText(number) + " is not one",
+                      &item);
+    return std::to_string(static_cast<int64_t>(number));
+  }
+  return ShortestText(number);
+}
+
+void SetItem(FieldTexts& texts, const ParameterItem& item, const py::handle& value) {
+  if (item.Fixed)
+    RaiseInputError(Quoted(ItemDisplayName(item)) + " is fixed and cannot be changed", &item);
+  texts.Items[static_cast<size_t>(item.Number - 1)] = TextForValue(item, value);
+}
+
+py::tuple JacketModes(const FieldTexts& texts) {
+  py::tuple modes(kJacketCount);
+  for (size_t j = 0; j < kJacketCount; ++j) modes[j] = texts.Jacketed[j] ? kJacketed : kInsulated;
+  return modes;
+}
+
+void SetJacketModes(FieldTexts& texts, const py::object& modes) {
+  if (py::isinstance<py::str>(modes) || !py::isinstance<py::sequence>(modes) ||
+      py::len(modes) != kJacketCount)
+    RaiseInputError("jacket_modes takes three modes, each \"jacketed\" or \"insulated\"");
+  std::array<bool, kJacketCount> jacketed{};
+  for (size_t j = 0; j < kJacketCount; ++j) {
+    const py::object mode = modes[py::int_(j)];
+    const std::string text = py::isinstance<py::str>(mode) ? mode.cast<std::string>() : "";
+    if (text != kJacketed && text != kInsulated)
+      RaiseInputError("Jacket-" + std::to_string(j + 1) +
+                      " is \"jacketed\" or \"insulated\", not " +
+                      py::repr(mode).cast<std::string>());
+    jacketed[j] = text == kJacketed;
+  }
+  texts.Jacketed = jacketed;
+}
+
+std::string CaseRepr(const FieldTexts& texts) {
+  const FieldTexts defaults = DefaultFieldTexts();
+  std::string changed;
+  for (const ParameterItem& item : ParameterItems()) {
+    if (TextOf(texts, item) == TextOf(defaults, item)) continue;
+    changed += changed.empty() ? "" : ", ";
+    changed += std::string(ItemName(item)) + "=" + Quoted(TextOf(texts, item));
+  }
+  if (texts.Jacketed != defaults.Jacketed)
+    changed += (changed.empty() ? "" : ", ") + std::string("jacket_modes=") +
+               py::repr(JacketModes(texts)).cast<std::string>();
+  return "korvane.Case(" + (changed.empty() ? std::string("default") : changed) + ")";
+}
+
+FieldTexts LoadCase(const std::filesystem::path& path) {
+  const DataFileLoad load = LoadDataFile(path.string());
+  if (!load.Ok) RaiseInputError(load.Message);
+  FieldTexts texts = DefaultFieldTexts();
+  ApplyDataFileValues(load.Values, texts);
+  return texts;
+}
+
+void SaveCase(const FieldTexts& texts, const std::filesystem::path& path) {
+  const FileResult saved = DataFileWriter(path.string(), texts);
+  if (saved.Status == FileStatus::BadValue) RaiseInputError(saved.Message);
+  if (!saved.ok()) {
+    PyErr_SetString(PyExc_OSError, saved.Message.c_str());
+    throw py::error_already_set();
+  }
+}
+
+// The initial tension text of a run: given, or as the batch runner takes it.
+std::string InitialTensionText(const py::object& given, std::vector<std::string>& messages) {
+  if (given.is_none()) {
+    const InitialTensionRead read = ReadInitialTensionFile(InitialTensionFilePath());
+    if (!read.Ok) messages.emplace_back(kInitialTensionCannotOpen);
+    return read.Text;
+  }
+  if (py::isinstance<py::str>(given)) return given.cast<std::string>();
+  if (py::isinstance<py::bool_>(given) ||
+      !(PyIndex_Check(given.ptr()) || py::hasattr(given, "__float__")))
+    throw py::type_error("initial_tension takes a number in dyn, a text or None");
+  const double value = py::float_(given).cast<double>();
+  if (!std::isfinite(value)) RaiseInputError("The initial tension is not a finite number");
+  return ShortestText(value);
+}
+
+class CancelToken {
+ public:
+  void Cancel() { flag_->store(true); }
+  void Reset() { flag_->store(false); }
+  bool Cancelled() const { return flag_->load(); }
+  const std::atomic<bool>* Flag() const { return flag_.get(); }
+
+ private:
+  std::shared_ptr<std::atomic<bool>> flag_ = std::make_shared<std::atomic<bool>>(false);
+};
+
+py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
+                      const std::string& method, const std::string& resultFile,
+                      const CancelToken* cancel, bool keepProfile) {
+  const std::optional<SolverMethod> solver = SolverMethodByName(method);
+  if (!solver)
+    throw py::value_error("method is \"classic\" or \"converged\", not " + Quoted(method));
+  CaseRunRequest request;
+  request.Texts = texts;
+  request.Method = *solver;
+  request.ResultFile = resultFile;
+  request.KeepProfile = keepProfile;
+  request.Cancel = cancel ? cancel->Flag() : nullptr;
+  std::vector<std::string> earlier;
+  request.Texts.InitialTensionText = InitialTensionText(initialTension, earlier);
+
+  CaseRunOutcome outcome;
+  {
+    py::gil_scoped_release release;
+    outcome = RunCase(request);
+  }
+  outcome.Messages.insert(outcome.Messages.begin(), earlier.begin(), earlier.end());
+
+  py::dict result;
+  const RunReport& report = outcome.Report;
+  result["outcome"] = report.Outcome;
+  result["messages"] = outcome.Messages;
+  result["passes"] = outcome.Passes;
+  result["cancelled"] = report.Cancelled;
+  result["point_count"] = report.PrintedPointCount;
+  result["failed_item"] = report.Read.FailedItem > 0
+                              ? py::object(py::str(ItemName(ItemByNumber(report.Read.FailedItem))))
+                          : report.Read.InitialTensionFailed
+                              ? py::object(py::str("initial_tension"))
+                              : py::object(py::none());
+  result["spinneret_tension"] =
+      report.PrintedPointCount > 0 ? py::object(py::float_(outcome.SpinneretTension)) : py::none();
+  result["result_file_bytes"] = py::bytes(outcome.ResultFileBytes);
+  py::dict ends, columns;
+  const auto& table = ProfileColumns();
+  for (size_t c = 0; c < outcome.EndValues.size(); ++c) ends[table[c].Name] = outcome.EndValues[c];
+  for (size_t c = 0; c < outcome.Columns.size(); ++c) {
+    const std::vector<double>& values = outcome.Columns[c];
+    py::array_t<double> array(static_cast<py::ssize_t>(values.size()));
+    std::copy(values.begin(), values.end(), array.mutable_data());
+    columns[table[c].Name] = array;
+  }
+  result["end_values"] = ends;
+  result["columns"] = keepProfile ? py::object(columns) : py::object(py::none());
+  return result;
+}
+
+}  // namespace
+}  // namespace korvane
+
+PYBIND11_MODULE(_korvane, m) {
+  using namespace korvane;
+  m.doc() = "The compiled part of korvane: cases, one run, and the item and column tables.";
+
+  gInputError =
+      PyErr_NewExceptionWithDoc("korvane.InputError",
+                                "An input was refused; the message names the item. Attributes: "
+                                "item (its number or None) and name (its script name or None).",
+                                PyExc_ValueError, nullptr);
+  if (!gInputError) throw py::error_already_set();
+  m.attr("InputError") = InputErrorType();
+
+  py::enum_<RunOutcome>(m, "Outcome",
+                        "How a run ended; the values are the batch runner's exit "
+                        "statuses.")
+      .value("SUCCESS", RunOutcome::Success)
+      .value("CALCULATION_FAILED", RunOutcome::CalculationFailed,
+             "does not converge, the pass limit, a floating-point fault, or cancelled")
+      .value("INPUT_REFUSED", RunOutcome::InputRefused)
+      .value("TENSION_BELOW_ZERO", RunOutcome::TensionBelowZero)
+      .value("RESULT_FILE_FAILED", RunOutcome::ResultFileFailed);
+
+  py::class_<CancelToken>(m, "CancelToken",
+                          "Cancels a run from another thread: the run ends after its current "
+                          "pass with Outcome.CALCULATION_FAILED and cancelled set.")
+      .def(py::init<>())
+      .def("cancel", &CancelToken::Cancel, "Asks every run holding this token to stop.")
+      .def("reset", &CancelToken::Reset, "Lets the token be used for new runs.")
+      .def_property_readonly("cancelled", &CancelToken::Cancelled);
+
+  py::class_<FieldTexts> caseClass(m, "Case",
+                                   "The inputs of one run, as the window's fields hold them.");
+  caseClass.def(py::init(&DefaultFieldTexts), "The worked default case.")
+      .def_static("default", &DefaultFieldTexts, "The worked default case.")
+      .def_static("load", &LoadCase, py::arg("path"),
+                  "The case of an input data file (items the file cannot change keep their "
+                  "default). Raises InputError when the file cannot be read or is not a data "
+                  "file.")
+      .def("save", &SaveCase, py::arg("path"),
+           "Saves the case as an input data file that loads back to the same case.")
+      .def(
+          "__getitem__",
+          [](const FieldTexts& texts, const py::handle& key) {
+            return ItemValueOf(texts, ItemOf(key));
+          },
+          "An item's value by its number or name.")
+      .def(
+          "__setitem__",
+          [](FieldTexts& texts, const py::handle& key, const py::handle& value) {
+            SetItem(texts, ItemOf(key), value);
+          },
+          "Sets an item by its number or name; fixed items refuse.")
+      .def(
+          "text",
+          [](const FieldTexts& texts, const py::handle& key) { return TextOf(texts, ItemOf(key)); },
+          py::arg("item"), "An item's text as a run reads it.")
+      .def_property("jacket_modes", &JacketModes, &SetJacketModes,
+                    "The three jacket zones, each \"jacketed\" or \"insulated\".")
+      .def("copy", [](const FieldTexts& texts) { return texts; })
+      .def("__copy__", [](const FieldTexts& texts) { return texts; })
+      .def("__deepcopy__", [](const FieldTexts& texts, const py::handle&) { return texts; })
+      .def(
+          "__eq__",
+          [](const FieldTexts& a, const FieldTexts& b) {
+            return a.Items == b.Items && a.Jacketed == b.Jacketed;
+          },
+          py::is_operator())
+      .def("__repr__", &CaseRepr)
+      .def(py::pickle(
+          [](const FieldTexts& texts) {
+            return py::make_tuple(py::cast(texts.Items), py::cast(texts.Jacketed));
+          },
+          [](const py::tuple& state) {
+            FieldTexts texts = DefaultFieldTexts();
+            texts.Items = state[0].cast<std::array<std::string, kItemCount>>();
+            texts.Jacketed = state[1].cast<std::array<bool, kJacketCount>>();
+            return texts;
+          }));
+  for (const ParameterItem& item : ParameterItems()) {
+    const int number = item.Number;
+    std::string doc = ItemDisplayName(item) +
+                      (item.Type == ItemType::Int32 ? "; a whole number" : "") + "; default " +
+                      item.DefaultText + (item.Fixed ? "; fixed" : "") + ".";
+    caseClass.def_property(
+        ItemName(item),
+        [number](const FieldTexts& texts) { return ItemValueOf(texts, ItemByNumber(number)); },
+        [number](FieldTexts& texts, const py::handle& value) {
+          SetItem(texts, ItemByNumber(number), value);
+        },
+        doc.c_str());
+  }
+
+  m.def(
+      "items",
+      [] {
+        py::list items;
+        for (const ParameterItem& item : ParameterItems()) {
+          py::dict row;
+          row["number"] = item.Number;
+          row["name"] = ItemName(item);
+          row["label"] = ItemDisplayName(item);
+          row["default"] = item.DefaultText;
+          row["fixed"] = item.Fixed;
+          row["whole_number"] = item.Type == ItemType::Int32;
+          items.append(row);
+        }
+        return items;
+      },
+      "The 51 input items in the order of their numbers.");
+  m.def(
+      "profile_columns",
+      [] {
+        py::list columns;
+        for (const ProfileColumn& column : ProfileColumns())
+          columns.append(py::make_tuple(column.Name, column.Label, column.Unit));
+        return columns;
+      },
+      "The profile's columns as (name, label, unit), in the CSV's order.");
+  m.def(
+      "_default_initial_tension",
+      [] {
+        std::vector<std::string> messages;
+        return InitialTensionText(py::none(), messages);
+      },
+      "The initial tension text a run takes by default: the initial tension file's, else 3.0.");
+  m.def(
+      "_check_method",
+      [](const std::string& method) {
+        const std::optional<SolverMethod> solver = SolverMethodByName(method);
+        if (!solver)
+          throw py::value_error("method is \"classic\" or \"converged\", not " + Quoted(method));
+        CheckMethodAvailable(*solver);
+      },
+      "Raises when the method is unknown or not part of this build.");
+  m.def("_run_case", &RunForScript, py::arg("case"), py::arg("initial_tension"), py::arg("method"),
+        py::arg("result_file"), py::arg("cancel"), py::arg("keep_profile"));
+
+  py::register_exception_translator([](std::exception_ptr error) {
+    try {
+      if (error) std::rethrow_exception(error);
+    } catch (const SolverUnavailable& e) {
+      PyErr_SetString(PyExc_NotImplementedError, e.what());
+    }
+  });
+}

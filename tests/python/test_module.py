@@ -1,0 +1,231 @@
+"""The korvane module against the batch runner, its outcomes and refusals, and runs on threads."""
+
+import math
+import threading
+import time
+from concurrent.futures import ThreadPoolExecutor
+
+import numpy as np
+import pytest
+from conftest import run_batch
+
+import korvane
+
+# Data files the batch runner and the module both load: {item: text} over the default case,
+# jacket modes, initial tension text (None: the machine's default), expected outcome.
+CASES = {
+    "default": ({}, None, None, korvane.Outcome.SUCCESS),
+    "initial tension 5": ({}, None, "5.0", korvane.Outcome.SUCCESS),
+    "faster, jacketed, hotter gas": (
+        {30: "900", 19: "230.0", 32: "180", 33: "150"},
+        ("jacketed", "jacketed", "insulated"),
+        "3.0",
+        korvane.Outcome.SUCCESS,
+    ),
+    "finer grid": ({41: "1.0", 46: "60", 42: "2.5", 47: "80"}, None, "3.0", korvane.Outcome.SUCCESS),
+    "tension below zero": ({30: "200"}, None, "3.0", korvane.Outcome.TENSION_BELOW_ZERO),
+    "overflow": ({20: "1e308"}, None, "3.0", korvane.Outcome.CALCULATION_FAILED),
+}
+
+
+def make_case(items, jackets):
+    case = korvane.Case.default()
+    for number, text in items.items():
+        case[number] = text
+    if jackets:
+        case.jacket_modes = jackets
+    return case
+
+
+def csv_columns(text):
+    lines = text.splitlines()
+    cells = [line.split(",") for line in lines[1:]]
+    return lines[0].split(","), [
+        np.array([float(row[c]) if row[c] else math.nan for row in cells])
+        for c in range(len(cells[0]))
+    ]
+
+
+@pytest.mark.parametrize("name", CASES)
+def test_result_file_profile_and_messages_equal_the_batch_runner(name, tmp_path, batch_runner):
+    items, jackets, tension, outcome = CASES[name]
+    data_file = tmp_path / "case.txt"
+    make_case(items, jackets).save(data_file)
+    status, stderr, result_bytes, csv = run_batch(batch_runner, tmp_path, data_file, tension)
+
+    case = korvane.Case.load(data_file)
+    assert case == make_case(items, jackets)
+    r = korvane.run(case, initial_tension=tension)
+    assert r.outcome == outcome and int(r.outcome) == status
+    assert r.messages == stderr
+    r.write_result_file(tmp_path / "module.txt")
+    assert (tmp_path / "module.txt").read_bytes() == result_bytes
+
+    if r.point_count == 0:
+        assert csv is None and r.spinneret_tension is None and len(r.profile) == 0
+        return
+    # Every column in the CSV's order and units, every value the same double.
+    header, columns = csv_columns(csv)
+    assert [f"{label} ({unit})" for _, label, unit in korvane.profile_columns()] == header
+    assert list(r.profile) == [column for column, _, _ in korvane.profile_columns()]
+    for key, expected in zip(r.profile, columns):
+        np.testing.assert_array_equal(r.profile[key], expected, err_msg=key)
+        assert r.end_values[key] == expected[-1] or math.isnan(expected[-1])
+    assert r.spinneret_tension == r.profile["tension"][0]
+    assert r.profile.radial_solvent.shape == (r.point_count, 11)
+    frame = r.profile.to_pandas()
+    assert list(frame.columns) == list(r.profile) and len(frame) == r.point_count
+
+
+def test_outcomes_the_batch_runner_does_not_reach_from_a_data_file(tmp_path):
+    # The result file cannot be created.
+    r = korvane.run(korvane.Case(), 3.0, result_file=tmp_path / "missing" / "out.txt")
+    assert r.outcome == korvane.Outcome.RESULT_FILE_FAILED
+    assert r.messages == ["Result file can not open!"]
+    with pytest.raises(ValueError, match="RESULT_FILE_FAILED"):
+        r.write_result_file(tmp_path / "out.txt")
+    assert not (tmp_path / "out.txt").exists()
+
+    # Left where asked, and the same bytes kept in the result.
+    r = korvane.run(korvane.Case(), 3.0, result_file=tmp_path / "there.txt")
+    assert r.outcome == korvane.Outcome.SUCCESS
+    assert (tmp_path / "there.txt").read_bytes() == r.result_file_bytes
+
+    # Cancelled before it started: one pass, then the run ends like a failed calculation.
+    token = korvane.CancelToken()
+    token.cancel()
+    r = korvane.run(korvane.Case(), 3.0, cancel=token)
+    assert (r.outcome, r.cancelled, r.passes) == (korvane.Outcome.CALCULATION_FAILED, True, 1)
+    assert r.messages == ["Calculation cancelled."]
+    assert r.result_file_bytes.endswith(b"h/kx                     =  7.50\r\n\r\n")
+
+
+REFUSED_ASSIGNMENTS = [
+    # (item, value, exception, words of the message)
+    (4, 1.0, korvane.InputError, '"4. Viscosity eq. param. - 1" is fixed'),
+    ("take_up_speed", "fast", korvane.InputError, "Input value is not correct!"),
+    ("take_up_speed", math.nan, korvane.InputError, '"30. Take-up speed (cm/s)"'),
+    ("take_up_speed", math.inf, korvane.InputError, "Input value is not correct!"),
+    ("take_up_speed", 10**400, korvane.InputError, "beyond the range"),
+    ("filament_count", 2.5, korvane.InputError, "takes whole numbers"),
+    ("filament_count", 2**31, korvane.InputError, "takes whole numbers"),
+    ("filament_count", "30.0", korvane.InputError, '"29. Total number of filaments"'),
+    ("take_up_speed", True, TypeError, "not True or False"),
+    ("take_up_speed", [1], TypeError, "takes a number or a text"),
+    (0, 1.0, KeyError, "numbered 1 to 51"),
+    (10**30, 1.0, KeyError, "numbered 1 to 51"),
+    ("take_up", 1.0, KeyError, "no input item is named"),
+]
+
+
+@pytest.mark.parametrize("item, value, error, words", REFUSED_ASSIGNMENTS)
+def test_refused_assignments_name_the_item_and_change_nothing(item, value, error, words):
+    case = korvane.Case()
+    with pytest.raises(error, match=words.replace("(", r"\(").replace(")", r"\)")) as raised:
+        case[item] = value
+    if error is korvane.InputError:
+        assert raised.value.name in (item, {4: "viscosity_param_1"}.get(item))
+    assert case == korvane.Case()
+
+
+def test_values_become_the_texts_a_run_reads():
+    case = korvane.Case()
+    case.take_up_speed = 900  # an int into a decimal item
+    case.filament_count = 12.0  # a whole float into a whole-number item
+    case[27] = np.float64(0.1) * 3  # numpy scalars, the shortest text that reads back
+    case.increment_count_1 = np.int64(30)
+    case.dope_density = " 1.31E0 "  # a text as the window would hold it
+    assert [case.text(n) for n in (30, 29, 27, 46, 1)] == ["900", "12", "0.30000000000000004", "30", " 1.31E0 "]
+    assert (case.take_up_speed, case.filament_count, case[27], case.dope_density) == (900.0, 12, 0.1 * 3, 1.31)
+    assert isinstance(case.filament_count, int)
+    with pytest.raises(korvane.InputError, match="jacketed"):
+        case.jacket_modes = ("jacketed", "cooled", "insulated")
+    with pytest.raises(korvane.InputError, match="three modes"):
+        case.jacket_modes = "jacketed"
+    assert case.jacket_modes == ("insulated",) * 3
+    with pytest.raises(AttributeError):
+        case.no_such_item = 1.0
+
+
+def test_refused_runs_raise_input_error_naming_the_item(tmp_path):
+    # A data file may hold a text that does not convert; the run refuses it by name.
+    data_file = tmp_path / "case.txt"
+    korvane.Case().save(data_file)
+    lines = data_file.read_bytes().split(b"\r\n")
+    lines[29] = lines[29].replace(b"833.0", b"fast")
+    data_file.write_bytes(b"\r\n".join(lines))
+    case = korvane.Case.load(data_file)
+    with pytest.raises(korvane.InputError, match=r'"30\. Take-up speed \(cm/s\)": Input value is not correct! \("fast"\)') as raised:
+        korvane.run(case, 3.0)
+    assert (raised.value.item, raised.value.name) == (30, "take_up_speed")
+    assert raised.value.result.outcome == korvane.Outcome.INPUT_REFUSED
+    with pytest.raises(korvane.InputError, match="Input value is not correct!"):
+        case.take_up_speed  # noqa: B018 - reading it converts it
+
+    with pytest.raises(korvane.InputError, match='"initial tension"') as raised:
+        korvane.run(korvane.Case(), "three")
+    assert raised.value.name == "initial_tension"
+
+    case = korvane.Case()
+    case.increment_count_3 = 74  # 60 + 200 + 740 cm reaches the 1000 cm of jacket 3's end
+    with pytest.raises(korvane.InputError, match='"Total spinning length" value should be smaller'):
+        korvane.run(case, 3.0)
+
+    with pytest.raises(korvane.InputError, match="Data file can not open!"):
+        korvane.Case.load(tmp_path / "missing.txt")
+    (tmp_path / "short.txt").write_text("Density = 1.0\n")
+    with pytest.raises(korvane.InputError, match="is not a correct data file!"):
+        korvane.Case.load(tmp_path / "short.txt")
+    case.dope_density = "1.0 "
+    with pytest.raises(OSError, match="Data file can not be saved!"):
+        case.save(tmp_path / "missing" / "case.txt")
+
+    with pytest.raises(NotImplementedError, match='"converged" solver is not part of this build'):
+        korvane.run(korvane.Case(), 3.0, method="converged")
+    with pytest.raises(ValueError, match='"classic" or "converged"'):
+        korvane.run(korvane.Case(), 3.0, method="fast")
+
+
+def test_threads_run_cases_in_parallel_with_the_results_of_one_by_one():
+    cases = []
+    for speed in (600, 700, 833, 900, 1000, 200):
+        case = korvane.Case()
+        case.take_up_speed = speed
+        cases.append(case)
+    serial = [korvane.run(case, 3.0) for case in cases]
+    with ThreadPoolExecutor(3) as pool:
+        parallel = list(pool.map(lambda case: korvane.run(case, 3.0), cases))
+    for one, other in zip(serial, parallel):
+        assert (one.outcome, one.passes, one.messages) == (other.outcome, other.passes, other.messages)
+        assert one.result_file_bytes == other.result_file_bytes
+        for key in one.profile:
+            np.testing.assert_array_equal(one.profile[key], other.profile[key])
+
+
+def test_a_run_releases_the_interpreter_and_is_cancelled_from_another_thread():
+    # About 30 passes over 1921 points: this thread wakes from its short sleep, and cancels the
+    # run long before its end, only if the run lets go of the interpreter.
+    case = korvane.Case()
+    case.take_up_speed = 20000
+    for number, value in {41: 0.5, 46: 120, 42: 0.5, 47: 400, 43: 0.5, 48: 800, 44: 0.25, 49: 600}.items():
+        case[number] = value
+    token = korvane.CancelToken()
+    started = threading.Event()
+    results = []
+
+    def long_run():
+        started.set()
+        results.append(korvane.run(case, 3.0, cancel=token))
+
+    worker = threading.Thread(target=long_run)
+    worker.start()
+    started.wait(10)
+    time.sleep(0.02)
+    token.cancel()
+    worker.join(60)
+    (r,) = results
+    assert r.cancelled and r.outcome == korvane.Outcome.CALCULATION_FAILED
+    assert 1 <= r.passes < 20
+    assert r.messages == ["Calculation cancelled."]
+    token.reset()
+    assert korvane.run(case, 3.0, cancel=token).outcome == korvane.Outcome.SUCCESS
