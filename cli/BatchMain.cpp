@@ -216,8 +216,11 @@ int main(int argc, char** argv) {
     } else {
       // The result file now holds no tables; a profile of an earlier run under the CSV's name
       // would pass for this one's.
+      // A CSV that is not there is no error.
       std::error_code error;
-      if (std::filesystem::is_regular_file(csvFile, error)) std::filesystem::remove(csvFile, error);
+      const bool earlier = std::filesystem::is_regular_file(csvFile, error);
+      error.clear();
+      if (earlier) std::filesystem::remove(csvFile, error);
       if (error) {
         environment.ShowMessage("The earlier CSV file " + csvFile +
                                 " could not be removed: " + error.message());
