@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-charts-dev libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libsundials-dev
   xvfb xauth
 )
 # Extra packages for the sanitizer and fuzzing checks (scripts/test.sh --full).
