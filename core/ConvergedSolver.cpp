@@ -93,6 +93,11 @@ class Solver {
               GridResult& found);
   // The tension of the grid of `pass` by one Newton step from a known solution.
   bool Shifted(ConvergedPass& pass, const GridResult& from, double tolerance, double& tension);
+  // The last pass, which writes the print points; false when it cannot be written.
+  bool WrittenLine(ConvergedPass& pass, double tension, double tolerance, PassResult& final);
+  void Finish(const ConvergedPass& pass, const PassResult& final, int intervals, bool clustered,
+              double tension);
+  bool LineForTension(double tension, double tolerance);
   bool Fail(ConvergedStatus status, std::string message) {
     report_.Status = status;
     report_.Message = std::move(message);
@@ -250,6 +255,8 @@ bool Solver::Run() {
   const double initial =
       p_.InitialTension > 0 && std::isfinite(p_.InitialTension) ? p_.InitialTension : 1.0;
 
+  if (o_.SpinneretTension) return LineForTension(*o_.SpinneretTension, integratorTolerance);
+
   // The radial grid: the given one, or clustered grids doubled until the tension moves by
   // less than the radial share of the accuracy (second order: the error is a third of the
   // change).
@@ -310,14 +317,25 @@ bool Solver::Run() {
 
   // The converged line, written at the print points.
   PassResult final;
-  if (!Pass(*pass, solution.Tension, integratorTolerance, &profile_, final)) return false;
-  Count(*pass);
+  if (!WrittenLine(*pass, solution.Tension, integratorTolerance, final)) return false;
+  Finish(*pass, final, intervals, clustered, solution.Tension);
+  report_.RadialTensionError = radialError;
+  report_.IntegrationTensionError = axialError + searchError;
+  report_.EstimatedTensionError = radialError + axialError + searchError;
+  report_.EstimatedRelativeTensionError = report_.EstimatedTensionError / solution.Tension;
+  report_.ToleranceMet = report_.EstimatedRelativeTensionError <= tol;
+  return true;
+}
+
+bool Solver::WrittenLine(ConvergedPass& pass, double tension, double tolerance, PassResult& final) {
+  if (!Pass(pass, tension, tolerance, &profile_, final)) return false;
+  Count(pass);
   if (final.End != PassEnd::Complete) {
     return Fail(ConvergedStatus::CalculationFailed,
                 "Sorry, this case does not converge: the line ends early at z = " +
                     FormatZ(final.EndZ) + " cm.");
   }
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < profile_.ProfilePointCount; ++i) {
     const double values[] = {
         profile_.ProfileAvgSolvent[i],        profile_.ProfileSurfaceSolvent[i],
         profile_.ProfileYarnVelocity[i],      profile_.ProfileYarnTemp[i],
@@ -333,25 +351,36 @@ bool Solver::Run() {
       }
     }
   }
+  return true;
+}
 
-  const std::vector<double>& end = pass->EndState();
-  const int n = intervals;
-  const double wEnd = profile_.ProfileAvgSolvent[count - 1];
+void Solver::Finish(const ConvergedPass& pass, const PassResult& final, int intervals,
+                    bool clustered, double tension) {
+  const std::vector<double>& end = pass.EndState();
+  const double wEnd = profile_.ProfileAvgSolvent[profile_.ProfilePointCount - 1];
   const double lost = state_.TotalSolventFlow - state_.TotalPolymerFlow * wEnd / (1 - wEnd);
-  const double gained = end[n + 5] - state_.GasSolventMassFlow;
+  const double gained = end[intervals + 5] - state_.GasSolventMassFlow;
   report_.SolventBalanceError = lost != 0 ? (lost - gained) / lost : 0;
-
   report_.Status = ConvergedStatus::Converged;
   report_.RadialIntervals = intervals;
   report_.SurfaceClustered = clustered;
-  report_.SpinneretTension = solution.Tension;
-  report_.RadialTensionError = radialError;
-  report_.IntegrationTensionError = axialError + searchError;
-  report_.EstimatedTensionError = radialError + axialError + searchError;
-  report_.EstimatedRelativeTensionError = report_.EstimatedTensionError / solution.Tension;
-  report_.ToleranceMet = report_.EstimatedRelativeTensionError <= tol;
+  report_.SpinneretTension = tension;
   report_.EndVelocity = final.EndVelocity;
   report_.EndTension = final.EndTension;
+}
+
+bool Solver::LineForTension(double tension, double tolerance) {
+  if (!(tension > 0 && std::isfinite(tension))) {
+    return Fail(ConvergedStatus::InvalidOptions, "The spinneret tension must be above zero.");
+  }
+  const bool automatic = o_.RadialIntervals == 0;
+  const bool clustered = automatic || o_.SurfaceClustered;
+  const int intervals = automatic ? kLargestAutomaticIntervals : o_.RadialIntervals;
+  auto pass = MakePass(GridOf(intervals, clustered));
+  PassResult final;
+  if (!WrittenLine(*pass, tension, tolerance, final)) return false;
+  Finish(*pass, final, intervals, clustered, tension);
+  report_.ToleranceMet = true;
   return true;
 }
 

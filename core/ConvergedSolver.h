@@ -23,6 +23,9 @@ struct ConvergedOptions {
   bool SurfaceClustered = false;
   // The target at the end of the line: the take-up speed of the run, or this tension (dyn).
   std::optional<double> TakeUpTension;
+  // Instead of a target: the line for this spinneret tension (dyn), one pass without a search
+  // or error estimates, on the given radial grid (automatic: the finest automatic one).
+  std::optional<double> SpinneretTension;
   double TimeLimitSeconds = 60;
   // Polled during the run; returning true stops it (ConvergedStatus::Cancelled).
   std::function<bool()> Cancelled;
