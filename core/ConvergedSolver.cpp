@@ -232,17 +232,27 @@ bool Solver::Run() {
     return Fail(ConvergedStatus::InvalidOptions, "The time limit must be above zero.");
   }
 
+  // The profile grows to the grid: this method has no limit of its own but the bound below.
+  long long points = 1;
+  for (int s = 0; s < kSectionCount; ++s) {
+    if (p_.IncrementCount[s] < 0) {
+      return Fail(ConvergedStatus::InvalidOptions, "No number of increments may be negative.");
+    }
+    points += p_.IncrementCount[s];
+  }
+  if (points < 2 || points > kLargestConvergedPointCount) {
+    return Fail(ConvergedStatus::InvalidOptions,
+                "The line needs between 1 and " + std::to_string(kLargestConvergedPointCount - 1) +
+                    " steps.");
+  }
+  profile_.Resize(static_cast<int>(points));
   InitialState(p_, profile_, state_);
   if (state_.Fault.Kind != FaultKind::None) {
     return Fail(ConvergedStatus::CalculationFailed,
                 "Sorry, this case does not converge: the state at the spinneret has no value.");
   }
   const int count = profile_.ProfilePointCount;
-  if (count < 2 || count > kProfileCapacity) {
-    return Fail(ConvergedStatus::InvalidOptions,
-                "The line needs between 1 and " + std::to_string(kProfileCapacity - 1) + " steps.");
-  }
-  printZ_.assign(profile_.ProfileZ, profile_.ProfileZ + count);
+  printZ_.assign(profile_.ProfileZ.begin(), profile_.ProfileZ.begin() + count);
   for (int i = 1; i < count; ++i) {
     if (!(printZ_[i] > printZ_[i - 1])) {
       return Fail(ConvergedStatus::InvalidOptions, "Every increment must be above zero.");

@@ -66,6 +66,8 @@ struct ConvergedReport {
 };
 
 inline constexpr int kLargestRadialIntervals = 128;
+// The most print points of a line (the profile grows to hold them).
+inline constexpr int kLargestConvergedPointCount = 1000001;
 // The automatic choice stops doubling here: the dense Jacobian makes finer grids slow.
 inline constexpr int kLargestAutomaticIntervals = 64;
 

@@ -58,7 +58,7 @@ bool EvaluateFilament(const double* y, double* dy, FilamentStageOutputs& outputs
   // Elongational viscosity: three times the zero-shear viscosity of each ring at its mean
   // fraction, averaged with the ring areas (k^2 - (k - 1)^2) / intervals^2.
   const int intervals = state.RadialIntervals;
-  const double* row = profile.ProfileRadialSolvent[point];
+  const double* row = profile.ProfileRadialSolvent[point].data();
   const double temperatureFactor = std::exp(p.ViscosityParam3 / (t + 273));
   const double intervalsSquared = Power(intervals, 2);
   double elongViscosity = 0;

@@ -52,7 +52,7 @@ int MarchPass(SimulationContext& context) {
   SpinningLineProfile& profile = context.Profile;
   SimulationState& state = context.State;
   const int pointCount = profile.ProfilePointCount;
-  if (pointCount < 2 || pointCount > kProfileCapacity) {
+  if (pointCount < 2 || pointCount > profile.Capacity()) {
     state.CalculationOk = false;
     return 0;
   }

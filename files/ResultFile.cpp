@@ -184,10 +184,10 @@ FileResult ResultsAppender(const RunParameters& params, SpinningLineProfile& pro
                            SimulationState& state) {
   state.TensionBelowZero = false;
   const int n = profile.ProfilePointCount;
-  if (n < 0 || n > kProfileCapacity)
+  if (n < 0 || n > profile.Capacity())
     return Failure(FileStatus::BadValue, kWriteFailedPrefix + std::string("the profile has ") +
                                              std::to_string(n) + " points, outside 0 to " +
-                                             std::to_string(kProfileCapacity) + ".");
+                                             std::to_string(profile.Capacity()) + ".");
 
   const double density = params.DopeDensity;
   if (!std::isfinite(density)) return BadValue("the dope density");
