@@ -81,6 +81,33 @@ TEST(ConvergedSolver, AboutTenPassesFromAnyInitialTension) {
   }
 }
 
+// The print grid only says where the line is written: a finer one than the classic profile
+// holds gives the same line.
+TEST(ConvergedSolver, PrintGridBeyondTheClassicCapacityGivesTheSameLine) {
+  testing::Run coarse;
+  const ConvergedReport a = Solve(coarse, ClassicRadial(1e-4));
+  ASSERT_EQ(a.Status, ConvergedStatus::Converged) << a.Message;
+
+  testing::Run fine;
+  for (int s = 0; s < kSectionCount; ++s) fine.Params.IncrementCount[s] = 0;
+  fine.Params.Increment[0] = 0.25;
+  fine.Params.IncrementCount[0] = 2800;
+  const ConvergedReport b = Solve(fine, ClassicRadial(1e-4));
+  ASSERT_EQ(b.Status, ConvergedStatus::Converged) << b.Message;
+  const SpinningLineProfile& pr = *fine.Profile;
+  ASSERT_EQ(pr.ProfilePointCount, 2801);
+  EXPECT_NEAR(pr.ProfileZ[2800], 700, 1e-9);
+  EXPECT_NEAR(b.SpinneretTension, a.SpinneretTension, a.SpinneretTension * 1e-4);
+  // z = 60 and 260 cm are print points of both grids.
+  for (const auto& [i, k] : {std::pair{240, 30}, std::pair{1040, 70}, std::pair{2800, 114}}) {
+    const SpinningLineProfile& q = *coarse.Profile;
+    EXPECT_NEAR(pr.ProfileYarnVelocity[i], q.ProfileYarnVelocity[k],
+                q.ProfileYarnVelocity[k] * 2e-4);
+    EXPECT_NEAR(pr.ProfileAvgSolvent[i], q.ProfileAvgSolvent[k], q.ProfileAvgSolvent[k] * 2e-4);
+    EXPECT_NEAR(pr.ProfileGasTemp[i], q.ProfileGasTemp[k], q.ProfileGasTemp[k] * 1e-4);
+  }
+}
+
 TEST(ConvergedSolver, TakeUpTensionTargetFindsTheLineOfThatTension) {
   testing::Run bySpeed;
   const ConvergedReport speed = Solve(bySpeed, ClassicRadial(1e-4));
