@@ -353,12 +353,15 @@ bool Solver::WrittenLine(ConvergedPass& pass, double tension, double tolerance, 
         profile_.ProfileGasVelocity[i],       profile_.ProfileGasSolventFraction[i],
         profile_.ProfileElongViscosity[i],    profile_.ProfileHeatTransfer[i],
         profile_.ProfileFilamentHeatCoeff[i], profile_.ProfileEvaporationFlux[i]};
-    for (double v : values) {
-      if (!std::isfinite(v)) {
-        return Fail(ConvergedStatus::CalculationFailed,
-                    "Sorry, this case does not converge: a value has no number at z = " +
-                        FormatZ(printZ_[i]) + " cm.");
-      }
+    bool finite = std::all_of(std::begin(values), std::end(values),
+                              [](double v) { return std::isfinite(v); });
+    for (int j = 0; j <= 10; ++j) {
+      finite = finite && std::isfinite(profile_.ProfileRadialSolvent[i][j]);
+    }
+    if (!finite) {
+      return Fail(ConvergedStatus::CalculationFailed,
+                  "Sorry, this case does not converge: a value has no number at z = " +
+                      FormatZ(printZ_[i]) + " cm.");
     }
   }
   return true;
