@@ -111,6 +111,13 @@ class Solver {
   SimulationReporter& reporter_;
   ConvergedReport& report_;
   Target target_;
+  // The pass whose line the profile holds.
+  struct Written {
+    const ConvergedPass* Pass = nullptr;
+    double Tension = 0;
+    double Tolerance = 0;
+    PassResult Result;
+  } written_;
   Clock::time_point deadline_;
   std::vector<double> printZ_;
   std::vector<double> breaks_;
@@ -155,10 +162,13 @@ bool Solver::Search(ConvergedPass& pass, double initialTension, double slope, do
   const TensionSearchResult r = SearchLogTension(initialTension, settings, [&](double tension) {
     TensionTrial trial;
     PassResult pr;
-    if (!Pass(pass, tension, tolerance, nullptr, pr)) {
+    // Every pass writes the print points, so that the last one, when it is the answer, need
+    // not be run again.
+    if (!Pass(pass, tension, tolerance, &profile_, pr)) {
       stopped = true;
       return trial;
     }
+    written_ = Written{&pass, tension, tolerance, pr};
     switch (pr.End) {
       case PassEnd::Complete:
         trial.Outcome = TensionTrial::Value;
@@ -284,24 +294,31 @@ bool Solver::Run() {
       const int finer = 2 * intervals;
       Count(*pass);
       auto finerPass = MakePass(GridOf(finer, clustered));
-      double shifted = 0;
-      if (!Shifted(*finerPass, solution, integratorTolerance, shifted)) return false;
+      // The first refinement starts from a Newton step off the coarse answer; later ones from
+      // the second-order prediction that each doubling moves the tension a quarter as far as
+      // the one before.
+      double start = solution.Tension + radialError * 3 / 4;
+      if (radialError == 0) {
+        double shifted = 0;
+        if (!Shifted(*finerPass, solution, integratorTolerance, shifted)) return false;
+        if (std::isfinite(shifted)) start = shifted;
+      }
       GridResult finerSolution;
-      const double start = std::isfinite(shifted) ? shifted : solution.Tension;
       passesBefore = report_.Passes;
       if (!Search(*finerPass, start, solution.Slope, integratorTolerance, finerSolution)) {
         return false;
       }
       report_.SearchPasses = report_.Passes - passesBefore;
-      radialError = std::fabs(finerSolution.Tension - solution.Tension) / 3;
+      radialError = (finerSolution.Tension - solution.Tension) / 3;
       intervals = finer;
       pass = std::move(finerPass);
       solution = finerSolution;
-      if (radialError <= kRadialShare * tol * solution.Tension ||
+      if (std::fabs(radialError) <= kRadialShare * tol * solution.Tension ||
           2 * intervals > kLargestAutomaticIntervals) {
         break;
       }
     }
+    radialError = std::fabs(radialError);
   } else if (intervals >= 4) {
     // The same grid type with half the intervals tells how far the radial grid is out.
     auto coarserPass = MakePass(GridOf(intervals / 2, clustered));
@@ -338,7 +355,11 @@ bool Solver::Run() {
 }
 
 bool Solver::WrittenLine(ConvergedPass& pass, double tension, double tolerance, PassResult& final) {
-  if (!Pass(pass, tension, tolerance, &profile_, final)) return false;
+  if (written_.Pass == &pass && written_.Tension == tension && written_.Tolerance == tolerance) {
+    final = written_.Result;
+  } else if (!Pass(pass, tension, tolerance, &profile_, final)) {
+    return false;
+  }
   Count(pass);
   if (final.End != PassEnd::Complete) {
     return Fail(ConvergedStatus::CalculationFailed,
