@@ -26,8 +26,15 @@ std::vector<double> StretchBreaks(const RunParameters& params, const std::vector
     lastIncrement = params.Increment[s];
   }
   for (int k = 0; k < kJacketCount; ++k) {
-    const double z = params.JacketUpperPos[k];
-    if (z > 0 && z < length) breaks.push_back(z);
+    double z = params.JacketUpperPos[k];
+    if (!(z > 0 && z < length)) continue;
+    // A boundary that a print point misses only by the rounding of the grid's additions is
+    // that point: a stretch a few ulps long could not be started.
+    const auto near = std::lower_bound(printZ.begin(), printZ.end(), z);
+    for (auto p = near == printZ.begin() ? near : near - 1; p != printZ.end() && p <= near; ++p) {
+      if (std::fabs(*p - z) <= 1e-9 * length) z = *p;
+    }
+    breaks.push_back(z);
   }
   std::sort(breaks.begin(), breaks.end());
   breaks.erase(std::unique(breaks.begin(), breaks.end()), breaks.end());
