@@ -10,6 +10,13 @@ namespace {
 // The radial table of the profile holds the nodes at r/R = 0, 0.1, ..., 1.
 constexpr int kPrintedRadialNodes = 11;
 
+// The Newton iteration's Jacobian keeps this band: each radial node with its neighbours, and
+// the surface node with the filament's and the gas's quantities, which follow it in the
+// state. What it leaves out (the cross-section average, through which every node touches the
+// line, and the inner rings' share of the viscosity) is weak, and the band's factorisation
+// costs a fixed amount per node where the whole matrix's grows with the cube of the nodes.
+constexpr int kJacobianBandwidth = 6;
+
 }  // namespace
 
 std::vector<double> StretchBreaks(const RunParameters& params, const std::vector<double>& printZ) {
@@ -57,7 +64,8 @@ ConvergedPass::ConvergedPass(const ConvergedModel& model, std::vector<double> pr
             g[0] = y[model_.Tension()];
             g[1] = y[model_.Velocity()] - bounds_.VelocityUpperLimit;
             g[2] = y[model_.Velocity()] - bounds_.VelocityLowerLimit;
-          }) {
+          },
+          kJacobianBandwidth) {
   model_.Scales(scale_.data());
 }
 

@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 // several times its local one where the velocity grows exponentially.
 constexpr double kIntegratorShare = 0.02;
 // The share of the requested accuracy left to the radial grid.
-constexpr double kRadialShare = 0.3;
+constexpr double kRadialShare = 0.5;
 // The automatic radial grids: surface-clustered, from this many intervals, doubled.
 constexpr int kFirstAutomaticIntervals = 8;
 // The accuracy of the tension search as a share of the requested accuracy.

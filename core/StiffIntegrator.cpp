@@ -3,9 +3,13 @@
 #include <cvode/cvode.h>
 #include <nvector/nvector_serial.h>
 #include <sundials/sundials_context.h>
+#include <sunlinsol/sunlinsol_band.h>
 #include <sunlinsol/sunlinsol_dense.h>
+#include <sunmatrix/sunmatrix_band.h>
 #include <sunmatrix/sunmatrix_dense.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +27,38 @@ struct StiffIntegrator::Impl {
   SUNMatrix Jacobian = nullptr;
   SUNLinearSolver Solver = nullptr;
   bool Initialised = false;
+  int Bandwidth = 0;
+  std::vector<double> Work;  // perturbed state, f there and f at the state
+  long JacobianRhs = 0;      // evaluations for the banded Jacobian
+
+  // The band of the Jacobian, column by column: f(y + d e_k) - f(y) over d.
+  static int BandJacobian(sunrealtype z, N_Vector y, N_Vector fy, SUNMatrix jacobian, void* data,
+                          N_Vector, N_Vector, N_Vector) {
+    auto* self = static_cast<Impl*>(data);
+    const int n = self->Size;
+    const double* yv = N_VGetArrayPointer(y);
+    const double* f0 = N_VGetArrayPointer(fy);
+    double* yp = self->Work.data();
+    double* fp = yp + n;
+    for (int e = 0; e < n; ++e) yp[e] = yv[e];
+    CVodeGetErrWeights(self->Memory, self->ErrorWeights);
+    const double* ewt = N_VGetArrayPointer(self->ErrorWeights);
+    for (int k = 0; k < n; ++k) {
+      // The usual increment: sqrt(unit roundoff) times the component or its tolerance scale.
+      const double scale = std::max(std::fabs(yv[k]), 1 / ewt[k]);
+      const double d = 1.4901161193847656e-08 * scale;
+      yp[k] = yv[k] + d;
+      const int flag = self->F(z, yp, fp);
+      ++self->JacobianRhs;
+      yp[k] = yv[k];
+      if (flag != 0) return flag;
+      const int first = std::max(0, k - self->Bandwidth);
+      const int last = std::min(n - 1, k + self->Bandwidth);
+      for (int i = first; i <= last; ++i) SM_ELEMENT_B(jacobian, i, k) = (fp[i] - f0[i]) / d;
+    }
+    return 0;
+  }
+  N_Vector ErrorWeights = nullptr;
   long StepsBefore = 0;  // counts of the runs before the last restart
   long RhsBefore = 0;
 
@@ -54,7 +90,7 @@ struct StiffIntegrator::Impl {
   }
 };
 
-StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots)
+StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int bandwidth)
     : impl_(std::make_unique<Impl>()) {
   Impl& m = *impl_;
   m.Size = size;
@@ -64,9 +100,17 @@ StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots)
   SUNContext_Create(nullptr, &m.Context);
   m.Y = N_VNew_Serial(size, m.Context);
   m.AbsTol = N_VNew_Serial(size, m.Context);
+  m.ErrorWeights = N_VNew_Serial(size, m.Context);
   m.Memory = CVodeCreate(CV_BDF, m.Context);
-  m.Jacobian = SUNDenseMatrix(size, size, m.Context);
-  m.Solver = SUNLinSol_Dense(m.Y, m.Jacobian, m.Context);
+  if (bandwidth > 0 && bandwidth < size - 1) {
+    m.Bandwidth = bandwidth;
+    m.Jacobian = SUNBandMatrix(size, bandwidth, bandwidth, m.Context);
+    m.Solver = SUNLinSol_Band(m.Y, m.Jacobian, m.Context);
+    m.Work.assign(3 * static_cast<size_t>(size), 0);
+  } else {
+    m.Jacobian = SUNDenseMatrix(size, size, m.Context);
+    m.Solver = SUNLinSol_Dense(m.Y, m.Jacobian, m.Context);
+  }
 }
 
 StiffIntegrator::~StiffIntegrator() {
@@ -75,6 +119,7 @@ StiffIntegrator::~StiffIntegrator() {
   SUNLinSolFree(m.Solver);
   SUNMatDestroy(m.Jacobian);
   N_VDestroy(m.AbsTol);
+  N_VDestroy(m.ErrorWeights);
   N_VDestroy(m.Y);
   SUNContext_Free(&m.Context);
 }
@@ -99,6 +144,7 @@ bool StiffIntegrator::Start(double z0, const double* y0, double relativeToleranc
     if (flag == CV_SUCCESS) flag = CVodeSetUserData(m.Memory, &m);
     if (flag == CV_SUCCESS) flag = CVodeSetErrHandlerFn(m.Memory, &Impl::SilentErrors, nullptr);
     if (flag == CV_SUCCESS) flag = CVodeSetLinearSolver(m.Memory, m.Solver, m.Jacobian);
+    if (flag == CV_SUCCESS && m.Bandwidth > 0) flag = CVodeSetJacFn(m.Memory, &Impl::BandJacobian);
     if (flag == CV_SUCCESS && m.RootCount > 0) {
       flag = CVodeRootInit(m.Memory, m.RootCount, &Impl::RootCallback);
     }
@@ -165,7 +211,7 @@ StiffIntegrator::Outcome StiffIntegrator::Advance(double zOut, double* y, double
 
 StiffIntegrator::Statistics StiffIntegrator::Counts() const {
   const Impl& m = *impl_;
-  return Statistics{m.StepsBefore + m.LibrarySteps(), m.RhsBefore + m.LibraryRhs()};
+  return Statistics{m.StepsBefore + m.LibrarySteps(), m.RhsBefore + m.LibraryRhs() + m.JacobianRhs};
 }
 
 }  // namespace korvane

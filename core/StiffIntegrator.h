@@ -24,7 +24,10 @@ class StiffIntegrator {
     long RhsEvaluations = 0;  // including those for the difference-quotient Jacobian
   };
 
-  StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots);
+  // bandwidth > 0: the Newton iteration uses only the Jacobian's band of that half-width, each
+  // column by its own difference quotient (the entries further out slow the iteration down a
+  // little but the error test keeps the accuracy); 0: the whole Jacobian.
+  StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int bandwidth = 0);
   ~StiffIntegrator();
   StiffIntegrator(const StiffIntegrator&) = delete;
   StiffIntegrator& operator=(const StiffIntegrator&) = delete;
