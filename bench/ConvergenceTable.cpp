@@ -139,7 +139,7 @@ int main() {
 
   std::printf("\nConverged method, tension by radial grid (tolerance 1e-5):\n\n");
   std::printf("| radial intervals | equal | surface-clustered |\n|---|---|---|\n");
-  for (const int n : {4, 8, 10, 12, 16, 20, 32, 40, 64, 80, 128}) {
+  for (const int n : {4, 8, 10, 12, 16, 20, 32, 40, 64, 80, 128, 256, 512}) {
     korvane::ConvergedOptions o;
     o.Tolerance = 1e-5;
     o.RadialIntervals = n;

@@ -156,6 +156,38 @@ static double ElongationalViscosity(const RunParameters& p, const RadialGrid& gr
   return b;
 }
 
+bool ConvergedModel::DiffusionRates(const double* y, double radius, int rows, double* rate) const {
+  SimulationState scratch;
+  scratch.CalculationOk = true;
+  QuietReporter quiet;
+  const double t = y[Temperature()];
+  const double factor = std::exp(p_.DiffusionParam2 / (t + 273));
+  const double scale = 1 / (y[Velocity()] * radius * radius);
+  for (int j = 0; j < rows; ++j) {
+    const double d = DiffusionCoefficientWithFactor(
+        p_.DiffusionParam1, factor, t, std::max(y[j], kLowestDiffusionFraction),
+        p_.CriticalWeightFraction, p_.TempDependencyParam1, p_.TempDependencyParam2, scratch, quiet,
+        0);
+    if (!scratch.CalculationOk) return false;
+    rate[j] = d * scale;
+  }
+  return true;
+}
+
+int ConvergedModel::RadialCoupling(const double* y, int rows, double* lower, double* centre,
+                                   double* upper) const {
+  Film f;
+  if (!FilmAt(y, f) || !DiffusionRates(y, f.Radius, rows, centre)) return 1;
+  for (int j = 0; j < rows; ++j) {
+    const double rate = centre[j];
+    lower[j] = j > 0 ? rate * grid_.Lower[j] : 0;
+    upper[j] = rate * grid_.Upper[j];
+    centre[j] = rate * grid_.Centre[j];
+    if (!Finite(lower[j]) || !Finite(centre[j]) || !Finite(upper[j])) return 1;
+  }
+  return 0;
+}
+
 int ConvergedModel::Derivatives(const double* y, double* dy) const {
   Film f;
   if (!FilmAt(y, f)) return 1;
@@ -170,22 +202,11 @@ int ConvergedModel::Derivatives(const double* y, double* dy) const {
 
   // Radial diffusion in the moving filament, time dz / v:
   // dc_j/dz = D_j / (v R^2) (Lower c_{j-1} + Centre c_j + Upper c_{j+1}).
-  {
-    SimulationState scratch;
-    scratch.CalculationOk = true;
-    QuietReporter quiet;
-    const double factor = std::exp(p_.DiffusionParam2 / (t + 273));
-    const double scale = 1 / (v * f.Radius * f.Radius);
-    for (int j = 0; j < n; ++j) {
-      const double d = DiffusionCoefficientWithFactor(
-          p_.DiffusionParam1, factor, t, std::max(c[j], kLowestDiffusionFraction),
-          p_.CriticalWeightFraction, p_.TempDependencyParam1, p_.TempDependencyParam2, scratch,
-          quiet, 0);
-      if (!scratch.CalculationOk) return 1;
-      double stencil = grid_.Centre[j] * c[j] + grid_.Upper[j] * c[j + 1];
-      if (j > 0) stencil += grid_.Lower[j] * c[j - 1];
-      dy[j] = d * scale * stencil;
-    }
+  if (!DiffusionRates(y, f.Radius, n, dy)) return 1;
+  for (int j = 0; j < n; ++j) {
+    double stencil = grid_.Centre[j] * c[j] + grid_.Upper[j] * c[j + 1];
+    if (j > 0) stencil += grid_.Lower[j] * c[j - 1];
+    dy[j] *= stencil;
   }
   // Surface balance: the average loses what evaporates, d/dz [Qp w / (1 - w)] = -2 pi R M N,
   // so dw/dz = -2 pi R M N (1 - w)^2 / Qp, and the surface node takes up the difference

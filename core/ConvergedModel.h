@@ -62,12 +62,17 @@ class ConvergedModel {
   // dy/dz at y: 0, or 1 when the state cannot be evaluated (a non-physical trial state, a
   // property without a value, a result that is not a finite number).
   int Derivatives(const double* y, double* dy) const;
+  // The radial diffusion's own coupling in rows 0..rows-1 (rows < N): d(dc_j/dz)/dc_{j-1},
+  // /dc_j and /dc_{j+1}, with the coefficients held at y. Returns 0, or 1 as Derivatives.
+  int RadialCoupling(const double* y, int rows, double* lower, double* centre, double* upper) const;
   // The derived values at y; false when they cannot be evaluated.
   bool PointValues(const double* y, LinePointValues& values) const;
 
  private:
   struct Film;
   bool FilmAt(const double* y, Film& film) const;
+  // D_j / (v R^2) for the nodes 0..rows-1; false when a coefficient has no value.
+  bool DiffusionRates(const double* y, double radius, int rows, double* rate) const;
 
   const RunParameters& p_;
   SimulationState flows_;

@@ -65,7 +65,14 @@ ConvergedPass::ConvergedPass(const ConvergedModel& model, std::vector<double> pr
             g[1] = y[model_.Velocity()] - bounds_.VelocityUpperLimit;
             g[2] = y[model_.Velocity()] - bounds_.VelocityLowerLimit;
           },
-          kJacobianBandwidth) {
+          kJacobianBandwidth,
+          [this](const double* y, int& firstFull, double* lower, double* centre, double* upper) {
+            // The inner nodes' columns from the diffusion stencil; the last nodes', the
+            // surface's and the line quantities' by difference quotients.
+            firstFull = std::max(0, model_.Grid().Intervals - kJacobianBandwidth);
+            return model_.RadialCoupling(y, std::min(firstFull + 1, model_.Grid().Intervals), lower,
+                                         centre, upper);
+          }) {
   model_.Scales(scale_.data());
 }
 

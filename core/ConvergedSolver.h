@@ -69,7 +69,7 @@ inline constexpr int kLargestRadialIntervals = 512;
 // The most print points of a line (the profile grows to hold them).
 inline constexpr int kLargestConvergedPointCount = 1000001;
 // The automatic choice stops doubling here, to keep a run's time bounded.
-inline constexpr int kLargestAutomaticIntervals = 256;
+inline constexpr int kLargestAutomaticIntervals = 512;
 
 // Lays out the run like the classic method (initial state, print grid) into `profile` and
 // `state`, finds the spinneret tension that meets the target and fills the profile's print

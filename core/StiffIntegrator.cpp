@@ -28,7 +28,8 @@ struct StiffIntegrator::Impl {
   SUNLinearSolver Solver = nullptr;
   bool Initialised = false;
   int Bandwidth = 0;
-  std::vector<double> Work;  // perturbed state, f there and f at the state
+  LocalColumns Local;
+  std::vector<double> Work;  // perturbed state, then f there or the local columns
   long JacobianRhs = 0;      // evaluations for the banded Jacobian
 
   // The band of the Jacobian, column by column: f(y + d e_k) - f(y) over d.
@@ -43,7 +44,21 @@ struct StiffIntegrator::Impl {
     for (int e = 0; e < n; ++e) yp[e] = yv[e];
     CVodeGetErrWeights(self->Memory, self->ErrorWeights);
     const double* ewt = N_VGetArrayPointer(self->ErrorWeights);
-    for (int k = 0; k < n; ++k) {
+    int firstFull = 0;
+    if (self->Local) {
+      double* lower = fp;
+      double* diagonal = fp + n;
+      double* upper = fp + 2 * n;
+      const int flag = self->Local(yv, firstFull, lower, diagonal, upper);
+      if (flag != 0) return flag;
+      SUNMatZero(jacobian);
+      for (int k = 0; k < firstFull; ++k) {
+        if (k > 0) SM_ELEMENT_B(jacobian, k - 1, k) = upper[k - 1];
+        SM_ELEMENT_B(jacobian, k, k) = diagonal[k];
+        if (k + 1 < n) SM_ELEMENT_B(jacobian, k + 1, k) = lower[k + 1];
+      }
+    }
+    for (int k = firstFull; k < n; ++k) {
       // The usual increment: sqrt(unit roundoff) times the component or its tolerance scale.
       const double scale = std::max(std::fabs(yv[k]), 1 / ewt[k]);
       const double d = 1.4901161193847656e-08 * scale;
@@ -90,7 +105,8 @@ struct StiffIntegrator::Impl {
   }
 };
 
-StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int bandwidth)
+StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int bandwidth,
+                                 LocalColumns local)
     : impl_(std::make_unique<Impl>()) {
   Impl& m = *impl_;
   m.Size = size;
@@ -106,7 +122,8 @@ StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, 
     m.Bandwidth = bandwidth;
     m.Jacobian = SUNBandMatrix(size, bandwidth, bandwidth, m.Context);
     m.Solver = SUNLinSol_Band(m.Y, m.Jacobian, m.Context);
-    m.Work.assign(3 * static_cast<size_t>(size), 0);
+    m.Work.assign(4 * static_cast<size_t>(size), 0);
+    m.Local = std::move(local);
   } else {
     m.Jacobian = SUNDenseMatrix(size, size, m.Context);
     m.Solver = SUNLinSol_Dense(m.Y, m.Jacobian, m.Context);

@@ -17,6 +17,12 @@ class StiffIntegrator {
   // g(z, y): the integration stops where one of them changes sign.
   using Roots = std::function<void(double z, const double* y, double* g)>;
 
+  // For a banded Jacobian: the columns before `firstFullColumn` are tridiagonal, with row j's
+  // entries lower[j] (column j - 1), diagonal[j] and upper[j] (column j + 1) given for
+  // j < firstFullColumn + 1; the others are taken by difference quotients. 0 on success.
+  using LocalColumns = std::function<int(const double* y, int& firstFullColumn, double* lower,
+                                         double* diagonal, double* upper)>;
+
   enum class Outcome { Reached, RootFound, Failed };
 
   struct Statistics {
@@ -27,7 +33,8 @@ class StiffIntegrator {
   // bandwidth > 0: the Newton iteration uses only the Jacobian's band of that half-width, each
   // column by its own difference quotient (the entries further out slow the iteration down a
   // little but the error test keeps the accuracy); 0: the whole Jacobian.
-  StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int bandwidth = 0);
+  StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int bandwidth = 0,
+                  LocalColumns local = nullptr);
   ~StiffIntegrator();
   StiffIntegrator(const StiffIntegrator&) = delete;
   StiffIntegrator& operator=(const StiffIntegrator&) = delete;
