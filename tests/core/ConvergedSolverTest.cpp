@@ -286,6 +286,22 @@ TEST(ConvergedSolver, RadialGridRefinementConvergesAtSecondOrder) {
   EXPECT_NEAR((tensions[1] - tensions[0]) / (tensions[2] - tensions[1]), 4, 0.8);
 }
 
+// The default grid doubles a surface-clustered grid until the tension stops moving; the
+// radially converged tension of the default case is 3.9896 dyn (512 and 256 intervals).
+TEST(ConvergedSolver, AutomaticRadialGridMeetsTheTolerance) {
+  testing::Run run;
+  ConvergedOptions o;
+  o.Tolerance = 1e-3;
+  const ConvergedReport r = Solve(run, o);
+  ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
+  EXPECT_TRUE(r.ToleranceMet);
+  EXPECT_TRUE(r.SurfaceClustered);
+  EXPECT_GE(r.RadialIntervals, 64);
+  EXPECT_LT(r.EstimatedRelativeTensionError, 1e-3);
+  EXPECT_NEAR(r.SpinneretTension, 3.9896, 3.9896 * 1e-3);
+  EXPECT_LE(std::fabs(r.SpinneretTension - 3.9896), r.EstimatedTensionError);
+}
+
 struct FailureCase {
   const char* Name;
   void (*Change)(RunParameters&, ConvergedOptions&);
