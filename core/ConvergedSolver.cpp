@@ -27,7 +27,7 @@ constexpr double kRadialShare = 0.5;
 // The automatic radial grids: surface-clustered, from this many intervals, doubled.
 constexpr int kFirstAutomaticIntervals = 8;
 // The accuracy of the tension search as a share of the requested accuracy.
-constexpr double kSearchShare = 0.05;
+constexpr double kSearchShare = 0.2;
 // Before two passes show it, d ln vL / d ln F is taken as this multiple of ln(vL / v0): 1 for a
 // thread drawn by a constant tension, whose velocity grows like exp(F z); the drying filament
 // of a real line, whose viscosity rises steeply, is several times more sensitive.
@@ -289,6 +289,10 @@ bool Solver::Run() {
   if (!Search(*pass, initial, 0, integratorTolerance, solution)) return false;
   report_.SearchPasses = report_.Passes - passesBefore;
   double radialError = 0;
+  // The integration error is measured on the next coarser grid, where a pass costs less: it
+  // comes from the axial steps, not the radial ones.
+  int estimateIntervals = intervals;
+  GridResult estimateSolution = solution;
   if (automatic) {
     for (;;) {
       const int finer = 2 * intervals;
@@ -310,6 +314,8 @@ bool Solver::Run() {
       }
       report_.SearchPasses = report_.Passes - passesBefore;
       radialError = (finerSolution.Tension - solution.Tension) / 3;
+      estimateIntervals = intervals;
+      estimateSolution = solution;
       intervals = finer;
       pass = std::move(finerPass);
       solution = finerSolution;
@@ -329,16 +335,19 @@ bool Solver::Run() {
     if (!Search(*coarserPass, start, solution.Slope, integratorTolerance, coarser)) return false;
     Count(*coarserPass);
     radialError = std::fabs(solution.Tension - coarser.Tension) / 3;
+    estimateIntervals = intervals / 2;
+    estimateSolution = coarser;
   }
 
   // The integration error: the tension moves about in proportion to the tolerance, but not
   // smoothly (the step sizes adapt), so half the move to a ten times looser tolerance counts
   // rather than the ninth that strict proportion would give.
-  auto loosePass = MakePass(GridOf(intervals, clustered));
+  auto loosePass = MakePass(GridOf(estimateIntervals, clustered));
   double loose = 0;
-  if (!Shifted(*loosePass, solution, 10 * integratorTolerance, loose)) return false;
+  if (!Shifted(*loosePass, estimateSolution, 10 * integratorTolerance, loose)) return false;
   Count(*loosePass);
-  const double axialError = std::isfinite(loose) ? std::fabs(loose - solution.Tension) / 2 : 0;
+  const double axialError =
+      std::isfinite(loose) ? std::fabs(loose - estimateSolution.Tension) / 2 : 0;
   const double searchError =
       solution.Slope > 0 ? solution.Tension * std::fabs(solution.Mismatch) / solution.Slope : 0;
 
