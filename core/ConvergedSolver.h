@@ -53,7 +53,7 @@ struct ConvergedReport {
   double EstimatedTensionError = 0;  // dyn
   double EstimatedRelativeTensionError = 0;
   // Its parts: the radial grid's (from the grid with half the intervals) and the
-  // integration's with the tension search's.
+  // integration's (from a ten times looser tolerance on that grid) with the search's.
   double RadialTensionError = 0;
   double IntegrationTensionError = 0;
   double EndVelocity = 0;  // cm/s

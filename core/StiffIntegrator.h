@@ -1,5 +1,5 @@
 // An adaptive, error-controlled stiff integrator of dy/dz = f(z, y) (variable-order backward
-// differentiation with a dense Jacobian and Newton iteration) with dense output and root
+// differentiation with Newton iteration on a dense or banded Jacobian) with dense output and root
 // finding. The rest of the solver sees only this interface, not the library behind it.
 #pragma once
 
