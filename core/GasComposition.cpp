@@ -1,5 +1,6 @@
 #include "core/GasComposition.h"
 
+#include "core/GasStream.h"
 #include "core/GasVelocity.h"
 
 namespace korvane {
@@ -10,8 +11,8 @@ GasComposition GasCompositionAt(const RunConstants& constants, double solventMol
   const double evaporated =
       (constants.TotalSolventFlow - solventInFilaments) / solventMolecularWeight;
   GasComposition gas;
-  gas.SolventFraction = (evaporated + constants.GasSolventMolarFlow) /
-                        (evaporated + constants.GasSolventMolarFlow + constants.GasMolarFlow);
+  gas.SolventFraction =
+      GasSolventFraction(evaporated, constants.GasSolventMolarFlow, constants.GasMolarFlow);
   gas.Velocity = GasVelocity(constants.GasMolarFlow + evaporated + constants.GasSolventMolarFlow,
                              columnDiameter, tg);
   return gas;

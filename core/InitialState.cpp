@@ -28,7 +28,7 @@ void InitialState(const RunParameters& params, SpinningLineProfile& profile,
   profile.ProfileZ[0] = 0;
   int point = 0;
   for (int s = 0; s < kSectionCount; ++s) {
-    for (int32_t k = 0; k < p.IncrementCount[s] && point + 1 < kProfileCapacity; ++k) {
+    for (int32_t k = 0; k < p.IncrementCount[s] && point + 1 < profile.Capacity(); ++k) {
       profile.ProfileZ[point + 1] = profile.ProfileZ[point] + p.Increment[s];
       ++point;
     }

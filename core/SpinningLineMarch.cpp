@@ -70,7 +70,7 @@ int MarchPass(SimulationContext& context) {
   SimulationState& state = context.State;
   const RunConstants& constants = state.Constants;
   const int pointCount = profile.ProfilePointCount;
-  if (pointCount < 2 || pointCount > kProfileCapacity) {
+  if (pointCount < 2 || pointCount > profile.Capacity()) {
     state.Outcome.CalculationOk = false;
     return 0;
   }

@@ -11,8 +11,8 @@ namespace korvane {
 // energy balance. Returns the number of points reached (ProfilePointCount when every step ran). A
 // failure clears state.Outcome.CalculationOk (after a guarded step's message, or with
 // state.Outcome.Fault recording an unguarded floating-point fault and the position of its step);
-// the result is then of no use. Requires 2 <= ProfilePointCount <= 2001; other counts end the pass
-// at once with CalculationOk cleared and nothing written.
+// the result is then of no use. Requires 2 <= ProfilePointCount <= the profile's capacity; other
+// counts end the pass at once with CalculationOk cleared and nothing written.
 int MarchPass(SimulationContext& context);
 
 }  // namespace korvane

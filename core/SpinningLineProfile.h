@@ -1,36 +1,58 @@
 // The spinning-line profile: the state of filaments and gas at every point of the line.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <vector>
 
 namespace korvane {
 
-// Room for 2001 points (indices 0..2000); point 0 is the spinneret exit.
+// Room for 2001 points (indices 0..2000) from the start, the most the classic method uses;
+// point 0 is the spinneret exit. The converged method grows the columns as its grid needs.
 inline constexpr int kProfileCapacity = 2001;
 // Columns of the radial table (radial nodes 0..10 are used).
 inline constexpr int kRadialCapacity = 21;
 
-// Fixed-capacity arrays, allocated once by their owner (about 0.6 MB: keep it on the heap)
-// and overwritten by every run and every pass.
+// Columns allocated once by their owner (about 0.6 MB) and overwritten by every run and every
+// pass; a run of the classic method never allocates.
 struct SpinningLineProfile {
-  int32_t ProfilePointCount = 0;  // points of the grid
-  int32_t PassPointCount = 0;     // points the last pass of the march computed (at most the grid's)
-  double ProfileZ[kProfileCapacity] = {};               // cm from the spinneret
-  double ProfileAvgSolvent[kProfileCapacity] = {};      // cross-section average, weight fraction
-  double ProfileSurfaceSolvent[kProfileCapacity] = {};  // at the filament surface
-  double ProfileYarnVelocity[kProfileCapacity] = {};    // cm/s
-  double ProfileYarnTemp[kProfileCapacity] = {};        // degC
-  double ProfileTension[kProfileCapacity] = {};         // dyn, one filament
-  double ProfileGasTemp[kProfileCapacity] = {};         // degC
-  double ProfileGasVelocity[kProfileCapacity] = {};     // cm/s
-  double ProfileGasSolventFraction[kProfileCapacity] = {};  // mole fraction of solvent in the gas
-  double ProfileElongViscosity[kProfileCapacity] = {};      // poise
-  double ProfileHeatTransfer[kProfileCapacity] = {};        // gas to wall, cal/(cm2 s degC)
-  double ProfileFilamentHeatCoeff[kProfileCapacity] = {};   // filament to gas, cal/(cm2 s degC)
-  double ProfileEvaporationFlux[kProfileCapacity] = {};     // mol/(cm2 s)
-  double ProfileStress[kProfileCapacity] = {};              // g/den, filled by the result file
-  double ProfileRadialSolvent[kProfileCapacity][kRadialCapacity] =
-      {};  // row k: nodes 0..10 of point k
+  SpinningLineProfile() { Resize(kProfileCapacity); }
+
+  // Makes room for at least `points` points; existing values stay, the room never shrinks.
+  void Resize(int points) {
+    if (points <= Capacity()) return;
+    const auto n = static_cast<size_t>(points);
+    for (std::vector<double>* column :
+         {&ProfileZ, &ProfileAvgSolvent, &ProfileSurfaceSolvent, &ProfileYarnVelocity,
+          &ProfileYarnTemp, &ProfileTension, &ProfileGasTemp, &ProfileGasVelocity,
+          &ProfileGasSolventFraction, &ProfileElongViscosity, &ProfileHeatTransfer,
+          &ProfileFilamentHeatCoeff, &ProfileEvaporationFlux, &ProfileStress}) {
+      column->resize(n);
+    }
+    ProfileRadialSolvent.resize(n);
+  }
+  int Capacity() const { return static_cast<int>(ProfileZ.size()); }
+
+  bool operator==(const SpinningLineProfile&) const = default;
+
+  int32_t ProfilePointCount = 0;              // points of the grid
+  int32_t PassPointCount = 0;                 // points the last pass computed (at most the grid's)
+  std::vector<double> ProfileZ;               // cm from the spinneret
+  std::vector<double> ProfileAvgSolvent;      // cross-section average, weight fraction
+  std::vector<double> ProfileSurfaceSolvent;  // at the filament surface
+  std::vector<double> ProfileYarnVelocity;    // cm/s
+  std::vector<double> ProfileYarnTemp;        // degC
+  std::vector<double> ProfileTension;         // dyn, one filament
+  std::vector<double> ProfileGasTemp;         // degC
+  std::vector<double> ProfileGasVelocity;     // cm/s
+  std::vector<double> ProfileGasSolventFraction;  // mole fraction of solvent in the gas
+  std::vector<double> ProfileElongViscosity;      // poise
+  std::vector<double> ProfileHeatTransfer;        // gas to wall, cal/(cm2 s degC)
+  std::vector<double> ProfileFilamentHeatCoeff;   // filament to gas, cal/(cm2 s degC)
+  std::vector<double> ProfileEvaporationFlux;     // mol/(cm2 s)
+  std::vector<double> ProfileStress;              // g/den, filled by the result file
+  std::vector<std::array<double, kRadialCapacity>> ProfileRadialSolvent;  // row k: nodes of point k
 };
 
 }  // namespace korvane

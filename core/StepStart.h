@@ -31,7 +31,7 @@ inline StepStart StepStartAt(const SpinningLineProfile& profile, int index) {
   start.GasTemp = profile.ProfileGasTemp[index];
   start.GasVelocity = profile.ProfileGasVelocity[index];
   start.GasSolventFraction = profile.ProfileGasSolventFraction[index];
-  start.RadialSolvent = profile.ProfileRadialSolvent[index];
+  start.RadialSolvent = profile.ProfileRadialSolvent[index].data();
   return start;
 }
 

@@ -10,7 +10,7 @@ namespace korvane {
 // zero.
 inline int TensionBelowZeroPointCount(const SpinningLineProfile& profile) {
   const int n =
-      profile.PassPointCount < kProfileCapacity ? profile.PassPointCount : kProfileCapacity;
+      profile.PassPointCount < profile.Capacity() ? profile.PassPointCount : profile.Capacity();
   for (int i = 0; i < n; ++i)
     if (!(profile.ProfileTension[i] > 0)) return i + 1;
   return 0;

@@ -1,17 +1,10 @@
 #include "core/WallHeatFlow.h"
 
+#include "core/GasStream.h"
 #include "core/MathConstants.h"
 #include "core/PropertyCorrelations.h"
 
 namespace korvane {
-
-namespace {
-
-// Prandtl number and viscosity of the gas at the jacketed wall.
-constexpr double kWallGasPrandtl = 0.675;
-constexpr double kWallGasViscosity = 0.00024;  // g/(cm s)
-
-}  // namespace
 
 WallHeatExchange WallHeatFlow(const RunParameters& params, double z, double dz, double lineLength,
                               double insulation, double ug, double tg) {
@@ -24,9 +17,9 @@ WallHeatExchange WallHeatFlow(const RunParameters& params, double z, double dz, 
   } else {
     const int jacket = z < p.JacketUpperPos[1] ? 0 : z < p.JacketUpperPos[2] ? 1 : 2;
     if (p.JacketMode[jacket] == '1') {
-      wall.Coefficient = WallHeatTransferCoefficient(
-          lineLength, p.ColumnDiameter, ug, kWallGasPrandtl, p.JacketTemp[jacket], tg,
-          273 / (tg + 273) * 1.293 * 0.001, kWallGasViscosity);
+      wall.Coefficient = WallHeatTransferCoefficient(lineLength, p.ColumnDiameter, ug,
+                                                     kWallGasPrandtl, p.JacketTemp[jacket], tg,
+                                                     WallGasDensity(tg), kWallGasViscosity);
     } else {
       wall.Coefficient = insulation;
     }

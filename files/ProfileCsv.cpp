@@ -125,7 +125,7 @@ std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfil
   csv += "\n";
 
   if (pointCount < 0) pointCount = 0;
-  if (pointCount > kProfileCapacity) pointCount = kProfileCapacity;
+  if (pointCount > profile.Capacity()) pointCount = profile.Capacity();
   const ProfileSource source{params, profile, state, pointCount};
   for (int i = 0; i < pointCount; ++i) {
     std::string row;

@@ -126,10 +126,10 @@ FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
                            SpinningLineProfile& profile, SimulationState& state) {
   state.Outcome.TensionBelowZero = false;
   const int n = profile.PassPointCount;
-  if (n < 0 || n > kProfileCapacity)
+  if (n < 0 || n > profile.Capacity())
     return Failure(FileStatus::BadValue, kWriteFailedPrefix + std::string("the profile has ") +
                                              std::to_string(n) + " points, outside 0 to " +
-                                             std::to_string(kProfileCapacity) + ".");
+                                             std::to_string(profile.Capacity()) + ".");
 
   const double density = params.DopeDensity;
   if (!std::isfinite(density)) return BadValue("the dope density");

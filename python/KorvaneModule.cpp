@@ -14,10 +14,10 @@
 #include "files/DataFileWriter.h"
 #include "files/InitialTensionFile.h"
 #include "files/ProfileCsv.h"
-#include "python/CaseRun.h"
 #include "inputs/FieldTexts.h"
 #include "inputs/ParameterItems.h"
 #include "inputs/TextConversion.h"
+#include "python/CaseRun.h"
 
 namespace py = pybind11;
 

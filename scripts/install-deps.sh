@@ -20,7 +20,7 @@ packages=(
   cmake make g++ pkg-config
   # Qt6Charts' package configuration needs Qt6OpenGL's, which qt6-charts-dev does not pull in.
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libsundials-dev
   pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
   python3-pandas python3-matplotlib
   xvfb xauth

@@ -372,7 +372,7 @@ void ResultsPage::Clear() {
 void ResultsPage::ShowResults(const RunParameters& params, const SpinningLineProfile& profile,
                               const SimulationState& state, int pointCount, RunOutcome outcome) {
   Clear();
-  pointCount = std::min(pointCount, static_cast<int>(kProfileCapacity));
+  pointCount = std::min(pointCount, profile.Capacity());
   if (pointCount <= 0) return;
   pointCount_ = pointCount;
 

@@ -251,7 +251,7 @@ TEST_F(RadialDiffusion, AcceptedTrialSolvesTheCrankNicolsonSystemAsWritten) {
   b[9] = b[9] + (a / 2) * (1 + 1.0 / 18) * ws;
   SystemVector x;
   SolveLinearSystem(m, b, 10, x);
-  EXPECT_EQ(std::memcmp(x, pr.ProfileRadialSolvent[1], sizeof(double) * 10), 0);
+  EXPECT_EQ(std::memcmp(x, pr.ProfileRadialSolvent[1].data(), sizeof(double) * 10), 0);
 }
 
 TEST_F(RadialDiffusion, NegativeAreaShowsTheTwoMarkMessage) {

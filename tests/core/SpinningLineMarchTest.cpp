@@ -47,7 +47,7 @@ TEST_F(March, EveryPassStartsFromAUniformRadialProfile) {
   Pass(kDefaultTension);
   auto first = std::make_unique<SpinningLineProfile>(*run.Profile);
   MarchPass(run.Context);  // CurrentRadialProfile holds the last point's profile now
-  EXPECT_EQ(std::memcmp(first.get(), run.Profile.get(), sizeof(SpinningLineProfile)), 0);
+  EXPECT_TRUE(*first == *run.Profile);
 }
 
 TEST_F(March, TensionAtOrBelowZeroEndsThePassWithoutGasValues) {

@@ -1,0 +1,40 @@
+// A bracketed root finder on the logarithm of the spinneret tension: a safeguarded secant
+// (regula falsi with the Illinois correction, bisection while a bracket side has no value).
+#pragma once
+
+#include <functional>
+
+namespace korvane {
+
+// What one pass says about a trial tension: a signed mismatch with the target, or only on
+// which side of it the pass lies (a pass that ended early).
+struct TensionTrial {
+  enum Kind { Value, TooHigh, TooLow, Abort } Outcome = Abort;
+  double Mismatch = 0;   // for Value: > 0 when the tension is too high
+  double SlopeHint = 0;  // d mismatch / d ln F as the pass suggests it (0: none)
+};
+
+struct TensionSearchSettings {
+  double MismatchTolerance = 1e-6;    // |mismatch| that ends the search
+  double LogTensionTolerance = 1e-7;  // bracket width in ln F that ends the search
+  int PassLimit = 60;
+  double FirstSlope = 0;  // d mismatch / d ln F expected at the start (0: unknown)
+  double BlindLogStep = 0.69314718055994531;  // step in ln F when nothing better is known
+  double LowestTension = 1e-6;                // dyn; the search gives up below and above these
+  double HighestTension = 1e6;
+};
+
+struct TensionSearchResult {
+  enum Kind { Converged, NoBracket, PassLimit, Aborted } Outcome = Aborted;
+  double Tension = 0;   // the best trial
+  double Mismatch = 0;  // its mismatch
+  double Slope = 0;     // d mismatch / d ln F near the root (0: unknown)
+  int Passes = 0;
+  bool SeenTooHigh = false;  // for a message when no bracket was found
+  bool SeenTooLow = false;
+};
+
+TensionSearchResult SearchLogTension(double initialTension, const TensionSearchSettings& settings,
+                                     const std::function<TensionTrial(double tension)>& trial);
+
+}  // namespace korvane

@@ -1,0 +1,61 @@
+// An adaptive, error-controlled stiff integrator of dy/dz = f(z, y) (variable-order backward
+// differentiation with Newton iteration on a dense or banded Jacobian) with dense output and root
+// finding. The rest of the solver sees only this interface, not the library behind it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace korvane {
+
+class StiffIntegrator {
+ public:
+  // dy/dz at (z, y): 0 on success, > 0 for a state the model cannot evaluate (the integrator
+  // retries with a smaller step), < 0 to stop at once.
+  using Rhs = std::function<int(double z, const double* y, double* dy)>;
+  // g(z, y): the integration stops where one of them changes sign.
+  using Roots = std::function<void(double z, const double* y, double* g)>;
+
+  // For a banded Jacobian: the columns before `firstFullColumn` are tridiagonal, with row j's
+  // entries lower[j] (column j - 1), diagonal[j] and upper[j] (column j + 1) given for
+  // j < firstFullColumn + 1; the others are taken by difference quotients. 0 on success.
+  using LocalColumns = std::function<int(const double* y, int& firstFullColumn, double* lower,
+                                         double* diagonal, double* upper)>;
+
+  enum class Outcome { Reached, RootFound, Failed };
+
+  struct Statistics {
+    long Steps = 0;
+    long RhsEvaluations = 0;  // including those for the difference-quotient Jacobian
+  };
+
+  // bandwidth > 0: the Newton iteration uses only the Jacobian's band of that half-width, each
+  // column by its own difference quotient (the entries further out slow the iteration down a
+  // little but the error test keeps the accuracy); 0: the whole Jacobian.
+  StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int bandwidth = 0,
+                  LocalColumns local = nullptr);
+  ~StiffIntegrator();
+  StiffIntegrator(const StiffIntegrator&) = delete;
+  StiffIntegrator& operator=(const StiffIntegrator&) = delete;
+
+  // (Re)starts from y0 at z0 with the relative tolerance and per-component absolute
+  // tolerances; the integration never passes zStop. At most maxSteps steps per Advance.
+  bool Start(double z0, const double* y0, double relativeTolerance,
+             const double* absoluteTolerances, double zStop, long maxSteps);
+  // Advances to zOut (at most zStop) and writes y there, interpolated from the dense output.
+  // On RootFound, zReached and y are at the root; rootsFound (if given) says which ones.
+  Outcome Advance(double zOut, double* y, double& zReached, int* rootsFound = nullptr);
+
+  // After Failed: what went wrong, in words.
+  const std::string& FailureText() const { return failure_; }
+  // Counts since construction.
+  Statistics Counts() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::string failure_;
+};
+
+}  // namespace korvane

@@ -1,0 +1,349 @@
+// The converged method against closed-form solutions, against the classic method's own limit
+// of ever finer grids, and against itself at different tolerances.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "DefaultCase.h"
+#include "core/ConvergedSolver.h"
+#include "core/InitialState.h"
+#include "core/PropertyCorrelations.h"
+#include "core/RadialGrid.h"
+#include "core/StiffIntegrator.h"
+#include "core/TensionIteration.h"
+
+namespace korvane {
+namespace {
+
+ConvergedReport Solve(testing::Run& run, const ConvergedOptions& options) {
+  return SolveConverged(run.Params, options, *run.Profile, run.State, run.Reporter);
+}
+
+// The classic radial model: 10 equal intervals.
+ConvergedOptions ClassicRadial(double tolerance) {
+  ConvergedOptions o;
+  o.Tolerance = tolerance;
+  o.RadialIntervals = 10;
+  return o;
+}
+
+TEST(ConvergedSolver, DefaultCaseMeetsTheTakeUpSpeedAtThePrintPoints) {
+  testing::Run run;
+  const ConvergedReport r = Solve(run, ClassicRadial(1e-4));
+  ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
+  ASSERT_TRUE(run.State.Outcome.CalculationOk);
+  EXPECT_EQ(run.Reporter.Messages.back(),
+            "NUMBER OF CALCULATION LOOP = " + std::to_string(r.Passes));
+  EXPECT_EQ(run.State.Iteration.CalculationLoopCount, r.Passes);
+  EXPECT_EQ(run.State.Iteration.TensionGuess, r.SpinneretTension);
+  EXPECT_EQ(r.RadialIntervals, 10);
+  EXPECT_FALSE(r.SurfaceClustered);
+
+  const SpinningLineProfile& pr = *run.Profile;
+  ASSERT_EQ(pr.ProfilePointCount, 115);
+  EXPECT_EQ(pr.ProfileZ[30], 60);
+  EXPECT_EQ(pr.ProfileZ[114], 700);
+  EXPECT_EQ(pr.ProfileTension[0], r.SpinneretTension);
+  EXPECT_NEAR(pr.ProfileYarnVelocity[114], 833, 833 * 1e-4);
+  EXPECT_EQ(pr.ProfileAvgSolvent[0], 0.73);
+  EXPECT_EQ(pr.ProfileRadialSolvent[0][10], 0.73);
+  for (int i = 1; i < pr.ProfilePointCount; ++i) {
+    EXPECT_GT(pr.ProfileYarnVelocity[i], pr.ProfileYarnVelocity[i - 1]) << i;
+    EXPECT_GT(pr.ProfileTension[i], 0) << i;
+    EXPECT_GT(pr.ProfileElongViscosity[i], 0) << i;
+    EXPECT_GT(pr.ProfileHeatTransfer[i], 0) << i;
+    // The surface of the nodes printed is the surface the line carries.
+    EXPECT_EQ(pr.ProfileRadialSolvent[i][10], pr.ProfileSurfaceSolvent[i]) << i;
+    if (pr.ProfileAvgSolvent[i - 1] > 0.03) {
+      EXPECT_LT(pr.ProfileAvgSolvent[i], pr.ProfileAvgSolvent[i - 1]) << i;
+      EXPECT_LT(pr.ProfileRadialSolvent[i][10], pr.ProfileRadialSolvent[i][0]) << i;
+    }
+  }
+  // The model's answer on the classic radial grid, to the tolerance.
+  EXPECT_NEAR(r.SpinneretTension, 3.47834, 3.47834 * 1e-4);
+  EXPECT_NEAR(pr.ProfileAvgSolvent[114], 0.024701, 0.024701 * 1e-3);
+  EXPECT_NEAR(pr.ProfileGasTemp[114], 131.09, 0.02);
+  // The classic grid's 6 % error in the tension is the radial grid's, not the integrator's.
+  EXPECT_LT(r.IntegrationTensionError, 1e-4 * r.SpinneretTension);
+  EXPECT_GT(r.RadialTensionError, 0.02 * r.SpinneretTension);
+}
+
+TEST(ConvergedSolver, AboutTenPassesFromAnyInitialTension) {
+  for (const double initial : {0.5, 3.0, 20.0}) {
+    testing::Run run;
+    run.Params.InitialTension = initial;
+    const ConvergedReport r = Solve(run, ClassicRadial(1e-4));
+    ASSERT_EQ(r.Status, ConvergedStatus::Converged) << initial << r.Message;
+    EXPECT_LE(r.SearchPasses, 12) << initial;
+    EXPECT_NEAR(r.SpinneretTension, 3.47834, 3.47834 * 1e-4) << initial;
+  }
+}
+
+// The print grid only says where the line is written: a finer one than the classic profile
+// holds gives the same line.
+TEST(ConvergedSolver, PrintGridBeyondTheClassicCapacityGivesTheSameLine) {
+  testing::Run coarse;
+  const ConvergedReport a = Solve(coarse, ClassicRadial(1e-4));
+  ASSERT_EQ(a.Status, ConvergedStatus::Converged) << a.Message;
+
+  testing::Run fine;
+  for (int s = 0; s < kSectionCount; ++s) fine.Params.IncrementCount[s] = 0;
+  fine.Params.Increment[0] = 0.25;
+  fine.Params.IncrementCount[0] = 2800;
+  const ConvergedReport b = Solve(fine, ClassicRadial(1e-4));
+  ASSERT_EQ(b.Status, ConvergedStatus::Converged) << b.Message;
+  const SpinningLineProfile& pr = *fine.Profile;
+  ASSERT_EQ(pr.ProfilePointCount, 2801);
+  EXPECT_NEAR(pr.ProfileZ[2800], 700, 1e-9);
+  EXPECT_NEAR(b.SpinneretTension, a.SpinneretTension, a.SpinneretTension * 1e-4);
+  // z = 60 and 260 cm are print points of both grids.
+  for (const auto& [i, k] : {std::pair{240, 30}, std::pair{1040, 70}, std::pair{2800, 114}}) {
+    const SpinningLineProfile& q = *coarse.Profile;
+    EXPECT_NEAR(pr.ProfileYarnVelocity[i], q.ProfileYarnVelocity[k],
+                q.ProfileYarnVelocity[k] * 2e-4);
+    EXPECT_NEAR(pr.ProfileAvgSolvent[i], q.ProfileAvgSolvent[k], q.ProfileAvgSolvent[k] * 2e-4);
+    EXPECT_NEAR(pr.ProfileGasTemp[i], q.ProfileGasTemp[k], q.ProfileGasTemp[k] * 1e-4);
+  }
+}
+
+TEST(ConvergedSolver, TakeUpTensionTargetFindsTheLineOfThatTension) {
+  testing::Run bySpeed;
+  const ConvergedReport speed = Solve(bySpeed, ClassicRadial(1e-4));
+  ASSERT_EQ(speed.Status, ConvergedStatus::Converged) << speed.Message;
+
+  testing::Run byTension;
+  ConvergedOptions o = ClassicRadial(1e-4);
+  o.TakeUpTension = speed.EndTension;
+  const ConvergedReport tension = Solve(byTension, o);
+  ASSERT_EQ(tension.Status, ConvergedStatus::Converged) << tension.Message;
+  EXPECT_NEAR(tension.EndTension, speed.EndTension, speed.EndTension * 1e-4);
+  EXPECT_NEAR(tension.SpinneretTension, speed.SpinneretTension, speed.SpinneretTension * 2e-4);
+  EXPECT_NEAR(tension.EndVelocity, 833, 833 * 2e-3);
+}
+
+// With no evaporation, no heat exchange and no momentum besides the viscous one, the thread
+// keeps its tension and v' = v F / (3 eta Q): v = v0 (vL / v0)^(z / L) and
+// F = 3 eta Q ln(vL / v0) / L.
+TEST(ConvergedSolver, IsothermalNewtonianThreadMatchesItsClosedForm) {
+  testing::Run run;
+  ConvergedOptions o;
+  o.Tolerance = 1e-5;
+  o.RadialIntervals = 4;
+  o.Physics = ConvergedPhysics{false, false, false, false, false};
+  const ConvergedReport r = Solve(run, o);
+  ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
+
+  const RunParameters& p = run.Params;
+  const double eta = ZeroShearViscosity(p.ViscosityParam1, p.ViscosityParam2, p.ViscosityParam3,
+                                        p.InitialSolventFraction, p.DopeInitialTemp);
+  const double q = p.DopeOutput / p.DopeDensity;  // cm3/s
+  const double v0 = q / p.NozzleArea;
+  const double length = 700;
+  const double force = 3 * eta * q * std::log(p.TakeUpSpeed / v0) / length;
+  EXPECT_NEAR(r.SpinneretTension, force, force * 1e-5);
+  const SpinningLineProfile& pr = *run.Profile;
+  for (int i = 0; i < pr.ProfilePointCount; ++i) {
+    const double v = v0 * std::pow(p.TakeUpSpeed / v0, pr.ProfileZ[i] / length);
+    EXPECT_NEAR(pr.ProfileYarnVelocity[i], v, v * 1e-5) << i;
+    EXPECT_NEAR(pr.ProfileTension[i], force, force * 1e-5) << i;
+    EXPECT_EQ(pr.ProfileYarnTemp[i], p.DopeInitialTemp) << i;
+  }
+}
+
+// Diffusion in a cylinder of radius 1 with D = 1 from a uniform c0 into a surface held at cs:
+// the average is cs + (c0 - cs) sum 4 / a_n^2 exp(-a_n^2 t), a_n the roots of J0.
+double SeriesAverage(double c0, double cs, double t) {
+  double sum = 0;
+  for (int n = 1; n <= 60; ++n) {
+    double lo = (n - 0.5) * M_PI;
+    double hi = (n + 0.25) * M_PI;
+    if (n == 1) lo = 2;
+    for (int k = 0; k < 100; ++k) {
+      const double mid = 0.5 * (lo + hi);
+      if ((std::cyl_bessel_j(0.0, lo) > 0) == (std::cyl_bessel_j(0.0, mid) > 0)) {
+        lo = mid;
+      } else {
+        hi = mid;
+      }
+    }
+    const double a = 0.5 * (lo + hi);
+    sum += 4 / (a * a) * std::exp(-a * a * t);
+  }
+  return cs + (c0 - cs) * sum;
+}
+
+// The worst error of the grid's average at a few times.
+double WorstSeriesError(const RadialGrid& grid) {
+  const int n = grid.Intervals;
+  const double c0 = 0.7;
+  const double cs = 0.1;
+  StiffIntegrator integrator(
+      n, 0,
+      [&](double, const double* c, double* dc) {
+        for (int j = 0; j < n; ++j) {
+          const double upper = j + 1 < n ? c[j + 1] : cs;
+          dc[j] = grid.Centre[j] * c[j] + grid.Upper[j] * upper +
+                  (j > 0 ? grid.Lower[j] * c[j - 1] : 0);
+        }
+        return 0;
+      },
+      [](double, const double*, double*) {});
+  std::vector<double> c(n + 1, c0);
+  c[n] = cs;
+  const std::vector<double> absTol(n, 1e-12);
+  EXPECT_TRUE(integrator.Start(0, c.data(), 1e-10, absTol.data(), 1, 100000));
+  double worst = 0;
+  for (const double t : {0.01, 0.05, 0.2}) {
+    double reached = 0;
+    EXPECT_EQ(integrator.Advance(t, c.data(), reached), StiffIntegrator::Outcome::Reached);
+    worst =
+        std::max(worst, std::fabs(CrossSectionAverage(grid, c.data()) - SeriesAverage(c0, cs, t)));
+  }
+  return worst;
+}
+
+TEST(ConvergedSolver, CylinderDiffusionConvergesToTheSeriesSolution) {
+  for (const bool clustered : {false, true}) {
+    auto grid = [&](int n) {
+      return clustered ? SurfaceClusteredRadialGrid(n) : EqualRadialGrid(n);
+    };
+    const double coarse = WorstSeriesError(grid(20));
+    const double fine = WorstSeriesError(grid(40));
+    EXPECT_LT(fine, 2e-3) << clustered;
+    // Second order in the spacing.
+    EXPECT_LT(fine, coarse / 3) << clustered;
+  }
+}
+
+TEST(ConvergedSolver, SolventLostByTheFilamentsIsGainedByTheGas) {
+  testing::Run run;
+  const ConvergedReport r = Solve(run, ClassicRadial(1e-7));
+  ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
+  EXPECT_LT(std::fabs(r.SolventBalanceError), 1e-8);
+}
+
+TEST(ConvergedSolver, AnswersAtTighterTolerancesLieWithinTheReportedErrors) {
+  std::vector<ConvergedReport> reports;
+  for (const double tolerance : {1e-3, 1e-4, 1e-5}) {
+    testing::Run run;
+    reports.push_back(Solve(run, ClassicRadial(tolerance)));
+    ASSERT_EQ(reports.back().Status, ConvergedStatus::Converged) << reports.back().Message;
+    EXPECT_LT(reports.back().IntegrationTensionError, tolerance * reports.back().SpinneretTension);
+  }
+  for (size_t a = 0; a < reports.size(); ++a) {
+    for (size_t b = a + 1; b < reports.size(); ++b) {
+      EXPECT_LT(std::fabs(reports[a].SpinneretTension - reports[b].SpinneretTension),
+                reports[a].IntegrationTensionError + reports[b].IntegrationTensionError)
+          << a << " " << b;
+    }
+  }
+}
+
+// The classic method with every axial step divided into `refinement`.
+double ClassicTension(int refinement) {
+  testing::Run run;
+  for (int s = 0; s < kSectionCount; ++s) {
+    run.Params.Increment[s] /= refinement;
+    run.Params.IncrementCount[s] *= refinement;
+  }
+  InitialState(run.Params, *run.Profile, run.State);
+  TensionIteration(run.Params, *run.Profile, run.State, run.Reporter);
+  EXPECT_TRUE(run.State.Outcome.CalculationOk) << refinement;
+  return run.State.Iteration.TensionGuess;
+}
+
+TEST(ConvergedSolver, ClassicRadialModelMeetsTheClassicMethodsLimit) {
+  const double f2 = ClassicTension(2);
+  const double f4 = ClassicTension(4);
+  const double f8 = ClassicTension(8);
+  // First order: each halving of the steps halves the change.
+  const double ratio = (f4 - f2) / (f8 - f4);
+  EXPECT_NEAR(ratio, 2, 0.25);
+  const double limit = 2 * f8 - f4;
+  // The limit is as uncertain as the limits of successive grid pairs differ.
+  const double uncertainty = std::fabs(limit - (2 * f4 - f2));
+
+  testing::Run run;
+  const ConvergedReport r = Solve(run, ClassicRadial(1e-4));
+  ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
+  EXPECT_NEAR(r.SpinneretTension, limit, uncertainty);
+}
+
+TEST(ConvergedSolver, RadialGridRefinementConvergesAtSecondOrder) {
+  std::vector<double> tensions;
+  for (const int intervals : {8, 16, 32}) {
+    testing::Run run;
+    ConvergedOptions o;
+    o.Tolerance = 1e-4;
+    o.RadialIntervals = intervals;
+    o.SurfaceClustered = true;
+    const ConvergedReport r = Solve(run, o);
+    ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
+    tensions.push_back(r.SpinneretTension);
+  }
+  EXPECT_NEAR((tensions[1] - tensions[0]) / (tensions[2] - tensions[1]), 4, 0.8);
+}
+
+// The default grid doubles a surface-clustered grid until the tension stops moving; the
+// radially converged tension of the default case is 3.9896 dyn (512 and 256 intervals).
+TEST(ConvergedSolver, AutomaticRadialGridMeetsTheTolerance) {
+  testing::Run run;
+  ConvergedOptions o;
+  o.Tolerance = 1e-3;
+  const ConvergedReport r = Solve(run, o);
+  ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
+  EXPECT_TRUE(r.ToleranceMet);
+  EXPECT_TRUE(r.SurfaceClustered);
+  EXPECT_GE(r.RadialIntervals, 64);
+  EXPECT_LT(r.EstimatedRelativeTensionError, 1e-3);
+  EXPECT_NEAR(r.SpinneretTension, 3.9896, 3.9896 * 1e-3);
+  EXPECT_LE(std::fabs(r.SpinneretTension - 3.9896), r.EstimatedTensionError);
+}
+
+struct FailureCase {
+  const char* Name;
+  void (*Change)(RunParameters&, ConvergedOptions&);
+  ConvergedStatus Status;
+  const char* MessagePart;  // nullptr: no message
+};
+
+TEST(ConvergedSolver, RunsThatCannotSucceedEndWithTheirReason) {
+  const FailureCase cases[] = {
+      {"tolerance", [](RunParameters&, ConvergedOptions& o) { o.Tolerance = 0.5; },
+       ConvergedStatus::InvalidOptions, "tolerance"},
+      {"intervals", [](RunParameters&, ConvergedOptions& o) { o.RadialIntervals = 1; },
+       ConvergedStatus::InvalidOptions, "radial intervals"},
+      {"take-up tension", [](RunParameters&, ConvergedOptions& o) { o.TakeUpTension = -1.0; },
+       ConvergedStatus::InvalidOptions, "take-up tension"},
+      // Slower than the lower velocity limit: every pass that gets far ends early.
+      {"no bracket", [](RunParameters& p, ConvergedOptions&) { p.TakeUpSpeed = 50; },
+       ConvergedStatus::CalculationFailed, "no spinneret tension"},
+      // The gas viscosity reaches zero as the film cools: the equations lose their value.
+      {"integrator", [](RunParameters& p, ConvergedOptions&) { p.GasKinViscosityParam2 = -0.165; },
+       ConvergedStatus::CalculationFailed, "at z = "},
+      {"cancelled", [](RunParameters&, ConvergedOptions& o) { o.Cancelled = [] { return true; }; },
+       ConvergedStatus::Cancelled, nullptr},
+      {"time", [](RunParameters&, ConvergedOptions& o) { o.TimeLimitSeconds = 1e-9; },
+       ConvergedStatus::TimedOut, "ran out of time"},
+  };
+  for (const FailureCase& c : cases) {
+    testing::Run run;
+    ConvergedOptions o = ClassicRadial(1e-3);
+    c.Change(run.Params, o);
+    const ConvergedReport r = Solve(run, o);
+    EXPECT_EQ(r.Status, c.Status) << c.Name << ": " << r.Message;
+    EXPECT_FALSE(run.State.Outcome.CalculationOk) << c.Name;
+    if (c.MessagePart) {
+      EXPECT_NE(r.Message.find(c.MessagePart), std::string::npos) << c.Name << ": " << r.Message;
+      ASSERT_EQ(run.Reporter.Messages.size(), 1u) << c.Name;
+      EXPECT_EQ(run.Reporter.Messages[0], r.Message) << c.Name;
+    } else {
+      EXPECT_TRUE(run.Reporter.Messages.empty()) << c.Name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korvane
