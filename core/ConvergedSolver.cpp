@@ -445,6 +445,7 @@ ConvergedReport SolveConverged(const RunParameters& params, const ConvergedOptio
   state.Iteration.CalculationLoopCount = report.Passes;
   if (ok) {
     state.Iteration.TensionGuess = report.SpinneretTension;
+    profile.PassPointCount = profile.ProfilePointCount;
     ShowLoopCount(reporter, report.Passes);
   } else if (!report.Message.empty()) {
     reporter.ShowMessage(report.Message);

@@ -98,13 +98,20 @@ FileResult PendingFile::Open(const std::string& destination, const std::string& 
   const std::string name = target.filename().string();
   if (name.empty() || name == "." || name == ".." || name.size() > NAME_MAX) return cannotOpen;
   const fs::path folder = target.parent_path();
+  // Each name is registered before the file is created, so that a signal arriving in between
+  // still finds it (removing a name that was never created does no harm).
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string temporaryName(1, '.');
     temporaryName.append(name, 0, kKeptNameLength).append(1, '.').append(RandomSuffix());
     const std::string temporary = (folder / temporaryName).string();
+    std::error_code error;
+    const fs::path absolute = fs::absolute(temporary, error);
+    slot_ = Register(error ? temporary : absolute.string());
     fd_ = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                  0666);
     if (fd_ < 0) {
+      Unregister(slot_);
+      slot_ = -1;
       if (errno == EEXIST) continue;
       return cannotOpen;
     }
@@ -113,9 +120,6 @@ FileResult PendingFile::Open(const std::string& destination, const std::string& 
   }
   if (fd_ < 0) return cannotOpen;
   destination_ = destination;
-  std::error_code error;
-  const fs::path absolute = fs::absolute(temporary_, error);
-  slot_ = Register(error ? temporary_ : absolute.string());
   // The replacement keeps the permissions of the file it replaces.
   if (exists) ::fchmod(fd_, existing.st_mode & 0777);
   return {};

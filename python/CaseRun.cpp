@@ -66,15 +66,15 @@ std::optional<SolverMethod> SolverMethodByName(std::string_view name) {
 }
 
 void CheckMethodAvailable(SolverMethod method) {
-  if (method == SolverMethod::Converged)
-    throw SolverUnavailable(
-        "the \"converged\" solver is not part of this build of Korvane; use method=\"classic\"");
+  (void)method;  // both solvers are part of every build
 }
 
 RunReport RunWithMethod(RunContext& context, const FieldTexts& texts, RunEvents& events,
                         SolverMethod method) {
   CheckMethodAvailable(method);
-  return RunDriver(context, texts, events);
+  RunOptions options;
+  options.Method = method;
+  return RunDriver(context, texts, events, options);
 }
 
 CaseRunOutcome RunCase(const CaseRunRequest& request) {

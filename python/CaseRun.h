@@ -15,10 +15,6 @@
 
 namespace korvane {
 
-// How the spinning tension is found. Classic is the shooting iteration of the window and the
-// batch runner.
-enum class SolverMethod { Classic, Converged };
-
 // "classic" or "converged"; empty for any other text.
 std::optional<SolverMethod> SolverMethodByName(std::string_view name);
 

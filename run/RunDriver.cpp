@@ -26,13 +26,16 @@ std::optional<SectionLengths> SectionLengthsOf(const FieldTexts& texts) {
   return ComputeSectionLengths(increments, counts);
 }
 
-bool StepCountsFit(const RunParameters& params) {
+// The classic method's profile holds 2001 points; the converged method's grows as needed.
+bool StepCountsFit(const RunParameters& params, SolverMethod method) {
+  const int64_t largest =
+      method == SolverMethod::Classic ? kProfileCapacity - 1 : kLargestConvergedPointCount - 1;
   int64_t sum = 0;
   for (int32_t count : params.IncrementCount) {
     if (count < 0) return false;
     sum += count;
   }
-  return sum >= 1 && sum <= kProfileCapacity - 1;
+  return sum >= 1 && sum <= largest;
 }
 
 const char* FaultKindText(FaultKind kind) {
@@ -77,11 +80,17 @@ std::string FaultMessage(const FloatingPointFault& fault) {
          " at Z = " + Fixed(fault.Z, 8, 1) + " cm from the spinneret.";
 }
 
-RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& events) {
+const char* SolverMethodName(SolverMethod method) {
+  return method == SolverMethod::Converged ? "converged" : "classic";
+}
+
+RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& events,
+                    const RunOptions& options) {
   RunParameters& params = context.Params;
   SpinningLineProfile& profile = *context.Profile;
   SimulationState& state = context.State;
   RunReport report;
+  report.Method = options.Method;
 
   events.RunStarted();
 
@@ -96,9 +105,11 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
   if (report.Read.Ok) report.Read = CheckInputRanges(params);
   if (!report.Read.Ok) return Finish(report, events, RunOutcome::InputRefused, report.Read.Message);
 
-  // The profile holds 2001 points and the march needs at least one step.
-  if (!StepCountsFit(params))
-    return Finish(report, events, RunOutcome::InputRefused, kStepCountsOutOfRange);
+  // The profile must hold the points and the march needs at least one step.
+  if (!StepCountsFit(params, options.Method))
+    return Finish(report, events, RunOutcome::InputRefused,
+                  options.Method == SolverMethod::Classic ? kStepCountsOutOfRange
+                                                          : kConvergedStepCountsOutOfRange);
 
   // The length check uses the total of this run's own step fields.
   report.Sections = SectionLengthsOf(texts);
@@ -119,8 +130,13 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
     return Finish(report, events, resultFile, RunOutcome::ResultFileFailed, echo.Message);
 
   events.CalculationStarting();
-  InitialState(params, profile, state);
-  if (state.Outcome.Fault.Kind == FaultKind::None) TensionIteration(params, profile, state, events);
+  if (options.Method == SolverMethod::Classic) {
+    InitialState(params, profile, state);
+    if (state.Outcome.Fault.Kind == FaultKind::None)
+      TensionIteration(params, profile, state, events);
+  } else {
+    report.Converged = SolveConverged(params, options.Converged, profile, state, events);
+  }
 
   if (state.Outcome.Fault.Kind != FaultKind::None)
     return Finish(report, events, resultFile, RunOutcome::CalculationFailed,

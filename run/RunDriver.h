@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "core/ConvergedSolver.h"
 #include "core/RunParameters.h"
 #include "core/SimulationReporter.h"
 #include "core/SimulationState.h"
@@ -33,12 +34,26 @@ enum class RunOutcome {
   ResultFileFailed = 4    // the result file could not be written
 };
 
+// How the run solves the model: the classic fixed-step march, or the converged method, which
+// solves the same model to a stated accuracy and estimates its error.
+enum class SolverMethod { Classic, Converged };
+
+struct RunOptions {
+  SolverMethod Method = SolverMethod::Classic;
+  ConvergedOptions Converged;  // read by the converged method only
+};
+
+// The words for a method, as the batch runner and the result file name it.
+const char* SolverMethodName(SolverMethod method);
+
 struct RunReport {
   RunOutcome Outcome = RunOutcome::Success;
   ReadOutcome Read;                        // which input failed to convert, if one did
   bool Cancelled = false;                  // the surroundings cancelled the tension iteration
   int PrintedPointCount = 0;               // profile points written to the result tables (0: none)
   std::optional<SectionLengths> Sections;  // the summary this run computed, when it got that far
+  SolverMethod Method = SolverMethod::Classic;
+  std::optional<ConvergedReport> Converged;  // a converged run's figures, once it ran
 };
 
 // What a run tells its surroundings, in this order: RunStarted; once the inputs are read,
@@ -62,6 +77,9 @@ inline constexpr const char* kTotalLengthTooLong =
 inline constexpr const char* kStepCountsOutOfRange =
     "\"Number of increments\" values should not be negative, and their sum should be between 1 "
     "and 2000!";
+inline constexpr const char* kConvergedStepCountsOutOfRange =
+    "\"Number of increments\" values should not be negative, and their sum should be between 1 "
+    "and 1000000!";
 inline constexpr const char* kTensionBelowZeroMessage = "Spinning tension becomes less than ZERO !";
 inline constexpr const char* kCalculationCancelled = "Calculation cancelled.";
 
@@ -69,6 +87,7 @@ inline constexpr const char* kCalculationCancelled = "Calculation cancelled.";
 std::string FaultMessage(const FloatingPointFault& fault);
 
 // Runs one complete case from the field texts.
-RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& events);
+RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& events,
+                    const RunOptions& options = {});
 
 }  // namespace korvane

@@ -180,8 +180,6 @@ def test_refused_runs_raise_input_error_naming_the_item(tmp_path):
     with pytest.raises(OSError, match="Data file can not be saved!"):
         case.save(tmp_path / "missing" / "case.txt")
 
-    with pytest.raises(NotImplementedError, match='"converged" solver is not part of this build'):
-        korvane.run(korvane.Case(), 3.0, method="converged")
     with pytest.raises(ValueError, match='"classic" or "converged"'):
         korvane.run(korvane.Case(), 3.0, method="fast")
 

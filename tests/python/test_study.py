@@ -87,8 +87,6 @@ def test_a_study_refuses_what_no_case_could_run():
         korvane.study(korvane.Case(), {"speed": [1.0]})
     with pytest.raises(ValueError, match="a grid or samples"):
         korvane.study(korvane.Case())
-    with pytest.raises(NotImplementedError):
-        korvane.study(korvane.Case(), {30: [800]}, method="converged")
 
 
 @pytest.fixture(scope="module")
