@@ -191,7 +191,8 @@ int main(int argc, char** argv) {
       "Exit status: 0 success; 1 the calculation failed; 2 the input was refused;\n"
       "3 the spinning tension fell to zero or below; 4 the result file, the CSV, the summary or\n"
       "standard output could not be written. A sweep ends with the status of its first case\n"
-      "that did not succeed. An output that is an input or another output is refused (2).");
+      "that did not succeed. An output that is an input or another output is refused (2).\n"
+      "A converged run that has not finished after a minute ends as a failed calculation (1).");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -106,6 +106,7 @@ TEST(BatchRunner, ConvergedRunWritesTheClassicLayoutAndSaysSo) {
   ASSERT_NE(trailer, std::string::npos) << converged;
   EXPECT_NE(converged.find("radial nodes (surface-clustered), ", trailer), std::string::npos);
   EXPECT_NE(converged.find(" relative).\r\n", trailer), std::string::npos);
+  EXPECT_EQ(converged.find("larger than the tolerance"), std::string::npos) << "tolerance met";
   // The same input echo, and tables that compare line by line: the same lines, columns and
   // number formats, only the values differ.
   const std::string tables = converged.substr(0, trailer + 2);
@@ -231,6 +232,12 @@ TEST(BatchRunner, SweepWritesOneFilePerValueAndASummary) {
   EXPECT_EQ(product.Out,
             "Sweep of items 30, 27: 4 of 4 cases finished successfully; summary in p.csv\n");
   for (const char* name : {"p_800_70.txt", "p_800_80.txt", "p_833_70.txt", "p_833_80.txt"}) {
+    // Ten equal radial intervals are some per cent out, and the file says so.
+    EXPECT_NE(ReadBytes(folder.File(name))
+                  .find("\r\nThe estimated error of the spinneret tension is larger than the "
+                        "tolerance.\r\n"),
+              std::string::npos)
+        << name;
     EXPECT_NE(
         ReadBytes(folder.File(name)).find("tolerance 1.0E-03, 11 radial nodes (equally spaced)"),
         std::string::npos)
