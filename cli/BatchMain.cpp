@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -49,12 +50,20 @@ void RemovePendingFilesOnTermination() {
   for (int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
 }
 
-std::string Summary(const RunContext& context) {
+// The one-line summary of a successful run. A converged run's names its method and the estimated
+// error of the spinneret tension; a classic run's keeps the words scripts have always read.
+std::string Summary(const RunContext& context, const RunReport& report) {
   const SpinningLineProfile& profile = *context.Profile;
   const int last = profile.PassPointCount - 1;
-  return "passes " + std::to_string(context.State.Iteration.CalculationLoopCount) +
-         ", spinneret tension " + Exponent(profile.ProfileTension[0], 5, 2) +
-         " dyn, end solvent fraction " + Fixed(profile.ProfileAvgSolvent[last], 5, 3) +
+  std::string tension = "spinneret tension " + Exponent(profile.ProfileTension[0], 5, 2) + " dyn";
+  std::string method;
+  if (report.Converged) {
+    method = std::string("method ") + SolverMethodName(report.Method) + ", ";
+    tension +=
+        " (estimated error " + Exponent(report.Converged->EstimatedTensionError, 2, 2) + " dyn)";
+  }
+  return method + "passes " + std::to_string(context.State.Iteration.CalculationLoopCount) + ", " +
+         tension + ", end solvent fraction " + Fixed(profile.ProfileAvgSolvent[last], 5, 3) +
          ", end temperature " + Fixed(profile.ProfileYarnTemp[last], 5, 1) + " degC";
 }
 
@@ -75,17 +84,19 @@ bool PrintOut(const std::string& text) {
 
 constexpr const char* kStandardOutputFailed = "Standard output could not be written.";
 
-int RunSweepCommand(const FieldTexts& texts, const SweepPlan& plan, const std::string& resultFile,
-                    const std::string& summaryFile, int jobs) {
+int RunSweepCommand(const FieldTexts& texts, const std::vector<SweepPlan>& plans,
+                    const std::string& resultFile, const std::string& summaryFile, int jobs,
+                    const RunOptions& options) {
   const bool terminal = isatty(STDERR_FILENO) != 0;
-  const std::vector<SweepCaseResult> results = RunSweep(
-      texts, plan, resultFile, jobs, terminal ? DrawProgress : std::function<void(int, int)>{});
+  const std::vector<SweepCaseResult> results =
+      RunSweep(texts, plans, resultFile, jobs, options,
+               terminal ? DrawProgress : std::function<void(int, int)>{});
   for (const SweepCaseResult& result : results) {
     for (const std::string& message : result.Messages)
-      std::cerr << "[" << plan.Item << "=" << result.Value << "] " << message << '\n';
+      std::cerr << "[" << SweepCaseLabel(plans, result.Values) << "] " << message << '\n';
   }
   const FileResult summary =
-      WriteFileBytes(summaryFile, SweepSummaryCsv(results),
+      WriteFileBytes(summaryFile, SweepSummaryCsv(plans, results, options.Method),
                      "The sweep summary " + summaryFile + " could not be written.",
                      "The sweep summary " + summaryFile + " could not be written: ");
   if (!summary.ok()) {
@@ -99,13 +110,35 @@ int RunSweepCommand(const FieldTexts& texts, const SweepPlan& plan, const std::s
     succeeded += result.Outcome == RunOutcome::Success;
     if (outcome == RunOutcome::Success) outcome = result.Outcome;
   }
-  if (!PrintOut("Sweep of item " + std::to_string(plan.Item) + ": " + std::to_string(succeeded) +
-                " of " + std::to_string(results.size()) +
+  std::string items;
+  for (const SweepPlan& plan : plans)
+    items += (items.empty() ? "" : ", ") + std::to_string(plan.Item);
+  if (!PrintOut(std::string("Sweep of item") + (plans.size() > 1 ? "s " : " ") + items + ": " +
+                std::to_string(succeeded) + " of " + std::to_string(results.size()) +
                 " cases finished successfully; summary in " + summaryFile + "\n")) {
     std::cerr << kStandardOutputFailed << '\n';
     return static_cast<int>(RunOutcome::ResultFileFailed);
   }
   return static_cast<int>(outcome);
+}
+
+// Why the method's options cannot run, naming the option; empty when they can.
+std::optional<std::string> MethodOptionsProblem(const CLI::App& app, const RunOptions& options) {
+  const bool converged = options.Method == SolverMethod::Converged;
+  for (const char* name : {"--tolerance", "--radial-intervals", "--take-up-tension"}) {
+    if (!converged && app.count(name) > 0)
+      return std::string(name) + ": applies to the converged method only (--method converged)";
+  }
+  const ConvergedOptions& c = options.Converged;
+  if (!(c.Tolerance >= 1e-8 && c.Tolerance <= 1e-2))
+    return "--tolerance: the relative accuracy must lie between 1e-8 and 1e-2";
+  if (app.count("--radial-intervals") > 0 &&
+      (c.RadialIntervals < 2 || c.RadialIntervals > kLargestRadialIntervals))
+    return "--radial-intervals: the number of radial intervals must lie between 2 and " +
+           std::to_string(kLargestRadialIntervals);
+  if (c.TakeUpTension && !(*c.TakeUpTension > 0 && std::isfinite(*c.TakeUpTension)))
+    return "--take-up-tension: the tension at take-up must be a number of dyn above 0";
+  return std::nullopt;
 }
 
 }  // namespace
@@ -124,12 +157,32 @@ int main(int argc, char** argv) {
   std::string csvFile;
   app.add_option("--csv", csvFile,
                  "also write the profile of the run as CSV (when the run produced results)");
-  std::string sweep, summaryFile = "sweep.csv";
+  std::string method = "classic";
+  RunOptions runOptions;
+  double takeUpTension = 0;
+  app.add_option("--method", method,
+                 "classic (the fixed-step method of every earlier result) or converged (the "
+                 "model solved to --tolerance, with an estimate of its error)")
+      ->check(CLI::IsMember({"classic", "converged"}))
+      ->capture_default_str();
+  app.add_option("--tolerance", runOptions.Converged.Tolerance,
+                 "converged: the relative accuracy of the reported values, 1e-8 to 1e-2")
+      ->capture_default_str();
+  app.add_option("--radial-intervals", runOptions.Converged.RadialIntervals,
+                 "converged: equal radial intervals, 2 to 512 (default: a surface-clustered grid "
+                 "chosen to meet the tolerance; 10 is the classic radial model)");
+  app.add_option("--take-up-tension", takeUpTension,
+                 "converged: the tension at take-up in dyn, met instead of the take-up speed");
+  std::vector<std::string> sweeps;
+  std::string summaryFile = "sweep.csv";
   int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   app.add_option(
-      "--sweep", sweep,
-      "run the case once per value of item ITEM: ITEM=V1,V2,... or ITEM=START:STOP:COUNT; "
-      "one result file per value (the value before the -o name's extension)");
+         "--sweep", sweeps,
+         "run the case once per value of item ITEM: ITEM=V1,V2,... or ITEM=START:STOP:COUNT; "
+         "one result file per value (the value before the -o name's extension). Several --sweep "
+         "options run every combination of their values, the first varying slowest "
+         "(out_800_70.txt)")
+      ->allow_extra_args(false);  // one text per --sweep: a data file after it stays the data file
   app.add_option("--summary", summaryFile, "sweep summary CSV")->capture_default_str();
   app.add_option("-j,--jobs", jobs, "sweep cases run in parallel")
       ->check(CLI::Range(1, 256))
@@ -138,12 +191,20 @@ int main(int argc, char** argv) {
       "Exit status: 0 success; 1 the calculation failed; 2 the input was refused;\n"
       "3 the spinning tension fell to zero or below; 4 the result file, the CSV, the summary or\n"
       "standard output could not be written. A sweep ends with the status of its first case\n"
-      "that did not succeed. An output that is an input or another output is refused (2).");
+      "that did not succeed. An output that is an input or another output is refused (2).\n"
+      "A converged run that has not finished after a minute ends as a failed calculation (1).");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : static_cast<int>(RunOutcome::InputRefused);
+  }
+
+  runOptions.Method = method == "converged" ? SolverMethod::Converged : SolverMethod::Classic;
+  if (app.count("--take-up-tension") > 0) runOptions.Converged.TakeUpTension = takeUpTension;
+  if (const std::optional<std::string> problem = MethodOptionsProblem(app, runOptions)) {
+    std::cerr << *problem << '\n';
+    return static_cast<int>(RunOutcome::InputRefused);
   }
 
   RemovePendingFilesOnTermination();
@@ -171,17 +232,25 @@ int main(int argc, char** argv) {
   if (!dataFile.empty()) inputs.push_back({"the data file", dataFile});
   if (app.count("--initial-tension") == 0)
     inputs.push_back({"the initial tension file", InitialTensionFilePath()});
-  std::optional<SweepPlan> plan;
-  if (!sweep.empty()) {
+  std::vector<SweepPlan> plans;
+  for (const std::string& sweep : sweeps) {
     std::string error;
-    plan = ParseSweep(sweep, error);
+    std::optional<SweepPlan> plan = ParseSweep(sweep, error);
     if (!plan) {
       std::cerr << "--sweep: " << error << '\n';
       return static_cast<int>(RunOutcome::InputRefused);
     }
-    for (const std::string& value : plan->ValueTexts) {
-      outputs.push_back({"the result file of " + std::to_string(plan->Item) + "=" + value,
-                         SweepResultFileName(resultFile, value)});
+    plans.push_back(std::move(*plan));
+  }
+  if (const std::optional<std::string> problem = SweepGridProblem(plans)) {
+    std::cerr << "--sweep: " << *problem << '\n';
+    return static_cast<int>(RunOutcome::InputRefused);
+  }
+  if (!plans.empty()) {
+    for (int k = 0, cases = SweepCaseCount(plans); k < cases; ++k) {
+      const std::vector<std::string> values = SweepCaseValues(plans, k);
+      outputs.push_back({"the result file of " + SweepCaseLabel(plans, values),
+                         SweepResultFileName(resultFile, values)});
     }
     outputs.push_back({"--summary", summaryFile});
   } else {
@@ -193,18 +262,18 @@ int main(int argc, char** argv) {
     return static_cast<int>(RunOutcome::InputRefused);
   }
 
-  if (plan) {
+  if (!plans.empty()) {
     // The summary is written last; a name it cannot take is found before the first case runs.
     if (const std::optional<std::string> problem = OutputProblem(summaryFile)) {
       std::cerr << "The sweep summary " << summaryFile << " could not be written: " << *problem
                 << ". Nothing was run.\n";
       return static_cast<int>(RunOutcome::ResultFileFailed);
     }
-    return RunSweepCommand(texts, *plan, resultFile, summaryFile, jobs);
+    return RunSweepCommand(texts, plans, resultFile, summaryFile, jobs, runOptions);
   }
 
   RunContext context;
-  const RunReport report = RunDriver(context, texts, environment);
+  const RunReport report = RunDriver(context, texts, environment, runOptions);
   if (!csvFile.empty() && report.Outcome != RunOutcome::InputRefused) {
     if (report.PrintedPointCount > 0) {
       const FileResult csv = WriteProfileCsv(csvFile, context.Params, *context.Profile,
@@ -228,7 +297,7 @@ int main(int argc, char** argv) {
     }
   }
   if (report.Outcome == RunOutcome::Success &&
-      !PrintOut("Calculation is successfully finished !\n" + Summary(context) + "\n")) {
+      !PrintOut("Calculation is successfully finished !\n" + Summary(context, report) + "\n")) {
     environment.ShowMessage(kStandardOutputFailed);
     return static_cast<int>(RunOutcome::ResultFileFailed);
   }

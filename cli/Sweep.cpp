@@ -14,6 +14,8 @@ namespace korvane {
 namespace {
 
 constexpr int kMaxSweepValues = 10000;
+// The product of several sweeps is held to as many cases as one sweep may have.
+constexpr int kMaxSweepCases = kMaxSweepValues;
 
 std::string ShortestText(double value) {
   char buffer[64];
@@ -34,6 +36,13 @@ std::vector<std::string> Split(std::string_view text, char separator) {
   return parts;
 }
 
+// A CSV cell in double quotes, a quote in it doubled.
+std::string Quoted(const std::string& text) {
+  std::string cell = "\"";
+  for (char c : text) cell += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return cell + "\"";
+}
+
 bool ValueFitsItem(const ParameterItem& item, const std::string& text) {
   if (item.Type == ItemType::Int32) {
     int32_t v;
@@ -48,6 +57,8 @@ void Collect(const RunContext& context, const RunReport& report, SweepCaseResult
   result.Outcome = report.Outcome;
   result.HasResults = report.PrintedPointCount > 0;
   result.Passes = context.State.Iteration.CalculationLoopCount;
+  if (report.Converged && report.Converged->Status == ConvergedStatus::Converged)
+    result.EstimatedTensionError = report.Converged->EstimatedTensionError;
   if (!result.HasResults) return;
   const SpinningLineProfile& profile = *context.Profile;
   const int last = report.PrintedPointCount - 1;
@@ -146,6 +157,50 @@ std::optional<SweepPlan> ParseSweep(std::string_view text, std::string& error) {
   return plan;
 }
 
+std::optional<std::string> SweepGridProblem(const std::vector<SweepPlan>& plans) {
+  for (size_t a = 0; a < plans.size(); ++a)
+    for (size_t b = 0; b < a; ++b)
+      if (plans[a].Item == plans[b].Item)
+        return "item " + std::to_string(plans[a].Item) + " is swept twice";
+  long long cases = 1;
+  for (const SweepPlan& plan : plans) {
+    cases *= static_cast<long long>(plan.ValueTexts.size());
+    if (cases > kMaxSweepCases) {
+      return "the sweeps give more than " + std::to_string(kMaxSweepCases) +
+             " cases together (the product of their numbers of values)";
+    }
+  }
+  return std::nullopt;
+}
+
+int SweepCaseCount(const std::vector<SweepPlan>& plans) {
+  if (plans.empty()) return 0;
+  int cases = 1;
+  for (const SweepPlan& plan : plans) cases *= static_cast<int>(plan.ValueTexts.size());
+  return cases;
+}
+
+std::vector<std::string> SweepCaseValues(const std::vector<SweepPlan>& plans, int k) {
+  // Case k in mixed radix, the last sweep's digit lowest.
+  std::vector<std::string> values(plans.size());
+  for (size_t a = plans.size(); a-- > 0;) {
+    const int count = static_cast<int>(plans[a].ValueTexts.size());
+    values[a] = plans[a].ValueTexts[static_cast<size_t>(k % count)];
+    k /= count;
+  }
+  return values;
+}
+
+std::string SweepCaseLabel(const std::vector<SweepPlan>& plans,
+                           const std::vector<std::string>& values) {
+  std::string label;
+  for (size_t a = 0; a < plans.size() && a < values.size(); ++a) {
+    if (a > 0) label += ", ";
+    label += std::to_string(plans[a].Item) + "=" + values[a];
+  }
+  return label;
+}
+
 std::string SweepResultFileName(const std::string& base, const std::string& valueText) {
   const size_t slash = base.find_last_of('/');
   const size_t dot = base.find_last_of('.');
@@ -156,10 +211,17 @@ std::string SweepResultFileName(const std::string& base, const std::string& valu
   return base.substr(0, dot) + "_" + valueText + base.substr(dot);
 }
 
-std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const SweepPlan& plan,
+std::string SweepResultFileName(const std::string& base, const std::vector<std::string>& values) {
+  std::string joined;
+  for (size_t a = 0; a < values.size(); ++a) joined += (a > 0 ? "_" : "") + values[a];
+  return SweepResultFileName(base, joined);
+}
+
+std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const std::vector<SweepPlan>& plans,
                                       const std::string& resultBase, int jobs,
+                                      const RunOptions& options,
                                       const std::function<void(int, int)>& progress) {
-  const int total = static_cast<int>(plan.ValueTexts.size());
+  const int total = SweepCaseCount(plans);
   std::vector<SweepCaseResult> results(static_cast<size_t>(total));
   std::atomic<int> next{0};
   std::mutex progressMutex;
@@ -171,13 +233,14 @@ std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const SweepPlan& p
       // this one, whichever worker runs it.
       RunContext context;
       SweepCaseResult& result = results[static_cast<size_t>(k)];
-      result.Value = plan.ValueTexts[static_cast<size_t>(k)];
-      result.ResultFile = SweepResultFileName(resultBase, result.Value);
+      result.Values = SweepCaseValues(plans, k);
+      result.ResultFile = SweepResultFileName(resultBase, result.Values);
       FieldTexts texts = base;
-      texts.Items[static_cast<size_t>(plan.Item - 1)] = result.Value;
+      for (size_t a = 0; a < plans.size(); ++a)
+        texts.Items[static_cast<size_t>(plans[a].Item - 1)] = result.Values[a];
       texts.ResultFileName = result.ResultFile;
       CollectingEnvironment environment(result.Messages);
-      const RunReport report = RunDriver(context, texts, environment);
+      const RunReport report = RunDriver(context, texts, environment, options);
       Collect(context, report, result);
       std::lock_guard<std::mutex> lock(progressMutex);
       ++done;
@@ -192,17 +255,25 @@ std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const SweepPlan& p
   return results;
 }
 
-std::string SweepSummaryCsv(const std::vector<SweepCaseResult>& results) {
-  std::string csv =
-      "value,outcome,passes,spinneret tension (dyn),end solvent fraction (-),end temperature "
-      "(degC),end stress (g/den)\n";
+std::string SweepSummaryCsv(const std::vector<SweepPlan>& plans,
+                            const std::vector<SweepCaseResult>& results, SolverMethod method) {
+  const bool converged = method == SolverMethod::Converged;
+  std::string csv;
+  for (const SweepPlan& plan : plans) csv += Quoted(ItemDisplayName(ItemByNumber(plan.Item))) + ",";
+  csv +=
+      "outcome,passes,spinneret tension (dyn),end solvent fraction (-),end temperature "
+      "(degC),end stress (g/den)";
+  csv += converged ? ",estimated error of the spinneret tension (dyn)\n" : "\n";
   for (const SweepCaseResult& r : results) {
-    csv += "\"" + r.Value + "\"," + OutcomeName(r.Outcome) + "," + std::to_string(r.Passes);
-    if (r.HasResults) {
-      csv += "," + ShortestText(r.SpinneretTension) + "," + ShortestText(r.EndSolventFraction) +
-             "," + ShortestText(r.EndTemperature) + "," + ShortestText(r.EndStress);
-    } else {
-      csv += ",,,,";
+    for (const std::string& value : r.Values) csv += Quoted(value) + ",";
+    csv += std::string(OutcomeName(r.Outcome)) + "," + std::to_string(r.Passes);
+    for (double value : {r.SpinneretTension, r.EndSolventFraction, r.EndTemperature, r.EndStress}) {
+      csv += ',';
+      if (r.HasResults) csv += ShortestText(value);
+    }
+    if (converged) {
+      csv += ',';
+      if (r.EstimatedTensionError) csv += ShortestText(*r.EstimatedTensionError);
     }
     csv += "\n";
   }

@@ -207,4 +207,27 @@ FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
   return {};
 }
 
+FileResult ConvergedTrailerWriter(PendingFile& file, double tolerance,
+                                  const ConvergedReport& report) {
+  for (const auto& [value, name] :
+       {std::pair{tolerance, "the tolerance"},
+        std::pair{report.EstimatedTensionError, "the estimated error of the spinneret tension"},
+        std::pair{report.EstimatedRelativeTensionError,
+                  "the estimated relative error of the spinneret tension"}})
+    if (!std::isfinite(value)) return BadValue(name);
+  const std::string summary =
+      "Written by the converged method: tolerance " + Exponent(tolerance, 2, 2) + ", " +
+      std::to_string(report.RadialIntervals + 1) + " radial nodes (" +
+      (report.SurfaceClustered ? "surface-clustered" : "equally spaced") + "), " +
+      std::to_string(report.Passes) + " passes, estimated error of the spinneret tension " +
+      Exponent(report.EstimatedTensionError, 2, 2) + " dyn (" +
+      Exponent(report.EstimatedRelativeTensionError, 2, 2) + " relative).";
+  for (const std::string& line : {std::string(), summary})
+    if (FileResult r = Line(file, line); !r.ok()) return r;
+  if (!report.ToleranceMet) {
+    return Line(file, "The estimated error of the spinneret tension is larger than the tolerance.");
+  }
+  return {};
+}
+
 }  // namespace korvane

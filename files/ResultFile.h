@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "core/ConvergedSolver.h"
 #include "core/RunParameters.h"
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
@@ -33,5 +34,13 @@ FileResult InputDataWriter(const RunParameters& params);
 // (false first; true when it stops at a tension not above zero).
 FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
                            SpinningLineProfile& profile, SimulationState& state);
+
+// Writes, after the tables of a converged run, which method wrote them: a blank line, then
+// "Written by the converged method: tolerance 1.0E-04, 129 radial nodes (surface-clustered),
+// 34 passes, estimated error of the spinneret tension 3.5E-04 dyn (8.8E-05 relative)." and,
+// when the estimate is larger than the tolerance, a line that says so. Classic files end with their
+// tables.
+FileResult ConvergedTrailerWriter(PendingFile& file, double tolerance,
+                                  const ConvergedReport& report);
 
 }  // namespace korvane

@@ -156,6 +156,16 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
                                    : RunOutcome::ResultFileFailed;
     return Finish(report, events, resultFile, outcome, results.Message);
   }
+  if (report.Converged) {
+    const FileResult trailer =
+        ConvergedTrailerWriter(resultFile, options.Converged.Tolerance, *report.Converged);
+    if (!trailer.ok()) {
+      const RunOutcome outcome = trailer.Status == FileStatus::BadValue
+                                     ? RunOutcome::CalculationFailed
+                                     : RunOutcome::ResultFileFailed;
+      return Finish(report, events, resultFile, outcome, trailer.Message);
+    }
+  }
 
   if (state.Outcome.TensionBelowZero) {
     // The tables end at the first point whose tension is not above zero.

@@ -78,6 +78,76 @@ TEST(BatchRunner, DefaultCaseSucceedsAndMatchesTheRegressionFile) {
             ReadBytes(std::string(KORVANE_GOLDEN_DIR) + "/default_result.txt"));
 }
 
+// The text with every run of digits made one 0 and every run of blanks one blank: the lines of
+// two tables of one layout are then equal but for the signs of exponents.
+std::string Layout(const std::string& text) {
+  std::string layout;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') c = '0';
+    if ((c == '0' || c == ' ') && !layout.empty() && layout.back() == c) continue;
+    layout += c;
+  }
+  return layout;
+}
+
+TEST(BatchRunner, ConvergedRunWritesTheClassicLayoutAndSaysSo) {
+  TemporaryFolder folder;
+  const BatchRun run = RunBatch(folder, "--initial-tension 3.0 --method converged");
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out.rfind("Calculation is successfully finished !\nmethod converged, passes ", 0),
+            0u)
+      << run.Out;
+  EXPECT_NE(run.Out.find(" dyn (estimated error "), std::string::npos) << run.Out;
+
+  const std::string classic = ReadBytes(std::string(KORVANE_GOLDEN_DIR) + "/default_result.txt");
+  const std::string converged = ReadBytes(folder.File("result.txt"));
+  const size_t trailer =
+      converged.find("\r\n\r\nWritten by the converged method: tolerance 1.0E-04, ");
+  ASSERT_NE(trailer, std::string::npos) << converged;
+  EXPECT_NE(converged.find("radial nodes (surface-clustered), ", trailer), std::string::npos);
+  EXPECT_NE(converged.find(" relative).\r\n", trailer), std::string::npos);
+  EXPECT_EQ(converged.find("larger than the tolerance"), std::string::npos) << "tolerance met";
+  // The same input echo, and tables that compare line by line: the same lines, columns and
+  // number formats, only the values differ.
+  const std::string tables = converged.substr(0, trailer + 2);
+  const size_t results = classic.find("CALCULATION RESULTS");
+  EXPECT_EQ(tables.substr(0, results), classic.substr(0, results));
+  EXPECT_EQ(Layout(tables), Layout(classic));
+  EXPECT_NE(tables, classic);
+}
+
+TEST(BatchRunner, RefusesMethodOptionsThatCannotRun) {
+  TemporaryFolder folder;
+  const struct {
+    const char* Arguments;
+    const char* Message;
+  } rows[] = {
+      {"--method newton", "--method"},
+      {"--tolerance 1e-3", "--tolerance: applies to the converged method only"},
+      {"--radial-intervals 10", "--radial-intervals: applies to the converged method only"},
+      {"--take-up-tension 3", "--take-up-tension: applies to the converged method only"},
+      {"--method converged --tolerance 0.1", "--tolerance: the relative accuracy must lie"},
+      {"--method converged --tolerance 1e-9", "--tolerance: the relative accuracy must lie"},
+      {"--method converged --tolerance nan", "--tolerance"},
+      {"--method converged --radial-intervals 1", "--radial-intervals: the number of radial"},
+      {"--method converged --radial-intervals 513", "--radial-intervals: the number of radial"},
+      {"--method converged --radial-intervals 0", "--radial-intervals: the number of radial"},
+      {"--method converged --take-up-tension 0", "--take-up-tension: the tension at take-up"},
+      {"--method converged --take-up-tension -2", "--take-up-tension: the tension at take-up"},
+      {"--method converged --take-up-tension inf", "--take-up-tension"},
+      {"--sweep 30=800 --sweep 30=900", "--sweep: item 30 is swept twice"},
+      // A data file after a --sweep is the data file, not a second sweep text.
+      {"--sweep 30=800 missing.txt", "Data file can not open!"},
+      {"--sweep 29=1:1000:1000 --sweep 30=1:11:11", "--sweep: the sweeps give more than 10000"},
+  };
+  for (const auto& row : rows) {
+    const BatchRun run = RunBatch(folder, std::string("--initial-tension 3.0 ") + row.Arguments);
+    EXPECT_EQ(run.Status, 2) << row.Arguments << "\n" << run.Err;
+    EXPECT_NE(run.Err.find(row.Message), std::string::npos) << row.Arguments << "\n" << run.Err;
+    EXPECT_TRUE(FileNames(folder).empty()) << row.Arguments;
+  }
+}
+
 TEST(BatchRunner, ExitStatusesTellHowTheRunEnded) {
   TemporaryFolder folder;
   ASSERT_EQ(RunBatch(folder, "--initial-tension 3.0 -o default.txt").Status, 0);
@@ -151,6 +221,34 @@ TEST(BatchRunner, SweepWritesOneFilePerValueAndASummary) {
   const std::string summary = ReadBytes(folder.File("sweep.csv"));
   EXPECT_NE(summary.find("\"800\",success,"), std::string::npos) << summary;
   EXPECT_NE(run.Err.find("[30=800] NUMBER OF CALCULATION LOOP = "), std::string::npos) << run.Err;
+
+  // Two sweeps: every combination, the first sweep's values varying slowest, each case run with
+  // the method's options.
+  const BatchRun product =
+      RunBatch(folder,
+               "--initial-tension 3.0 --method converged --tolerance 1e-3 --radial-intervals 10 "
+               "--sweep 30=800,833 --sweep 27=70,80 -o p.txt --summary p.csv");
+  ASSERT_EQ(product.Status, 0) << product.Err;
+  EXPECT_EQ(product.Out,
+            "Sweep of items 30, 27: 4 of 4 cases finished successfully; summary in p.csv\n");
+  for (const char* name : {"p_800_70.txt", "p_800_80.txt", "p_833_70.txt", "p_833_80.txt"}) {
+    // Ten equal radial intervals are some per cent out, and the file says so.
+    EXPECT_NE(ReadBytes(folder.File(name))
+                  .find("\r\nThe estimated error of the spinneret tension is larger than the "
+                        "tolerance.\r\n"),
+              std::string::npos)
+        << name;
+    EXPECT_NE(
+        ReadBytes(folder.File(name)).find("tolerance 1.0E-03, 11 radial nodes (equally spaced)"),
+        std::string::npos)
+        << name;
+  }
+  const std::string productSummary = ReadBytes(folder.File("p.csv"));
+  EXPECT_EQ(productSummary.rfind("\"30. Take-up speed (cm/s)\",\"27. ", 0), 0u) << productSummary;
+  EXPECT_NE(productSummary.find("\n\"800\",\"80\",success,"), std::string::npos) << productSummary;
+  EXPECT_NE(productSummary.find("\n\"833\",\"70\",success,"), std::string::npos) << productSummary;
+  EXPECT_NE(product.Err.find("[30=833, 27=80] NUMBER OF CALCULATION LOOP = "), std::string::npos)
+      << product.Err;
 }
 
 TEST(BatchRunner, ATerminatedSweepLeavesNoTemporaryFiles) {
@@ -211,6 +309,8 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
       {"--sweep 30=800,833,800 -o s.txt",
        "The result file of 30=800 \"s_800.txt\" and the result file of 30=800"},
       {"--sweep 30=800 -o s.txt --summary s_800.txt", "--summary \"s_800.txt\" and the result"},
+      {"--sweep 30=800,833 --sweep 27=70 -o s.txt --summary s_833_70.txt",
+       "--summary \"s_833_70.txt\" and the result file of 30=833, 27=70"},
       // Ten thousand outputs are checked at once, not pair by pair.
       {"--sweep 29=1:9999:9999 -o s.txt --summary s_9999.txt",
        "--summary \"s_9999.txt\" and the result file of 29=9999"},

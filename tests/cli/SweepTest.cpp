@@ -50,8 +50,26 @@ TEST(SweepResultFileName, PutsTheValueBeforeTheExtension) {
   EXPECT_EQ(SweepResultFileName(".hidden", "7"), ".hidden_7");
 }
 
+TEST(SweepGrid, ProductInOptionOrderWithTheFirstSweepSlowest) {
+  std::string error;
+  const std::vector<SweepPlan> plans = {*ParseSweep("30=800,900", error),
+                                        *ParseSweep("27=70,80,90", error)};
+  ASSERT_FALSE(SweepGridProblem(plans));
+  ASSERT_EQ(SweepCaseCount(plans), 6);
+  EXPECT_EQ(SweepCaseValues(plans, 0), (std::vector<std::string>{"800", "70"}));
+  EXPECT_EQ(SweepCaseValues(plans, 2), (std::vector<std::string>{"800", "90"}));
+  EXPECT_EQ(SweepCaseValues(plans, 3), (std::vector<std::string>{"900", "70"}));
+  EXPECT_EQ(SweepCaseLabel(plans, SweepCaseValues(plans, 5)), "30=900, 27=90");
+  EXPECT_EQ(SweepResultFileName("out.txt", SweepCaseValues(plans, 1)), "out_800_80.txt");
+
+  // One item twice would run each case with the second value only; too many cases together.
+  EXPECT_TRUE(SweepGridProblem({plans[0], *ParseSweep("30=1,2", error)}));
+  const SweepPlan hundred = *ParseSweep("29=1:100:100", error);
+  EXPECT_FALSE(SweepGridProblem({hundred, *ParseSweep("28=1:100:100", error)}));
+  EXPECT_TRUE(SweepGridProblem({hundred, *ParseSweep("28=1:101:101", error)}));
+}
+
 TEST(RunSweep, ParallelCasesGiveTheSerialResults) {
-  TemporaryFolder serialFolder, parallelFolder;
   std::string error;
   // Take-up speeds around the default, and one that cannot be reached (a failed case must not
   // stop the sweep).
@@ -59,31 +77,45 @@ TEST(RunSweep, ParallelCasesGiveTheSerialResults) {
   ASSERT_FALSE(plan) << "letters are refused before anything runs";
   const auto good = ParseSweep("30=800,833.0,870", error);
   ASSERT_TRUE(good) << error;
+  const std::vector<SweepPlan> plans = {*good};
 
-  const FieldTexts base = DefaultFieldTexts();
-  const auto serial = RunSweep(base, *good, serialFolder.File("r.txt"), 1);
-  int progressCalls = 0;
-  const auto parallel =
-      RunSweep(base, *good, parallelFolder.File("r.txt"), 3, [&](int, int) { ++progressCalls; });
-  EXPECT_EQ(progressCalls, 3);
-  ASSERT_EQ(serial.size(), 3u);
-  ASSERT_EQ(parallel.size(), 3u);
-  for (size_t k = 0; k < serial.size(); ++k) {
-    EXPECT_EQ(serial[k].Outcome, RunOutcome::Success) << serial[k].Value;
-    EXPECT_EQ(parallel[k].Outcome, serial[k].Outcome);
-    EXPECT_EQ(parallel[k].Passes, serial[k].Passes);
-    EXPECT_EQ(parallel[k].SpinneretTension, serial[k].SpinneretTension);
-    EXPECT_EQ(parallel[k].EndStress, serial[k].EndStress);
-    EXPECT_EQ(parallel[k].Messages, serial[k].Messages);
-    const std::string name = "r_" + serial[k].Value + ".txt";
-    EXPECT_EQ(ReadBytes(parallelFolder.File(name)), ReadBytes(serialFolder.File(name)));
+  RunOptions converged;
+  converged.Method = SolverMethod::Converged;
+  converged.Converged.Tolerance = 1e-3;
+  converged.Converged.RadialIntervals = 10;
+  for (const RunOptions& options : {RunOptions{}, converged}) {
+    SCOPED_TRACE(SolverMethodName(options.Method));
+    TemporaryFolder serialFolder, parallelFolder;
+    const FieldTexts base = DefaultFieldTexts();
+    const auto serial = RunSweep(base, plans, serialFolder.File("r.txt"), 1, options);
+    int progressCalls = 0;
+    const auto parallel = RunSweep(base, plans, parallelFolder.File("r.txt"), 3, options,
+                                   [&](int, int) { ++progressCalls; });
+    EXPECT_EQ(progressCalls, 3);
+    ASSERT_EQ(serial.size(), 3u);
+    ASSERT_EQ(parallel.size(), 3u);
+    for (size_t k = 0; k < serial.size(); ++k) {
+      EXPECT_EQ(serial[k].Outcome, RunOutcome::Success) << serial[k].Values[0];
+      EXPECT_EQ(parallel[k].Outcome, serial[k].Outcome);
+      EXPECT_EQ(parallel[k].Passes, serial[k].Passes);
+      EXPECT_EQ(parallel[k].SpinneretTension, serial[k].SpinneretTension);
+      EXPECT_EQ(parallel[k].EndStress, serial[k].EndStress);
+      EXPECT_EQ(parallel[k].EstimatedTensionError, serial[k].EstimatedTensionError);
+      EXPECT_EQ(parallel[k].Messages, serial[k].Messages);
+      const std::string name = "r_" + serial[k].Values[0] + ".txt";
+      EXPECT_EQ(ReadBytes(parallelFolder.File(name)), ReadBytes(serialFolder.File(name)));
+    }
+    // A faster take-up needs a higher tension.
+    EXPECT_LT(serial[0].SpinneretTension, serial[2].SpinneretTension);
+
+    const std::string csv = SweepSummaryCsv(plans, serial, options.Method);
+    EXPECT_EQ(csv.rfind("\"30. Take-up speed (cm/s)\",outcome,passes,", 0), 0u) << csv;
+    EXPECT_NE(csv.find("\"833.0\",success,"), std::string::npos);
+    // A converged sweep's rows end with the estimated error of the tension.
+    const bool hasError = csv.find("end stress (g/den),estimated error") != std::string::npos;
+    EXPECT_EQ(hasError, options.Method == SolverMethod::Converged) << csv;
+    EXPECT_EQ(serial[0].EstimatedTensionError.has_value(), hasError);
   }
-  // A faster take-up needs a higher tension.
-  EXPECT_LT(serial[0].SpinneretTension, serial[2].SpinneretTension);
-
-  const std::string csv = SweepSummaryCsv(serial);
-  EXPECT_EQ(csv.rfind("value,outcome,passes,", 0), 0u);
-  EXPECT_NE(csv.find("\"833.0\",success,"), std::string::npos);
 }
 
 }  // namespace
