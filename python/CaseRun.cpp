@@ -70,10 +70,8 @@ void CheckMethodAvailable(SolverMethod method) {
 }
 
 RunReport RunWithMethod(RunContext& context, const FieldTexts& texts, RunEvents& events,
-                        SolverMethod method) {
-  CheckMethodAvailable(method);
-  RunOptions options;
-  options.Method = method;
+                        const RunOptions& options) {
+  CheckMethodAvailable(options.Method);
   return RunDriver(context, texts, events, options);
 }
 
@@ -88,9 +86,13 @@ CaseRunOutcome RunCase(const CaseRunRequest& request) {
     texts.ResultFileName = request.ResultFile;
   }
 
+  RunOptions options = request.Options;
+  if (const std::atomic<bool>* cancel = request.Cancel)
+    options.Converged.Cancelled = [cancel] { return cancel->load(std::memory_order_relaxed); };
+
   RunContext context;
   ScriptEnvironment environment(outcome.Messages, request.Cancel);
-  outcome.Report = RunWithMethod(context, texts, environment, request.Method);
+  outcome.Report = RunWithMethod(context, texts, environment, options);
   outcome.Passes = context.State.Iteration.CalculationLoopCount;
   // A refused run writes nothing, and a file that failed may be an earlier run's.
   const RunOutcome how = outcome.Report.Outcome;

@@ -27,18 +27,21 @@ class SolverUnavailable : public std::runtime_error {
 // Throws SolverUnavailable when the solver is not part of this build.
 void CheckMethodAvailable(SolverMethod method);
 
-// Runs the driver with the chosen solver: the one place where a solver is chosen for a run.
+// Runs the driver with the chosen solver and its options: the one place where a solver is
+// chosen for a run.
 RunReport RunWithMethod(RunContext& context, const FieldTexts& texts, RunEvents& events,
-                        SolverMethod method);
+                        const RunOptions& options);
 
 struct CaseRunRequest {
   FieldTexts Texts;
-  SolverMethod Method = SolverMethod::Classic;
+  // The method and, for the converged one, its options (Cancelled is set from Cancel below).
+  RunOptions Options;
   // Where the driver writes the result file; empty: a private temporary file, removed after the
   // run, whose bytes are kept in the outcome.
   std::string ResultFile;
   bool KeepProfile = true;
-  // Set from any thread to cancel the run after the current pass.
+  // Set from any thread to cancel the run after the current pass (the converged method also
+  // looks at it within a pass).
   const std::atomic<bool>* Cancel = nullptr;
 };
 

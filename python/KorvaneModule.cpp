@@ -233,15 +233,44 @@ class CancelToken {
   std::shared_ptr<std::atomic<bool>> flag_ = std::make_shared<std::atomic<bool>>(false);
 };
 
+// A converged run's figures, for the Python side's ConvergedReport (None when the method did not
+// run to its answer).
+py::object ConvergedFigures(const RunReport& report, const ConvergedOptions& options) {
+  if (!report.Converged || report.Converged->Status != ConvergedStatus::Converged)
+    return py::none();
+  const ConvergedReport& c = *report.Converged;
+  py::dict figures;
+  figures["tolerance"] = options.Tolerance;
+  figures["radial_intervals"] = c.RadialIntervals;
+  figures["surface_clustered"] = c.SurfaceClustered;
+  figures["passes"] = c.Passes;
+  figures["search_passes"] = c.SearchPasses;
+  figures["steps"] = c.Steps;
+  figures["rhs_evaluations"] = c.RhsEvaluations;
+  figures["spinneret_tension"] = c.SpinneretTension;
+  figures["estimated_tension_error"] = c.EstimatedTensionError;
+  figures["estimated_relative_tension_error"] = c.EstimatedRelativeTensionError;
+  figures["tolerance_met"] = c.ToleranceMet;
+  figures["solvent_balance_error"] = c.SolventBalanceError;
+  figures["seconds"] = c.Seconds;
+  return figures;
+}
+
+// The options arrive checked by the Python side (korvane._method_options); the solver refuses
+// anything else as a failed calculation with its message.
 py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
-                      const std::string& method, const std::string& resultFile,
+                      const std::string& method, double tolerance, int radialIntervals,
+                      std::optional<double> takeUpTension, const std::string& resultFile,
                       const CancelToken* cancel, bool keepProfile) {
   const std::optional<SolverMethod> solver = SolverMethodByName(method);
   if (!solver)
     throw py::value_error("method is \"classic\" or \"converged\", not " + Quoted(method));
   CaseRunRequest request;
   request.Texts = texts;
-  request.Method = *solver;
+  request.Options.Method = *solver;
+  request.Options.Converged.Tolerance = tolerance;
+  request.Options.Converged.RadialIntervals = radialIntervals;
+  request.Options.Converged.TakeUpTension = takeUpTension;
   request.ResultFile = resultFile;
   request.KeepProfile = keepProfile;
   request.Cancel = cancel ? cancel->Flag() : nullptr;
@@ -281,6 +310,7 @@ py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
   }
   result["end_values"] = ends;
   result["columns"] = keepProfile ? py::object(columns) : py::object(py::none());
+  result["converged"] = ConvergedFigures(report, request.Options.Converged);
   return result;
 }
 
@@ -422,6 +452,7 @@ PYBIND11_MODULE(_korvane, m) {
       },
       "Raises when the method is unknown or not part of this build.");
   m.def("_run_case", &RunForScript, py::arg("case"), py::arg("initial_tension"), py::arg("method"),
+        py::arg("tolerance"), py::arg("radial_intervals"), py::arg("take_up_tension"),
         py::arg("result_file"), py::arg("cancel"), py::arg("keep_profile"));
 
   py::register_exception_translator([](std::exception_ptr error) {

@@ -7,6 +7,8 @@
     r = korvane.run(case, initial_tension=3.0)
     r.outcome, r.passes, r.spinneret_tension, r.profile["gas_temperature"]
     r.write_result_file("out.txt")
+    c = korvane.run(case, method="converged", tolerance=1e-4)
+    c.spinneret_tension, c.converged.estimated_tension_error
 
 Units are those of the window and the result file: cm, g, s, degC, cal, mol, dyn; the profile
 columns are in the units of the CSV export (korvane.profile_columns() lists them).
@@ -14,8 +16,11 @@ columns are in the units of the CSV export (korvane.profile_columns() lists them
 
 from __future__ import annotations
 
+import math
+import operator
 import os
 from collections.abc import Mapping
+from dataclasses import dataclass
 
 import numpy as np
 
@@ -32,6 +37,7 @@ from ._korvane import (
 __all__ = [
     "Case",
     "CancelToken",
+    "ConvergedReport",
     "InputError",
     "Outcome",
     "Profile",
@@ -98,9 +104,48 @@ class Profile(Mapping):
         return pandas.DataFrame(self._columns)
 
 
+@dataclass(frozen=True)
+class ConvergedReport:
+    """The figures of a run of the converged method that found its answer.
+
+    Attributes:
+        tolerance: the relative accuracy asked for (-).
+        radial_intervals: the radial intervals of the grid the answer is on (-).
+        surface_clustered: whether that grid is clustered at the filament surface (True for the
+            automatic grid) rather than of equal intervals.
+        passes: passes over the line in all, the error estimates' included (-).
+        search_passes: passes of the tension search on the final radial grid (-).
+        steps: integrator steps of all passes (-).
+        rhs_evaluations: evaluations of the balance equations of all passes (-).
+        spinneret_tension: the spinning tension at the spinneret (dyn).
+        estimated_tension_error: the estimated error of spinneret_tension (dyn).
+        estimated_relative_tension_error: the same relative to spinneret_tension (-).
+        tolerance_met: the estimated relative error is within the tolerance (the automatic
+            radial grid stops refining at 512 intervals, short of it if need be).
+        solvent_balance_error: (solvent lost by the filaments - solvent gained by the gas) /
+            solvent lost (-).
+        seconds: wall-clock time of the solver (s).
+    """
+
+    tolerance: float
+    radial_intervals: int
+    surface_clustered: bool
+    passes: int
+    search_passes: int
+    steps: int
+    rhs_evaluations: int
+    spinneret_tension: float
+    estimated_tension_error: float
+    estimated_relative_tension_error: float
+    tolerance_met: bool
+    solvent_balance_error: float
+    seconds: float
+
+
 class Result:
     """What one run left: its outcome, messages, passes and, when it printed results, the
-    spinneret tension (dyn), the profile and the result file's bytes."""
+    spinneret tension (dyn), the profile and the result file's bytes; for the converged method
+    its figures (converged, None for the classic method and a converged run without answer)."""
 
     def __init__(self, raw: dict):
         self.outcome: Outcome = raw["outcome"]
@@ -114,11 +159,18 @@ class Result:
         self.result_file_bytes: bytes = raw["result_file_bytes"]
         columns = raw["columns"]
         self.profile: Profile | None = Profile(columns) if columns is not None else None
+        figures = raw["converged"]
+        self.converged: ConvergedReport | None = (
+            ConvergedReport(**figures) if figures is not None else None
+        )
 
     def __repr__(self) -> str:
+        error = (
+            f" +- {self.converged.estimated_tension_error:.2g}" if self.converged is not None else ""
+        )
         return (
             f"<korvane.Result {self.outcome.name}: {self.passes} passes, "
-            f"spinneret tension {self.spinneret_tension} dyn>"
+            f"spinneret tension {self.spinneret_tension}{error} dyn>"
         )
 
     def write_result_file(self, path: str | os.PathLike) -> None:
@@ -165,11 +217,56 @@ def _refusal(result: Result, case: Case, initial_tension) -> InputError:
     return error
 
 
+def _real(name: str, value) -> float:
+    """A number argument as a float; TypeError naming the argument for anything else."""
+    if isinstance(value, (bool, str, bytes)) or not hasattr(value, "__float__"):
+        raise TypeError(f"{name} takes a number, not {value!r}")
+    return float(value)
+
+
+def _method_options(method, tolerance, radial_intervals, take_up_tension) -> dict:
+    """The method and its options as run() takes them, checked; ValueError (TypeError for what
+    is not a number) naming the argument that is refused."""
+    if method not in ("classic", "converged"):
+        raise ValueError(f'method is "classic" or "converged", not {method!r}')
+    accuracy = _real("tolerance", tolerance)
+    if not 1e-8 <= accuracy <= 1e-2:
+        raise ValueError(f"tolerance is a relative accuracy from 1e-08 to 0.01, not {tolerance!r}")
+    intervals = None  # the automatic radial grid
+    if radial_intervals is not None:
+        if isinstance(radial_intervals, bool):
+            raise TypeError("radial_intervals takes a whole number or None, not True or False")
+        try:
+            intervals = operator.index(radial_intervals)
+        except TypeError:
+            raise TypeError(
+                f"radial_intervals takes a whole number or None, not {radial_intervals!r}"
+            ) from None
+        if not 2 <= intervals <= 512:
+            raise ValueError(f"radial_intervals is from 2 to 512 (or None), not {intervals}")
+        if method == "classic":
+            raise ValueError("radial_intervals is an option of the converged method; the classic "
+                             "method has 10 equal intervals")
+    target = None
+    if take_up_tension is not None:
+        target = _real("take_up_tension", take_up_tension)
+        if not (target > 0 and math.isfinite(target)):
+            raise ValueError(f"take_up_tension is a tension above zero in dyn, not {take_up_tension!r}")
+        if method == "classic":
+            raise ValueError("take_up_tension is an option of the converged method; the classic "
+                             "method meets the take-up speed")
+    return {"method": method, "tolerance": accuracy, "radial_intervals": intervals,
+            "take_up_tension": target}
+
+
 def run(
     case: Case,
     initial_tension: float | str | None = None,
-    *,
     method: str = "classic",
+    *,
+    tolerance: float = 1e-4,
+    radial_intervals: int | None = None,
+    take_up_tension: float | None = None,
     result_file: str | os.PathLike | None = None,
     cancel: CancelToken | None = None,
     keep_profile: bool = True,
@@ -178,19 +275,36 @@ def run(
 
     initial_tension: the assumed spinning tension at the spinneret in dyn from which the
     iteration starts (a number or a text); None takes it as the batch runner does (the initial
-    tension file, else 3.0). method: "classic" (the shooting iteration) or "converged".
+    tension file, else 3.0). method: "classic" (the shooting iteration of the window and the
+    batch runner) or "converged" (the same model solved to a stated accuracy, with an estimate
+    of its error in r.converged).
+
+    Options of the converged method:
+    tolerance: the relative accuracy of the results, 1e-8 to 1e-2 (default 1e-4).
+    radial_intervals: the radial grid inside a filament, 2 to 512 equal intervals (10: the
+    classic method's radial model); None chooses a grid clustered at the surface, refined until
+    it meets the tolerance.
+    take_up_tension: the tension at the end of the line in dyn to meet instead of the take-up
+    speed.
+
     result_file: also leave the result file there as the run writes it (the outcome is
     RESULT_FILE_FAILED when it cannot be written); by default only r.result_file_bytes keep it.
     cancel: a CancelToken another thread may cancel. The run releases the GIL, so threads run
     cases in parallel.
 
-    Raises InputError, naming the item, when the run refuses its input (a value that does not
-    convert, the step counts, the total length); error.result holds the Result.
+    Raises ValueError naming the argument for a method option out of range (TypeError for one
+    that is not a number), and InputError, naming the item, when the run refuses its input (a
+    value that does not convert, the step counts, the total length); error.result holds the
+    Result.
     """
+    options = _method_options(method, tolerance, radial_intervals, take_up_tension)
     raw = _run_case(
         case,
         initial_tension,
-        method,
+        options["method"],
+        options["tolerance"],
+        options["radial_intervals"] or 0,  # 0: the automatic radial grid
+        options["take_up_tension"],
         os.fspath(result_file) if result_file is not None else "",
         cancel,
         keep_profile,

@@ -63,18 +63,20 @@ def _failed_row(outcome, messages) -> dict:
         "outcome": int(outcome),
         "passes": 0,
         "spinneret_tension": None,
+        "estimated_tension_error": None,
         "end_values": {},
         "messages": tuple(messages),
         "profile": None,
     }
 
 
-def _run_one(case, initial_tension, method, keep_profile) -> dict:
-    """One case of a study, as a row; a failed case is a row too (this runs on the workers)."""
+def _run_one(case, initial_tension, options, keep_profile) -> dict:
+    """One case of a study, as a row; a failed case is a row too (this runs on the workers).
+    options: the method and its options, as korvane._method_options gives them."""
     from . import run  # the package, imported on the worker
 
     try:
-        result = run(case, initial_tension, method=method, keep_profile=keep_profile)
+        result = run(case, initial_tension, **options, keep_profile=keep_profile)
     except _korvane.InputError as error:
         result = getattr(error, "result", None)
         if result is None:
@@ -86,6 +88,9 @@ def _run_one(case, initial_tension, method, keep_profile) -> dict:
         "outcome": int(result.outcome),
         "passes": result.passes,
         "spinneret_tension": result.spinneret_tension,
+        "estimated_tension_error": (
+            result.converged.estimated_tension_error if result.converged is not None else None
+        ),
         "end_values": result.end_values,
         "messages": tuple(result.messages),
         "profile": dict(result.profile) if result.profile is not None else None,
@@ -170,6 +175,9 @@ def study(
     samples: Sequence[Mapping[str | int, object]] | None = None,
     initial_tension: float | str | None = None,
     method: str = "classic",
+    tolerance: float = 1e-4,
+    radial_intervals: int | None = None,
+    take_up_tension: float | None = None,
     client=None,
     workers: int | None = None,
     chunk_size: int | None = None,
@@ -187,17 +195,21 @@ def study(
     threads (default: the machine's cores).
     initial_tension: dyn; None takes the initial tension file's value (3.0 without it), read
     here once, so that every worker starts from the same tension.
+    method, tolerance, radial_intervals, take_up_tension: as for korvane.run, the same for every
+    case; a value run() would refuse raises here, before any case runs.
     progress: a callable progress(done, total), or True for Dask's progress bar (a counter on
     standard error when local).
 
     Returns a numpy record array (a pandas DataFrame with as_pandas=True), one row per case:
     the studied items, outcome (the name of a korvane.Outcome), passes, spinneret_tension
-    (dyn), end_<column> for every profile column at the last printed point (NaN without
-    results), messages (a tuple of texts) and, with keep_profiles=True, profile (a dict of
+    (dyn), estimated_tension_error (dyn; the converged method's estimate of the error of
+    spinneret_tension, NaN for the classic method and without an answer), end_<column> for
+    every profile column at the last printed point (NaN without results), messages (a tuple of texts) and, with keep_profiles=True, profile (a dict of
     arrays, None without results). A failed case is a row with its outcome.
     """
-    if method not in ("classic", "converged"):
-        raise ValueError(f'method is "classic" or "converged", not "{method}"')
+    from . import _method_options
+
+    options = _method_options(method, tolerance, radial_intervals, take_up_tension)
     names, settings = _settings(grid, samples)
     if initial_tension is None:
         initial_tension = _korvane._default_initial_tension()
@@ -211,7 +223,7 @@ def study(
         except (_korvane.InputError, TypeError) as error:
             refused[index] = _failed_row(_korvane.Outcome.INPUT_REFUSED, [str(error)])
             continue
-        tasks.append((prepared, initial_tension, method, keep_profiles))
+        tasks.append((prepared, initial_tension, options, keep_profiles))
     if method == "converged" and tasks:
         _korvane._check_method(method)
 
@@ -229,6 +241,7 @@ def _table(names, settings, rows, keep_profiles, as_pandas):
 
     fields = [(name, "f8") for name in names]
     fields += [("outcome", "U18"), ("passes", "i4"), ("spinneret_tension", "f8")]
+    fields += [("estimated_tension_error", "f8")]
     fields += [(f"end_{column}", "f8") for column in _END_COLUMNS]
     fields += [("messages", "O")]
     if keep_profiles:
@@ -241,6 +254,8 @@ def _table(names, settings, rows, keep_profiles, as_pandas):
         table["passes"][index] = row["passes"]
         tension = row["spinneret_tension"]
         table["spinneret_tension"][index] = np.nan if tension is None else tension
+        error = row["estimated_tension_error"]
+        table["estimated_tension_error"][index] = np.nan if error is None else error
         for column in _END_COLUMNS:
             table[f"end_{column}"][index] = row["end_values"].get(column, np.nan)
         table["messages"][index] = tuple(row["messages"])

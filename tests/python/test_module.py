@@ -98,6 +98,9 @@ def test_outcomes_the_batch_runner_does_not_reach_from_a_data_file(tmp_path):
     assert (r.outcome, r.cancelled, r.passes) == (korvane.Outcome.CALCULATION_FAILED, True, 1)
     assert r.messages == ["Calculation cancelled."]
     assert r.result_file_bytes.endswith(b"h/kx                     =  7.50\r\n\r\n")
+    r = korvane.run(korvane.Case(), 3.0, "converged", radial_intervals=10, cancel=token)
+    assert (r.outcome, r.cancelled, r.converged) == (korvane.Outcome.CALCULATION_FAILED, True, None)
+    assert r.messages == ["Calculation cancelled."]
 
 
 REFUSED_ASSIGNMENTS = [
@@ -182,6 +185,71 @@ def test_refused_runs_raise_input_error_naming_the_item(tmp_path):
 
     with pytest.raises(ValueError, match='"classic" or "converged"'):
         korvane.run(korvane.Case(), 3.0, method="fast")
+
+
+# The converged method at a loose tolerance: (options, the spinneret tension the method
+# converges to in dyn (None: not known here), radial intervals (None: the automatic grid)).
+CONVERGED_RUNS = {
+    "automatic radial grid": ({}, 3.9896, None),
+    "classic radial model": ({"radial_intervals": 10}, 3.47834, 10),
+    # Below the default line's end tension (163 dyn): a slower end than the take-up speed.
+    "take-up tension": ({"take_up_tension": 120.0}, None, None),
+}
+
+
+@pytest.mark.parametrize("name", CONVERGED_RUNS)
+def test_converged_runs_find_the_answer_within_their_reported_error(name):
+    options, answer, intervals = CONVERGED_RUNS[name]
+    r = korvane.run(korvane.Case(), 3.0, "converged", tolerance=1e-3, **options)
+    assert r.outcome == korvane.Outcome.SUCCESS, r.messages
+    c = r.converged
+    assert c.spinneret_tension == r.spinneret_tension == r.profile["tension"][0]
+    if answer is not None:
+        assert abs(r.spinneret_tension - answer) <= c.estimated_tension_error
+    if "take_up_tension" in options:
+        assert r.end_values["tension"] == pytest.approx(options["take_up_tension"], rel=1e-3)
+        assert r.end_values["filament_velocity"] < 0.9 * korvane.Case().take_up_speed
+    else:
+        assert r.end_values["filament_velocity"] == pytest.approx(korvane.Case().take_up_speed, rel=1e-3)
+    assert c.estimated_tension_error == pytest.approx(c.estimated_relative_tension_error * c.spinneret_tension)
+    if intervals is None:  # refined at the surface until the tolerance is met
+        assert (c.tolerance_met, c.surface_clustered) == (True, True) and c.radial_intervals >= 64
+        assert c.estimated_relative_tension_error < 1e-3
+    else:
+        assert (c.radial_intervals, c.surface_clustered) == (intervals, False)
+    assert c.tolerance == 1e-3 and c.passes == r.passes and 0 < c.search_passes <= c.passes
+    assert 0 < c.steps <= c.rhs_evaluations and c.seconds > 0
+    assert abs(c.solvent_balance_error) < 1e-3
+    assert korvane.run(korvane.Case(), 3.0).converged is None
+
+
+REFUSED_OPTIONS = [
+    # (options of run(), exception, words of the message)
+    ({"method": "fast"}, ValueError, '"classic" or "converged"'),
+    ({"tolerance": 1e-9}, ValueError, "tolerance is a relative accuracy from 1e-08 to 0.01"),
+    ({"tolerance": 0.02}, ValueError, "tolerance"),
+    ({"tolerance": math.nan}, ValueError, "tolerance"),
+    ({"tolerance": "1e-3"}, TypeError, "tolerance takes a number"),
+    ({"radial_intervals": 1}, ValueError, "radial_intervals is from 2 to 512"),
+    ({"radial_intervals": 513}, ValueError, "radial_intervals"),
+    ({"radial_intervals": 10.0}, TypeError, "radial_intervals takes a whole number"),
+    ({"radial_intervals": True}, TypeError, "radial_intervals"),
+    ({"method": "classic", "radial_intervals": 10}, ValueError, "radial_intervals is an option of the converged"),
+    ({"take_up_tension": 0.0}, ValueError, "take_up_tension is a tension above zero"),
+    ({"take_up_tension": -1}, ValueError, "take_up_tension"),
+    ({"take_up_tension": math.inf}, ValueError, "take_up_tension"),
+    ({"take_up_tension": [1.0]}, TypeError, "take_up_tension takes a number"),
+    ({"method": "classic", "take_up_tension": 5.0}, ValueError, "take_up_tension is an option of the converged"),
+]
+
+
+@pytest.mark.parametrize("options, error, words", REFUSED_OPTIONS)
+def test_refused_method_options_name_the_argument_before_any_case_runs(options, error, words):
+    options = {"method": "converged", **options}
+    with pytest.raises(error, match=words):
+        korvane.run(korvane.Case(), 3.0, **options)
+    with pytest.raises(error, match=words):
+        korvane.study(korvane.Case(), {"take_up_speed": [833.0]}, initial_tension=3.0, **options)
 
 
 def test_threads_run_cases_in_parallel_with_the_results_of_one_by_one():

@@ -51,6 +51,7 @@ def test_a_grid_runs_every_combination_in_order_with_failed_cases_as_rows(local_
     assert np.isnan(table.take_up_speed[8])
     assert "Input value is not correct!" in table.messages[8][0]
     assert np.isnan(table.spinneret_tension[2]) and table.profile[2] is None
+    assert np.isnan(table.estimated_tension_error).all()  # the classic method estimates nothing
 
     # Each row is the run of its case.
     case = korvane.Case()
@@ -146,3 +147,15 @@ def test_a_study_on_the_cluster_equals_the_local_one(cluster, local_table):
     table = korvane.study(korvane.Case(), GRID, initial_tension=3.0, keep_profiles=True,
                           client=cluster, chunk_size=5)
     assert_tables_equal(table, local_table)
+
+
+def test_a_converged_study_on_the_cluster_equals_the_local_one(cluster):
+    grid = {"take_up_speed": [833, "fast", 900]}
+    options = dict(initial_tension=3.0, method="converged", tolerance=1e-3, radial_intervals=10)
+    local = korvane.study(korvane.Case(), grid, **options)
+    assert list(local.outcome) == ["SUCCESS", "INPUT_REFUSED", "SUCCESS"]
+    r = korvane.run(korvane.Case(), 3.0, "converged", tolerance=1e-3, radial_intervals=10)
+    assert (local.spinneret_tension[0], local.estimated_tension_error[0]) == (
+        r.spinneret_tension, r.converged.estimated_tension_error)
+    assert local.estimated_tension_error[2] > 0 and np.isnan(local.estimated_tension_error[1])
+    assert_tables_equal(korvane.study(korvane.Case(), grid, client=cluster, **options), local)
