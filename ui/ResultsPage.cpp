@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -51,6 +52,13 @@ constexpr int kGridColumns = 2;
 constexpr int kGridRows = 3;
 
 const char* const kRadialZ = "radialZ";
+
+// A classic spinneret tension within this relative distance of the converged one: the classic
+// grid is fine for the case.
+constexpr double kClassicGoodEnough = 0.01;
+const QColor kGoodColor(0x1a, 0x7f, 0x2e);
+const QColor kPoorColor(0xa0, 0x20, 0x00);
+const QColor kNoteColor(0x60, 0x60, 0x60);
 
 QFont PixelFont(int pixels, bool bold = false) {
   QFont font;
@@ -195,6 +203,15 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   EndNoteLabel->setPalette(notePalette);
   SetPixelFont(EndNoteLabel, 11);
 
+  ComparisonLabel = new QLabel(this);
+  ComparisonLabel->setObjectName("ComparisonLabel");
+  ComparisonLabel->setWordWrap(true);
+  ComparisonLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  ComparisonLabel->setToolTip(
+      "The converged method solves the same inputs to a stated accuracy; its curves are drawn "
+      "dashed beside the classic ones");
+  SetPixelFont(ComparisonLabel, 11);
+
   auto* charts = new QWidget(this);
   grid_ = new QGridLayout(charts);
   grid_->setContentsMargins(0, 0, 0, 0);
@@ -272,6 +289,12 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   radialChart_->addAxis(radialX_, Qt::AlignBottom);
   radialChart_->addAxis(radialAxis_, Qt::AlignLeft);
 
+  classic_ = {averageSolvent_, surfaceSolvent_, velocity_,  filamentTemperature_, gasTemperature_,
+              tension_,        stress_,         viscosity_, wallHeatTransfer_};
+  for (size_t k = 0; k < classic_.size(); ++k) {
+    AddConvergedTwin(classic_[k]);
+  }
+
   for (int column = 0; column < kGridColumns; ++column) grid_->setColumnStretch(column, 1);
   for (int row = 0; row < kGridRows; ++row) grid_->setRowStretch(row, 1);
 
@@ -292,6 +315,7 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(4, 4, 4, 4);
   layout->setSpacing(4);
   layout->addLayout(figures);
+  layout->addWidget(ComparisonLabel);
   layout->addWidget(EndNoteLabel);
   layout->addWidget(stack_, 1);
 
@@ -348,13 +372,120 @@ QLineSeries* ResultsPage::AddSeries(QChart* chart, const char* name, const QStri
   return series;
 }
 
+void ResultsPage::AddConvergedTwin(QLineSeries* classic) {
+  const size_t k =
+      static_cast<size_t>(std::find(classic_.begin(), classic_.end(), classic) - classic_.begin());
+  QChart* chart = classic->chart();
+  auto* twin = new QLineSeries;
+  twin->setObjectName(classic->objectName() + "Converged");
+  twin->setName(classic->name() + " (converged)");
+  twin->setProperty(kQuantity, classic->property(kQuantity).toString() + " (converged)");
+  twin->setProperty(kUnit, classic->property(kUnit));
+  if (classic->property(kLog10).isValid()) twin->setProperty(kLog10, classic->property(kLog10));
+  QPen pen = classic->pen();
+  pen.setStyle(Qt::DashLine);
+  twin->setPen(pen);
+  chart->addSeries(twin);
+  for (QAbstractAxis* axis : classic->attachedAxes()) twin->attachAxis(axis);
+  // The legend names the classic curves; the dashed ones are told apart by the line above.
+  for (QLegendMarker* marker : chart->legend()->markers(twin)) marker->setVisible(false);
+  converged_[k] = twin;
+}
+
+void ResultsPage::SetComparisonText(const QString& text, const QColor& color) {
+  ComparisonLabel->setText(text);
+  SetTextColor(ComparisonLabel, color);
+  ComparisonLabel->setVisible(!text.isEmpty());
+}
+
+void ResultsPage::ShowComparisonRunning() {
+  if (!HasResults()) return;
+  SetComparisonText(QString::fromUtf8("Converged method: solving the same case in the "
+                                      "background…"),
+                    kNoteColor);
+}
+
+void ResultsPage::ShowComparison(const ComparisonResult& result) {
+  if (!HasResults()) return;
+  const ConvergedReport& report = result.Report;
+  if (report.Status != ConvergedStatus::Converged || result.PointCount <= 0) {
+    QString why = QString::fromStdString(report.Message);
+    if (why.isEmpty() && !result.Notes.empty()) why = QString::fromStdString(result.Notes.front());
+    if (report.Status == ConvergedStatus::TimedOut && why.isEmpty()) why = "it ran out of time";
+    if (why.isEmpty()) why = "no converged line";
+    SetComparisonText(QStringLiteral("Converged method: no comparison, %1").arg(why), kPoorColor);
+    return;
+  }
+  FillCurves(converged_, *result.Profile, result.PointCount);
+  FitAxes();
+  const double converged = report.SpinneretTension;
+  const double relative = (classicTension_ - converged) / converged;
+  const bool good = std::fabs(relative) <= kClassicGoodEnough;
+  SetComparisonText(
+      QString::fromUtf8("Converged (dashed): %1 dyn (±%2); classic %3 dyn is %4 % %5 — %6")
+          .arg(NumberText(Exponent(converged, 3, 2)),
+               QString::number(report.EstimatedTensionError, 'E', 0),
+               NumberText(Exponent(classicTension_, 3, 2)),
+               QString::number(std::fabs(relative) * 100, 'f', 1), relative < 0 ? "low" : "high",
+               good ? "the classic grid is good enough"
+                    : "refine the increments or use the converged method"),
+      good ? kGoodColor : kPoorColor);
+}
+
+void ResultsPage::ShowConvergedRun(const ConvergedReport& report) {
+  if (!HasResults()) return;
+  SetComparisonText(QString::fromUtf8("Converged method: %1 dyn (±%2), %3 radial intervals")
+                        .arg(NumberText(Exponent(report.SpinneretTension, 3, 2)),
+                             QString::number(report.EstimatedTensionError, 'E', 0))
+                        .arg(report.RadialIntervals),
+                    kNoteColor);
+}
+
+void ResultsPage::FillCurves(const std::array<QLineSeries*, 9>& series,
+                             const SpinningLineProfile& profile, int pointCount) {
+  // Each curve takes the finite values of the points where its quantity belongs to the last
+  // pass; a log axis takes only the positive ones.
+  std::array<QList<QPointF>, 9> curves;
+  auto add = [&curves](size_t k, double z, double value) {
+    if (std::isfinite(z) && std::isfinite(value)) curves[k].append(QPointF(z, value));
+  };
+  for (int i = 0; i < pointCount; ++i) {
+    const double z = profile.ProfileZ[i];
+    add(0, z, profile.ProfileAvgSolvent[i]);
+    add(1, z, profile.ProfileSurfaceSolvent[i]);
+    add(2, z, profile.ProfileYarnVelocity[i]);
+    add(3, z, profile.ProfileYarnTemp[i]);
+    add(5, z, profile.ProfileTension[i]);
+    add(6, z, profile.ProfileStress[i]);
+    if (PointHasGasValues(profile, pointCount, i)) {
+      add(4, z, profile.ProfileGasTemp[i]);
+      if (profile.ProfileElongViscosity[i] > 0)
+        add(7, z, std::log10(profile.ProfileElongViscosity[i]));
+      add(8, z, ToKcalPerM2Hour(profile.ProfileHeatTransfer[i]));
+    }
+  }
+  for (size_t k = 0; k < series.size(); ++k) series[k]->replace(curves[k]);
+}
+
+void ResultsPage::FitAxes() {
+  FitValueAxis(solventAxis_, {averageSolvent_, surfaceSolvent_, converged_[0], converged_[1]},
+               true);
+  FitValueAxis(velocityAxis_, {velocity_, takeUpSpeed_, converged_[2]}, true);
+  FitValueAxis(temperatureAxis_,
+               {filamentTemperature_, gasTemperature_, converged_[3], converged_[4]});
+  FitValueAxis(tensionAxis_, {tension_, converged_[5]}, true);
+  FitValueAxis(stressAxis_, {stress_, converged_[6]}, true);
+  FitDecadeAxis(viscosityAxis_, {viscosity_, converged_[7]});
+  FitValueAxis(heatTransferAxis_, {wallHeatTransfer_, converged_[8]}, true);
+}
+
 void ResultsPage::Clear() {
   pointCount_ = 0;
-  for (QLineSeries* series :
-       {averageSolvent_, surfaceSolvent_, velocity_, takeUpSpeed_, filamentTemperature_,
-        gasTemperature_, tension_, stress_, viscosity_, wallHeatTransfer_}) {
-    series->clear();
-  }
+  classicTension_ = 0;
+  takeUpSpeed_->clear();
+  for (QLineSeries* series : classic_) series->clear();
+  for (QLineSeries* series : converged_) series->clear();
+  SetComparisonText({}, kNoteColor);
   radialChart_->removeAllSeries();
   for (QLabel* value :
        {PassesValue, SpinneretTensionValue, EndSolventValue, EndTemperatureValue, EndStressValue}) {
@@ -376,36 +507,7 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   if (pointCount <= 0) return;
   pointCount_ = pointCount;
 
-  // Each curve takes the finite values of the points where its quantity belongs to the last
-  // pass; a log axis takes only the positive ones.
-  QList<QPointF> average, surface, velocity, filament, gas, tension, stress, viscosity, wall;
-  auto add = [](QList<QPointF>& curve, double z, double value) {
-    if (std::isfinite(z) && std::isfinite(value)) curve.append(QPointF(z, value));
-  };
-  for (int i = 0; i < pointCount; ++i) {
-    const double z = profile.ProfileZ[i];
-    add(average, z, profile.ProfileAvgSolvent[i]);
-    add(surface, z, profile.ProfileSurfaceSolvent[i]);
-    add(velocity, z, profile.ProfileYarnVelocity[i]);
-    add(filament, z, profile.ProfileYarnTemp[i]);
-    add(tension, z, profile.ProfileTension[i]);
-    add(stress, z, profile.ProfileStress[i]);
-    if (PointHasGasValues(profile, pointCount, i)) {
-      add(gas, z, profile.ProfileGasTemp[i]);
-      if (profile.ProfileElongViscosity[i] > 0)
-        add(viscosity, z, std::log10(profile.ProfileElongViscosity[i]));
-      add(wall, z, ToKcalPerM2Hour(profile.ProfileHeatTransfer[i]));
-    }
-  }
-  averageSolvent_->replace(average);
-  surfaceSolvent_->replace(surface);
-  velocity_->replace(velocity);
-  filamentTemperature_->replace(filament);
-  gasTemperature_->replace(gas);
-  tension_->replace(tension);
-  stress_->replace(stress);
-  viscosity_->replace(viscosity);
-  wallHeatTransfer_->replace(wall);
+  FillCurves(classic_, profile, pointCount);
 
   const int last = pointCount - 1;
   const double zStart = profile.ProfileZ[0];
@@ -416,15 +518,10 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   for (QValueAxis* axis : {solventZ_, velocityZ_, temperatureZ_, tensionZ_, viscosityZ_}) {
     SetDistanceRange(axis, zStart, zEnd);
   }
-  FitValueAxis(solventAxis_, {averageSolvent_, surfaceSolvent_}, true);
-  FitValueAxis(velocityAxis_, {velocity_, takeUpSpeed_}, true);
-  FitValueAxis(temperatureAxis_, {filamentTemperature_, gasTemperature_});
-  FitValueAxis(tensionAxis_, {tension_}, true);
-  FitValueAxis(stressAxis_, {stress_}, true);
-  FitDecadeAxis(viscosityAxis_, viscosity_);
-  FitValueAxis(heatTransferAxis_, {wallHeatTransfer_}, true);
+  FitAxes();
   ShowRadialProfiles(profile, state, pointCount);
 
+  classicTension_ = profile.ProfileTension[0];
   PassesValue->setText(QString::number(state.Iteration.CalculationLoopCount));
   // The figures read as the result tables print them.
   SpinneretTensionValue->setText(NumberText(Exponent(profile.ProfileTension[0], 3, 2)) + " dyn");

@@ -10,6 +10,7 @@
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
 #include "run/RunDriver.h"
+#include "ui/ConvergedComparison.h"
 
 class QAbstractAxis;
 class QCategoryAxis;
@@ -37,6 +38,14 @@ class ResultsPage : public QWidget {
   void ShowResults(const RunParameters& params, const SpinningLineProfile& profile,
                    const SimulationState& state, int pointCount,
                    RunOutcome outcome = RunOutcome::Success);
+  // The converged method is solving the shown case in the background.
+  void ShowComparisonRunning();
+  // The converged line of the shown case: both spinneret tensions with the classic run's
+  // relative error, and the converged curves dashed beside the classic ones. A comparison that
+  // failed says so on its line.
+  void ShowComparison(const ComparisonResult& result);
+  // The results shown come from the converged method itself (report: its figures).
+  void ShowConvergedRun(const ConvergedReport& report);
   // No results: the charts are emptied and the export is disabled.
   void Clear();
   bool HasResults() const { return pointCount_ > 0; }
@@ -46,7 +55,9 @@ class ResultsPage : public QWidget {
   void Enlarge(QChartView* view);
 
   QPushButton* ExportCsvBtn = nullptr;
-  QLabel* EndNoteLabel = nullptr;  // where and why a profile ends short of the line
+  QLabel* EndNoteLabel = nullptr;
+  QLabel* ComparisonLabel = nullptr;  // the converged method's figures beside the classic ones  //
+                                      // where and why a profile ends short of the line
   QLabel* PassesValue = nullptr;
   QLabel* SpinneretTensionValue = nullptr;
   QLabel* EndSolventValue = nullptr;
@@ -64,6 +75,12 @@ class ResultsPage : public QWidget {
   QLineSeries* AddSeries(QChart* chart, const char* name, const QString& legend,
                          const QString& quantity, const QString& unit, const QColor& color,
                          QValueAxis* x, QAbstractAxis* y);
+  // The dashed twin of a classic curve, for the converged line.
+  void AddConvergedTwin(QLineSeries* classic);
+  void FillCurves(const std::array<QLineSeries*, 9>& series, const SpinningLineProfile& profile,
+                  int pointCount);
+  void FitAxes();
+  void SetComparisonText(const QString& text, const QColor& color);
   void ShowRadialProfiles(const SpinningLineProfile& profile, const SimulationState& state,
                           int pointCount);
 
@@ -72,6 +89,10 @@ class ResultsPage : public QWidget {
   std::array<QChartView*, 6> views_ = {};
   QChartView* enlarged_ = nullptr;
   int pointCount_ = 0;
+  double classicTension_ = 0;  // the spinneret tension of the shown run, dyn
+  // The curves along the line, in the order FillCurves fills them, and their dashed twins.
+  std::array<QLineSeries*, 9> classic_ = {};
+  std::array<QLineSeries*, 9> converged_ = {};
 
   QValueAxis* solventZ_ = nullptr;
   QValueAxis* solventAxis_ = nullptr;
