@@ -34,7 +34,7 @@ QCategoryAxis* MakeDecadeAxis(const QString& title, const QColor& titleColor) {
   return axis;
 }
 
-void FitDecadeAxis(QCategoryAxis* axis, std::initializer_list<const QXYSeries*> curves) {
+void FitDecadeAxis(QCategoryAxis* axis, const std::vector<const QXYSeries*>& curves) {
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
   for (const QXYSeries* curve : curves) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <QString>
-#include <initializer_list>
+#include <vector>
 
 class QCategoryAxis;
 class QColor;
@@ -18,6 +18,6 @@ QString DecadeLabel(int exponent);
 QCategoryAxis* MakeDecadeAxis(const QString& title, const QColor& titleColor);
 
 // Runs the axis over the whole decades that hold the curves' values (at least one decade).
-void FitDecadeAxis(QCategoryAxis* axis, std::initializer_list<const QXYSeries*> curves);
+void FitDecadeAxis(QCategoryAxis* axis, const std::vector<const QXYSeries*>& curves);
 
 }  // namespace korvane::ui

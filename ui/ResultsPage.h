@@ -5,6 +5,7 @@
 #include <QPointF>
 #include <QWidget>
 #include <array>
+#include <vector>
 
 #include "core/RunParameters.h"
 #include "core/SimulationState.h"
@@ -25,6 +26,17 @@ class QValueAxis;
 class QXYSeries;
 
 namespace korvane::ui {
+
+// How a value axis of a chart along the line fits its curves.
+enum class AxisKind {
+  FromZero,  // includes zero when every value is positive
+  Free,      // just the values
+  Decades    // the curves hold decimal logarithms; the axis reads in powers of ten
+};
+
+// What a curve draws at point i of the profile (points 0 .. pointCount - 1); NaN where it has
+// no value, such as the gas values of points past the last pass's gas values.
+using ProfileValue = double (*)(const SpinningLineProfile& profile, int pointCount, int i);
 
 class ResultsPage : public QWidget {
   Q_OBJECT
@@ -76,8 +88,8 @@ class ResultsPage : public QWidget {
                          const QString& quantity, const QString& unit, const QColor& color,
                          QValueAxis* x, QAbstractAxis* y);
   // The dashed twin of a classic curve, for the converged line.
-  void AddConvergedTwin(QLineSeries* classic);
-  void FillCurves(const std::array<QLineSeries*, 9>& series, const SpinningLineProfile& profile,
+  QLineSeries* AddConvergedTwin(QLineSeries* classic);
+  void FillCurves(const std::vector<QLineSeries*>& series, const SpinningLineProfile& profile,
                   int pointCount);
   void FitAxes();
   void SetComparisonText(const QString& text, const QColor& color);
@@ -90,36 +102,26 @@ class ResultsPage : public QWidget {
   QChartView* enlarged_ = nullptr;
   int pointCount_ = 0;
   double classicTension_ = 0;  // the spinneret tension of the shown run, dyn
-  // The curves along the line, in the order FillCurves fills them, and their dashed twins.
-  std::array<QLineSeries*, 9> classic_ = {};
-  std::array<QLineSeries*, 9> converged_ = {};
+  // The curves along the line in the order of their charts, what each draws, and their dashed
+  // twins for the converged line.
+  std::vector<QLineSeries*> classic_;
+  std::vector<ProfileValue> values_;
+  std::vector<QLineSeries*> converged_;
 
-  QValueAxis* solventZ_ = nullptr;
-  QValueAxis* solventAxis_ = nullptr;
-  QLineSeries* averageSolvent_ = nullptr;
-  QLineSeries* surfaceSolvent_ = nullptr;
-
-  QValueAxis* velocityZ_ = nullptr;
-  QValueAxis* velocityAxis_ = nullptr;
-  QLineSeries* velocity_ = nullptr;
+  // A chart along the line: its distance axis, its value axes and the curves on each (indices
+  // into classic_ and converged_), and a reference curve on the left one.
+  struct LineChart {
+    QValueAxis* Z = nullptr;
+    QAbstractAxis* Left = nullptr;
+    QAbstractAxis* Right = nullptr;
+    AxisKind LeftKind = AxisKind::Free;
+    AxisKind RightKind = AxisKind::Free;
+    std::vector<size_t> LeftCurves;
+    std::vector<size_t> RightCurves;
+    QLineSeries* Extra = nullptr;
+  };
+  std::vector<LineChart> charts_;
   QLineSeries* takeUpSpeed_ = nullptr;
-
-  QValueAxis* temperatureZ_ = nullptr;
-  QValueAxis* temperatureAxis_ = nullptr;
-  QLineSeries* filamentTemperature_ = nullptr;
-  QLineSeries* gasTemperature_ = nullptr;
-
-  QValueAxis* tensionZ_ = nullptr;
-  QValueAxis* tensionAxis_ = nullptr;
-  QValueAxis* stressAxis_ = nullptr;
-  QLineSeries* tension_ = nullptr;
-  QLineSeries* stress_ = nullptr;
-
-  QValueAxis* viscosityZ_ = nullptr;
-  QCategoryAxis* viscosityAxis_ = nullptr;
-  QValueAxis* heatTransferAxis_ = nullptr;
-  QLineSeries* viscosity_ = nullptr;
-  QLineSeries* wallHeatTransfer_ = nullptr;
 
   QChart* radialChart_ = nullptr;
   QValueAxis* radialX_ = nullptr;
