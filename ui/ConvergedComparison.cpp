@@ -2,8 +2,13 @@
 
 #include <QThread>
 #include <algorithm>
+#include <cmath>
 #include <exception>
+#include <limits>
 #include <utility>
+
+#include "core/FilamentCrossSection.h"
+#include "core/FilamentStress.h"
 
 namespace korvane::ui {
 
@@ -23,6 +28,20 @@ class QuietReporter : public SimulationReporter {
   std::vector<std::string>& notes_;
   const std::atomic<bool>& cancelled_;
 };
+
+// The stress at every point, as the result tables compute it: a run fills it while writing its
+// tables, and this line is never written. A point without a stress gets NaN.
+void FillStress(const RunParameters& params, const SimulationState& state,
+                SpinningLineProfile& profile, int pointCount) {
+  for (int i = 0; i < pointCount; ++i) {
+    const double area =
+        PrintedFilamentCrossSection(state.Constants.PolymerFlowRate, profile.ProfileAvgSolvent[i],
+                                    profile.ProfileYarnVelocity[i], params.DopeDensity);
+    profile.ProfileStress[i] =
+        std::isfinite(area) ? FilamentStress(profile.ProfileTension[i], params.DopeDensity, area)
+                            : std::numeric_limits<double>::quiet_NaN();
+  }
+}
 
 }  // namespace
 
@@ -62,8 +81,11 @@ void ConvergedComparison::Start(const RunParameters& params, double tolerance) {
       result->Report.Status = ConvergedStatus::CalculationFailed;
       result->Report.Message = error.what();
     }
-    if (result->Report.Status == ConvergedStatus::Converged && result->State.Outcome.CalculationOk)
+    if (result->Report.Status == ConvergedStatus::Converged &&
+        result->State.Outcome.CalculationOk) {
       result->PointCount = std::min(result->Profile->PassPointCount, result->Profile->Capacity());
+      FillStress(params, result->State, *result->Profile, result->PointCount);
+    }
     if (cancelled->load()) return;
     // Back to the window's thread; dropped there if a newer comparison has started since.
     QMetaObject::invokeMethod(

@@ -647,7 +647,9 @@ QWidget* TMainForm::BuildPage2() {
     SummaryLabels[i] = makeSummary(i);
     accuracyGrid->addWidget(SummaryLabels[i], i, 7);
   }
-  accuracyGrid->addWidget(MakeLabel("Total spinning length (cm)", accuracy), kSectionCount, 3, 1, 4,
+  // The solver of a run sits in the free corner beside the total.
+  accuracyGrid->addWidget(BuildSolverGroup(accuracy), kSectionCount, 0, 1, 4);
+  accuracyGrid->addWidget(MakeLabel("Total spinning length (cm)", accuracy), kSectionCount, 4, 1, 3,
                           Qt::AlignRight);
   SummaryLabels[kSectionCount] = makeSummary(kSectionCount);
   accuracyGrid->addWidget(SummaryLabels[kSectionCount], kSectionCount, 7);
@@ -678,13 +680,12 @@ QWidget* TMainForm::BuildPage2() {
   pageLayout->addWidget(condition);
   pageLayout->addWidget(structure);
   pageLayout->addWidget(accuracy);
-  pageLayout->addWidget(BuildSolverGroup(page));
   pageLayout->addStretch();
   return page;
 }
 
-QGroupBox* TMainForm::BuildSolverGroup(QWidget* page) {
-  SolverGroup = MakeGroup("Solver", page);
+QWidget* TMainForm::BuildSolverGroup(QWidget* parent) {
+  SolverGroup = new QWidget(parent);
   SolverGroup->setObjectName("SolverGroup");
   SolverMethodBox = new QComboBox(SolverGroup);
   SolverMethodBox->setObjectName("SolverMethodBox");
@@ -697,14 +698,15 @@ QGroupBox* TMainForm::BuildSolverGroup(QWidget* page) {
   ToleranceEdit = new QLineEdit(kDefaultToleranceText, SolverGroup);
   ToleranceEdit->setObjectName("ToleranceEdit");
   ToleranceEdit->setAlignment(Qt::AlignRight);
-  ToleranceEdit->setFixedWidth(ToleranceEdit->fontMetrics().horizontalAdvance('0') * 8 + 8);
+  ToleranceEdit->setFixedWidth(ToleranceEdit->fontMetrics().horizontalAdvance('0') * 6 + 8);
   ToleranceEdit->setToolTip("Relative accuracy of the converged method, 1E-08 .. 1E-02");
-  auto* row = Row({MakeLabel("Method", SolverGroup), SolverMethodBox,
-                   MakeLabel("Tolerance (relative)", SolverGroup), ToleranceEdit});
-  row->addStretch();
-  auto* layout = new QVBoxLayout(SolverGroup);
-  layout->setContentsMargins(6, 0, 6, 2);
-  layout->addLayout(row);
+  auto* caption = MakeLabel("Solver", SolverGroup);
+  QFont bold = caption->font();
+  bold.setBold(true);
+  caption->setFont(bold);
+  auto* row = Row({caption, SolverMethodBox, MakeLabel("Tolerance", SolverGroup), ToleranceEdit});
+  row->setContentsMargins(0, 0, 0, 0);
+  SolverGroup->setLayout(row);
   return SolverGroup;
 }
 

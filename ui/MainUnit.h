@@ -93,7 +93,7 @@ class TMainForm : public QWidget {
   QFrame* Panel1 = nullptr;
   ColumnSchematic* Image1 = nullptr;
   // The "Solver" group: the method of a run and the tolerance of the converged method.
-  QGroupBox* SolverGroup = nullptr;
+  QWidget* SolverGroup = nullptr;
   QComboBox* SolverMethodBox = nullptr;  // "Classic" (0) or "Converged" (1)
   QLineEdit* ToleranceEdit = nullptr;
   // The converged method run in the background after every classic run.
@@ -120,7 +120,7 @@ class TMainForm : public QWidget {
  private:
   QWidget* BuildPage1();
   QWidget* BuildPage2();
-  QGroupBox* BuildSolverGroup(QWidget* page);
+  QWidget* BuildSolverGroup(QWidget* parent);
   // The method and tolerance chosen in the "Solver" group; nullopt when the tolerance is not a
   // number in its range.
   std::optional<RunOptions> ChosenRunOptions() const;

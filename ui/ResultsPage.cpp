@@ -507,8 +507,7 @@ void ResultsPage::ShowComparison(const ComparisonResult& result) {
                QString::number(report.EstimatedTensionError, 'E', 0),
                NumberText(Exponent(classicTension_, 3, 2)),
                QString::number(std::fabs(relative) * 100, 'f', 1), relative < 0 ? "low" : "high",
-               good ? "the classic grid is good enough"
-                    : "refine the increments or use the converged method"),
+               good ? "the classic grid is good enough" : "refine the increments"),
       good ? kGoodColor : kPoorColor);
 }
 
