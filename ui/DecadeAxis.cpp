@@ -34,12 +34,14 @@ QCategoryAxis* MakeDecadeAxis(const QString& title, const QColor& titleColor) {
   return axis;
 }
 
-void FitDecadeAxis(QCategoryAxis* axis, const QXYSeries* curve) {
+void FitDecadeAxis(QCategoryAxis* axis, const std::vector<const QXYSeries*>& curves) {
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
-  for (const QPointF& point : curve->points()) {
-    low = std::min(low, point.y());
-    high = std::max(high, point.y());
+  for (const QXYSeries* curve : curves) {
+    for (const QPointF& point : curve->points()) {
+      low = std::min(low, point.y());
+      high = std::max(high, point.y());
+    }
   }
   int first = 0;
   int last = 1;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 class QCategoryAxis;
 class QColor;
@@ -16,7 +17,7 @@ QString DecadeLabel(int exponent);
 
 QCategoryAxis* MakeDecadeAxis(const QString& title, const QColor& titleColor);
 
-// Runs the axis over the whole decades that hold the curve's values (at least one decade).
-void FitDecadeAxis(QCategoryAxis* axis, const QXYSeries* curve);
+// Runs the axis over the whole decades that hold the curves' values (at least one decade).
+void FitDecadeAxis(QCategoryAxis* axis, const std::vector<const QXYSeries*>& curves);
 
 }  // namespace korvane::ui

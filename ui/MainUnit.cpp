@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
+#include <memory>
 #include <utility>
 
 #include "files/DataFileWriter.h"
@@ -40,6 +41,7 @@
 #include "inputs/SectionLengths.h"
 #include "inputs/TextConversion.h"
 #include "ui/ColumnSchematic.h"
+#include "ui/ConvergedComparison.h"
 #include "ui/Look.h"
 #include "ui/ResultsPage.h"
 #include "ui/UserDialogs.h"
@@ -53,6 +55,11 @@ constexpr int kFirstIncrementItem = 41;
 constexpr int kFirstCountItem = 46;
 
 constexpr const char* kFolderCannotOpen = "Folder can not be opened!";
+
+// The converged method's tolerance: the default of the "Solver" group, and its range.
+constexpr const char* kDefaultToleranceText = "1E-03";
+constexpr double kSmallestTolerance = 1e-8;
+constexpr double kLargestTolerance = 1e-2;
 
 QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -127,7 +134,11 @@ class WindowRunEnvironment : public RunEvents {
 
   // The results of the last run stay on their page until this run starts computing: a run that
   // is refused leaves them, and the result file, as they were.
-  void CalculationStarting() override { form_.Results->Clear(); }
+  // So does the comparison of those results, which is dropped.
+  void CalculationStarting() override {
+    form_.Comparison->Cancel();
+    form_.Results->Clear();
+  }
 
  private:
   void EndProgress() {
@@ -252,6 +263,11 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
   Results = new ResultsPage;
   TabbedNotebook1->addTab(Results, "Results");
   connect(Results, &ResultsPage::ExportCsvRequested, this, &TMainForm::ExportCsvClick);
+  Comparison = new ConvergedComparison(this);
+  connect(Comparison, &ConvergedComparison::Finished, this,
+          [this](const std::shared_ptr<const ComparisonResult>& result) {
+            Results->ShowComparison(*result);
+          });
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(TabbedNotebook1);
@@ -631,7 +647,9 @@ QWidget* TMainForm::BuildPage2() {
     SummaryLabels[i] = makeSummary(i);
     accuracyGrid->addWidget(SummaryLabels[i], i, 7);
   }
-  accuracyGrid->addWidget(MakeLabel("Total spinning length (cm)", accuracy), kSectionCount, 3, 1, 4,
+  // The solver of a run sits in the free corner beside the total.
+  accuracyGrid->addWidget(BuildSolverGroup(accuracy), kSectionCount, 0, 1, 4);
+  accuracyGrid->addWidget(MakeLabel("Total spinning length (cm)", accuracy), kSectionCount, 4, 1, 3,
                           Qt::AlignRight);
   SummaryLabels[kSectionCount] = makeSummary(kSectionCount);
   accuracyGrid->addWidget(SummaryLabels[kSectionCount], kSectionCount, 7);
@@ -666,6 +684,44 @@ QWidget* TMainForm::BuildPage2() {
   return page;
 }
 
+QWidget* TMainForm::BuildSolverGroup(QWidget* parent) {
+  SolverGroup = new QWidget(parent);
+  SolverGroup->setObjectName("SolverGroup");
+  SolverMethodBox = new QComboBox(SolverGroup);
+  SolverMethodBox->setObjectName("SolverMethodBox");
+  SolverMethodBox->addItem("Classic");
+  SolverMethodBox->addItem("Converged");
+  SolverMethodBox->setToolTip(
+      "Classic: the fixed-step march on the increments above, checked against the converged "
+      "method in the background.\nConverged: the same model solved to the tolerance, with an "
+      "estimate of its error.");
+  ToleranceEdit = new QLineEdit(kDefaultToleranceText, SolverGroup);
+  ToleranceEdit->setObjectName("ToleranceEdit");
+  ToleranceEdit->setAlignment(Qt::AlignRight);
+  ToleranceEdit->setFixedWidth(ToleranceEdit->fontMetrics().horizontalAdvance('0') * 6 + 8);
+  ToleranceEdit->setToolTip("Relative accuracy of the converged method, 1E-08 .. 1E-02");
+  auto* caption = MakeLabel("Solver", SolverGroup);
+  QFont bold = caption->font();
+  bold.setBold(true);
+  caption->setFont(bold);
+  auto* row = Row({caption, SolverMethodBox, MakeLabel("Tolerance", SolverGroup), ToleranceEdit});
+  row->setContentsMargins(0, 0, 0, 0);
+  SolverGroup->setLayout(row);
+  return SolverGroup;
+}
+
+std::optional<RunOptions> TMainForm::ChosenRunOptions() const {
+  RunOptions options;
+  options.Method =
+      SolverMethodBox->currentIndex() == 1 ? SolverMethod::Converged : SolverMethod::Classic;
+  double tolerance = 0;
+  if (!ConvertDecimal(ToleranceEdit->text().trimmed().toStdString(), tolerance) ||
+      !(tolerance >= kSmallestTolerance && tolerance <= kLargestTolerance))
+    return std::nullopt;
+  options.Converged.Tolerance = tolerance;
+  return options;
+}
+
 // Tab moves through the entry fields and the radio groups only, page by page and row by row;
 // in "Calculation Accuracy" down the increments first, then down the counts.
 void TMainForm::SetTabSequence() {
@@ -683,6 +739,8 @@ void TMainForm::SetTabSequence() {
       }
     }
   }
+  sequence.push_back(SolverMethodBox);
+  sequence.push_back(ToleranceEdit);
   for (size_t i = 1; i < sequence.size(); ++i) setTabOrder(sequence[i - 1], sequence[i]);
 
   for (QWidget* widget : std::initializer_list<QWidget*>{
@@ -818,6 +876,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  Comparison->Cancel();
   event->accept();
   emit FormClosed();
 }
@@ -848,13 +907,22 @@ void TMainForm::BitBtn1Click() {
   running_ = true;
   closeRequested_ = false;
   stopRequested_ = false;
-  const FieldTexts texts = ReadRunParameters();
+  const std::optional<RunOptions> options = ChosenRunOptions();
+  if (!options) {
+    running_ = false;
+    dialogs_.Message(kToleranceOutOfRange);
+    TabbedNotebook1->setCurrentIndex(1);
+    ToleranceEdit->setFocus(Qt::OtherFocusReason);
+    ToleranceEdit->selectAll();
+    return;
+  }
+  const FieldTexts texts = FieldTextsOfWindow();
   int failedItem = 0;
   {
     RunInputBlocker blocker(*this, stopRequested_);
     WindowRunEnvironment environment(*this, dialogs_, progressDelayMs_, stopRequested_);
     try {
-      const RunReport report = RunDriver(context_, texts, environment);
+      const RunReport report = RunDriver(context_, texts, environment, *options);
       failedItem = report.Read.FailedItem;
       if (report.Outcome == RunOutcome::InputRefused && report.Read.Ok) {
         failedItem = StepCountItemToFix(context_.Params);
@@ -864,6 +932,13 @@ void TMainForm::BitBtn1Click() {
         resultParams_ = context_.Params;
         Results->ShowResults(resultParams_, *context_.Profile, context_.State,
                              report.PrintedPointCount, report.Outcome);
+        if (report.Converged) {
+          Results->ShowConvergedRun(*report.Converged);
+        } else if (report.Outcome == RunOutcome::Success) {
+          // How far the classic grid is off: the same case, converged, without blocking.
+          Comparison->Start(resultParams_, options->Converged.Tolerance);
+          Results->ShowComparisonRunning();
+        }
       }
     } catch (const std::exception& error) {
       // A failure that no stage reported ends the run; the user still learns of it.
@@ -901,7 +976,7 @@ void TMainForm::InputDataBtnClick() {
     dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(load.Message)));
     return;
   }
-  DataFileReader(load.Values);
+  ShowDataFileValues(load.Values);
 }
 
 void TMainForm::SaveDataBtnClick() {
@@ -909,7 +984,7 @@ void TMainForm::SaveDataBtnClick() {
   const QString path = dialogs_.SaveFile("Save Data File", currentFolder_, "Text files (*.txt)");
   if (path.isEmpty()) return;
   const FileResult saved =
-      DataFileWriter(QFile::encodeName(path).toStdString(), ReadRunParameters());
+      DataFileWriter(QFile::encodeName(path).toStdString(), FieldTextsOfWindow());
   if (!saved.ok()) dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(saved.Message)));
   // The saved file, or what a failed write left, shows in the list.
   RefreshFileList();
@@ -933,9 +1008,9 @@ void TMainForm::ExportCsvClick() {
   RefreshFileList();
 }
 
-void TMainForm::DataFileReader(const DataFileValues& values) {
+void TMainForm::ShowDataFileValues(const DataFileValues& values) {
   // The fixed fields keep their texts; every other field and the jackets take the file's.
-  FieldTexts texts = ReadRunParameters();
+  FieldTexts texts = FieldTextsOfWindow();
   ApplyDataFileValues(values, texts);
   for (int number = 1; number <= kItemCount; ++number) {
     const QString text = Utf8(texts.Items[number - 1]);
@@ -954,7 +1029,7 @@ void TMainForm::DataFileReader(const DataFileValues& values) {
 // ---------------------------------------------------------------------------------------------
 // Reading the fields and the summary.
 
-FieldTexts TMainForm::ReadRunParameters() const {
+FieldTexts TMainForm::FieldTextsOfWindow() const {
   FieldTexts texts;
   for (int number = 1; number <= kItemCount; ++number) {
     texts.Items[number - 1] = ItemField(number)->text().toStdString();

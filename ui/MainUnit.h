@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <string>
 
 #include "files/DataFile.h"
@@ -26,11 +27,14 @@ class QTreeWidgetItem;
 namespace korvane::ui {
 
 class ColumnSchematic;
+class ConvergedComparison;
 class ResultsPage;
 class UserDialogs;
 
 inline constexpr const char* kMainCaption = "Korvane Ver. 1.3f";
 inline constexpr const char* kSelectOneDataFile = "Select one data file! Please try again.";
+inline constexpr const char* kToleranceOutOfRange =
+    "\"Tolerance\" value should be a number between 1E-08 and 1E-02!";
 
 class TMainForm : public QWidget {
   Q_OBJECT
@@ -47,7 +51,7 @@ class TMainForm : public QWidget {
   int ItemPage(int number) const;
 
   // The field texts as a run reads them, with the initial tension text of the run record.
-  FieldTexts ReadRunParameters() const;
+  FieldTexts FieldTextsOfWindow() const;
   // Recomputes the section lengths from the step fields, shows them and stores the total into
   // the run record. False, with nothing changed, when a step field does not convert.
   bool UpdateSectionLengths();
@@ -63,7 +67,7 @@ class TMainForm : public QWidget {
   void FormCreate();
   void FormShow();
   // Fills the enabled entry fields and the radio groups from a data file, then the summary.
-  void DataFileReader(const DataFileValues& values);
+  void ShowDataFileValues(const DataFileValues& values);
 
   // How long a run goes on before its progress window opens (half a second by default).
   void SetProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
@@ -88,6 +92,12 @@ class TMainForm : public QWidget {
   QComboBox* FilterComboBox1 = nullptr;
   QFrame* Panel1 = nullptr;
   ColumnSchematic* Image1 = nullptr;
+  // The "Solver" group: the method of a run and the tolerance of the converged method.
+  QWidget* SolverGroup = nullptr;
+  QComboBox* SolverMethodBox = nullptr;  // "Classic" (0) or "Converged" (1)
+  QLineEdit* ToleranceEdit = nullptr;
+  // The converged method run in the background after every classic run.
+  ConvergedComparison* Comparison = nullptr;
 
  public slots:
   void BitBtn1Click();
@@ -110,6 +120,10 @@ class TMainForm : public QWidget {
  private:
   QWidget* BuildPage1();
   QWidget* BuildPage2();
+  QWidget* BuildSolverGroup(QWidget* parent);
+  // The method and tolerance chosen in the "Solver" group; nullopt when the tolerance is not a
+  // number in its range.
+  std::optional<RunOptions> ChosenRunOptions() const;
   QLineEdit* MakeField(int number, QWidget* parent, int widthInDigits = 9);
   QLabel* MakeLabel(const QString& text, QWidget* parent);
   QGroupBox* MakeGroup(const QString& caption, QWidget* parent);

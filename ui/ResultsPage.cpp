@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -17,6 +18,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <vector>
 
 #include "core/HeatTransferUnits.h"
 #include "files/NumberText.h"
@@ -51,6 +54,111 @@ constexpr int kGridColumns = 2;
 constexpr int kGridRows = 3;
 
 const char* const kRadialZ = "radialZ";
+
+// A classic spinneret tension within this relative distance of the converged one: the classic
+// grid is fine for the case.
+constexpr double kClassicGoodEnough = 0.01;
+const QColor kGoodColor(0x1a, 0x7f, 0x2e);
+const QColor kPoorColor(0xa0, 0x20, 0x00);
+const QColor kNoteColor(0x60, 0x60, 0x60);
+
+struct CurveDescription {
+  const char* Name;  // the series' object name
+  const char* Legend;
+  const char* Quantity;  // as the hover box names it (UTF-8, like the unit)
+  const char* Unit;
+  QColor Color;
+  bool RightAxis;
+  ProfileValue Value;
+};
+
+struct AxisDescription {
+  const char* Title;  // UTF-8
+  AxisKind Kind;
+  QColor TitleColor;
+};
+
+// A chart of quantities along the spinning line, on a distance axis.
+struct ChartDescription {
+  const char* Name;  // the chart view's object name
+  const char* Title;
+  int Row;
+  int Column;
+  AxisDescription Left;
+  std::optional<AxisDescription> Right;
+  std::vector<CurveDescription> Curves;
+};
+
+constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+
+double GasValueOr(const SpinningLineProfile& profile, int pointCount, int i, double value) {
+  return PointHasGasValues(profile, pointCount, i) ? value : kNoValue;
+}
+
+const std::vector<ChartDescription>& LineCharts() {
+  static const std::vector<ChartDescription> charts = {
+      {"SolventChart",
+       "Solvent fraction",
+       0,
+       0,
+       {"fraction (-)", AxisKind::FromZero, Qt::black},
+       std::nullopt,
+       {{"AverageSolvent", "average", "average solvent fraction", "-", kAverageColor, false,
+         [](const SpinningLineProfile& p, int, int i) { return p.ProfileAvgSolvent[i]; }},
+        {"SurfaceSolvent", "surface", "surface solvent fraction", "-", kSurfaceColor, false,
+         [](const SpinningLineProfile& p, int, int i) { return p.ProfileSurfaceSolvent[i]; }}}},
+      // The take-up speed that the tension iteration aims at is drawn beside the velocity.
+      {"VelocityChart",
+       "Filament velocity",
+       0,
+       1,
+       {"velocity (cm/s)", AxisKind::FromZero, Qt::black},
+       std::nullopt,
+       {{"FilamentVelocity", "filament", "filament velocity", "cm/s", kVelocityColor, false,
+         [](const SpinningLineProfile& p, int, int i) { return p.ProfileYarnVelocity[i]; }}}},
+      // Temperatures of the filament and of the spinning gas around it.
+      {"TemperatureChart",
+       "Temperature",
+       1,
+       0,
+       {"T (℃)", AxisKind::Free, Qt::black},
+       std::nullopt,
+       {{"FilamentTemperature", "filament", "filament temperature", "℃", kFilamentColor, false,
+         [](const SpinningLineProfile& p, int, int i) { return p.ProfileYarnTemp[i]; }},
+        {"GasTemperature", "gas", "spinning-gas temperature", "℃", kGasColor, false,
+         [](const SpinningLineProfile& p, int n, int i) {
+           return GasValueOr(p, n, i, p.ProfileGasTemp[i]);
+         }}}},
+      // Tension of one filament and the stress it puts on the cross-section.
+      {"TensionChart",
+       "Tension and stress",
+       1,
+       1,
+       {"tension (dyn)", AxisKind::FromZero, kTensionColor},
+       AxisDescription{"stress (g/den)", AxisKind::FromZero, kStressColor},
+       {{"Tension", "tension", "spinning tension", "dyn", kTensionColor, false,
+         [](const SpinningLineProfile& p, int, int i) { return p.ProfileTension[i]; }},
+        {"Stress", "stress", "stress", "g/den", kStressColor, true,
+         [](const SpinningLineProfile& p, int, int i) { return p.ProfileStress[i]; }}}},
+      // Elongational viscosity over decades, and the gas-to-wall coefficient on its own axis.
+      {"ViscosityChart",
+       "Viscosity and wall heat transfer",
+       2,
+       0,
+       {"η (poise)", AxisKind::Decades, kViscosityColor},
+       AxisDescription{"h (kcal/m²h℃)", AxisKind::FromZero, kHeatColor},
+       {{"ElongationalViscosity", "viscosity", "elongational viscosity", "poise", kViscosityColor,
+         false,
+         [](const SpinningLineProfile& p, int n, int i) {
+           if (!PointHasGasValues(p, n, i) || !(p.ProfileElongViscosity[i] > 0)) return kNoValue;
+           return std::log10(p.ProfileElongViscosity[i]);
+         }},
+        {"WallHeatTransfer", "h gas-wall", "gas-to-wall heat-transfer coefficient", "kcal/(m² h ℃)",
+         kHeatColor, true, [](const SpinningLineProfile& p, int n, int i) {
+           return GasValueOr(p, n, i, ToKcalPerM2Hour(p.ProfileHeatTransfer[i]));
+         }}}}};
+  return charts;
+}
 
 QFont PixelFont(int pixels, bool bold = false) {
   QFont font;
@@ -91,7 +199,7 @@ void SetDistanceRange(QValueAxis* axis, double from, double to) {
 }
 
 // The smallest and largest y of the curves; empty curves add nothing.
-std::pair<double, double> YRange(std::initializer_list<const QXYSeries*> curves) {
+std::pair<double, double> YRange(const std::vector<const QXYSeries*>& curves) {
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
   for (const QXYSeries* curve : curves) {
@@ -103,7 +211,7 @@ std::pair<double, double> YRange(std::initializer_list<const QXYSeries*> curves)
   return {low, high};
 }
 
-void FitValueAxis(QValueAxis* axis, std::initializer_list<const QXYSeries*> curves,
+void FitValueAxis(QValueAxis* axis, const std::vector<const QXYSeries*>& curves,
                   bool fromZero = false) {
   auto [low, high] = YRange(curves);
   if (low > high) {
@@ -138,6 +246,12 @@ QString ZText(double z) {
 // A figure as the result tables print it.
 QString NumberText(const std::string& text) {
   return QString::fromStdString(text);
+}
+
+QAbstractAxis* MakeAxis(const AxisDescription& description) {
+  if (description.Kind == AxisKind::Decades)
+    return MakeDecadeAxis(QString::fromUtf8(description.Title), description.TitleColor);
+  return MakeValueAxis(QString::fromUtf8(description.Title), description.TitleColor);
 }
 
 }  // namespace
@@ -195,68 +309,59 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   EndNoteLabel->setPalette(notePalette);
   SetPixelFont(EndNoteLabel, 11);
 
+  ComparisonLabel = new QLabel(this);
+  ComparisonLabel->setObjectName("ComparisonLabel");
+  ComparisonLabel->setWordWrap(true);
+  ComparisonLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  ComparisonLabel->setToolTip(
+      "The converged method solves the same inputs to a stated accuracy; its curves are drawn "
+      "dashed beside the classic ones");
+  SetPixelFont(ComparisonLabel, 11);
+
   auto* charts = new QWidget(this);
   grid_ = new QGridLayout(charts);
   grid_->setContentsMargins(0, 0, 0, 0);
   grid_->setSpacing(3);
 
-  // Solvent fractions.
-  QChart* chart = AddChart("SolventChart", "Solvent fraction", 0, 0)->chart();
-  solventZ_ = MakeValueAxis("Z (cm)");
-  solventAxis_ = MakeValueAxis("fraction (-)");
-  averageSolvent_ = AddSeries(chart, "AverageSolvent", "average", "average solvent fraction", "-",
-                              kAverageColor, solventZ_, solventAxis_);
-  surfaceSolvent_ = AddSeries(chart, "SurfaceSolvent", "surface", "surface solvent fraction", "-",
-                              kSurfaceColor, solventZ_, solventAxis_);
+  // The quantities along the line, each curve with a dashed twin for the converged line.
+  for (const ChartDescription& description : LineCharts()) {
+    QChart* chart =
+        AddChart(description.Name, description.Title, description.Row, description.Column)->chart();
+    LineChart parts;
+    parts.Z = MakeValueAxis("Z (cm)");
+    parts.LeftKind = description.Left.Kind;
+    parts.Left = MakeAxis(description.Left);
+    if (description.Right) {
+      parts.RightKind = description.Right->Kind;
+      parts.Right = MakeAxis(*description.Right);
+      parts.Right->setGridLineVisible(false);
+      chart->addAxis(parts.Right, Qt::AlignRight);
+    }
+    for (const CurveDescription& curve : description.Curves) {
+      const AxisKind kind = curve.RightAxis ? parts.RightKind : parts.LeftKind;
+      QLineSeries* series =
+          AddSeries(chart, curve.Name, curve.Legend, QString::fromUtf8(curve.Quantity),
+                    QString::fromUtf8(curve.Unit), curve.Color, parts.Z,
+                    curve.RightAxis ? parts.Right : parts.Left);
+      if (kind == AxisKind::Decades) series->setProperty(kLog10, true);
+      (curve.RightAxis ? parts.RightCurves : parts.LeftCurves).push_back(classic_.size());
+      classic_.push_back(series);
+      values_.push_back(curve.Value);
+    }
+    charts_.push_back(parts);
+  }
+  for (QLineSeries* series : classic_) converged_.push_back(AddConvergedTwin(series));
 
-  // Filament velocity, with the take-up speed that the tension iteration aims at.
-  chart = AddChart("VelocityChart", "Filament velocity", 0, 1)->chart();
-  velocityZ_ = MakeValueAxis("Z (cm)");
-  velocityAxis_ = MakeValueAxis("velocity (cm/s)");
-  velocity_ = AddSeries(chart, "FilamentVelocity", "filament", "filament velocity", "cm/s",
-                        kVelocityColor, velocityZ_, velocityAxis_);
-  takeUpSpeed_ = AddSeries(chart, "TakeUpSpeed", "take-up speed", "take-up speed", "cm/s",
-                           kReferenceColor, velocityZ_, velocityAxis_);
+  // The take-up speed beside the filament velocity.
+  LineChart& velocity = charts_[1];
+  takeUpSpeed_ =
+      AddSeries(classic_[velocity.LeftCurves.front()]->chart(), "TakeUpSpeed", "take-up speed",
+                "take-up speed", "cm/s", kReferenceColor, velocity.Z, velocity.Left);
   QPen dashed = takeUpSpeed_->pen();
   dashed.setStyle(Qt::DashLine);
   dashed.setWidthF(1.2);
   takeUpSpeed_->setPen(dashed);
-
-  // Temperatures of the filament and of the spinning gas around it.
-  chart = AddChart("TemperatureChart", "Temperature", 1, 0)->chart();
-  temperatureZ_ = MakeValueAxis("Z (cm)");
-  temperatureAxis_ = MakeValueAxis(QString::fromUtf8("T (℃)"));
-  filamentTemperature_ =
-      AddSeries(chart, "FilamentTemperature", "filament", "filament temperature",
-                QString::fromUtf8("℃"), kFilamentColor, temperatureZ_, temperatureAxis_);
-  gasTemperature_ = AddSeries(chart, "GasTemperature", "gas", "spinning-gas temperature",
-                              QString::fromUtf8("℃"), kGasColor, temperatureZ_, temperatureAxis_);
-
-  // Tension of one filament and the stress it puts on the cross-section.
-  chart = AddChart("TensionChart", "Tension and stress", 1, 1)->chart();
-  tensionZ_ = MakeValueAxis("Z (cm)");
-  tensionAxis_ = MakeValueAxis("tension (dyn)", kTensionColor);
-  stressAxis_ = MakeValueAxis("stress (g/den)", kStressColor);
-  stressAxis_->setGridLineVisible(false);
-  chart->addAxis(stressAxis_, Qt::AlignRight);
-  tension_ = AddSeries(chart, "Tension", "tension", "spinning tension", "dyn", kTensionColor,
-                       tensionZ_, tensionAxis_);
-  stress_ =
-      AddSeries(chart, "Stress", "stress", "stress", "g/den", kStressColor, tensionZ_, stressAxis_);
-
-  // Elongational viscosity over decades, and the gas-to-wall coefficient on its own axis.
-  chart = AddChart("ViscosityChart", "Viscosity and wall heat transfer", 2, 0)->chart();
-  viscosityZ_ = MakeValueAxis("Z (cm)");
-  viscosityAxis_ = MakeDecadeAxis(QString::fromUtf8("η (poise)"), kViscosityColor);
-  heatTransferAxis_ = MakeValueAxis(QString::fromUtf8("h (kcal/m²h℃)"), kHeatColor);
-  heatTransferAxis_->setGridLineVisible(false);
-  chart->addAxis(heatTransferAxis_, Qt::AlignRight);
-  viscosity_ = AddSeries(chart, "ElongationalViscosity", "viscosity", "elongational viscosity",
-                         "poise", kViscosityColor, viscosityZ_, viscosityAxis_);
-  viscosity_->setProperty(kLog10, true);
-  wallHeatTransfer_ =
-      AddSeries(chart, "WallHeatTransfer", "h gas-wall", "gas-to-wall heat-transfer coefficient",
-                QString::fromUtf8("kcal/(m² h ℃)"), kHeatColor, viscosityZ_, heatTransferAxis_);
+  velocity.Extra = takeUpSpeed_;
 
   // The solvent across the filament at a few distances: the skin at the surface.
   radialChart_ = AddChart("RadialChart", "Radial solvent profile at Z", 2, 1)->chart();
@@ -292,6 +397,7 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(4, 4, 4, 4);
   layout->setSpacing(4);
   layout->addLayout(figures);
+  layout->addWidget(ComparisonLabel);
   layout->addWidget(EndNoteLabel);
   layout->addWidget(stack_, 1);
 
@@ -348,13 +454,115 @@ QLineSeries* ResultsPage::AddSeries(QChart* chart, const char* name, const QStri
   return series;
 }
 
+QLineSeries* ResultsPage::AddConvergedTwin(QLineSeries* classic) {
+  QChart* chart = classic->chart();
+  auto* twin = new QLineSeries;
+  twin->setObjectName(classic->objectName() + "Converged");
+  twin->setName(classic->name() + " (converged)");
+  twin->setProperty(kQuantity, classic->property(kQuantity).toString() + " (converged)");
+  twin->setProperty(kUnit, classic->property(kUnit));
+  if (classic->property(kLog10).isValid()) twin->setProperty(kLog10, classic->property(kLog10));
+  QPen pen = classic->pen();
+  pen.setStyle(Qt::DashLine);
+  twin->setPen(pen);
+  chart->addSeries(twin);
+  for (QAbstractAxis* axis : classic->attachedAxes()) twin->attachAxis(axis);
+  // The legend names the classic curves; the dashed ones are told apart by the line above.
+  for (QLegendMarker* marker : chart->legend()->markers(twin)) marker->setVisible(false);
+  return twin;
+}
+
+void ResultsPage::SetComparisonText(const QString& text, const QColor& color) {
+  ComparisonLabel->setText(text);
+  SetTextColor(ComparisonLabel, color);
+  ComparisonLabel->setVisible(!text.isEmpty());
+}
+
+void ResultsPage::ShowComparisonRunning() {
+  if (!HasResults()) return;
+  SetComparisonText(QString::fromUtf8("Converged method: solving the same case in the "
+                                      "background…"),
+                    kNoteColor);
+}
+
+void ResultsPage::ShowComparison(const ComparisonResult& result) {
+  if (!HasResults()) return;
+  const ConvergedReport& report = result.Report;
+  if (report.Status != ConvergedStatus::Converged || result.PointCount <= 0) {
+    QString why = QString::fromStdString(report.Message);
+    if (why.isEmpty() && !result.Notes.empty()) why = QString::fromStdString(result.Notes.front());
+    if (report.Status == ConvergedStatus::TimedOut && why.isEmpty()) why = "it ran out of time";
+    if (why.isEmpty()) why = "no converged line";
+    SetComparisonText(QStringLiteral("Converged method: no comparison, %1").arg(why), kPoorColor);
+    return;
+  }
+  FillCurves(converged_, *result.Profile, result.PointCount);
+  FitAxes();
+  const double converged = report.SpinneretTension;
+  const double relative = (classicTension_ - converged) / converged;
+  const bool good = std::fabs(relative) <= kClassicGoodEnough;
+  SetComparisonText(
+      QString::fromUtf8("Converged (dashed): %1 dyn (±%2); classic %3 dyn is %4 % %5 — %6")
+          .arg(NumberText(Exponent(converged, 3, 2)),
+               QString::number(report.EstimatedTensionError, 'E', 0),
+               NumberText(Exponent(classicTension_, 3, 2)),
+               QString::number(std::fabs(relative) * 100, 'f', 1), relative < 0 ? "low" : "high",
+               good ? "the classic grid is good enough" : "refine the increments"),
+      good ? kGoodColor : kPoorColor);
+}
+
+void ResultsPage::ShowConvergedRun(const ConvergedReport& report) {
+  if (!HasResults()) return;
+  SetComparisonText(QString::fromUtf8("Converged method: %1 dyn (±%2), %3 radial intervals")
+                        .arg(NumberText(Exponent(report.SpinneretTension, 3, 2)),
+                             QString::number(report.EstimatedTensionError, 'E', 0))
+                        .arg(report.RadialIntervals),
+                    kNoteColor);
+}
+
+void ResultsPage::FillCurves(const std::vector<QLineSeries*>& series,
+                             const SpinningLineProfile& profile, int pointCount) {
+  // Each curve takes the finite values of the points where its quantity belongs to the last
+  // pass; a log axis takes only the positive ones.
+  for (size_t k = 0; k < series.size(); ++k) {
+    QList<QPointF> points;
+    for (int i = 0; i < pointCount; ++i) {
+      const double z = profile.ProfileZ[i];
+      const double value = values_[k](profile, pointCount, i);
+      if (std::isfinite(z) && std::isfinite(value)) points.append(QPointF(z, value));
+    }
+    series[k]->replace(points);
+  }
+}
+
+void ResultsPage::FitAxes() {
+  auto fit = [this](QAbstractAxis* axis, AxisKind kind, const std::vector<size_t>& curves,
+                    QLineSeries* extra) {
+    std::vector<const QXYSeries*> shown;
+    for (size_t k : curves) {
+      shown.push_back(classic_[k]);
+      shown.push_back(converged_[k]);
+    }
+    if (extra != nullptr) shown.push_back(extra);
+    if (kind == AxisKind::Decades) {
+      FitDecadeAxis(static_cast<QCategoryAxis*>(axis), shown);
+    } else {
+      FitValueAxis(static_cast<QValueAxis*>(axis), shown, kind == AxisKind::FromZero);
+    }
+  };
+  for (const LineChart& chart : charts_) {
+    fit(chart.Left, chart.LeftKind, chart.LeftCurves, chart.Extra);
+    if (chart.Right != nullptr) fit(chart.Right, chart.RightKind, chart.RightCurves, nullptr);
+  }
+}
+
 void ResultsPage::Clear() {
   pointCount_ = 0;
-  for (QLineSeries* series :
-       {averageSolvent_, surfaceSolvent_, velocity_, takeUpSpeed_, filamentTemperature_,
-        gasTemperature_, tension_, stress_, viscosity_, wallHeatTransfer_}) {
-    series->clear();
-  }
+  classicTension_ = 0;
+  takeUpSpeed_->clear();
+  for (QLineSeries* series : classic_) series->clear();
+  for (QLineSeries* series : converged_) series->clear();
+  SetComparisonText({}, kNoteColor);
   radialChart_->removeAllSeries();
   for (QLabel* value :
        {PassesValue, SpinneretTensionValue, EndSolventValue, EndTemperatureValue, EndStressValue}) {
@@ -376,36 +584,7 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   if (pointCount <= 0) return;
   pointCount_ = pointCount;
 
-  // Each curve takes the finite values of the points where its quantity belongs to the last
-  // pass; a log axis takes only the positive ones.
-  QList<QPointF> average, surface, velocity, filament, gas, tension, stress, viscosity, wall;
-  auto add = [](QList<QPointF>& curve, double z, double value) {
-    if (std::isfinite(z) && std::isfinite(value)) curve.append(QPointF(z, value));
-  };
-  for (int i = 0; i < pointCount; ++i) {
-    const double z = profile.ProfileZ[i];
-    add(average, z, profile.ProfileAvgSolvent[i]);
-    add(surface, z, profile.ProfileSurfaceSolvent[i]);
-    add(velocity, z, profile.ProfileYarnVelocity[i]);
-    add(filament, z, profile.ProfileYarnTemp[i]);
-    add(tension, z, profile.ProfileTension[i]);
-    add(stress, z, profile.ProfileStress[i]);
-    if (PointHasGasValues(profile, pointCount, i)) {
-      add(gas, z, profile.ProfileGasTemp[i]);
-      if (profile.ProfileElongViscosity[i] > 0)
-        add(viscosity, z, std::log10(profile.ProfileElongViscosity[i]));
-      add(wall, z, ToKcalPerM2Hour(profile.ProfileHeatTransfer[i]));
-    }
-  }
-  averageSolvent_->replace(average);
-  surfaceSolvent_->replace(surface);
-  velocity_->replace(velocity);
-  filamentTemperature_->replace(filament);
-  gasTemperature_->replace(gas);
-  tension_->replace(tension);
-  stress_->replace(stress);
-  viscosity_->replace(viscosity);
-  wallHeatTransfer_->replace(wall);
+  FillCurves(classic_, profile, pointCount);
 
   const int last = pointCount - 1;
   const double zStart = profile.ProfileZ[0];
@@ -413,18 +592,11 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   takeUpSpeed_->replace(
       QList<QPointF>{QPointF(zStart, params.TakeUpSpeed), QPointF(zEnd, params.TakeUpSpeed)});
 
-  for (QValueAxis* axis : {solventZ_, velocityZ_, temperatureZ_, tensionZ_, viscosityZ_}) {
-    SetDistanceRange(axis, zStart, zEnd);
-  }
-  FitValueAxis(solventAxis_, {averageSolvent_, surfaceSolvent_}, true);
-  FitValueAxis(velocityAxis_, {velocity_, takeUpSpeed_}, true);
-  FitValueAxis(temperatureAxis_, {filamentTemperature_, gasTemperature_});
-  FitValueAxis(tensionAxis_, {tension_}, true);
-  FitValueAxis(stressAxis_, {stress_}, true);
-  FitDecadeAxis(viscosityAxis_, viscosity_);
-  FitValueAxis(heatTransferAxis_, {wallHeatTransfer_}, true);
+  for (const LineChart& chart : charts_) SetDistanceRange(chart.Z, zStart, zEnd);
+  FitAxes();
   ShowRadialProfiles(profile, state, pointCount);
 
+  classicTension_ = profile.ProfileTension[0];
   PassesValue->setText(QString::number(state.Iteration.CalculationLoopCount));
   // The figures read as the result tables print them.
   SpinneretTensionValue->setText(NumberText(Exponent(profile.ProfileTension[0], 3, 2)) + " dyn");

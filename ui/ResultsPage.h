@@ -5,11 +5,13 @@
 #include <QPointF>
 #include <QWidget>
 #include <array>
+#include <vector>
 
 #include "core/RunParameters.h"
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
 #include "run/RunDriver.h"
+#include "ui/ConvergedComparison.h"
 
 class QAbstractAxis;
 class QCategoryAxis;
@@ -25,6 +27,17 @@ class QXYSeries;
 
 namespace korvane::ui {
 
+// How a value axis of a chart along the line fits its curves.
+enum class AxisKind {
+  FromZero,  // includes zero when every value is positive
+  Free,      // just the values
+  Decades    // the curves hold decimal logarithms; the axis reads in powers of ten
+};
+
+// What a curve draws at point i of the profile (points 0 .. pointCount - 1); NaN where it has
+// no value, such as the gas values of points past the last pass's gas values.
+using ProfileValue = double (*)(const SpinningLineProfile& profile, int pointCount, int i);
+
 class ResultsPage : public QWidget {
   Q_OBJECT
 
@@ -37,6 +50,14 @@ class ResultsPage : public QWidget {
   void ShowResults(const RunParameters& params, const SpinningLineProfile& profile,
                    const SimulationState& state, int pointCount,
                    RunOutcome outcome = RunOutcome::Success);
+  // The converged method is solving the shown case in the background.
+  void ShowComparisonRunning();
+  // The converged line of the shown case: both spinneret tensions with the classic run's
+  // relative error, and the converged curves dashed beside the classic ones. A comparison that
+  // failed says so on its line.
+  void ShowComparison(const ComparisonResult& result);
+  // The results shown come from the converged method itself (report: its figures).
+  void ShowConvergedRun(const ConvergedReport& report);
   // No results: the charts are emptied and the export is disabled.
   void Clear();
   bool HasResults() const { return pointCount_ > 0; }
@@ -46,7 +67,9 @@ class ResultsPage : public QWidget {
   void Enlarge(QChartView* view);
 
   QPushButton* ExportCsvBtn = nullptr;
-  QLabel* EndNoteLabel = nullptr;  // where and why a profile ends short of the line
+  QLabel* EndNoteLabel = nullptr;
+  QLabel* ComparisonLabel = nullptr;  // the converged method's figures beside the classic ones  //
+                                      // where and why a profile ends short of the line
   QLabel* PassesValue = nullptr;
   QLabel* SpinneretTensionValue = nullptr;
   QLabel* EndSolventValue = nullptr;
@@ -64,6 +87,12 @@ class ResultsPage : public QWidget {
   QLineSeries* AddSeries(QChart* chart, const char* name, const QString& legend,
                          const QString& quantity, const QString& unit, const QColor& color,
                          QValueAxis* x, QAbstractAxis* y);
+  // The dashed twin of a classic curve, for the converged line.
+  QLineSeries* AddConvergedTwin(QLineSeries* classic);
+  void FillCurves(const std::vector<QLineSeries*>& series, const SpinningLineProfile& profile,
+                  int pointCount);
+  void FitAxes();
+  void SetComparisonText(const QString& text, const QColor& color);
   void ShowRadialProfiles(const SpinningLineProfile& profile, const SimulationState& state,
                           int pointCount);
 
@@ -72,33 +101,27 @@ class ResultsPage : public QWidget {
   std::array<QChartView*, 6> views_ = {};
   QChartView* enlarged_ = nullptr;
   int pointCount_ = 0;
+  double classicTension_ = 0;  // the spinneret tension of the shown run, dyn
+  // The curves along the line in the order of their charts, what each draws, and their dashed
+  // twins for the converged line.
+  std::vector<QLineSeries*> classic_;
+  std::vector<ProfileValue> values_;
+  std::vector<QLineSeries*> converged_;
 
-  QValueAxis* solventZ_ = nullptr;
-  QValueAxis* solventAxis_ = nullptr;
-  QLineSeries* averageSolvent_ = nullptr;
-  QLineSeries* surfaceSolvent_ = nullptr;
-
-  QValueAxis* velocityZ_ = nullptr;
-  QValueAxis* velocityAxis_ = nullptr;
-  QLineSeries* velocity_ = nullptr;
+  // A chart along the line: its distance axis, its value axes and the curves on each (indices
+  // into classic_ and converged_), and a reference curve on the left one.
+  struct LineChart {
+    QValueAxis* Z = nullptr;
+    QAbstractAxis* Left = nullptr;
+    QAbstractAxis* Right = nullptr;
+    AxisKind LeftKind = AxisKind::Free;
+    AxisKind RightKind = AxisKind::Free;
+    std::vector<size_t> LeftCurves;
+    std::vector<size_t> RightCurves;
+    QLineSeries* Extra = nullptr;
+  };
+  std::vector<LineChart> charts_;
   QLineSeries* takeUpSpeed_ = nullptr;
-
-  QValueAxis* temperatureZ_ = nullptr;
-  QValueAxis* temperatureAxis_ = nullptr;
-  QLineSeries* filamentTemperature_ = nullptr;
-  QLineSeries* gasTemperature_ = nullptr;
-
-  QValueAxis* tensionZ_ = nullptr;
-  QValueAxis* tensionAxis_ = nullptr;
-  QValueAxis* stressAxis_ = nullptr;
-  QLineSeries* tension_ = nullptr;
-  QLineSeries* stress_ = nullptr;
-
-  QValueAxis* viscosityZ_ = nullptr;
-  QCategoryAxis* viscosityAxis_ = nullptr;
-  QValueAxis* heatTransferAxis_ = nullptr;
-  QLineSeries* viscosity_ = nullptr;
-  QLineSeries* wallHeatTransfer_ = nullptr;
 
   QChart* radialChart_ = nullptr;
   QValueAxis* radialX_ = nullptr;

@@ -46,7 +46,7 @@ TEST(InitialTension, OkStoresTheTextForTheNextRunsAndTheNextStart) {
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(Contents(session.TensionPath), "5.5\r\n");
   EXPECT_EQ(session.App->Context.Params.InitialTensionText, "5.5");
-  EXPECT_EQ(session.App->MainForm.ReadRunParameters().InitialTensionText, "5.5");
+  EXPECT_EQ(session.App->MainForm.FieldTextsOfWindow().InitialTensionText, "5.5");
 
   // The next start reads the stored text before the dialog is made.
   Program restarted(session.TensionPath);

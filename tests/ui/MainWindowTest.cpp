@@ -75,16 +75,17 @@ TEST(MainWindow, StartsWithTheDefaultCaseInNamedControls) {
   auto* saveName = form.findChild<QLineEdit*>("Edit44");
   ASSERT_NE(saveName, nullptr);
   EXPECT_EQ(saveName->text(), "result.txt");
-  for (const char* name : {"BitBtn1", "BitBtn2", "BitBtn3", "InputDataBtn", "SaveDataBtn",
-                           "DriveComboBox1", "DirectoryListBox1", "FileListBox1", "FilterComboBox1",
-                           "Panel1", "Image1", "RadioGroup1", "RadioGroup2", "RadioGroup3"}) {
+  for (const char* name :
+       {"BitBtn1", "BitBtn2", "BitBtn3", "InputDataBtn", "SaveDataBtn", "DriveComboBox1",
+        "DirectoryListBox1", "FileListBox1", "FilterComboBox1", "Panel1", "Image1", "RadioGroup1",
+        "RadioGroup2", "RadioGroup3", "SolverGroup", "SolverMethodBox", "ToleranceEdit"}) {
     EXPECT_NE(form.findChild<QWidget*>(name), nullptr) << name;
   }
   EXPECT_EQ(form.BitBtn1->text(), "OK(&O)");
   EXPECT_EQ(form.BitBtn2->text(), "Close(&C)");
 
   // The fields as a run reads them are the default case, all jackets insulated.
-  const FieldTexts read = form.ReadRunParameters();
+  const FieldTexts read = form.FieldTextsOfWindow();
   EXPECT_EQ(read.Items, defaults.Items);
   EXPECT_EQ(read.Jacketed, (std::array<bool, 3>{false, false, false}));
   EXPECT_EQ(read.ResultFileName, "result.txt");
@@ -93,7 +94,7 @@ TEST(MainWindow, StartsWithTheDefaultCaseInNamedControls) {
 
   // Choosing "Jacketed" in one group is read for that jacket only.
   form.JacketedButtons[1]->click();
-  EXPECT_EQ(form.ReadRunParameters().Jacketed, (std::array<bool, 3>{false, true, false}));
+  EXPECT_EQ(form.FieldTextsOfWindow().Jacketed, (std::array<bool, 3>{false, true, false}));
 }
 
 TEST(MainWindow, FixedFieldsCannotBeTyped) {

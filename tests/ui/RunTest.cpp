@@ -3,17 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QChartView>
+#include <QComboBox>
 #include <QFile>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 
 #include "inputs/ReadRunParameters.h"
 #include "tests/ui/RecordingDialogs.h"
+#include "ui/ConvergedComparison.h"
+#include "ui/ResultsPage.h"
 
 namespace korvane::ui::test {
 namespace {
@@ -175,6 +182,117 @@ TEST(MainWindowRun, AltOAndAltCPressOkAndCloseFromEveryPage) {
   for (int waited = 0; closed.isEmpty() && waited < 2000; waited += 20) QTest::qWait(20);
   EXPECT_EQ(closed.count(), 1);
   EXPECT_EQ(room->text(), "30.0");
+}
+
+}  // namespace
+}  // namespace korvane::ui::test
+
+// The converged method beside the classic one: the "Solver" group and the comparison that runs
+// in the background after a classic run.
+namespace korvane::ui::test {
+namespace {
+
+constexpr int kComparisonWaitMs = 30000;
+
+QLineSeries* Series(const TMainForm& form, const QString& name) {
+  for (auto* view : form.Results->findChildren<QChartView*>()) {
+    for (QAbstractSeries* series : view->chart()->series()) {
+      if (series->objectName() == name) return qobject_cast<QLineSeries*>(series);
+    }
+  }
+  return nullptr;
+}
+
+TEST(MainWindowSolver, AClassicRunIsComparedWithTheConvergedLineInTheBackground) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  ASSERT_EQ(app.MainForm.SolverMethodBox->currentText(), "Classic");
+  app.MainForm.BitBtn1->click();
+  ASSERT_TRUE(app.MainForm.Results->HasResults());
+  // The run returns at once; the comparison follows while the window takes events.
+  EXPECT_TRUE(app.MainForm.Comparison->Pending());
+  EXPECT_TRUE(app.MainForm.Results->ComparisonLabel->text().contains("background"));
+
+  QTRY_VERIFY_WITH_TIMEOUT(!app.MainForm.Comparison->Pending(), kComparisonWaitMs);
+  const QString line = app.MainForm.Results->ComparisonLabel->text();
+  EXPECT_TRUE(line.startsWith("Converged (dashed): ")) << line.toStdString();
+  EXPECT_TRUE(line.contains(" dyn (±")) << line.toStdString();
+  EXPECT_TRUE(line.contains(QRegularExpression(" is [0-9.]+ % (low|high)"))) << line.toStdString();
+  // Each classic curve has a dashed twin of the same colour with the converged line.
+  for (const char* name :
+       {"Tension", "Stress", "AverageSolvent", "FilamentVelocity", "GasTemperature"}) {
+    SCOPED_TRACE(name);
+    QLineSeries* classic = Series(app.MainForm, name);
+    QLineSeries* converged = Series(app.MainForm, QString(name) + "Converged");
+    ASSERT_NE(classic, nullptr);
+    ASSERT_NE(converged, nullptr);
+    EXPECT_EQ(converged->pen().style(), Qt::DashLine);
+    EXPECT_EQ(converged->pen().color(), classic->pen().color());
+    ASSERT_GT(converged->count(), 1);
+    // Both lines end near each other: a curve the converged run does not fill would not.
+    const double classicEnd = classic->at(classic->count() - 1).y();
+    EXPECT_NEAR(converged->at(converged->count() - 1).y(), classicEnd, 0.3 * classicEnd);
+  }
+  // The background solver shows no message box of its own.
+  EXPECT_EQ(app.Dialogs.Messages.size(), 1) << app.Dialogs.Messages.join('\n').toStdString();
+}
+
+TEST(MainWindowSolver, ANewRunOrClosingTheWindowDropsThePendingComparison) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  QSignalSpy delivered(app.MainForm.Comparison, &ConvergedComparison::Finished);
+  app.MainForm.BitBtn1->click();
+  ASSERT_TRUE(app.MainForm.Comparison->Pending());
+  // A refused run leaves the results on the page, and their comparison goes on.
+  auto* takeUp = app.MainForm.findChild<QLineEdit*>("Edit27");
+  const QString speed = takeUp->text();
+  takeUp->setText("x");
+  app.MainForm.BitBtn1->click();
+  EXPECT_TRUE(app.MainForm.Comparison->Pending());
+  // A run that computes replaces them: only its own comparison is delivered.
+  takeUp->setText(speed);
+  app.MainForm.BitBtn1->click();
+  ASSERT_TRUE(app.MainForm.Comparison->Pending());
+  QTRY_VERIFY_WITH_TIMEOUT(!app.MainForm.Comparison->Pending(), kComparisonWaitMs);
+  QTest::qWait(200);
+  EXPECT_EQ(delivered.count(), 1);
+
+  app.MainForm.BitBtn1->click();
+  ASSERT_TRUE(app.MainForm.Comparison->Pending());
+  app.MainForm.close();
+  EXPECT_FALSE(app.MainForm.Comparison->Pending());
+  QTest::qWait(200);
+  EXPECT_EQ(delivered.count(), 1);
+}
+
+TEST(MainWindowSolver, AConvergedRunWritesItsResultsAndNeedsNoComparison) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  app.MainForm.SolverMethodBox->setCurrentIndex(1);
+  app.MainForm.BitBtn1->click();
+  EXPECT_EQ(app.Dialogs.FinishCount, 1) << app.Dialogs.Messages.join('\n').toStdString();
+  EXPECT_TRUE(QFile::exists(session.Folder.filePath("result.txt")));
+  ASSERT_TRUE(app.MainForm.Results->HasResults());
+  EXPECT_FALSE(app.MainForm.Comparison->Pending());
+  EXPECT_TRUE(app.MainForm.Results->ComparisonLabel->text().startsWith("Converged method: "));
+}
+
+TEST(MainWindowSolver, AToleranceOutOfRangeIsRefusedBeforeTheRun) {
+  for (const char* text : {"0.5", "1e-9", "tight", ""}) {
+    SCOPED_TRACE(text);
+    Session session;
+    Program& app = *session.App;
+    app.MainForm.show();
+    app.MainForm.ToleranceEdit->setText(text);
+    app.MainForm.BitBtn1->click();
+    EXPECT_EQ(app.Dialogs.Messages, QStringList({kToleranceOutOfRange}));
+    EXPECT_FALSE(QFile::exists(session.Folder.filePath("result.txt")));
+    EXPECT_EQ(app.MainForm.TabbedNotebook1->currentIndex(), 1);
+    EXPECT_EQ(app.MainForm.focusWidget(), app.MainForm.ToleranceEdit);
+  }
 }
 
 }  // namespace
