@@ -34,7 +34,7 @@ QCategoryAxis* MakeDecadeAxis(const QString& title, const QColor& titleColor) {
   return axis;
 }
 
-void FitDecadeAxis(QCategoryAxis* axis, const std::vector<const QXYSeries*>& curves) {
+std::pair<double, double> CurvesYRange(const std::vector<const QXYSeries*>& curves) {
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
   for (const QXYSeries* curve : curves) {
@@ -43,6 +43,11 @@ void FitDecadeAxis(QCategoryAxis* axis, const std::vector<const QXYSeries*>& cur
       high = std::max(high, point.y());
     }
   }
+  return {low, high};
+}
+
+void FitDecadeAxis(QCategoryAxis* axis, const std::vector<const QXYSeries*>& curves) {
+  const auto [low, high] = CurvesYRange(curves);
   int first = 0;
   int last = 1;
   if (low <= high) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <utility>
 #include <vector>
 
 class QCategoryAxis;
@@ -19,5 +20,8 @@ QCategoryAxis* MakeDecadeAxis(const QString& title, const QColor& titleColor);
 
 // Runs the axis over the whole decades that hold the curves' values (at least one decade).
 void FitDecadeAxis(QCategoryAxis* axis, const std::vector<const QXYSeries*>& curves);
+
+// The smallest and largest y of the curves; empty curves add nothing (low > high when all are).
+std::pair<double, double> CurvesYRange(const std::vector<const QXYSeries*>& curves);
 
 }  // namespace korvane::ui

@@ -198,22 +198,9 @@ void SetDistanceRange(QValueAxis* axis, double from, double to) {
   axis->setTickInterval(NiceStep(to - from, 4));
 }
 
-// The smallest and largest y of the curves; empty curves add nothing.
-std::pair<double, double> YRange(const std::vector<const QXYSeries*>& curves) {
-  double low = std::numeric_limits<double>::infinity();
-  double high = -low;
-  for (const QXYSeries* curve : curves) {
-    for (const QPointF& point : curve->points()) {
-      low = std::min(low, point.y());
-      high = std::max(high, point.y());
-    }
-  }
-  return {low, high};
-}
-
 void FitValueAxis(QValueAxis* axis, const std::vector<const QXYSeries*>& curves,
                   bool fromZero = false) {
-  auto [low, high] = YRange(curves);
+  auto [low, high] = CurvesYRange(curves);
   if (low > high) {
     axis->setRange(0, 1);
     return;
@@ -656,7 +643,7 @@ void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
   for (QAbstractSeries* series : radialChart_->series()) {
-    auto [seriesLow, seriesHigh] = YRange({static_cast<const QXYSeries*>(series)});
+    auto [seriesLow, seriesHigh] = CurvesYRange({static_cast<const QXYSeries*>(series)});
     low = std::min(low, seriesLow);
     high = std::max(high, seriesHigh);
   }
