@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "files/ProfileColumns.h"
 #include "inputs/ParameterItems.h"
 #include "inputs/TextConversion.h"
 
@@ -49,12 +50,16 @@ void Collect(const RunContext& context, const RunReport& report, SweepCaseResult
   result.HasResults = report.PrintedPointCount > 0;
   result.Passes = context.State.Iteration.CalculationLoopCount;
   if (!result.HasResults) return;
-  const SpinningLineProfile& profile = *context.Profile;
+  const ProfileSource source{context.Params, *context.Profile, context.State,
+                             report.PrintedPointCount};
   const int last = report.PrintedPointCount - 1;
-  result.SpinneretTension = profile.ProfileTension[0];
-  result.EndSolventFraction = profile.ProfileAvgSolvent[last];
-  result.EndTemperature = profile.ProfileYarnTemp[last];
-  result.EndStress = profile.ProfileStress[last];
+  auto value = [&](std::string_view column, int i) {
+    return ProfileColumnByName(column).Value(source, i);
+  };
+  result.SpinneretTension = value("tension", 0);
+  result.EndSolventFraction = value("average_solvent_fraction", last);
+  result.EndTemperature = value("filament_temperature", last);
+  result.EndStress = value("stress", last);
 }
 
 class CollectingEnvironment : public RunEvents {
