@@ -35,15 +35,6 @@ std::vector<std::string> Split(std::string_view text, char separator) {
   return parts;
 }
 
-bool ValueFitsItem(const ParameterItem& item, const std::string& text) {
-  if (item.Type == ItemType::Int32) {
-    int32_t v;
-    return ConvertInt32(text, v);
-  }
-  double v;
-  return ConvertDecimal(text, v);
-}
-
 // The summary of a finished case, read from its context.
 void Collect(const RunContext& context, const RunReport& report, SweepCaseResult& result) {
   result.Outcome = report.Outcome;
@@ -143,7 +134,7 @@ std::optional<SweepPlan> ParseSweep(std::string_view text, std::string& error) {
     }
   }
   for (const std::string& value : plan.ValueTexts) {
-    if (!ValueFitsItem(item, value)) {
+    if (!ConvertItemText(item, value)) {
       error = "\"" + value + "\" is not a value of item " + std::to_string(number);
       return std::nullopt;
     }
