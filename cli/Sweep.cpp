@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "files/ProfileColumns.h"
 #include "inputs/ParameterItems.h"
 #include "inputs/TextConversion.h"
 
@@ -43,15 +44,6 @@ std::string Quoted(const std::string& text) {
   return cell + "\"";
 }
 
-bool ValueFitsItem(const ParameterItem& item, const std::string& text) {
-  if (item.Type == ItemType::Int32) {
-    int32_t v;
-    return ConvertInt32(text, v);
-  }
-  double v;
-  return ConvertDecimal(text, v);
-}
-
 // The summary of a finished case, read from its context.
 void Collect(const RunContext& context, const RunReport& report, SweepCaseResult& result) {
   result.Outcome = report.Outcome;
@@ -60,12 +52,16 @@ void Collect(const RunContext& context, const RunReport& report, SweepCaseResult
   if (report.Converged && report.Converged->Status == ConvergedStatus::Converged)
     result.EstimatedTensionError = report.Converged->EstimatedTensionError;
   if (!result.HasResults) return;
-  const SpinningLineProfile& profile = *context.Profile;
+  const ProfileSource source{context.Params, *context.Profile, context.State,
+                             report.PrintedPointCount};
   const int last = report.PrintedPointCount - 1;
-  result.SpinneretTension = profile.ProfileTension[0];
-  result.EndSolventFraction = profile.ProfileAvgSolvent[last];
-  result.EndTemperature = profile.ProfileYarnTemp[last];
-  result.EndStress = profile.ProfileStress[last];
+  auto value = [&](std::string_view column, int i) {
+    return ProfileColumnByName(column).Value(source, i);
+  };
+  result.SpinneretTension = value("tension", 0);
+  result.EndSolventFraction = value("average_solvent_fraction", last);
+  result.EndTemperature = value("filament_temperature", last);
+  result.EndStress = value("stress", last);
 }
 
 class CollectingEnvironment : public RunEvents {
@@ -149,7 +145,7 @@ std::optional<SweepPlan> ParseSweep(std::string_view text, std::string& error) {
     }
   }
   for (const std::string& value : plan.ValueTexts) {
-    if (!ValueFitsItem(item, value)) {
+    if (!ConvertItemText(item, value)) {
       error = "\"" + value + "\" is not a value of item " + std::to_string(number);
       return std::nullopt;
     }

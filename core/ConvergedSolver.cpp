@@ -222,9 +222,9 @@ bool Solver::Shifted(ConvergedPass& pass, const GridResult& from, double toleran
 }
 
 bool Solver::Run() {
-  const auto start = Clock::now();
-  deadline_ = start + std::chrono::duration_cast<Clock::duration>(
-                          std::chrono::duration<double>(o_.TimeLimitSeconds));
+  const auto startedAt = Clock::now();
+  deadline_ = startedAt + std::chrono::duration_cast<Clock::duration>(
+                              std::chrono::duration<double>(o_.TimeLimitSeconds));
   const double tol = o_.Tolerance;
   if (!(tol >= 1e-8 && tol <= 1e-2)) {
     return Fail(ConvergedStatus::InvalidOptions, "The tolerance must lie between 1e-8 and 0.01.");

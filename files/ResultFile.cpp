@@ -6,11 +6,10 @@
 #include <string_view>
 #include <utility>
 
-#include "core/FilamentCrossSection.h"
 #include "core/FilamentStress.h"
-#include "core/HeatTransferUnits.h"
 #include "core/TensionBelowZero.h"
 #include "files/NumberText.h"
+#include "files/ProfileColumns.h"
 #include "inputs/ParameterItems.h"
 
 namespace korvane {
@@ -67,24 +66,51 @@ std::string AlignRight(std::string text, size_t width) {
   return text;
 }
 
-// Aligned-6, Aligned-5 and One-blank cells of the result tables.
-std::string Aligned6(double value) {
-  return AlignRight(Fixed(value, 6, 1), 6);
-}
-std::string Aligned5(double value) {
-  return AlignRight(Fixed(value, 5, 1), 5);
-}
-std::string OneBlank(std::string text) {
-  if (text.size() == 4) text.insert(0, 1, ' ');
-  return text;
+// The text of a value in its cell, with the blanks in front of the cell.
+std::string CellText(const ResultCell& cell, double value) {
+  std::string text = FormatNumber(value, cell.Format);
+  const size_t width = static_cast<size_t>(cell.Width);
+  switch (cell.Align) {
+    case CellAlign::AsWritten:
+      break;
+    case CellAlign::Right:
+      text = AlignRight(std::move(text), width);
+      break;
+    case CellAlign::OneBlank:
+      if (text.size() + 1 == width) text.insert(0, 1, ' ');
+      break;
+  }
+  return std::string(static_cast<size_t>(cell.BlanksBefore), ' ') + text;
 }
 
-std::string Blanks(size_t count) {
-  return std::string(count, ' ');
+// The cell of a column in the first or the second result table.
+const ResultCell& TableCell(const ProfileColumn& column, bool gasTable) {
+  return gasTable ? column.GasTable : column.FilamentTable;
+}
+
+// Point i's row of a table: every column the table prints, in column order.
+std::string RowText(const ProfileSource& source, int i, bool gasTable) {
+  std::string row;
+  for (const ProfileColumn& column : ProfileColumns()) {
+    const ResultCell& cell = TableCell(column, gasTable);
+    if (cell.InTable()) row += CellText(cell, column.Value(source, i));
+  }
+  return row;
 }
 
 std::string PointName(int index, const char* what) {
   return std::string(what) + " at profile point " + std::to_string(index);
+}
+
+// Refuses a table's value at point i that is not a finite number: first those read from the
+// profile, or the derived ones (derived = true), in column order.
+FileResult CheckRow(const ProfileSource& source, int i, bool gasTable, bool derived) {
+  for (const ProfileColumn& column : ProfileColumns()) {
+    const ResultCell& cell = TableCell(column, gasTable);
+    if (!cell.InTable() || column.Derived != derived) continue;
+    if (!std::isfinite(column.Value(source, i))) return BadValue(PointName(i, cell.What));
+  }
+  return {};
 }
 
 }  // namespace
@@ -141,35 +167,23 @@ FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
 
   // The first table ends at the point where the tension fell to zero, if it did.
   const int lastPrinted = TensionBelowZeroPointCount(profile);
+  const ProfileSource source{params, profile, state, n};
+  const ProfileColumn& tensionColumn = ProfileColumnByName("tension");
+  const ProfileColumn& areaColumn = ProfileColumnByName("filament_area");
+  const ProfileColumn& stressColumn = ProfileColumnByName("stress");
   for (int i = 0; i < n; ++i) {
-    const double z = profile.ProfileZ[i];
-    const double avgSolvent = profile.ProfileAvgSolvent[i];
-    const double surfaceSolvent = profile.ProfileSurfaceSolvent[i];
-    const double velocity = profile.ProfileYarnVelocity[i];
-    const double temperature = profile.ProfileYarnTemp[i];
-    const double tension = profile.ProfileTension[i];
-    for (const auto& [value, name] :
-         {std::pair{z, "the distance"}, std::pair{avgSolvent, "the average solvent fraction"},
-          std::pair{surfaceSolvent, "the surface solvent fraction"},
-          std::pair{velocity, "the yarn velocity"}, std::pair{temperature, "the yarn temperature"},
-          std::pair{tension, "the tension"}})
-      if (!std::isfinite(value)) return BadValue(PointName(i, name));
-
+    if (FileResult r = CheckRow(source, i, false, false); !r.ok()) return r;
     // The filament cross-section and the stress; a zero divisor is refused rather than
-    // divided by, so that no infinity is ever formed.
-    const double yarnArea =
-        PrintedFilamentCrossSection(state.Constants.PolymerFlowRate, avgSolvent, velocity, density);
-    if (!std::isfinite(yarnArea)) return BadValue(PointName(i, "the yarn area"));
-    const double stress = FilamentStress(tension, density, yarnArea);
-    if (!std::isfinite(stress)) return BadValue(PointName(i, "the stress"));
+    // divided by, so that no infinity is ever formed. The stress is kept in the profile for
+    // the readers of the results.
+    const double yarnArea = areaColumn.Value(source, i);
+    if (!std::isfinite(yarnArea)) return BadValue(PointName(i, areaColumn.FilamentTable.What));
+    const double stress = FilamentStress(tensionColumn.Value(source, i), density, yarnArea);
+    if (!std::isfinite(stress)) return BadValue(PointName(i, stressColumn.FilamentTable.What));
     profile.ProfileStress[i] = stress;
+    if (FileResult r = CheckRow(source, i, false, true); !r.ok()) return r;
 
-    const std::string row = Aligned6(z) + Blanks(4) + Fixed(avgSolvent, 5, 3) + Blanks(5) +
-                            Fixed(surfaceSolvent, 5, 3) + Blanks(5) + Aligned6(velocity) +
-                            Blanks(4) + Aligned5(temperature) + Blanks(3) +
-                            Exponent(yarnArea, 3, 2) + Blanks(3) + Exponent(tension, 3, 2) +
-                            Blanks(3) + Exponent(stress, 3, 2);
-    if (FileResult r = Line(file, row); !r.ok()) return r;
+    if (FileResult r = Line(file, RowText(source, i, false)); !r.ok()) return r;
 
     if (i + 1 == lastPrinted) {
       state.Outcome.TensionBelowZero = true;
@@ -185,24 +199,9 @@ FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
   // A pass that ended before the end of the grid computed no gas values at its last point.
   const int gasRows = n > 1 && n < profile.ProfilePointCount ? n - 1 : n;
   for (int i = 0; i < gasRows; ++i) {
-    const double z = profile.ProfileZ[i];
-    const double gasVelocity = profile.ProfileGasVelocity[i];
-    const double gasTemperature = profile.ProfileGasTemp[i];
-    const double viscosity = profile.ProfileElongViscosity[i];
-    // Printed in kcal/(m2 h degC); the profile keeps cal/(cm2 s degC) for whoever reads it next.
-    const double heatTransfer = ToKcalPerM2Hour(profile.ProfileHeatTransfer[i]);
-    for (const auto& [value, name] :
-         {std::pair{z, "the distance"}, std::pair{gasVelocity, "the gas velocity"},
-          std::pair{gasTemperature, "the gas temperature"},
-          std::pair{viscosity, "the elongational viscosity"},
-          std::pair{heatTransfer, "the heat-transfer coefficient"}})
-      if (!std::isfinite(value)) return BadValue(PointName(i, name));
-
-    const std::string row = Aligned6(z) + Blanks(4) + OneBlank(Fixed(gasVelocity, 5, 2)) +
-                            Blanks(6) + OneBlank(Fixed(gasTemperature, 5, 1)) + Blanks(5) +
-                            Exponent(viscosity, 3, 2) + Blanks(6) +
-                            OneBlank(Fixed(heatTransfer, 5, 2));
-    if (FileResult r = Line(file, row); !r.ok()) return r;
+    for (bool derived : {false, true})
+      if (FileResult r = CheckRow(source, i, true, derived); !r.ok()) return r;
+    if (FileResult r = Line(file, RowText(source, i, true)); !r.ok()) return r;
   }
   return {};
 }

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +17,11 @@
 namespace korvane {
 
 enum class ItemType { Decimal, Int32 };
+
+// The steps of the axial grid: the increments of the five sections are items 41..45, their
+// step counts items 46..50.
+inline constexpr int kFirstIncrementItem = 41;
+inline constexpr int kFirstIncrementCountItem = 46;
 
 // Groups of the input echo, in file order.
 enum class ItemGroup {
@@ -27,6 +34,24 @@ enum class ItemGroup {
   SolventGas
 };
 
+// Where an item's value lives in a run record, for reading a const record and for writing one;
+// made from one generic lambda, e.g. [](auto& p) { return &p.TakeUpSpeed; }. Empty for nullptr.
+template <class T>
+struct FieldAccess {
+  T* (*Get)(RunParameters&) = nullptr;
+  const T* (*Read)(const RunParameters&) = nullptr;
+
+  constexpr FieldAccess(std::nullptr_t) {}
+  template <class Accessor>
+  constexpr FieldAccess(Accessor accessor) : Get(accessor), Read(accessor) {}
+
+  T* operator()(RunParameters& params) const { return Get(params); }
+  const T* operator()(const RunParameters& params) const { return Read(params); }
+  friend bool operator==(const FieldAccess& access, std::nullptr_t) {
+    return access.Get == nullptr;
+  }
+};
+
 struct ParameterItem {
   int Number;               // 1..51, as the user sees it
   const char* ControlName;  // the main window's entry field, e.g. "Edit46"
@@ -36,9 +61,9 @@ struct ParameterItem {
   ItemType Type;
   ItemGroup Group;
   const char* EchoLabel;  // the result file's item label, bytes as written (degree sign 0x81 0x8E)
-  NumberFormat EchoFormat;                   // the value text of the echo
-  double* (*DecimalField)(RunParameters&);   // set for Decimal items
-  int32_t* (*IntegerField)(RunParameters&);  // set for Int32 items
+  NumberFormat EchoFormat;            // the value text of the echo
+  FieldAccess<double> DecimalField;   // set for Decimal items
+  FieldAccess<int32_t> IntegerField;  // set for Int32 items
 };
 
 // The 51 items in the order of their numbers: ParameterItems()[k - 1] is item k.
@@ -59,5 +84,14 @@ const ParameterItem* ItemByName(std::string_view name);
 
 // The value of an item in a run record, as a double (Int32 items converted exactly).
 double ItemValue(const ParameterItem& item, const RunParameters& params);
+
+// The number a field text gives for the item, converted by the item's kind: a whole number
+// (ConvertInt32) for an Int32 item, a decimal (ConvertDecimal) for the others; empty when the
+// text does not convert. An Int32 value is exact.
+std::optional<double> ConvertItemText(const ParameterItem& item, std::string_view text);
+
+// Stores a value of ConvertItemText into the item's field of the run record. False, and the
+// field left as it was, when an Int32 item is given a value that is not a 32-bit whole number.
+bool SetItemValue(const ParameterItem& item, double value, RunParameters& params);
 
 }  // namespace korvane

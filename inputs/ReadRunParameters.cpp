@@ -11,16 +11,8 @@ ReadOutcome ReadRunParameters(const FieldTexts& texts, RunParameters& params) {
   // and leaves it and everything after it as it was.
   for (const ParameterItem& item : ParameterItems()) {
     const std::string& text = texts.Items[static_cast<size_t>(item.Number - 1)];
-    bool converted;
-    if (item.Type == ItemType::Int32) {
-      int32_t v = 0;
-      converted = ConvertInt32(text, v);
-      if (converted) *item.IntegerField(params) = v;
-    } else {
-      double v = 0;
-      converted = ConvertDecimal(text, v);
-      if (converted) *item.DecimalField(params) = v;
-    }
+    const std::optional<double> value = ConvertItemText(item, text);
+    const bool converted = value && SetItemValue(item, *value, params);
     if (!converted) {
       outcome.Ok = false;
       outcome.FailedItem = item.Number;

@@ -78,12 +78,9 @@ const std::string& TextOf(const FieldTexts& texts, const ParameterItem& item) {
 // The value of an item's text: a float, or an int for the whole-number items.
 py::object ItemValueOf(const FieldTexts& texts, const ParameterItem& item) {
   const std::string& text = TextOf(texts, item);
-  if (item.Type == ItemType::Int32) {
-    int32_t value = 0;
-    if (ConvertInt32(text, value)) return py::int_(value);
-  } else {
-    double value = 0;
-    if (ConvertDecimal(text, value)) return py::float_(value);
+  if (const std::optional<double> value = ConvertItemText(item, text)) {
+    if (item.Type == ItemType::Int32) return py::int_(static_cast<int32_t>(*value));
+    return py::float_(*value);
   }
   RaiseInputError(
       Quoted(ItemDisplayName(item)) + ": " + kInputValueNotCorrect + " (" + Quoted(text) + ")",
@@ -96,15 +93,7 @@ std::string TextForValue(const ParameterItem& item, const py::handle& value) {
   const std::string name = Quoted(ItemDisplayName(item));
   if (py::isinstance<py::str>(value)) {
     const std::string text = value.cast<std::string>();
-    bool converts;
-    if (item.Type == ItemType::Int32) {
-      int32_t v;
-      converts = ConvertInt32(text, v);
-    } else {
-      double v;
-      converts = ConvertDecimal(text, v);
-    }
-    if (!converts)
+    if (!ConvertItemText(item, text))
       RaiseInputError(name + ": " + kInputValueNotCorrect + " (" + Quoted(text) + ")", &item);
     return text;
   }

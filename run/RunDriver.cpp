@@ -20,8 +20,8 @@ namespace {
 std::optional<SectionLengths> SectionLengthsOf(const FieldTexts& texts) {
   std::array<std::string, kSectionCount> increments, counts;
   for (size_t i = 0; i < kSectionCount; ++i) {
-    increments[i] = texts.Items[static_cast<size_t>(41 - 1) + i];
-    counts[i] = texts.Items[static_cast<size_t>(46 - 1) + i];
+    increments[i] = texts.Items[static_cast<size_t>(kFirstIncrementItem - 1) + i];
+    counts[i] = texts.Items[static_cast<size_t>(kFirstIncrementCountItem - 1) + i];
   }
   return ComputeSectionLengths(increments, counts);
 }

@@ -24,6 +24,8 @@ packages=(
   pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
   python3-pandas python3-matplotlib
   xvfb xauth
+  # The format check of CI (scripts/check-format.sh).
+  clang-format
 )
 if $full; then
   packages+=(clang libclang-rt-14-dev)

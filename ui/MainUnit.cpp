@@ -1067,11 +1067,7 @@ QString TMainForm::FirstBadStepField() const {
     for (int number : {kFirstIncrementItem + i, kFirstCountItem + i}) {
       const ParameterItem& item = ItemByNumber(number);
       const std::string text = ItemField(number)->text().toStdString();
-      double decimal = 0;
-      int32_t integer = 0;
-      const bool converts = item.Type == ItemType::Decimal ? ConvertDecimal(text, decimal)
-                                                           : ConvertInt32(text, integer);
-      if (!converts) return Utf8(item.EntryLabel);
+      if (!ConvertItemText(item, text)) return Utf8(item.EntryLabel);
     }
   }
   return {};

@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 FaultKind::DivisionByZero},
                       FaultCase{"NoGas", [](RunParameters& p) { p.GasFlowRate = 0; },
                                 FaultKind::InvalidOperation}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.Name; });
+    [](const ::testing::TestParamInfo<FaultCase>& test) { return test.param.Name; });
 
 TEST(InitialState, ANewRunForgetsTheFaultOfTheLastOne) {
   testing::Run run;

@@ -2,6 +2,8 @@
 // which members keep their previous values.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <set>
 #include <string>
 
@@ -68,6 +70,14 @@ TEST(ReadRunParameters, WholeNumberItemsRefuseADecimalPoint) {
   const ReadOutcome outcome = ReadRunParameters(texts, params);
   EXPECT_EQ(outcome.FailedItem, 46);
   EXPECT_EQ(params.Increment[0], 2.0);
+  // Nor is a value that is not a 32-bit whole number stored into a whole-number field.
+  const ParameterItem& count = ItemByNumber(46);
+  params.IncrementCount[0] = 7;
+  for (double value : {30.5, 2147483648.0, -2147483649.0, double(NAN)})
+    EXPECT_FALSE(SetItemValue(count, value, params)) << value;
+  EXPECT_EQ(params.IncrementCount[0], 7);
+  EXPECT_TRUE(SetItemValue(count, -2147483648.0, params));
+  EXPECT_EQ(params.IncrementCount[0], INT32_MIN);
 }
 
 TEST(ReadRunParameters, JacketSelectionsAndInitialTension) {
