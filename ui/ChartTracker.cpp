@@ -43,7 +43,8 @@ std::optional<double> ValueAt(const QXYSeries& curve, double x) {
 
 }  // namespace
 
-ChartTracker::ChartTracker(QChartView* view) : QObject(view), view_(view) {
+ChartTracker::ChartTracker(QChartView* view)
+    : QObject(view), view_(view), viewport_(view->viewport()) {
   QChart* chart = view->chart();
   QPen pen(QColor(0x40, 0x40, 0x40));
   pen.setWidthF(1.0);
@@ -65,7 +66,7 @@ ChartTracker::ChartTracker(QChartView* view) : QObject(view), view_(view) {
   }
   view->setMouseTracking(true);
   view->viewport()->setMouseTracking(true);
-  view->viewport()->installEventFilter(this);
+  viewport_->installEventFilter(this);
 }
 
 std::optional<double> ChartTracker::NearestX(const QChart& chart, double x) {
@@ -142,7 +143,7 @@ QString ChartTracker::ShownText() const {
 }
 
 bool ChartTracker::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == view_->viewport()) {
+  if (watched == viewport_) {
     if (event->type() == QEvent::MouseMove) {
       Track(static_cast<QMouseEvent*>(event)->position());
     } else if (event->type() == QEvent::Leave || event->type() == QEvent::Resize) {

@@ -52,6 +52,9 @@ class ChartTracker : public QObject {
 
  private:
   QChartView* view_;
+  // The view's viewport, kept from the start: while the view is destroyed its viewport still
+  // sends events, and the view is no longer a scroll area that could be asked for it.
+  QWidget* viewport_;
   QGraphicsLineItem* line_ = nullptr;
   QGraphicsRectItem* box_ = nullptr;
   QGraphicsSimpleTextItem* text_ = nullptr;
