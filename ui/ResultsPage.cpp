@@ -69,7 +69,7 @@ struct CurveDescription {
   const char* Unit;
   QColor Color;
   bool RightAxis;
-  ProfileValue Value;
+  const char* Column;  // the output column it draws (its key in ProfileColumns())
 };
 
 struct AxisDescription {
@@ -91,10 +91,6 @@ struct ChartDescription {
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
-double GasValueOr(const SpinningLineProfile& profile, int pointCount, int i, double value) {
-  return PointHasGasValues(profile, pointCount, i) ? value : kNoValue;
-}
-
 const std::vector<ChartDescription>& LineCharts() {
   static const std::vector<ChartDescription> charts = {
       {"SolventChart",
@@ -104,9 +100,9 @@ const std::vector<ChartDescription>& LineCharts() {
        {"fraction (-)", AxisKind::FromZero, Qt::black},
        std::nullopt,
        {{"AverageSolvent", "average", "average solvent fraction", "-", kAverageColor, false,
-         [](const SpinningLineProfile& p, int, int i) { return p.ProfileAvgSolvent[i]; }},
+         "average_solvent_fraction"},
         {"SurfaceSolvent", "surface", "surface solvent fraction", "-", kSurfaceColor, false,
-         [](const SpinningLineProfile& p, int, int i) { return p.ProfileSurfaceSolvent[i]; }}}},
+         "surface_solvent_fraction"}}},
       // The take-up speed that the tension iteration aims at is drawn beside the velocity.
       {"VelocityChart",
        "Filament velocity",
@@ -115,7 +111,7 @@ const std::vector<ChartDescription>& LineCharts() {
        {"velocity (cm/s)", AxisKind::FromZero, Qt::black},
        std::nullopt,
        {{"FilamentVelocity", "filament", "filament velocity", "cm/s", kVelocityColor, false,
-         [](const SpinningLineProfile& p, int, int i) { return p.ProfileYarnVelocity[i]; }}}},
+         "filament_velocity"}}},
       // Temperatures of the filament and of the spinning gas around it.
       {"TemperatureChart",
        "Temperature",
@@ -124,11 +120,9 @@ const std::vector<ChartDescription>& LineCharts() {
        {"T (℃)", AxisKind::Free, Qt::black},
        std::nullopt,
        {{"FilamentTemperature", "filament", "filament temperature", "℃", kFilamentColor, false,
-         [](const SpinningLineProfile& p, int, int i) { return p.ProfileYarnTemp[i]; }},
+         "filament_temperature"},
         {"GasTemperature", "gas", "spinning-gas temperature", "℃", kGasColor, false,
-         [](const SpinningLineProfile& p, int n, int i) {
-           return GasValueOr(p, n, i, p.ProfileGasTemp[i]);
-         }}}},
+         "gas_temperature"}}},
       // Tension of one filament and the stress it puts on the cross-section.
       {"TensionChart",
        "Tension and stress",
@@ -136,10 +130,8 @@ const std::vector<ChartDescription>& LineCharts() {
        1,
        {"tension (dyn)", AxisKind::FromZero, kTensionColor},
        AxisDescription{"stress (g/den)", AxisKind::FromZero, kStressColor},
-       {{"Tension", "tension", "spinning tension", "dyn", kTensionColor, false,
-         [](const SpinningLineProfile& p, int, int i) { return p.ProfileTension[i]; }},
-        {"Stress", "stress", "stress", "g/den", kStressColor, true,
-         [](const SpinningLineProfile& p, int, int i) { return p.ProfileStress[i]; }}}},
+       {{"Tension", "tension", "spinning tension", "dyn", kTensionColor, false, "tension"},
+        {"Stress", "stress", "stress", "g/den", kStressColor, true, "stress"}}},
       // Elongational viscosity over decades, and the gas-to-wall coefficient on its own axis.
       {"ViscosityChart",
        "Viscosity and wall heat transfer",
@@ -148,15 +140,9 @@ const std::vector<ChartDescription>& LineCharts() {
        {"η (poise)", AxisKind::Decades, kViscosityColor},
        AxisDescription{"h (kcal/m²h℃)", AxisKind::FromZero, kHeatColor},
        {{"ElongationalViscosity", "viscosity", "elongational viscosity", "poise", kViscosityColor,
-         false,
-         [](const SpinningLineProfile& p, int n, int i) {
-           if (!PointHasGasValues(p, n, i) || !(p.ProfileElongViscosity[i] > 0)) return kNoValue;
-           return std::log10(p.ProfileElongViscosity[i]);
-         }},
+         false, "elongational_viscosity"},
         {"WallHeatTransfer", "h gas-wall", "gas-to-wall heat-transfer coefficient", "kcal/(m² h ℃)",
-         kHeatColor, true, [](const SpinningLineProfile& p, int n, int i) {
-           return GasValueOr(p, n, i, ToKcalPerM2Hour(p.ProfileHeatTransfer[i]));
-         }}}}};
+         kHeatColor, true, "wall_heat_transfer_coefficient"}}}};
   return charts;
 }
 
@@ -333,7 +319,7 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
       if (kind == AxisKind::Decades) series->setProperty(kLog10, true);
       (curve.RightAxis ? parts.RightCurves : parts.LeftCurves).push_back(classic_.size());
       classic_.push_back(series);
-      values_.push_back(curve.Value);
+      columns_.push_back(&ProfileColumnByName(curve.Column));
     }
     charts_.push_back(parts);
   }
@@ -483,7 +469,7 @@ void ResultsPage::ShowComparison(const ComparisonResult& result) {
     SetComparisonText(QStringLiteral("Converged method: no comparison, %1").arg(why), kPoorColor);
     return;
   }
-  FillCurves(converged_, *result.Profile, result.PointCount);
+  FillCurves(converged_, ProfileSource{params_, *result.Profile, result.State, result.PointCount});
   FitAxes();
   const double converged = report.SpinneretTension;
   const double relative = (classicTension_ - converged) / converged;
@@ -507,15 +493,14 @@ void ResultsPage::ShowConvergedRun(const ConvergedReport& report) {
                     kNoteColor);
 }
 
-void ResultsPage::FillCurves(const std::vector<QLineSeries*>& series,
-                             const SpinningLineProfile& profile, int pointCount) {
-  // Each curve takes the finite values of the points where its quantity belongs to the last
-  // pass; a log axis takes only the positive ones.
+void ResultsPage::FillCurves(const std::vector<QLineSeries*>& series, const ProfileSource& source) {
   for (size_t k = 0; k < series.size(); ++k) {
+    const bool decades = series[k]->property(kLog10).toBool();
     QList<QPointF> points;
-    for (int i = 0; i < pointCount; ++i) {
-      const double z = profile.ProfileZ[i];
-      const double value = values_[k](profile, pointCount, i);
+    for (int i = 0; i < source.PointCount; ++i) {
+      const double z = source.Profile.ProfileZ[i];
+      double value = columns_[k]->Value(source, i);
+      if (decades) value = value > 0 ? std::log10(value) : kNoValue;
       if (std::isfinite(z) && std::isfinite(value)) points.append(QPointF(z, value));
     }
     series[k]->replace(points);
@@ -570,8 +555,9 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   pointCount = std::min(pointCount, profile.Capacity());
   if (pointCount <= 0) return;
   pointCount_ = pointCount;
+  params_ = params;
 
-  FillCurves(classic_, profile, pointCount);
+  FillCurves(classic_, ProfileSource{params, profile, state, pointCount});
 
   const int last = pointCount - 1;
   const double zStart = profile.ProfileZ[0];

@@ -10,6 +10,7 @@
 #include "core/RunParameters.h"
 #include "core/SimulationState.h"
 #include "core/SpinningLineProfile.h"
+#include "files/ProfileColumns.h"
 #include "run/RunDriver.h"
 #include "ui/ConvergedComparison.h"
 
@@ -33,10 +34,6 @@ enum class AxisKind {
   Free,      // just the values
   Decades    // the curves hold decimal logarithms; the axis reads in powers of ten
 };
-
-// What a curve draws at point i of the profile (points 0 .. pointCount - 1); NaN where it has
-// no value, such as the gas values of points past the last pass's gas values.
-using ProfileValue = double (*)(const SpinningLineProfile& profile, int pointCount, int i);
 
 class ResultsPage : public QWidget {
   Q_OBJECT
@@ -89,8 +86,9 @@ class ResultsPage : public QWidget {
                          QValueAxis* x, QAbstractAxis* y);
   // The dashed twin of a classic curve, for the converged line.
   QLineSeries* AddConvergedTwin(QLineSeries* classic);
-  void FillCurves(const std::vector<QLineSeries*>& series, const SpinningLineProfile& profile,
-                  int pointCount);
+  // Each curve takes its output column's finite values at the source's points; a curve on a
+  // decade axis takes the logarithms of the positive ones.
+  void FillCurves(const std::vector<QLineSeries*>& series, const ProfileSource& source);
   void FitAxes();
   void SetComparisonText(const QString& text, const QColor& color);
   void ShowRadialProfiles(const SpinningLineProfile& profile, const SimulationState& state,
@@ -105,7 +103,8 @@ class ResultsPage : public QWidget {
   // The curves along the line in the order of their charts, what each draws, and their dashed
   // twins for the converged line.
   std::vector<QLineSeries*> classic_;
-  std::vector<ProfileValue> values_;
+  std::vector<const ProfileColumn*> columns_;  // the output column each classic curve draws
+  RunParameters params_;                       // the inputs of the results shown
   std::vector<QLineSeries*> converged_;
 
   // A chart along the line: its distance axis, its value axes and the curves on each (indices
