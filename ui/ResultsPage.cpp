@@ -21,7 +21,6 @@
 #include <optional>
 #include <vector>
 
-#include "core/HeatTransferUnits.h"
 #include "files/NumberText.h"
 #include "files/ProfileCsv.h"
 #include "ui/ChartTracker.h"
