@@ -31,8 +31,9 @@ else
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVANE_WERROR="$werror" >/dev/null
 fi
 if $check_deps; then
-  # The programs the tests start, and clang-format, which CI's format check starts.
-  bash "$root/scripts/check-deps.sh" "$build" xvfb-run xauth clang-format
+  # The programs the tests start (Debian's interpreter runs pytest and the Dask scheduler and
+  # workers), and clang-format, which CI's format check starts.
+  bash "$root/scripts/check-deps.sh" "$build" xvfb-run xauth clang-format /usr/bin/python3
 fi
 cmake --build "$build" -j"$(nproc)"
 cd "$build"

@@ -93,7 +93,8 @@ def test_a_study_refuses_what_no_case_could_run():
 @pytest.fixture(scope="module")
 def cluster(tmp_path_factory):
     """A scheduler and two single-threaded workers on 127.0.0.1, gone when the module ends."""
-    distributed = pytest.importorskip("distributed")
+    # Installed with the other packages: a machine without it must fail here, not skip.
+    import distributed
     folder = tmp_path_factory.mktemp("dask")
     scheduler_file = folder / "scheduler.json"
     processes = []
