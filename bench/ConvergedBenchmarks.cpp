@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "DefaultCase.h"
-#include "core/ConvergedSolver.h"
+#include "core/converged/ConvergedSolver.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "DefaultCase.h"
-#include "core/ConvergedSolver.h"
-#include "core/InitialState.h"
-#include "core/SpinningLineMarch.h"
-#include "core/TensionIteration.h"
+#include "core/classic/SpinningLineMarch.h"
+#include "core/classic/TensionIteration.h"
+#include "core/converged/ConvergedSolver.h"
+#include "core/model/InitialState.h"
 
 namespace {
 

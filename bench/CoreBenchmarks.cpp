@@ -6,11 +6,11 @@
 #include <string_view>
 
 #include "DefaultCase.h"
-#include "core/FilamentDiffusion.h"
-#include "core/FilamentEquations.h"
-#include "core/InitialState.h"
-#include "core/SpinningLineMarch.h"
-#include "core/TensionIteration.h"
+#include "core/classic/FilamentDiffusion.h"
+#include "core/classic/FilamentEquations.h"
+#include "core/classic/SpinningLineMarch.h"
+#include "core/classic/TensionIteration.h"
+#include "core/model/InitialState.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/FilamentCrossSection.h"
-#include "core/HeatTransferUnits.h"
+#include "core/model/FilamentCrossSection.h"
+#include "core/model/HeatTransferUnits.h"
 
 namespace korvane {
 

@@ -7,9 +7,9 @@
 #include <array>
 #include <string_view>
 
-#include "core/RunParameters.h"
-#include "core/SimulationState.h"
-#include "core/SpinningLineProfile.h"
+#include "core/model/RunParameters.h"
+#include "core/results/SimulationState.h"
+#include "core/results/SpinningLineProfile.h"
 #include "inputs/NumberFormat.h"
 
 namespace korvane {

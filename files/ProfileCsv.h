@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "core/RunParameters.h"
-#include "core/SimulationState.h"
-#include "core/SpinningLineProfile.h"
+#include "core/model/RunParameters.h"
+#include "core/results/SimulationState.h"
+#include "core/results/SpinningLineProfile.h"
 #include "files/FileResult.h"
 #include "files/ProfileColumns.h"
 

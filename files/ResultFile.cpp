@@ -6,8 +6,8 @@
 #include <string_view>
 #include <utility>
 
-#include "core/FilamentStress.h"
-#include "core/TensionBelowZero.h"
+#include "core/model/FilamentStress.h"
+#include "core/results/TensionBelowZero.h"
 #include "files/NumberText.h"
 #include "files/ProfileColumns.h"
 #include "inputs/ParameterItems.h"

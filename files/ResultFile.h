@@ -6,10 +6,10 @@
 
 #include <string>
 
-#include "core/ConvergedSolver.h"
-#include "core/RunParameters.h"
-#include "core/SimulationState.h"
-#include "core/SpinningLineProfile.h"
+#include "core/converged/ConvergedSolver.h"
+#include "core/model/RunParameters.h"
+#include "core/results/SimulationState.h"
+#include "core/results/SpinningLineProfile.h"
 #include "files/FileResult.h"
 #include "files/PendingFile.h"
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "core/RunParameters.h"
+#include "core/model/RunParameters.h"
 
 namespace korvane {
 

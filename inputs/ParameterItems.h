@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/RunParameters.h"
+#include "core/model/RunParameters.h"
 #include "inputs/NumberFormat.h"
 
 namespace korvane {

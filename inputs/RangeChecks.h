@@ -4,7 +4,7 @@
 // item by its entry label.
 #pragma once
 
-#include "core/RunParameters.h"
+#include "core/model/RunParameters.h"
 #include "inputs/ReadRunParameters.h"
 
 namespace korvane {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/RunParameters.h"
+#include "core/model/RunParameters.h"
 #include "inputs/FieldTexts.h"
 
 namespace korvane {

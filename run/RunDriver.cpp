@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/InitialState.h"
-#include "core/TensionBelowZero.h"
-#include "core/TensionIteration.h"
+#include "core/classic/TensionIteration.h"
+#include "core/model/InitialState.h"
+#include "core/results/TensionBelowZero.h"
 #include "files/NumberText.h"
 #include "files/PendingFile.h"
 #include "files/ResultFile.h"

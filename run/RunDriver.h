@@ -6,11 +6,11 @@
 #include <optional>
 #include <string_view>
 
-#include "core/ConvergedSolver.h"
-#include "core/RunParameters.h"
-#include "core/SimulationReporter.h"
-#include "core/SimulationState.h"
-#include "core/SpinningLineProfile.h"
+#include "core/converged/ConvergedSolver.h"
+#include "core/model/RunParameters.h"
+#include "core/results/SimulationReporter.h"
+#include "core/results/SimulationState.h"
+#include "core/results/SpinningLineProfile.h"
 #include "inputs/FieldTexts.h"
 #include "inputs/ReadRunParameters.h"
 #include "inputs/SectionLengths.h"

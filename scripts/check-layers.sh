@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header from a layer above its own, or a front end
-# includes another front end, or a Qt header appears outside ui/.
+# includes another front end, or a Qt header appears outside ui/. Inside core/, the two methods
+# (classic/ and converged/) include the shared model/ and results/ and never each other, and
+# model/ and results/ include neither method.
 #   check-layers.sh [ROOT]   (default: the repository this script lives in)
 # The layers, from the bottom up; each may include its own folder and those below it.
 set -uo pipefail
@@ -37,6 +39,14 @@ for folder in "${layers[@]}" "${frontends[@]}"; do
             report "$relative:$line includes the front end $target/ (front ends include only the layers)"
         elif ((rank > own)); then
           report "$relative:$line includes $target/, a layer above $folder/"
+        fi
+      fi
+      if [[ "$folder" == core && "$relative" =~ ^core/([a-z]+)/ ]]; then
+        part=${BASH_REMATCH[1]}
+        if [[ "$text" =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"core/(classic|converged)/ ]]; then
+          method=${BASH_REMATCH[1]}
+          [[ "$method" == "$part" ]] ||
+            report "$relative:$line includes core/$method/ (only core/$method/ itself may; the methods share core/model/ and core/results/)"
         fi
       fi
       if [[ "$folder" != ui && "$text" =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<(Q[A-Za-z]+) ]]; then

@@ -7,8 +7,8 @@
 #include <limits>
 #include <utility>
 
-#include "core/FilamentCrossSection.h"
-#include "core/FilamentStress.h"
+#include "core/model/FilamentCrossSection.h"
+#include "core/model/FilamentStress.h"
 
 namespace korvane::ui {
 

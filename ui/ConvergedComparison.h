@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/ConvergedSolver.h"
-#include "core/RunParameters.h"
-#include "core/SimulationState.h"
-#include "core/SpinningLineProfile.h"
+#include "core/converged/ConvergedSolver.h"
+#include "core/model/RunParameters.h"
+#include "core/results/SimulationState.h"
+#include "core/results/SpinningLineProfile.h"
 
 class QThread;
 

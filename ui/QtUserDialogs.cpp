@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 #include <QTreeView>
 
-#include "core/TensionIterationLoop.h"
+#include "core/classic/TensionIterationLoop.h"
 #include "ui/F_Form.h"
 #include "ui/InitTension.h"
 

@@ -7,9 +7,9 @@
 #include <array>
 #include <vector>
 
-#include "core/RunParameters.h"
-#include "core/SimulationState.h"
-#include "core/SpinningLineProfile.h"
+#include "core/model/RunParameters.h"
+#include "core/results/SimulationState.h"
+#include "core/results/SpinningLineProfile.h"
 #include "files/ProfileColumns.h"
 #include "run/RunDriver.h"
 #include "ui/ConvergedComparison.h"

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "DefaultCase.h"
-#include "core/ConvergedSolver.h"
-#include "core/InitialState.h"
-#include "core/PropertyCorrelations.h"
-#include "core/RadialGrid.h"
-#include "core/StiffIntegrator.h"
-#include "core/TensionIteration.h"
+#include "core/classic/TensionIteration.h"
+#include "core/converged/ConvergedSolver.h"
+#include "core/converged/RadialGrid.h"
+#include "core/converged/StiffIntegrator.h"
+#include "core/model/InitialState.h"
+#include "core/model/PropertyCorrelations.h"
 
 namespace korvane {
 namespace {

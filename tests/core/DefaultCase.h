@@ -7,11 +7,11 @@
 #include <string_view>
 #include <vector>
 
-#include "core/RunParameters.h"
-#include "core/SimulationContext.h"
-#include "core/SimulationReporter.h"
-#include "core/SimulationState.h"
-#include "core/SpinningLineProfile.h"
+#include "core/model/RunParameters.h"
+#include "core/results/SimulationContext.h"
+#include "core/results/SimulationReporter.h"
+#include "core/results/SimulationState.h"
+#include "core/results/SpinningLineProfile.h"
 #include "inputs/FieldTexts.h"
 #include "inputs/ReadRunParameters.h"
 

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "DefaultCase.h"
-#include "core/InitialState.h"
-#include "core/TensionIteration.h"
+#include "core/classic/TensionIteration.h"
+#include "core/model/InitialState.h"
 
 namespace korvane {
 namespace {

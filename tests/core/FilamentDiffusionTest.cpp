@@ -7,9 +7,9 @@
 #include <random>
 
 #include "DefaultCase.h"
-#include "core/ArithmeticFault.h"
-#include "core/FilamentDiffusion.h"
-#include "core/InitialState.h"
+#include "core/classic/FilamentDiffusion.h"
+#include "core/model/ArithmeticFault.h"
+#include "core/model/InitialState.h"
 
 namespace korvane {
 namespace {

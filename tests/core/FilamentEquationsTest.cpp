@@ -5,10 +5,10 @@
 #include <cmath>
 
 #include "DefaultCase.h"
-#include "core/ArithmeticFault.h"
-#include "core/FilamentEquations.h"
-#include "core/InitialState.h"
-#include "core/PropertyCorrelations.h"
+#include "core/classic/FilamentEquations.h"
+#include "core/model/ArithmeticFault.h"
+#include "core/model/InitialState.h"
+#include "core/model/PropertyCorrelations.h"
 
 namespace korvane {
 namespace {

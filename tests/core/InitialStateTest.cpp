@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "DefaultCase.h"
-#include "core/InitialState.h"
-#include "core/TensionIteration.h"
+#include "core/classic/TensionIteration.h"
+#include "core/model/InitialState.h"
 
 namespace korvane {
 namespace {

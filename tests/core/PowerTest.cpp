@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "core/ArithmeticFault.h"
-#include "core/Power.h"
+#include "core/model/ArithmeticFault.h"
+#include "core/model/Power.h"
 
 namespace korvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "DefaultCase.h"
-#include "core/PropertyCorrelations.h"
+#include "core/model/PropertyCorrelations.h"
 
 namespace korvane {
 namespace {

@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "DefaultCase.h"
-#include "core/InitialState.h"
-#include "core/PropertyCorrelations.h"
-#include "core/SpinningLineMarch.h"
+#include "core/classic/SpinningLineMarch.h"
+#include "core/model/InitialState.h"
+#include "core/model/PropertyCorrelations.h"
 
 namespace korvane {
 namespace {

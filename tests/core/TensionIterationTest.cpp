@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "DefaultCase.h"
-#include "core/InitialState.h"
-#include "core/TensionIteration.h"
-#include "core/TensionIterationLoop.h"
+#include "core/classic/TensionIteration.h"
+#include "core/classic/TensionIterationLoop.h"
+#include "core/model/InitialState.h"
 
 namespace korvane {
 namespace {

@@ -8,8 +8,11 @@ trap 'rm -rf "$tree"' EXIT
 
 fresh_tree() {
   rm -rf "$tree"/*
-  mkdir -p "$tree"/{core,inputs,files,run,ui,cli}
+  mkdir -p "$tree"/{core,inputs,files,run,ui,cli} "$tree"/core/{model,results,classic,converged}
   printf '#pragma once\n#include <cmath>\n' >"$tree/core/A.h"
+  printf '#pragma once\n#include "core/results/R.h"\n' >"$tree/core/model/M.h"
+  printf '#include "core/model/M.h"\n#include "core/classic/K.h"\n' >"$tree/core/classic/K.cpp"
+  printf '#include "core/model/M.h"\n#include "core/converged/V.h"\n' >"$tree/core/converged/V.cpp"
   printf '#include "core/A.h"\n' >"$tree/inputs/B.cpp"
   printf '#include "inputs/B.h"\n#include "core/A.h"\n' >"$tree/files/C.cpp"
   printf '#include "files/C.h"\n' >"$tree/run/D.cpp"
@@ -44,6 +47,18 @@ expect fail "a front end including another"
 fresh_tree
 printf '#include <QString>\n' >>"$tree/files/C.cpp"
 expect fail "a Qt header outside ui/"
+
+fresh_tree
+printf '#include "core/classic/K.h"\n' >>"$tree/core/converged/V.cpp"
+expect fail "the converged method including the classic one"
+
+fresh_tree
+printf '#include "core/converged/V.h"\n' >>"$tree/core/classic/K.cpp"
+expect fail "the classic method including the converged one"
+
+fresh_tree
+printf '#include "core/converged/V.h"\n' >>"$tree/core/model/M.h"
+expect fail "the shared model including a method"
 
 ((failed == 0)) && echo "check-layers: all cases behave"
 exit $failed

@@ -1,0 +1,85 @@
+// The spinning line as one system of ordinary differential equations in z: the radial solvent
+// nodes with the surface fraction, the filament's velocity, temperature and tension, and the
+// gas temperature with the vapour it carries. Every quantity is evaluated at the current
+// position; the surface flux balance (the solvent that diffuses out equals the solvent that
+// evaporates) is an equation of the system.
+#pragma once
+
+#include "core/converged/RadialGrid.h"
+#include "core/model/RunConstants.h"
+#include "core/model/RunParameters.h"
+
+namespace korvane {
+
+// Parts of the physics that can be switched off, to check the model against cases with a
+// closed-form solution.
+struct ConvergedPhysics {
+  bool Evaporation = true;   // solvent evaporation (the diffusion runs regardless)
+  bool HeatTransfer = true;  // heat exchange of filament and gas
+  bool Inertia = true;       // momentum of the mass flow and of the evaporating solvent
+  bool Gravity = true;       // weight of the filament
+  bool Drag = true;          // shear of the gas on the filament
+};
+
+// Upper zone (insulated towards the room) and jacket zones 1..3.
+int WallZoneAt(const RunParameters& params, double z);
+
+// What the state gives at one position besides itself.
+struct LinePointValues {
+  double AvgSolvent = 0;
+  double Area = 0;         // cm2
+  double GasVelocity = 0;  // cm/s
+  double GasSolventFraction = 0;
+  double ElongViscosity = 0;  // poise
+  double FilamentHeatCoeff = 0;
+  double EvaporationFlux = 0;  // mol/(cm2 s)
+  double WallHeatCoeff = 0;    // gas to wall
+};
+
+class ConvergedModel {
+ public:
+  // `derived` holds the run-wide flows and limits of the initial state.
+  ConvergedModel(const RunParameters& params, const RunConstants& derived, RadialGrid grid,
+                 ConvergedPhysics physics, double lineLength);
+
+  const RadialGrid& Grid() const { return grid_; }
+  int Size() const { return grid_.Intervals + 6; }
+  // Positions in the state: radial nodes 0..N (N: the surface), then these.
+  int Velocity() const { return grid_.Intervals + 1; }
+  int Temperature() const { return grid_.Intervals + 2; }
+  int Tension() const { return grid_.Intervals + 3; }
+  int GasTemperature() const { return grid_.Intervals + 4; }
+  int VaporFlow() const { return grid_.Intervals + 5; }  // g/s of vapour in the gas
+
+  // The state at the spinneret for the tension there.
+  void InitialValues(double tension, double* y) const;
+  // Typical magnitudes of the components, for the absolute tolerances.
+  void Scales(double* scale) const;
+  // The wall zone at z (see WallZoneAt), and the one of the stretch being integrated.
+  int WallZone(double z) const { return WallZoneAt(p_, z); }
+  void SetWallZone(int zone) { zone_ = zone; }
+
+  // dy/dz at y: 0, or 1 when the state cannot be evaluated (a non-physical trial state, a
+  // property without a value, a result that is not a finite number).
+  int Derivatives(const double* y, double* dy) const;
+  // The radial diffusion's own coupling in rows 0..rows-1 (rows < N): d(dc_j/dz)/dc_{j-1},
+  // /dc_j and /dc_{j+1}, with the coefficients held at y. Returns 0, or 1 as Derivatives.
+  int RadialCoupling(const double* y, int rows, double* lower, double* centre, double* upper) const;
+  // The derived values at y; false when they cannot be evaluated.
+  bool PointValues(const double* y, LinePointValues& values) const;
+
+ private:
+  struct Film;
+  bool FilmAt(const double* y, Film& film) const;
+  // D_j / (v R^2) for the nodes 0..rows-1; false when a coefficient has no value.
+  bool DiffusionRates(const double* y, double radius, int rows, double* rate) const;
+
+  const RunParameters& p_;
+  RunConstants flows_;
+  RadialGrid grid_;
+  ConvergedPhysics physics_;
+  double lineLength_;
+  int zone_ = 0;
+};
+
+}  // namespace korvane

@@ -1,0 +1,84 @@
+// The converged method: the model's grid-independent solution to a stated accuracy, with an
+// estimate of the error of the spinneret tension. It fills the same profile fields as the
+// classic method, at the same print points.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/converged/ConvergedModel.h"
+#include "core/model/RunParameters.h"
+#include "core/results/SimulationReporter.h"
+#include "core/results/SimulationState.h"
+#include "core/results/SpinningLineProfile.h"
+
+namespace korvane {
+
+struct ConvergedOptions {
+  double Tolerance = 1e-4;  // relative accuracy of the reported values, 1e-8 .. 1e-2
+  // 0: chosen to meet the tolerance (on the surface-clustered grid); otherwise this many
+  // intervals, equal ones unless SurfaceClustered (10 equal ones: the classic radial model).
+  int RadialIntervals = 0;
+  bool SurfaceClustered = false;
+  // The target at the end of the line: the take-up speed of the run, or this tension (dyn).
+  std::optional<double> TakeUpTension;
+  // Instead of a target: the line for this spinneret tension (dyn), one pass without a search
+  // or error estimates, on the given radial grid (automatic: the finest automatic one).
+  std::optional<double> SpinneretTension;
+  double TimeLimitSeconds = 60;
+  // Polled during the run; returning true stops it (ConvergedStatus::Cancelled).
+  std::function<bool()> Cancelled;
+  ConvergedPhysics Physics;
+};
+
+enum class ConvergedStatus {
+  Converged,
+  CalculationFailed,  // the message says why (and where, for the integrator)
+  Cancelled,
+  TimedOut,
+  InvalidOptions,
+};
+
+struct ConvergedReport {
+  ConvergedStatus Status = ConvergedStatus::CalculationFailed;
+  std::string Message;   // empty on success
+  int Passes = 0;        // every pass of the run, the error estimates' included
+  int SearchPasses = 0;  // those of the tension search on the final radial grid
+  long Steps = 0;
+  long RhsEvaluations = 0;
+  int RadialIntervals = 0;
+  bool SurfaceClustered = false;
+  double SpinneretTension = 0;       // dyn
+  double EstimatedTensionError = 0;  // dyn
+  double EstimatedRelativeTensionError = 0;
+  // Its parts: the radial grid's (from the grid with half the intervals) and the
+  // integration's (from a ten times looser tolerance on that grid) with the search's.
+  double RadialTensionError = 0;
+  double IntegrationTensionError = 0;
+  double EndVelocity = 0;  // cm/s
+  double EndTension = 0;   // dyn
+  // (solvent lost by the filaments - solvent gained by the gas) / solvent lost.
+  double SolventBalanceError = 0;
+  double Seconds = 0;
+  // The estimated error is within the tolerance (the automatic radial grid may stop short).
+  bool ToleranceMet = false;
+};
+
+inline constexpr int kLargestRadialIntervals = 512;
+// The most print points of a line (the profile grows to hold them).
+inline constexpr int kLargestConvergedPointCount = 1000001;
+// The automatic choice stops doubling here, to keep a run's time bounded.
+inline constexpr int kLargestAutomaticIntervals = 512;
+
+// Lays out the run like the classic method (initial state, print grid) into `profile` and
+// `state`, finds the spinneret tension that meets the target and fills the profile's print
+// points from the converged line; the radial table holds r/R = 0, 0.1, ..., 1. On success
+// state.Outcome.CalculationOk is true, state.Iteration.TensionGuess holds the tension and
+// state.Iteration.CalculationLoopCount the passes, and the reporter is told "NUMBER OF CALCULATION
+// LOOP = n" as after a classic run. A failure shows its message and clears CalculationOk.
+ConvergedReport SolveConverged(const RunParameters& params, const ConvergedOptions& options,
+                               SpinningLineProfile& profile, SimulationState& state,
+                               SimulationReporter& reporter);
+
+}  // namespace korvane

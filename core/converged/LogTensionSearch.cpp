@@ -1,0 +1,129 @@
+#include "core/converged/LogTensionSearch.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace korvane {
+
+namespace {
+
+// Largest step in ln F before a bracket is known: a factor of 8.
+constexpr double kLargestLogStep = 2.0794415416798357;
+
+struct End {
+  bool Known = false;
+  bool HasValue = false;
+  double X = 0;
+  double F = 0;
+};
+
+}  // namespace
+
+TensionSearchResult SearchLogTension(double initialTension, const TensionSearchSettings& settings,
+                                     const std::function<TensionTrial(double tension)>& trial) {
+  TensionSearchResult result;
+  const double xMin = std::log(settings.LowestTension);
+  const double xMax = std::log(settings.HighestTension);
+  double x = std::clamp(std::log(initialTension), xMin, xMax);
+  End lo;  // mismatch < 0: tension too low
+  End hi;  // mismatch > 0: tension too high
+  End previous;
+  int retainedLo = 0;  // times in a row the low end was kept (Illinois correction)
+  int retainedHi = 0;
+  double bestAbs = INFINITY;
+  double slope = settings.FirstSlope;
+
+  for (;;) {
+    if (result.Passes >= settings.PassLimit) {
+      result.Outcome = TensionSearchResult::PassLimit;
+      return result;
+    }
+    const double tension = std::exp(x);
+    const TensionTrial t = trial(tension);
+    ++result.Passes;
+    if (t.Outcome == TensionTrial::Abort) {
+      result.Outcome = TensionSearchResult::Aborted;
+      return result;
+    }
+    const bool hasValue = t.Outcome == TensionTrial::Value;
+    const bool tooHigh = t.Outcome == TensionTrial::TooHigh || (hasValue && t.Mismatch > 0);
+    if (tooHigh) {
+      result.SeenTooHigh = true;
+    } else {
+      result.SeenTooLow = true;
+    }
+    if (hasValue && std::fabs(t.Mismatch) < bestAbs) {
+      bestAbs = std::fabs(t.Mismatch);
+      result.Tension = tension;
+      result.Mismatch = t.Mismatch;
+    }
+    if (hasValue && std::fabs(t.Mismatch) < settings.MismatchTolerance) {
+      result.Outcome = TensionSearchResult::Converged;
+      if (lo.HasValue && hi.HasValue) slope = (hi.F - lo.F) / (hi.X - lo.X);
+      result.Slope = slope;
+      return result;
+    }
+    if (slope <= 0 && t.SlopeHint > 0) slope = t.SlopeHint;
+    if (hasValue && previous.HasValue && x != previous.X) {
+      slope = (t.Mismatch - previous.F) / (x - previous.X);
+    }
+    previous = End{true, hasValue, x, t.Mismatch};
+    if (tooHigh) {
+      hi = previous;
+      ++retainedLo;
+      retainedHi = 0;
+    } else {
+      lo = previous;
+      ++retainedHi;
+      retainedLo = 0;
+    }
+
+    if (!(lo.Known && hi.Known)) {
+      // No bracket yet: a Newton step with the slope known so far, or a blind one.
+      const double blind = settings.BlindLogStep;
+      double step = tooHigh ? -blind : blind;
+      if (hasValue && slope > 0) step = -t.Mismatch / slope;
+      step = std::clamp(step, -kLargestLogStep, kLargestLogStep);
+      if (tooHigh && step > -0.01 * blind) step = -0.01 * blind;
+      if (!tooHigh && step < 0.01 * blind) step = 0.01 * blind;
+      const double nextX = x + step;
+      if ((nextX < xMin && x <= xMin) || (nextX > xMax && x >= xMax)) {
+        result.Outcome = TensionSearchResult::NoBracket;
+        return result;
+      }
+      x = std::clamp(nextX, xMin, xMax);
+      continue;
+    }
+
+    const double width = hi.X - lo.X;
+    if (std::fabs(width) < settings.LogTensionTolerance) {
+      // Only a change of sign between two values is a root; a bracket with a side that
+      // has no value closes on where the passes start to end early.
+      result.Outcome = lo.HasValue && hi.HasValue ? TensionSearchResult::Converged
+                                                  : TensionSearchResult::NoBracket;
+      if (lo.HasValue && hi.HasValue) slope = (hi.F - lo.F) / width;
+      result.Slope = slope;
+      return result;
+    }
+    const double lower = std::min(lo.X, hi.X);
+    const double upper = std::max(lo.X, hi.X);
+    const double margin = 1e-3 * (upper - lower);
+    double nextX = 0.5 * (lo.X + hi.X);
+    if (lo.HasValue && hi.HasValue) {
+      // Regula falsi; an end kept twice in a row counts with half its mismatch (Illinois).
+      if (retainedLo >= 2) lo.F *= 0.5;
+      if (retainedHi >= 2) hi.F *= 0.5;
+      nextX = lo.X - lo.F * (hi.X - lo.X) / (hi.F - lo.F);
+    }
+    // Near the root a Newton step with the latest slope beats the chord and the halving.
+    if (hasValue && slope > 0) {
+      const double newton = x - t.Mismatch / slope;
+      if (newton > lower && newton < upper) nextX = newton;
+    }
+    // Keep clear of the ends, where the chord stalls.
+    nextX = std::clamp(nextX, lower + margin, upper - margin);
+    x = nextX;
+  }
+}
+
+}  // namespace korvane

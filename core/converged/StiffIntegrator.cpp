@@ -1,0 +1,234 @@
+#include "core/converged/StiffIntegrator.h"
+
+#include <cvode/cvode.h>
+#include <nvector/nvector_serial.h>
+#include <sundials/sundials_context.h>
+#include <sunlinsol/sunlinsol_band.h>
+#include <sunlinsol/sunlinsol_dense.h>
+#include <sunmatrix/sunmatrix_band.h>
+#include <sunmatrix/sunmatrix_dense.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+struct StiffIntegrator::Impl {
+  int Size = 0;
+  int RootCount = 0;
+  Rhs F;
+  Roots G;
+  SUNContext Context = nullptr;
+  void* Memory = nullptr;
+  N_Vector Y = nullptr;
+  N_Vector AbsTol = nullptr;
+  SUNMatrix Jacobian = nullptr;
+  SUNLinearSolver Solver = nullptr;
+  bool Initialised = false;
+  int Bandwidth = 0;
+  LocalColumns Local;
+  std::vector<double> Work;  // perturbed state, then f there or the local columns
+  long JacobianRhs = 0;      // evaluations for the banded Jacobian
+
+  // The band of the Jacobian, column by column: f(y + d e_k) - f(y) over d.
+  static int BandJacobian(sunrealtype z, N_Vector y, N_Vector fy, SUNMatrix jacobian, void* data,
+                          N_Vector, N_Vector, N_Vector) {
+    auto* self = static_cast<Impl*>(data);
+    const int n = self->Size;
+    const double* yv = N_VGetArrayPointer(y);
+    const double* f0 = N_VGetArrayPointer(fy);
+    double* yp = self->Work.data();
+    double* fp = yp + n;
+    for (int e = 0; e < n; ++e) yp[e] = yv[e];
+    CVodeGetErrWeights(self->Memory, self->ErrorWeights);
+    const double* ewt = N_VGetArrayPointer(self->ErrorWeights);
+    int firstFull = 0;
+    if (self->Local) {
+      double* lower = fp;
+      double* diagonal = fp + n;
+      double* upper = fp + 2 * n;
+      const int flag = self->Local(yv, firstFull, lower, diagonal, upper);
+      if (flag != 0) return flag;
+      SUNMatZero(jacobian);
+      for (int k = 0; k < firstFull; ++k) {
+        if (k > 0) SM_ELEMENT_B(jacobian, k - 1, k) = upper[k - 1];
+        SM_ELEMENT_B(jacobian, k, k) = diagonal[k];
+        if (k + 1 < n) SM_ELEMENT_B(jacobian, k + 1, k) = lower[k + 1];
+      }
+    }
+    for (int k = firstFull; k < n; ++k) {
+      // The usual increment: sqrt(unit roundoff) times the component or its tolerance scale.
+      const double scale = std::max(std::fabs(yv[k]), 1 / ewt[k]);
+      const double d = 1.4901161193847656e-08 * scale;
+      yp[k] = yv[k] + d;
+      const int flag = self->F(z, yp, fp);
+      ++self->JacobianRhs;
+      yp[k] = yv[k];
+      if (flag != 0) return flag;
+      const int first = std::max(0, k - self->Bandwidth);
+      const int last = std::min(n - 1, k + self->Bandwidth);
+      for (int i = first; i <= last; ++i) SM_ELEMENT_B(jacobian, i, k) = (fp[i] - f0[i]) / d;
+    }
+    return 0;
+  }
+  N_Vector ErrorWeights = nullptr;
+  long StepsBefore = 0;  // counts of the runs before the last restart
+  long RhsBefore = 0;
+
+  static int RhsCallback(sunrealtype z, N_Vector y, N_Vector dy, void* data) {
+    auto* self = static_cast<Impl*>(data);
+    return self->F(z, N_VGetArrayPointer(y), N_VGetArrayPointer(dy));
+  }
+  static int RootCallback(sunrealtype z, N_Vector y, sunrealtype* g, void* data) {
+    auto* self = static_cast<Impl*>(data);
+    self->G(z, N_VGetArrayPointer(y), g);
+    return 0;
+  }
+  // The library's own diagnostics are not shown: a failure is reported through Advance.
+  static void SilentErrors(int, const char*, const char*, char*, void*) {}
+
+  long LibrarySteps() const {
+    long steps = 0;
+    if (Initialised) CVodeGetNumSteps(Memory, &steps);
+    return steps;
+  }
+  long LibraryRhs() const {
+    long rhs = 0;
+    long jacobianRhs = 0;
+    if (Initialised) {
+      CVodeGetNumRhsEvals(Memory, &rhs);
+      CVodeGetNumLinRhsEvals(Memory, &jacobianRhs);
+    }
+    return rhs + jacobianRhs;
+  }
+};
+
+StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int bandwidth,
+                                 LocalColumns local)
+    : impl_(std::make_unique<Impl>()) {
+  Impl& m = *impl_;
+  m.Size = size;
+  m.RootCount = rootCount;
+  m.F = std::move(rhs);
+  m.G = std::move(roots);
+  SUNContext_Create(nullptr, &m.Context);
+  m.Y = N_VNew_Serial(size, m.Context);
+  m.AbsTol = N_VNew_Serial(size, m.Context);
+  m.ErrorWeights = N_VNew_Serial(size, m.Context);
+  m.Memory = CVodeCreate(CV_BDF, m.Context);
+  if (bandwidth > 0 && bandwidth < size - 1) {
+    m.Bandwidth = bandwidth;
+    m.Jacobian = SUNBandMatrix(size, bandwidth, bandwidth, m.Context);
+    m.Solver = SUNLinSol_Band(m.Y, m.Jacobian, m.Context);
+    m.Work.assign(4 * static_cast<size_t>(size), 0);
+    m.Local = std::move(local);
+  } else {
+    m.Jacobian = SUNDenseMatrix(size, size, m.Context);
+    m.Solver = SUNLinSol_Dense(m.Y, m.Jacobian, m.Context);
+  }
+}
+
+StiffIntegrator::~StiffIntegrator() {
+  Impl& m = *impl_;
+  CVodeFree(&m.Memory);
+  SUNLinSolFree(m.Solver);
+  SUNMatDestroy(m.Jacobian);
+  N_VDestroy(m.AbsTol);
+  N_VDestroy(m.ErrorWeights);
+  N_VDestroy(m.Y);
+  SUNContext_Free(&m.Context);
+}
+
+bool StiffIntegrator::Start(double z0, const double* y0, double relativeTolerance,
+                            const double* absoluteTolerances, double zStop, long maxSteps) {
+  Impl& m = *impl_;
+  failure_.clear();
+  if (!m.Memory || !m.Y || !m.Solver) {
+    failure_ = "the integrator could not be set up";
+    return false;
+  }
+  double* y = N_VGetArrayPointer(m.Y);
+  double* atol = N_VGetArrayPointer(m.AbsTol);
+  for (int e = 0; e < m.Size; ++e) {
+    y[e] = y0[e];
+    atol[e] = absoluteTolerances[e];
+  }
+  int flag = 0;
+  if (!m.Initialised) {
+    flag = CVodeInit(m.Memory, &Impl::RhsCallback, z0, m.Y);
+    if (flag == CV_SUCCESS) flag = CVodeSetUserData(m.Memory, &m);
+    if (flag == CV_SUCCESS) flag = CVodeSetErrHandlerFn(m.Memory, &Impl::SilentErrors, nullptr);
+    if (flag == CV_SUCCESS) flag = CVodeSetLinearSolver(m.Memory, m.Solver, m.Jacobian);
+    if (flag == CV_SUCCESS && m.Bandwidth > 0) flag = CVodeSetJacFn(m.Memory, &Impl::BandJacobian);
+    if (flag == CV_SUCCESS && m.RootCount > 0) {
+      flag = CVodeRootInit(m.Memory, m.RootCount, &Impl::RootCallback);
+    }
+    m.Initialised = flag == CV_SUCCESS;
+  } else {
+    m.StepsBefore += m.LibrarySteps();
+    m.RhsBefore += m.LibraryRhs();
+    flag = CVodeReInit(m.Memory, z0, m.Y);
+  }
+  if (flag == CV_SUCCESS) flag = CVodeSVtolerances(m.Memory, relativeTolerance, m.AbsTol);
+  if (flag == CV_SUCCESS) flag = CVodeSetStopTime(m.Memory, zStop);
+  if (flag == CV_SUCCESS) flag = CVodeSetMaxNumSteps(m.Memory, maxSteps);
+  if (flag == CV_SUCCESS) flag = CVodeSetMaxErrTestFails(m.Memory, 20);
+  if (flag == CV_SUCCESS) flag = CVodeSetMaxConvFails(m.Memory, 50);
+  if (flag != CV_SUCCESS) {
+    failure_ = "the integrator could not be started";
+    return false;
+  }
+  return true;
+}
+
+StiffIntegrator::Outcome StiffIntegrator::Advance(double zOut, double* y, double& zReached,
+                                                  int* rootsFound) {
+  Impl& m = *impl_;
+  double z = 0;
+  const int flag = CVode(m.Memory, zOut, m.Y, &z, CV_NORMAL);
+  zReached = z;
+  const double* values = N_VGetArrayPointer(m.Y);
+  for (int e = 0; e < m.Size; ++e) y[e] = values[e];
+  if (flag == CV_SUCCESS || flag == CV_TSTOP_RETURN) return Outcome::Reached;
+  if (flag == CV_ROOT_RETURN) {
+    if (rootsFound) CVodeGetRootInfo(m.Memory, rootsFound);
+    return Outcome::RootFound;
+  }
+  double zLast = z;
+  CVodeGetCurrentTime(m.Memory, &zLast);
+  zReached = zLast;
+  switch (flag) {
+    case CV_TOO_MUCH_WORK:
+      failure_ = "too many integration steps";
+      break;
+    case CV_TOO_CLOSE:
+    case CV_TOO_MUCH_ACC:
+    case CV_ERR_FAILURE:
+      failure_ = "the integration step became too small";
+      break;
+    case CV_CONV_FAILURE:
+    case CV_LSETUP_FAIL:
+    case CV_LSOLVE_FAIL:
+      failure_ = "the corrector iteration did not converge";
+      break;
+    case CV_RHSFUNC_FAIL:
+    case CV_FIRST_RHSFUNC_ERR:
+    case CV_REPTD_RHSFUNC_ERR:
+    case CV_UNREC_RHSFUNC_ERR:
+      failure_ = "the equations could not be evaluated";
+      break;
+    default:
+      failure_ = "the integrator failed";
+      break;
+  }
+  return Outcome::Failed;
+}
+
+StiffIntegrator::Statistics StiffIntegrator::Counts() const {
+  const Impl& m = *impl_;
+  return Statistics{m.StepsBefore + m.LibrarySteps(), m.RhsBefore + m.LibraryRhs() + m.JacobianRhs};
+}
+
+}  // namespace korvane
