@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "cli/OutputPaths.h"
+#include "files/OutputPaths.h"
 #include "cli/Sweep.h"
 #include "files/DataFile.h"
 #include "files/FileBytes.h"
