@@ -179,12 +179,13 @@ FileResult PendingFile::Write(std::string_view bytes) {
 FileResult PendingFile::Commit(Durability durability) {
   if (fd_ < 0) return SystemFailure(EBADF);
   if (!failed_.ok()) {
-    // Part of the file is missing: the earlier file is worth more than this one.
+    // Part of the file is missing: the earlier file is worth more than this one. A device or
+    // a pipe written in place has taken what was written before the failure.
     const std::string name = "\"" + destination_ + "\"";
     const FileResult kept{FileStatus::WriteFailed,
-                          temporary_.empty() ? failed_.Message
-                                             : name + (replaces_ ? " keeps its earlier contents."
-                                                                 : " was not made.")};
+                          name + (temporary_.empty() ? " did not take the whole file."
+                                  : replaces_        ? " keeps its earlier contents."
+                                                     : " was not made.")};
     Discard();
     return kept;
   }
