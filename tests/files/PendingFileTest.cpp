@@ -2,12 +2,16 @@
 // and no temporary file is left beside it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "TestFiles.h"
 #include "files/FileBytes.h"
@@ -141,6 +145,26 @@ TEST(PendingFile, ANameThatCannotBeRegisteredForRemovalIsRefusedWithTheReason) {
   EXPECT_EQ(opened.Status, FileStatus::CannotOpen);
   EXPECT_EQ(opened.Message.rfind("Result file can not open!\nIts path is too long: ", 0), 0u)
       << opened.Message;
+
+  // Every slot of the registry taken, each by an open file.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit raised = saved;
+  raised.rlim_cur = std::max<rlim_t>(saved.rlim_cur, std::min<rlim_t>(saved.rlim_max, 4096));
+  if (raised.rlim_cur < 2048 || ::setrlimit(RLIMIT_NOFILE, &raised) != 0)
+    GTEST_SKIP() << "fewer than 2048 open files are allowed here";
+  TemporaryFolder folder;
+  std::vector<std::unique_ptr<PendingFile>> files;
+  FileResult last;
+  while (files.size() < 2000) {
+    files.push_back(std::make_unique<PendingFile>());
+    last = files.back()->Open(folder / "r.txt", "cannot open", "failed: ");
+    if (!last.ok()) break;
+  }
+  EXPECT_EQ(last.Message, "cannot open\nMore than 1024 files are being written at once.");
+  files.clear();
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(EntryCount(folder), 0);
 }
 
 }  // namespace
