@@ -218,6 +218,15 @@ def test_writers_refuse_what_the_batch_runner_refuses(tmp_path, batch_runner):
     ):
         with pytest.raises(ValueError, match=re.escape(words + " Nothing was written.")):
             write()
+    # A write-protected file stays, even in a folder that would let a replacement in.
+    kept = tmp_path / "kept.txt"
+    kept.write_bytes(b"earlier")
+    kept.chmod(0o444)
+    if os.access(kept, os.W_OK):
+        pytest.skip("file permissions do not hold for this user (the superuser)")
+    with pytest.raises(OSError, match="^Result file can not open!$"):
+        r.write_result_file(kept)
+    assert kept.read_bytes() == b"earlier"
 
 
 @pytest.fixture
