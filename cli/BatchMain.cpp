@@ -6,18 +6,17 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <thread>
 
-#include "cli/OutputPaths.h"
 #include "cli/Sweep.h"
 #include "files/DataFile.h"
 #include "files/FileBytes.h"
 #include "files/InitialTensionFile.h"
 #include "files/NumberText.h"
+#include "files/OutputPaths.h"
 #include "files/PendingFile.h"
 #include "files/ProfileCsv.h"
 #include "inputs/FieldTexts.h"
@@ -35,8 +34,9 @@ class BatchEnvironment : public RunEvents {
   }
 };
 
-// Ctrl-C or a termination request removes the files still being written (their earlier
-// versions stay), then ends the program as the signal would have.
+// Ctrl-C, a quit request, a termination request or a closed terminal removes the files still
+// being written (their earlier versions stay), then ends the program as the signal would have (a
+// quit request still leaves its core dump where the system keeps them).
 void OnTerminationSignal(int signal) {
   RemovePendingFiles();
   std::raise(signal);  // the handler was reset: the default action ends the program
@@ -47,7 +47,12 @@ void RemovePendingFilesOnTermination() {
   action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESETHAND;
-  for (int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    // A signal the caller chose to ignore (nohup) stays ignored.
+    struct sigaction earlier {};
+    if (sigaction(signal, nullptr, &earlier) == 0 && earlier.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 // The one-line summary of a successful run. A converged run's names its method and the estimated
@@ -84,24 +89,23 @@ bool PrintOut(const std::string& text) {
 
 constexpr const char* kStandardOutputFailed = "Standard output could not be written.";
 
+// The status of a run once an output beside its result file (a CSV, the summary,
+// standard output) could not be: 4 where the run succeeded, otherwise the run's own status, so
+// that a failed calculation or a tension at zero is never hidden.
+int StatusAfterFailedOutput(RunOutcome outcome) {
+  return static_cast<int>(outcome == RunOutcome::Success ? RunOutcome::ResultFileFailed : outcome);
+}
+
 int RunSweepCommand(const FieldTexts& texts, const std::vector<SweepPlan>& plans,
-                    const std::string& resultFile, const std::string& summaryFile, int jobs,
-                    const RunOptions& options) {
+                    const std::string& resultFile, const std::string& csvFile,
+                    const std::string& summaryFile, int jobs, const RunOptions& options) {
   const bool terminal = isatty(STDERR_FILENO) != 0;
   const std::vector<SweepCaseResult> results =
       RunSweep(texts, plans, resultFile, jobs, options,
-               terminal ? DrawProgress : std::function<void(int, int)>{});
+               terminal ? DrawProgress : std::function<void(int, int)>{}, csvFile);
   for (const SweepCaseResult& result : results) {
     for (const std::string& message : result.Messages)
       std::cerr << "[" << SweepCaseLabel(plans, result.Values) << "] " << message << '\n';
-  }
-  const FileResult summary =
-      WriteFileBytes(summaryFile, SweepSummaryCsv(plans, results, options.Method),
-                     "The sweep summary " + summaryFile + " could not be written.",
-                     "The sweep summary " + summaryFile + " could not be written: ");
-  if (!summary.ok()) {
-    std::cerr << summary.Message << '\n';
-    return static_cast<int>(RunOutcome::ResultFileFailed);
   }
   // The sweep succeeded when every case did; otherwise it ends as its first case that did not.
   int succeeded = 0;
@@ -110,6 +114,14 @@ int RunSweepCommand(const FieldTexts& texts, const std::vector<SweepPlan>& plans
     succeeded += result.Outcome == RunOutcome::Success;
     if (outcome == RunOutcome::Success) outcome = result.Outcome;
   }
+  const FileResult summary =
+      WriteFileBytes(summaryFile, SweepSummaryCsv(plans, results, options.Method),
+                     "The sweep summary " + summaryFile + " could not be written.",
+                     "The sweep summary " + summaryFile + " could not be written: ");
+  if (!summary.ok()) {
+    std::cerr << summary.Message << '\n';
+    return StatusAfterFailedOutput(outcome);
+  }
   std::string items;
   for (const SweepPlan& plan : plans)
     items += (items.empty() ? "" : ", ") + std::to_string(plan.Item);
@@ -117,7 +129,7 @@ int RunSweepCommand(const FieldTexts& texts, const std::vector<SweepPlan>& plans
                 std::to_string(succeeded) + " of " + std::to_string(results.size()) +
                 " cases finished successfully; summary in " + summaryFile + "\n")) {
     std::cerr << kStandardOutputFailed << '\n';
-    return static_cast<int>(RunOutcome::ResultFileFailed);
+    return StatusAfterFailedOutput(outcome);
   }
   return static_cast<int>(outcome);
 }
@@ -156,7 +168,8 @@ int main(int argc, char** argv) {
                  "tension file, or 3.0)");
   std::string csvFile;
   app.add_option("--csv", csvFile,
-                 "also write the profile of the run as CSV (when the run produced results)");
+                 "also write the profile of the run as CSV (when the run produced results); with "
+                 "--sweep, one CSV per case, named as the result files are");
   std::string method = "classic";
   RunOptions runOptions;
   double takeUpTension = 0;
@@ -191,7 +204,9 @@ int main(int argc, char** argv) {
       "Exit status: 0 success; 1 the calculation failed; 2 the input was refused;\n"
       "3 the spinning tension fell to zero or below; 4 the result file, the CSV, the summary or\n"
       "standard output could not be written. A sweep ends with the status of its first case\n"
-      "that did not succeed. An output that is an input or another output is refused (2).\n"
+      "that did not succeed. A CSV, the summary or standard output that cannot be written gives\n"
+      "4 only to a run (or sweep) that otherwise succeeded: 1 and 3 are never hidden by it.\n"
+      "An output that is an input or another output is refused (2).\n"
       "A converged run that has not finished after a minute ends as a failed calculation (1).");
   try {
     app.parse(argc, argv);
@@ -215,7 +230,7 @@ int main(int argc, char** argv) {
     texts.InitialTensionText = initialTension;
   } else {
     const InitialTensionRead read = ReadInitialTensionFile(InitialTensionFilePath());
-    if (!read.Ok) environment.ShowMessage(kInitialTensionCannotOpen);
+    if (!read.Ok) environment.ShowMessage(read.Message);
     texts.InitialTensionText = read.Text;
   }
   if (!dataFile.empty()) {
@@ -251,6 +266,9 @@ int main(int argc, char** argv) {
       const std::vector<std::string> values = SweepCaseValues(plans, k);
       outputs.push_back({"the result file of " + SweepCaseLabel(plans, values),
                          SweepResultFileName(resultFile, values)});
+      if (!csvFile.empty())
+        outputs.push_back({"the CSV file of " + SweepCaseLabel(plans, values),
+                           SweepResultFileName(csvFile, values)});
     }
     outputs.push_back({"--summary", summaryFile});
   } else {
@@ -269,37 +287,35 @@ int main(int argc, char** argv) {
                 << ". Nothing was run.\n";
       return static_cast<int>(RunOutcome::ResultFileFailed);
     }
-    return RunSweepCommand(texts, plans, resultFile, summaryFile, jobs, runOptions);
+    // So is a folder that no case could write its files into.
+    const std::vector<std::string> firstCase = SweepCaseValues(plans, 0);
+    for (const auto& [what, base] :
+         {std::pair{"result files", resultFile}, {"CSV files", csvFile}}) {
+      if (base.empty()) continue;
+      if (const std::optional<std::string> problem =
+              OutputFolderProblem(SweepResultFileName(base, firstCase))) {
+        std::cerr << "The " << what << " of the sweep could not be written: " << *problem
+                  << ". Nothing was run.\n";
+        return static_cast<int>(RunOutcome::ResultFileFailed);
+      }
+    }
+    return RunSweepCommand(texts, plans, resultFile, csvFile, summaryFile, jobs, runOptions);
   }
 
   RunContext context;
   const RunReport report = RunDriver(context, texts, environment, runOptions);
   if (!csvFile.empty() && report.Outcome != RunOutcome::InputRefused) {
-    if (report.PrintedPointCount > 0) {
-      const FileResult csv = WriteProfileCsv(csvFile, context.Params, *context.Profile,
-                                             context.State, report.PrintedPointCount);
-      if (!csv.ok()) {
-        environment.ShowMessage(csv.Message);
-        return static_cast<int>(RunOutcome::ResultFileFailed);
-      }
-    } else {
-      // The result file now holds no tables; a profile of an earlier run under the CSV's name
-      // would pass for this one's.
-      // A CSV that is not there is no error.
-      std::error_code error;
-      const bool earlier = std::filesystem::is_regular_file(csvFile, error);
-      error.clear();
-      if (earlier) std::filesystem::remove(csvFile, error);
-      if (error) {
-        environment.ShowMessage("The earlier CSV file " + csvFile +
-                                " could not be removed: " + error.message());
-      }
+    const FileResult csv = UpdateProfileCsv(csvFile, context.Params, *context.Profile,
+                                            context.State, report.PrintedPointCount);
+    if (!csv.ok()) {
+      environment.ShowMessage(csv.Message);
+      return StatusAfterFailedOutput(report.Outcome);
     }
   }
   if (report.Outcome == RunOutcome::Success &&
       !PrintOut("Calculation is successfully finished !\n" + Summary(context, report) + "\n")) {
     environment.ShowMessage(kStandardOutputFailed);
-    return static_cast<int>(RunOutcome::ResultFileFailed);
+    return StatusAfterFailedOutput(report.Outcome);
   }
   return static_cast<int>(report.Outcome);
 }

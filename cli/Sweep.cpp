@@ -6,7 +6,10 @@
 #include <mutex>
 #include <thread>
 
+#include "core/model/FilamentStress.h"
+#include "core/results/TensionBelowZero.h"
 #include "files/ProfileColumns.h"
+#include "files/ProfileCsv.h"
 #include "inputs/ParameterItems.h"
 #include "inputs/TextConversion.h"
 
@@ -44,24 +47,45 @@ std::string Quoted(const std::string& text) {
   return cell + "\"";
 }
 
+// The points a case computed: those its result file printed or, when the file could not be
+// written after a calculation that finished, those it would have printed.
+int ComputedPointCount(const RunContext& context, const RunReport& report) {
+  if (report.PrintedPointCount > 0 || report.Outcome != RunOutcome::ResultFileFailed)
+    return report.PrintedPointCount;
+  const SimulationState& state = context.State;
+  if (!state.Outcome.CalculationOk || state.Outcome.Cancelled ||
+      state.Outcome.Fault.Kind != FaultKind::None)
+    return 0;
+  const SpinningLineProfile& profile = *context.Profile;
+  if (profile.PassPointCount <= 0 || profile.PassPointCount > profile.Capacity()) return 0;
+  const int belowZero = TensionBelowZeroPointCount(profile);
+  return belowZero > 0 ? belowZero : profile.PassPointCount;
+}
+
 // The summary of a finished case, read from its context.
 void Collect(const RunContext& context, const RunReport& report, SweepCaseResult& result) {
   result.Outcome = report.Outcome;
-  result.HasResults = report.PrintedPointCount > 0;
+  const int points = ComputedPointCount(context, report);
   result.Passes = context.State.Iteration.CalculationLoopCount;
   if (report.Converged && report.Converged->Status == ConvergedStatus::Converged)
     result.EstimatedTensionError = report.Converged->EstimatedTensionError;
-  if (!result.HasResults) return;
-  const ProfileSource source{context.Params, *context.Profile, context.State,
-                             report.PrintedPointCount};
-  const int last = report.PrintedPointCount - 1;
+  if (points <= 0) return;
+  const ProfileSource source{context.Params, *context.Profile, context.State, points};
+  const int last = points - 1;
   auto value = [&](std::string_view column, int i) {
     return ProfileColumnByName(column).Value(source, i);
   };
+  // The stress as the result file prints it, also for a file that was never written.
+  const double endStress = FilamentStress(value("tension", last), context.Params.DopeDensity,
+                                          value("filament_area", last));
+  for (double v : {value("tension", 0), value("average_solvent_fraction", last),
+                   value("filament_temperature", last), endStress})
+    if (!std::isfinite(v)) return;
+  result.HasResults = true;
   result.SpinneretTension = value("tension", 0);
   result.EndSolventFraction = value("average_solvent_fraction", last);
   result.EndTemperature = value("filament_temperature", last);
-  result.EndStress = value("stress", last);
+  result.EndStress = endStress;
 }
 
 class CollectingEnvironment : public RunEvents {
@@ -216,7 +240,8 @@ std::string SweepResultFileName(const std::string& base, const std::vector<std::
 std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const std::vector<SweepPlan>& plans,
                                       const std::string& resultBase, int jobs,
                                       const RunOptions& options,
-                                      const std::function<void(int, int)>& progress) {
+                                      const std::function<void(int, int)>& progress,
+                                      const std::string& csvBase) {
   const int total = SweepCaseCount(plans);
   std::vector<SweepCaseResult> results(static_cast<size_t>(total));
   std::atomic<int> next{0};
@@ -238,6 +263,15 @@ std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const std::vector<
       CollectingEnvironment environment(result.Messages);
       const RunReport report = RunDriver(context, texts, environment, options);
       Collect(context, report, result);
+      if (!csvBase.empty() && report.Outcome != RunOutcome::InputRefused) {
+        result.CsvFile = SweepResultFileName(csvBase, result.Values);
+        const FileResult csv = UpdateProfileCsv(result.CsvFile, context.Params, *context.Profile,
+                                                context.State, report.PrintedPointCount);
+        if (!csv.ok()) {
+          environment.ShowMessage(csv.Message);
+          if (result.Outcome == RunOutcome::Success) result.Outcome = RunOutcome::ResultFileFailed;
+        }
+      }
       std::lock_guard<std::mutex> lock(progressMutex);
       ++done;
       if (progress) progress(done, total);

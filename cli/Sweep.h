@@ -46,8 +46,11 @@ std::string SweepResultFileName(const std::string& base, const std::vector<std::
 struct SweepCaseResult {
   std::vector<std::string> Values;  // one per sweep
   std::string ResultFile;
+  std::string CsvFile;  // empty when the sweep writes no CSV
   RunOutcome Outcome = RunOutcome::Success;
-  bool HasResults = false;  // the tables were written (success, or up to a tension at zero)
+  // The calculation produced the end values below (success, or up to a tension at zero), even
+  // when its result file could not be written.
+  bool HasResults = false;
   int Passes = 0;
   double SpinneretTension = 0;
   double EndSolventFraction = 0;
@@ -59,11 +62,14 @@ struct SweepCaseResult {
 
 // Runs every case of the sweeps' product on `jobs` threads, each case with its own run context
 // and the same options, so the results are those of running the cases one by one.
-// progress(done, total) is called from the workers as cases finish (serialised).
+// progress(done, total) is called from the workers as cases finish (serialised). With csvBase,
+// each case also writes its profile as CSV, named as its result file is (see UpdateProfileCsv);
+// a CSV that cannot be written turns a successful case into ResultFileFailed.
 std::vector<SweepCaseResult> RunSweep(const FieldTexts& base, const std::vector<SweepPlan>& plans,
                                       const std::string& resultBase, int jobs,
                                       const RunOptions& options = {},
-                                      const std::function<void(int, int)>& progress = {});
+                                      const std::function<void(int, int)>& progress = {},
+                                      const std::string& csvBase = {});
 
 // The summary table: a header row, then one row per case in sweep order. One column per swept
 // item (headed by its number and label), then the outcome, the passes and the end values; a

@@ -15,6 +15,7 @@ namespace korvane {
 FileResult WriteFileBytes(const std::string& path, std::string_view bytes,
                           const std::string& cannotOpenMessage,
                           const std::string& writeFailedPrefix,
-                          Durability durability = Durability::Renamed);
+                          Durability durability = Durability::Renamed,
+                          const FileCalls& calls = SystemFileCalls());
 
 }  // namespace korvane

@@ -37,6 +37,7 @@ InitialTensionRead ReadInitialTensionFile(const std::string& path) {
       break;
   }
   result.Ok = false;
+  result.Message = std::string(kInitialTensionCannotOpen) + "\n" + path;
   return result;
 }
 
@@ -56,7 +57,12 @@ bool CreateFolders(const fs::path& folder) {
 
 }  // namespace
 
-bool StoreInitialTensionFile(const std::string& path, const std::string& text) {
+std::string InitialTensionCannotStoreMessage(const std::string& path) {
+  return std::string(kInitialTensionCannotStore) + "\n" + path;
+}
+
+bool StoreInitialTensionFile(const std::string& path, const std::string& text,
+                             const FileCalls& calls) {
   if (path.empty() || path.find('\0') != std::string::npos) return false;
   const fs::path target(path);
   if (!CreateFolders(target.parent_path())) return false;
@@ -69,7 +75,7 @@ bool StoreInitialTensionFile(const std::string& path, const std::string& text) {
   // complete and on the disk: a failing write (a full disk) or a power failure keeps the stored
   // tension that every user of the machine starts from.
   return WriteFileBytes(path, text + "\r\n", kInitialTensionCannotStore, kInitialTensionCannotStore,
-                        Durability::FlushedToDisk)
+                        Durability::FlushedToDisk, calls)
       .ok();
 }
 

@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 #include "files/FileBytes.h"
 
@@ -48,6 +50,19 @@ FileResult WriteProfileCsv(const std::string& path, const RunParameters& params,
                            int pointCount) {
   return WriteFileBytes(path, ProfileCsvText(params, profile, state, pointCount), kCsvCannotOpen,
                         "CSV file could not be written: ");
+}
+
+FileResult UpdateProfileCsv(const std::string& path, const RunParameters& params,
+                            const SpinningLineProfile& profile, const SimulationState& state,
+                            int pointCount) {
+  if (pointCount > 0) return WriteProfileCsv(path, params, profile, state, pointCount);
+  std::error_code error;
+  const bool earlier = std::filesystem::is_regular_file(path, error);
+  error.clear();
+  if (earlier) std::filesystem::remove(path, error);
+  if (!error) return {};
+  return FileResult{FileStatus::WriteFailed,
+                    "The earlier CSV file " + path + " could not be removed: " + error.message()};
 }
 
 }  // namespace korvane

@@ -26,4 +26,11 @@ FileResult WriteProfileCsv(const std::string& path, const RunParameters& params,
                            const SpinningLineProfile& profile, const SimulationState& state,
                            int pointCount);
 
+// The CSV beside a run's result file: written when the run printed points; otherwise an earlier
+// run's CSV of that name, which would pass for this run's profile, is removed (a CSV that is not
+// there is no error).
+FileResult UpdateProfileCsv(const std::string& path, const RunParameters& params,
+                            const SpinningLineProfile& profile, const SimulationState& state,
+                            int pointCount);
+
 }  // namespace korvane

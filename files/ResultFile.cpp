@@ -17,7 +17,7 @@ namespace korvane {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr const char* kWriteFailedPrefix = "Result file could not be written: ";
+constexpr const char* kWriteFailedPrefix = kResultFileWriteFailed;
 
 // Titles of the input echo's groups, in the order of ItemGroup. "CONDITIN" is spelled as in
 // every result file written so far; files are compared line by line, so it stays.

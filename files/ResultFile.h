@@ -16,6 +16,8 @@
 namespace korvane {
 
 inline constexpr const char* kResultFileCannotOpen = "Result file can not open!";
+// What a failed write of the result file says, before the system's text.
+inline constexpr const char* kResultFileWriteFailed = "Result file could not be written: ";
 
 // Opens file to replace the result file params.ResultFileName (kResultFileCannotOpen when it
 // cannot; a write-protected result file is refused).
@@ -24,8 +26,8 @@ FileResult OpenResultFile(PendingFile& file, const RunParameters& params);
 // Writes the INPUT DATA section into the opened file.
 FileResult InputDataWriter(PendingFile& file, const RunParameters& params);
 
-// Opens the result file, writes the INPUT DATA section and commits it, whatever the outcome of
-// the writing: the file of a run that ends before its results.
+// Opens the result file, writes the INPUT DATA section and commits it: the file of a run that
+// ends before its results. A section that could not be written completely is not committed.
 FileResult InputDataWriter(const RunParameters& params);
 
 // Writes the CALCULATION RESULTS section for the points of the last pass, 0 .. PassPointCount

@@ -12,8 +12,11 @@
 
 #include "files/DataFile.h"
 #include "files/DataFileWriter.h"
+#include "files/FileBytes.h"
 #include "files/InitialTensionFile.h"
+#include "files/OutputPaths.h"
 #include "files/ProfileCsv.h"
+#include "files/ResultFile.h"
 #include "inputs/FieldTexts.h"
 #include "inputs/ParameterItems.h"
 #include "inputs/TextConversion.h"
@@ -186,20 +189,47 @@ FieldTexts LoadCase(const std::filesystem::path& path) {
   return texts;
 }
 
+// Refuses, in the batch runner's words, a file to write that is an input of the run: the
+// machine's initial tension file, which every run reads unless given a tension. The rest of the
+// batch runner's rules (a folder, a write-protected file, a pipe nobody reads, a device written
+// in place rather than replaced) are those of the writer itself.
+void CheckOutput(const std::string& role, const std::string& path, bool readsTensionFile) {
+  std::vector<NamedFile> inputs;
+  if (readsTensionFile) inputs.push_back({"the initial tension file", InitialTensionFilePath()});
+  if (const std::optional<std::string> clash = FindOutputClash(inputs, {{role, path}}))
+    throw py::value_error(*clash + " Nothing was written.");
+}
+
+[[noreturn]] void RaiseFileError(const FileResult& failure) {
+  PyErr_SetString(PyExc_OSError, failure.Message.c_str());
+  throw py::error_already_set();
+}
+
 void SaveCase(const FieldTexts& texts, const std::filesystem::path& path) {
+  CheckOutput("the data file", path.string(), true);
   const FileResult saved = DataFileWriter(path.string(), texts);
   if (saved.Status == FileStatus::BadValue) RaiseInputError(saved.Message);
-  if (!saved.ok()) {
-    PyErr_SetString(PyExc_OSError, saved.Message.c_str());
-    throw py::error_already_set();
+  if (!saved.ok()) RaiseFileError(saved);
+}
+
+// Writes a run's result file as the batch runner writes its own, flushed to the disk.
+void WriteResultFile(const std::filesystem::path& path, const py::bytes& data) {
+  CheckOutput("the result file", path.string(), true);
+  const std::string bytes = data;
+  FileResult written;
+  {
+    py::gil_scoped_release release;
+    written = WriteFileBytes(path.string(), bytes, kResultFileCannotOpen, kResultFileWriteFailed,
+                             Durability::FlushedToDisk);
   }
+  if (!written.ok()) RaiseFileError(written);
 }
 
 // The initial tension text of a run: given, or as the batch runner takes it.
 std::string InitialTensionText(const py::object& given, std::vector<std::string>& messages) {
   if (given.is_none()) {
     const InitialTensionRead read = ReadInitialTensionFile(InitialTensionFilePath());
-    if (!read.Ok) messages.emplace_back(kInitialTensionCannotOpen);
+    if (!read.Ok) messages.emplace_back(read.Message);
     return read.Text;
   }
   if (py::isinstance<py::str>(given)) return given.cast<std::string>();
@@ -260,6 +290,7 @@ py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
   request.Options.Converged.Tolerance = tolerance;
   request.Options.Converged.RadialIntervals = radialIntervals;
   request.Options.Converged.TakeUpTension = takeUpTension;
+  if (!resultFile.empty()) CheckOutput("the result file", resultFile, initialTension.is_none());
   request.ResultFile = resultFile;
   request.KeepProfile = keepProfile;
   request.Cancel = cancel ? cancel->Flag() : nullptr;
@@ -440,6 +471,7 @@ PYBIND11_MODULE(_korvane, m) {
         CheckMethodAvailable(*solver);
       },
       "Raises when the method is unknown or not part of this build.");
+  m.def("_write_result_file", &WriteResultFile, py::arg("path"), py::arg("data"));
   m.def("_run_case", &RunForScript, py::arg("case"), py::arg("initial_tension"), py::arg("method"),
         py::arg("tolerance"), py::arg("radial_intervals"), py::arg("take_up_tension"),
         py::arg("result_file"), py::arg("cancel"), py::arg("keep_profile"));

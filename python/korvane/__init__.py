@@ -30,6 +30,7 @@ from ._korvane import (
     InputError,
     Outcome,
     _run_case,
+    _write_result_file,
     items,
     profile_columns,
 )
@@ -175,28 +176,12 @@ class Result:
 
     def write_result_file(self, path: str | os.PathLike) -> None:
         """Writes the run's result file to path (replacing it in one step), byte for byte the
-        file the batch runner writes for the same case."""
+        file the batch runner writes for the same case. What the batch runner refuses to write
+        is refused with its words: ValueError for the initial tension file, OSError for a file
+        that cannot be written (the earlier file then keeps its bytes)."""
         if not self.result_file_bytes:
             raise ValueError(f"this run ({self.outcome.name}) wrote no result file")
-        _replace_file(os.fspath(path), self.result_file_bytes)
-
-
-def _replace_file(path: str, data: bytes) -> None:
-    folder = os.path.dirname(path) or "."
-    temporary = os.path.join(folder, f".{os.path.basename(path)}.{os.getpid()}.{id(data):x}.tmp")
-    descriptor = os.open(temporary, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o666)
-    try:
-        with os.fdopen(descriptor, "wb") as file:
-            file.write(data)
-            file.flush()
-            os.fsync(file.fileno())
-        os.replace(temporary, path)
-    except BaseException:
-        try:
-            os.unlink(temporary)
-        except FileNotFoundError:
-            pass
-        raise
+        _write_result_file(os.fspath(path), self.result_file_bytes)
 
 
 def _refusal(result: Result, case: Case, initial_tension) -> InputError:

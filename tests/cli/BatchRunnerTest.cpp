@@ -2,12 +2,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -214,10 +218,16 @@ TEST(BatchRunner, WritesTheProfileAsCsvOnRequest) {
 
 TEST(BatchRunner, SweepWritesOneFilePerValueAndASummary) {
   TemporaryFolder folder;
-  const BatchRun run = RunBatch(folder, "--initial-tension 3.0 --sweep 30=800,833.0 -j 2 -o r.txt");
+  const BatchRun run =
+      RunBatch(folder, "--initial-tension 3.0 --sweep 30=800,833.0 -j 2 -o r.txt --csv p.csv");
   ASSERT_EQ(run.Status, 0) << run.Err;
   EXPECT_FALSE(ReadBytes(folder.File("r_800.txt")).empty());
   EXPECT_FALSE(ReadBytes(folder.File("r_833.0.txt")).empty());
+  // One CSV per case, named as its result file is.
+  for (const char* name : {"p_800.csv", "p_833.0.csv"}) {
+    const std::string csv = ReadBytes(folder.File(name));
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 115) << name;
+  }
   const std::string summary = ReadBytes(folder.File("sweep.csv"));
   EXPECT_NE(summary.find("\"800\",success,"), std::string::npos) << summary;
   EXPECT_NE(run.Err.find("[30=800] NUMBER OF CALCULATION LOOP = "), std::string::npos) << run.Err;
@@ -252,37 +262,46 @@ TEST(BatchRunner, SweepWritesOneFilePerValueAndASummary) {
 }
 
 TEST(BatchRunner, ATerminatedSweepLeavesNoTemporaryFiles) {
-  TemporaryFolder folder;
-  const std::string output = folder / "r.txt";
-  const std::string summary = folder / "s.csv";
-  std::vector<std::string> arguments = {
-      // From a poor initial tension every case takes some hundred passes, so the sweep is
-      // still running when it is terminated, however fast the machine.
-      KORVANE_BATCH, "--initial-tension", "0.5",  "--sweep", "30=700:900:400", "-j", "2", "-o",
-      output,        "--summary",         summary};
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, KORVANE_BATCH, &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  // A termination request, Ctrl-C, a closed terminal and a quit request (without its core dump).
+  rlimit savedCore{};
+  ASSERT_EQ(::getrlimit(RLIMIT_CORE, &savedCore), 0);
+  rlimit noCore = savedCore;
+  noCore.rlim_cur = 0;
+  ASSERT_EQ(::setrlimit(RLIMIT_CORE, &noCore), 0);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+    TemporaryFolder folder;
+    const std::string output = folder / "r.txt";
+    const std::string summary = folder / "s.csv";
+    std::vector<std::string> arguments = {
+        // From a poor initial tension every case takes some hundred passes, so the sweep is
+        // still running when it is terminated, however fast the machine.
+        KORVANE_BATCH, "--initial-tension", "0.5",  "--sweep", "30=700:900:400", "-j", "2", "-o",
+        output,        "--summary",         summary};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, KORVANE_BATCH, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
 
-  // Once the first case has its file, the next ones are being written.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!std::filesystem::exists(folder / "r_700.txt") &&
-         std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ::kill(pid, SIGTERM);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the sweep ended before it was terminated";
-  EXPECT_EQ(WTERMSIG(status), SIGTERM);
-  for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
-    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+    // Once the first case has its file, the next ones are being written.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!std::filesystem::exists(folder / "r_700.txt") &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the sweep ended before signal " << signal;
+    EXPECT_EQ(WTERMSIG(status), signal);
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+      EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path() << ", signal " << signal;
+  }
+  ::setrlimit(RLIMIT_CORE, &savedCore);
 }
 
 TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnything) {
@@ -348,6 +367,17 @@ TEST(BatchRunner, SweepExitStatusIsThatOfItsFirstCaseThatDidNotSucceed) {
   EXPECT_NE(run.Err.find("The sweep summary no/such.csv could not be written"), std::string::npos)
       << run.Err;
   EXPECT_FALSE(std::filesystem::exists(folder.File("u_800.txt")));
+  // So is a folder that the result files or the CSV files cannot be written into.
+  for (const char* arguments : {"-o no/such/u.txt", "-o u.txt --csv no/such/p.csv"}) {
+    run = RunBatch(
+        folder, std::string("--initial-tension 3.0 --sweep 30=800 --summary v.csv ") + arguments);
+    EXPECT_EQ(run.Status, 4) << arguments;
+    EXPECT_NE(run.Err.find("of the sweep could not be written: the folder \"no/such\" does not "
+                           "exist. Nothing was run."),
+              std::string::npos)
+        << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("v.csv"))) << arguments;
+  }
 }
 
 TEST(BatchRunner, FailedRunLeavesNoCsvOfAnEarlierRun) {
@@ -361,14 +391,85 @@ TEST(BatchRunner, FailedRunLeavesNoCsvOfAnEarlierRun) {
 }
 
 TEST(BatchRunner, FailedWriteToStandardOutputIsNotSuccess) {
+  // Nor does it hide a case whose tension fell to zero (160 cm/s).
   TemporaryFolder folder;
-  for (const char* arguments : {"-o r.txt", "--sweep 30=800 -o s.txt"}) {
+  const struct {
+    const char* Arguments;
+    int Status;
+  } rows[] = {{"-o r.txt", 4}, {"--sweep 30=800 -o s.txt", 4}, {"--sweep 30=800,160 -o t.txt", 3}};
+  for (const auto& row : rows) {
     const std::string command = "cd '" + folder.path().string() + "' && '" + KORVANE_BATCH +
-                                "' --initial-tension 3.0 " + arguments + " >/dev/full 2>/dev/null";
+                                "' --initial-tension 3.0 " + row.Arguments +
+                                " >/dev/full 2>/dev/null";
     const int raw = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(raw)) << arguments;
-    EXPECT_NE(WEXITSTATUS(raw), 0) << arguments;
+    ASSERT_TRUE(WIFEXITED(raw)) << row.Arguments;
+    EXPECT_EQ(WEXITSTATUS(raw), row.Status) << row.Arguments;
   }
+}
+
+// A file system of 64 KiB in the folder, for one test; only the superuser may mount one.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& path) : path_(path) {
+    std::filesystem::create_directory(path);
+    if (::geteuid() != 0) {
+      why_ = "filling a small file system of its own takes the superuser, who may mount one";
+      return;
+    }
+    if (::mount("korvane-test", path.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0) {
+      why_ = std::string("no small file system could be mounted: ") + std::strerror(errno);
+      return;
+    }
+    mounted_ = true;
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  // Empty when mounted; otherwise why not.
+  const std::string& WhyNot() const { return why_; }
+
+ private:
+  std::string path_;
+  std::string why_;
+  bool mounted_ = false;
+};
+
+TEST(BatchRunner, AFullDiskKeepsTheEarlierResultFiles) {
+  TemporaryFolder folder;
+  const SmallDisk disk(folder / "disk");
+  if (!disk.WhyNot().empty()) GTEST_SKIP() << disk.WhyNot();
+  ASSERT_EQ(RunBatch(folder, "--initial-tension 3.0 -o disk/r.txt").Status, 0);
+  ASSERT_EQ(RunBatch(folder, "--initial-tension 3.0 --sweep 30=800,900 -o disk/s.txt").Status, 0);
+  const std::string earlier = ReadBytes(folder.File("disk/r.txt"));
+  const std::string earlier800 = ReadBytes(folder.File("disk/s_800.txt"));
+  const std::string earlier900 = ReadBytes(folder.File("disk/s_900.txt"));
+  // Four times the points of the first two sections: each file would take some 45 KB more than
+  // the disk has left.
+  std::string data = DataFileFrom(earlier, 41, "0.5");
+  for (const auto& [item, value] : {std::pair{46, "120"}, {42, "1.25"}, {47, "160"}})
+    data = DataFileFrom(data, item, value);
+  WriteBytes(folder.File("fine.txt"), data);
+
+  BatchRun run = RunBatch(folder, "fine.txt --initial-tension 3.0 -o disk/r.txt");
+  EXPECT_EQ(run.Status, 4) << run.Err;
+  EXPECT_NE(run.Err.find("Result file could not be written: No space left on device\n"
+                         "\"disk/r.txt\" keeps its earlier contents."),
+            std::string::npos)
+      << run.Err;
+  EXPECT_EQ(ReadBytes(folder.File("disk/r.txt")), earlier);
+
+  run = RunBatch(folder, "fine.txt --initial-tension 3.0 --sweep 30=800,900 -j 1 -o disk/s.txt");
+  EXPECT_EQ(run.Status, 4) << run.Err;
+  EXPECT_EQ(ReadBytes(folder.File("disk/s_800.txt")), earlier800);
+  EXPECT_EQ(ReadBytes(folder.File("disk/s_900.txt")), earlier900);
+  // The summary keeps what the cases computed.
+  const std::string summary = ReadBytes(folder.File("sweep.csv"));
+  EXPECT_NE(summary.find("\n\"800\",result file failed,11,3.4"), std::string::npos) << summary;
+  EXPECT_EQ(summary.find(",,"), std::string::npos) << summary;
+  for (const auto& entry : std::filesystem::directory_iterator(folder / "disk"))
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
 }
 
 }  // namespace

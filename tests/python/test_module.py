@@ -1,6 +1,10 @@
 """The korvane module against the batch runner, its outcomes and refusals, and runs on threads."""
 
 import math
+import os
+import re
+import stat
+import subprocess
 import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -185,6 +189,82 @@ def test_refused_runs_raise_input_error_naming_the_item(tmp_path):
 
     with pytest.raises(ValueError, match='"classic" or "converged"'):
         korvane.run(korvane.Case(), 3.0, method="fast")
+
+
+def test_writers_refuse_what_the_batch_runner_refuses(tmp_path, batch_runner):
+    r = korvane.run(korvane.Case(), 3.0)
+    # A pipe nobody reads is not waited for, nor replaced by a file.
+    pipe = tmp_path / "pipe"
+    os.mkfifo(pipe)
+    done = subprocess.run([batch_runner, "--initial-tension", "3.0", "-o", str(pipe)],
+                          capture_output=True, text=True, timeout=120)
+    assert (done.returncode, done.stderr) == (4, "Result file can not open!\n")
+    with pytest.raises(OSError, match="^Result file can not open!$"):
+        r.write_result_file(pipe)
+    assert korvane.run(korvane.Case(), 3.0, result_file=pipe).messages == [
+        "Result file can not open!"
+    ]
+    assert stat.S_ISFIFO(os.stat(pipe).st_mode)
+    # The initial tension file every run reads is an input, never an output.
+    tension = "/var/lib/korvane/TensKRVN.txt"
+    done = subprocess.run([batch_runner, "-o", tension], capture_output=True, text=True,
+                          timeout=120)
+    words = f'"{tension}" is the initial tension file "{tension}", which it would overwrite.'
+    assert done.returncode == 2 and words in done.stderr
+    for write in (
+        lambda: r.write_result_file(tension),
+        lambda: korvane.run(korvane.Case(), result_file=tension),
+        lambda: korvane.Case().save(tension),
+    ):
+        with pytest.raises(ValueError, match=re.escape(words + " Nothing was written.")):
+            write()
+    # A write-protected file stays, even in a folder that would let a replacement in.
+    kept = tmp_path / "kept.txt"
+    kept.write_bytes(b"earlier")
+    kept.chmod(0o444)
+    if os.access(kept, os.W_OK):
+        pytest.skip("file permissions do not hold for this user (the superuser)")
+    with pytest.raises(OSError, match="^Result file can not open!$"):
+        r.write_result_file(kept)
+    assert kept.read_bytes() == b"earlier"
+
+
+@pytest.fixture
+def small_disk(tmp_path):
+    """A file system of 64 KiB under tmp_path, which only the superuser may mount."""
+    disk = tmp_path / "disk"
+    disk.mkdir()
+    if os.geteuid() != 0:
+        pytest.skip("filling a small file system of its own takes the superuser")
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", str(disk)],
+                             capture_output=True, text=True)
+    if mounted.returncode != 0:
+        pytest.skip(f"no small file system could be mounted: {mounted.stderr.strip()}")
+    try:
+        yield disk
+    finally:
+        subprocess.run(["umount", "-l", str(disk)], check=False)
+
+
+def test_a_full_disk_keeps_the_earlier_result_file(small_disk):
+    target = small_disk / "r.txt"
+    assert korvane.run(korvane.Case(), 3.0, result_file=target).outcome == korvane.Outcome.SUCCESS
+    earlier = target.read_bytes()
+    # Four times the points of the first two sections: some 45 KB more than the disk holds.
+    finer = korvane.Case()
+    for number, text in {41: "0.5", 46: "120", 42: "1.25", 47: "160"}.items():
+        finer[number] = text
+    r = korvane.run(finer, 3.0, result_file=target)
+    assert r.outcome == korvane.Outcome.RESULT_FILE_FAILED
+    assert r.messages[-2:] == [
+        "Result file could not be written: No space left on device",
+        f'"{target}" keeps its earlier contents.',
+    ]
+    big = korvane.run(finer, 3.0)
+    with pytest.raises(OSError, match="No space left on device"):
+        big.write_result_file(target)
+    assert target.read_bytes() == earlier
+    assert [path.name for path in small_disk.iterdir()] == ["r.txt"]
 
 
 # The converged method at a loose tolerance: (options, the spinneret tension the method

@@ -1,5 +1,6 @@
-// The files a batch run reads and writes, checked before anything is written: an output may
-// never be an input or another output, and an output that cannot be written is found early.
+// The files a run reads and writes, checked before anything is written: an output may never be
+// an input or another output, and an output that cannot be written is found early. The batch
+// runner and the scripting module refuse alike through these.
 #pragma once
 
 #include <optional>
@@ -25,5 +26,9 @@ std::optional<std::string> FindOutputClash(const std::vector<NamedFile>& inputs,
 // Why the file cannot be created or replaced (a folder that does not exist or is not writable, a
 // path that is a folder), or empty when it looks writable. Creates nothing.
 std::optional<std::string> OutputProblem(const std::string& path);
+
+// Why no file can be created in the folder of path (it does not exist or is not writable), or
+// empty. Looks at the folder only, not at a file of that name.
+std::optional<std::string> OutputFolderProblem(const std::string& path);
 
 }  // namespace korvane

@@ -1,4 +1,4 @@
-#include "cli/OutputPaths.h"
+#include "files/OutputPaths.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,6 +83,11 @@ std::optional<std::string> OutputProblem(const std::string& path) {
     if (access(path.c_str(), W_OK) != 0) return "\"" + path + "\" is not writable";
     return std::nullopt;
   }
+  return OutputFolderProblem(path);
+}
+
+std::optional<std::string> OutputFolderProblem(const std::string& path) {
+  std::error_code error;
   fs::path folder = fs::path(path).parent_path();
   if (folder.empty()) folder = ".";
   if (!fs::is_directory(folder, error))
