@@ -12,6 +12,7 @@
 
 Units are those of the window and the result file: cm, g, s, degC, cal, mol, dyn; the profile
 columns are in the units of the CSV export (korvane.profile_columns() lists them).
+The model's equations, input items and methods are described in docs/model.md of the source tree.
 """
 
 from __future__ import annotations
