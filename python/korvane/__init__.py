@@ -290,7 +290,8 @@ def run(
     result_file: also leave the result file there as the run writes it (the outcome is
     RESULT_FILE_FAILED when it cannot be written); by default only r.result_file_bytes keep it.
     cancel: a CancelToken another thread may cancel. The run releases the GIL, so threads run
-    cases in parallel.
+    cases in parallel. On the main thread, Ctrl-C cancels the run within a pass (a few
+    milliseconds for the classic method) and raises KeyboardInterrupt.
 
     Raises ValueError naming the argument for a method option out of range (TypeError for one
     that is not a number), and InputError, naming the item, when the run refuses its input (a

@@ -1,6 +1,8 @@
 """The korvane module against the batch runner, its outcomes and refusals, and runs on threads."""
 
 import math
+import os
+import signal
 import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -295,3 +297,17 @@ def test_a_run_releases_the_interpreter_and_is_cancelled_from_another_thread():
     assert r.messages == ["Calculation cancelled."]
     token.reset()
     assert korvane.run(case, 3.0, cancel=token).outcome == korvane.Outcome.SUCCESS
+
+
+def test_ctrl_c_cancels_a_run_within_its_pass_and_raises_keyboard_interrupt():
+    # The converged method at its finest tolerance runs for several seconds; the interrupt
+    # must not wait for its end.
+    timer = threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT))
+    started = time.monotonic()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        korvane.run(korvane.Case(), 3.0, "converged", tolerance=1e-8)
+    assert time.monotonic() - started < 3
+    timer.join()
+    # The next run is not disturbed.
+    assert korvane.run(korvane.Case(), 3.0).outcome == korvane.Outcome.SUCCESS
