@@ -327,7 +327,7 @@ py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
 
   py::dict result;
   const RunReport& report = outcome.Report;
-  result["outcome"] = report.Outcome;
+  result["outcome"] = static_cast<int>(report.Outcome);  // korvane.Outcome
   result["messages"] = outcome.Messages;
   result["passes"] = outcome.Passes;
   result["cancelled"] = report.Cancelled;
@@ -369,16 +369,6 @@ PYBIND11_MODULE(_korvane, m) {
                                 PyExc_ValueError, nullptr);
   if (!gInputError) throw py::error_already_set();
   m.attr("InputError") = InputErrorType();
-
-  py::enum_<RunOutcome>(m, "Outcome",
-                        "How a run ended; the values are the batch runner's exit "
-                        "statuses.")
-      .value("SUCCESS", RunOutcome::Success)
-      .value("CALCULATION_FAILED", RunOutcome::CalculationFailed,
-             "does not converge, the pass limit, a floating-point fault, or cancelled")
-      .value("INPUT_REFUSED", RunOutcome::InputRefused)
-      .value("TENSION_BELOW_ZERO", RunOutcome::TensionBelowZero)
-      .value("RESULT_FILE_FAILED", RunOutcome::ResultFileFailed);
 
   py::class_<CancelToken>(m, "CancelToken",
                           "Cancels a run from another thread: the run ends after its current "

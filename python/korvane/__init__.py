@@ -28,11 +28,11 @@ from ._korvane import (
     Case,
     CancelToken,
     InputError,
-    Outcome,
     _run_case,
     items,
     profile_columns,
 )
+from ._outcome import Outcome
 
 __all__ = [
     "Case",
@@ -148,7 +148,7 @@ class Result:
     its figures (converged, None for the classic method and a converged run without answer)."""
 
     def __init__(self, raw: dict):
-        self.outcome: Outcome = raw["outcome"]
+        self.outcome: Outcome = Outcome(raw["outcome"])
         self.messages: list[str] = list(raw["messages"])
         self.passes: int = raw["passes"]
         self.cancelled: bool = raw["cancelled"]

@@ -12,6 +12,7 @@ from concurrent.futures import ThreadPoolExecutor
 import numpy as np
 
 from . import _korvane
+from ._outcome import Outcome
 
 _END_COLUMNS = [name for name, _, _ in _korvane.profile_columns()]
 _ITEMS = {item["name"]: item for item in _korvane.items()}
@@ -80,10 +81,10 @@ def _run_one(case, initial_tension, options, keep_profile) -> dict:
     except _korvane.InputError as error:
         result = getattr(error, "result", None)
         if result is None:
-            return _failed_row(_korvane.Outcome.INPUT_REFUSED, [str(error)])
-        return _failed_row(_korvane.Outcome.INPUT_REFUSED, result.messages + [str(error)])
+            return _failed_row(Outcome.INPUT_REFUSED, [str(error)])
+        return _failed_row(Outcome.INPUT_REFUSED, result.messages + [str(error)])
     except Exception as error:  # noqa: BLE001 - a study reports a failed case in its row
-        return _failed_row(_korvane.Outcome.CALCULATION_FAILED, [f"{type(error).__name__}: {error}"])
+        return _failed_row(Outcome.CALCULATION_FAILED, [f"{type(error).__name__}: {error}"])
     return {
         "outcome": int(result.outcome),
         "passes": result.passes,
@@ -156,7 +157,7 @@ def _run_dask(tasks, client, progress, chunk_size) -> list:
             message = f"{type(error).__name__}: {error}"
         except Exception as failure:  # noqa: BLE001
             message = f"{type(failure).__name__}: {failure}"
-        rows.extend(_failed_row(_korvane.Outcome.CALCULATION_FAILED, [message]) for _ in chunk)
+        rows.extend(_failed_row(Outcome.CALCULATION_FAILED, [message]) for _ in chunk)
     return rows
 
 
@@ -201,7 +202,7 @@ def study(
     standard error when local).
 
     Returns a numpy record array (a pandas DataFrame with as_pandas=True), one row per case:
-    the studied items, outcome (the name of a korvane.Outcome), passes, spinneret_tension
+    the studied items, outcome (a korvane.Outcome, which equals its name), passes, spinneret_tension
     (dyn), estimated_tension_error (dyn; the converged method's estimate of the error of
     spinneret_tension, NaN for the classic method and without an answer), end_<column> for
     every profile column at the last printed point (NaN without results), messages (a tuple of texts) and, with keep_profiles=True, profile (a dict of
@@ -221,7 +222,7 @@ def study(
             for name, value in setting.items():
                 prepared[name] = value
         except (_korvane.InputError, TypeError) as error:
-            refused[index] = _failed_row(_korvane.Outcome.INPUT_REFUSED, [str(error)])
+            refused[index] = _failed_row(Outcome.INPUT_REFUSED, [str(error)])
             continue
         tasks.append((prepared, initial_tension, options, keep_profiles))
     if method == "converged" and tasks:
@@ -240,7 +241,7 @@ def _table(names, settings, rows, keep_profiles, as_pandas):
     from . import Profile
 
     fields = [(name, "f8") for name in names]
-    fields += [("outcome", "U18"), ("passes", "i4"), ("spinneret_tension", "f8")]
+    fields += [("outcome", "O"), ("passes", "i4"), ("spinneret_tension", "f8")]
     fields += [("estimated_tension_error", "f8")]
     fields += [(f"end_{column}", "f8") for column in _END_COLUMNS]
     fields += [("messages", "O")]
@@ -250,7 +251,7 @@ def _table(names, settings, rows, keep_profiles, as_pandas):
     for index, (setting, row) in enumerate(zip(settings, rows)):
         for name in names:
             table[name][index] = _input_value(name, setting.get(name, float("nan")))
-        table["outcome"][index] = _korvane.Outcome(row["outcome"]).name
+        table["outcome"][index] = Outcome(row["outcome"])
         table["passes"][index] = row["passes"]
         tension = row["spinneret_tension"]
         table["spinneret_tension"][index] = np.nan if tension is None else tension

@@ -59,6 +59,7 @@ def test_result_file_profile_and_messages_equal_the_batch_runner(name, tmp_path,
     assert case == make_case(items, jackets)
     r = korvane.run(case, initial_tension=tension)
     assert r.outcome == outcome and int(r.outcome) == status
+    assert r.outcome == outcome.name and str(r.outcome) == outcome.name  # as a study's table holds it
     assert r.messages == stderr
     r.write_result_file(tmp_path / "module.txt")
     assert (tmp_path / "module.txt").read_bytes() == result_bytes

@@ -45,6 +45,11 @@ def test_a_grid_runs_every_combination_in_order_with_failed_cases_as_rows(local_
     assert list(table.jacket_1_temperature[:2]) == [150.0, 200.0]
     outcomes = list(table.outcome)
     assert outcomes[0:2] == ["TENSION_BELOW_ZERO"] * 2
+    # The table holds the outcomes run() returns, which equal their names.
+    succeeded = table.outcome == korvane.Outcome.SUCCESS
+    assert list(np.flatnonzero(succeeded)) == [4, 5, 12, 13]
+    assert (succeeded == (table.outcome == "SUCCESS")).all()
+    assert table.outcome[2] == korvane.Outcome.INPUT_REFUSED and table.outcome[2] is korvane.Outcome.INPUT_REFUSED
     assert outcomes[2:4] == ["INPUT_REFUSED"] * 2  # 3000 steps
     assert outcomes[4:6] == ["SUCCESS"] * 2
     assert outcomes[8:12] == ["INPUT_REFUSED"] * 4  # "fast"
@@ -78,6 +83,7 @@ def test_samples_one_thread_and_pandas_give_the_same_rows(local_table):
     assert seen == [(1, 3), (2, 3), (3, 3)]
     frame = korvane.study(korvane.Case(), samples=samples, initial_tension=3.0, as_pandas=True)
     assert list(frame.outcome) == list(table.outcome)
+    assert list(frame.outcome == korvane.Outcome.SUCCESS) == list(frame.outcome == "SUCCESS")
     np.testing.assert_array_equal(frame.end_stress.to_numpy(), table.end_stress)
 
 
