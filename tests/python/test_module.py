@@ -27,6 +27,8 @@ CASES = {
     "finer grid": ({41: "1.0", 46: "60", 42: "2.5", 47: "80"}, None, "3.0", korvane.Outcome.SUCCESS),
     "tension below zero": ({30: "200"}, None, "3.0", korvane.Outcome.TENSION_BELOW_ZERO),
     "overflow": ({20: "1e308"}, None, "3.0", korvane.Outcome.CALCULATION_FAILED),
+    # The surface iteration's last trial would leave more solvent than the filament holds.
+    "solvent fraction beyond 1": ({18: "100"}, None, "3.0", korvane.Outcome.CALCULATION_FAILED),
 }
 
 
