@@ -39,6 +39,8 @@ __all__ = [
     "CancelToken",
     "ConvergedReport",
     "InputError",
+    "MAX_CASES",
+    "MAX_CASES_WITH_PROFILES",
     "Outcome",
     "Profile",
     "Result",
@@ -46,6 +48,7 @@ __all__ = [
     "profile_columns",
     "run",
     "study",
+    "StudyStopped",
 ]
 
 _COLUMNS = profile_columns()
@@ -316,4 +319,4 @@ def run(
     return result
 
 
-from ._study import study  # noqa: E402  (uses run and Result above)
+from ._study import MAX_CASES, MAX_CASES_WITH_PROFILES, StudyStopped, study  # noqa: E402  (uses run and Result above)

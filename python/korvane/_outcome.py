@@ -20,6 +20,8 @@ class Outcome(enum.IntEnum):
     INPUT_REFUSED = 2
     TENSION_BELOW_ZERO = 3
     RESULT_FILE_FAILED = 4
+    WORKER_LOST = 5
+    """A study's case whose Dask worker died while it ran; no run of the batch runner ends so."""
 
     def __eq__(self, other):
         if isinstance(other, str):
