@@ -16,16 +16,19 @@ namespace {
 // Collects the messages and answers the iteration's question after every pass.
 class ScriptEnvironment : public RunEvents {
  public:
-  ScriptEnvironment(std::vector<std::string>& messages, const std::atomic<bool>* cancel)
-      : messages_(messages), cancel_(cancel) {}
+  ScriptEnvironment(std::vector<std::string>& messages, const std::atomic<bool>* cancel,
+                    const std::function<bool()>& interrupted)
+      : messages_(messages), cancel_(cancel), interrupted_(interrupted) {}
   void ShowMessage(std::string_view text) override { messages_.emplace_back(text); }
   bool PassFinished(int, double) override {
-    return cancel_ == nullptr || !cancel_->load(std::memory_order_relaxed);
+    return !(cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) &&
+           !(interrupted_ && interrupted_());
   }
 
  private:
   std::vector<std::string>& messages_;
   const std::atomic<bool>* cancel_;
+  const std::function<bool()>& interrupted_;
 };
 
 // A new, empty file of this process's own in the temporary folder; removed when it goes.
@@ -87,11 +90,15 @@ CaseRunOutcome RunCase(const CaseRunRequest& request) {
   }
 
   RunOptions options = request.Options;
-  if (const std::atomic<bool>* cancel = request.Cancel)
-    options.Converged.Cancelled = [cancel] { return cancel->load(std::memory_order_relaxed); };
+  const std::atomic<bool>* cancel = request.Cancel;
+  const std::function<bool()>& interrupted = request.Interrupted;
+  if (cancel || interrupted)
+    options.Converged.Cancelled = [cancel, &interrupted] {
+      return (cancel && cancel->load(std::memory_order_relaxed)) || (interrupted && interrupted());
+    };
 
   RunContext context;
-  ScriptEnvironment environment(outcome.Messages, request.Cancel);
+  ScriptEnvironment environment(outcome.Messages, request.Cancel, request.Interrupted);
   outcome.Report = RunWithMethod(context, texts, environment, options);
   outcome.Passes = context.State.Iteration.CalculationLoopCount;
   // A refused run writes nothing, and a file that failed may be an earlier run's.

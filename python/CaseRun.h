@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -43,6 +44,9 @@ struct CaseRunRequest {
   // Set from any thread to cancel the run after the current pass (the converged method also
   // looks at it within a pass).
   const std::atomic<bool>* Cancel = nullptr;
+  // Polled after every pass and, by the converged method, within a pass; returning true cancels
+  // the run as Cancel does (the caller's signals, for instance). May be empty.
+  std::function<bool()> Interrupted;
 };
 
 struct CaseRunOutcome {

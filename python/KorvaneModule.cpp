@@ -6,6 +6,7 @@
 #include <pybind11/stl/filesystem.h>
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -252,6 +253,54 @@ class CancelToken {
   std::shared_ptr<std::atomic<bool>> flag_ = std::make_shared<std::atomic<bool>>(false);
 };
 
+// Lets Ctrl-C reach a run started from the main thread, which runs without the interpreter: now
+// and then the run takes the interpreter back and lets Python handle the signals that arrived.
+// An exception their handlers raise (KeyboardInterrupt) cancels the run, and is raised once the
+// run has ended. Runs on other threads leave the signals to the main thread.
+class SignalPoll {
+ public:
+  SignalPoll() {
+    const py::object main = py::module_::import("threading").attr("main_thread")();
+    enabled_ = main.attr("ident").cast<unsigned long>() == PyThread_get_thread_ident();
+  }
+  SignalPoll(const SignalPoll&) = delete;
+  SignalPoll& operator=(const SignalPoll&) = delete;
+  ~SignalPoll() {  // with the interpreter held
+    Py_XDECREF(type_);
+    Py_XDECREF(value_);
+    Py_XDECREF(traceback_);
+  }
+
+  // Polled by the run without the interpreter; true once a handler has raised.
+  bool operator()() {
+    if (!enabled_ || raised_) return raised_;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < next_) return false;
+    next_ = now + std::chrono::milliseconds(20);
+    py::gil_scoped_acquire acquire;
+    if (PyErr_CheckSignals() == 0) return false;
+    PyErr_Fetch(&type_, &value_, &traceback_);
+    raised_ = true;
+    return true;
+  }
+
+  // With the interpreter held: raises what a handler raised during the run.
+  void RaisePending() {
+    if (!raised_) return;
+    PyErr_Restore(type_, value_, traceback_);
+    type_ = value_ = traceback_ = nullptr;
+    throw py::error_already_set();
+  }
+
+ private:
+  bool enabled_ = false;
+  bool raised_ = false;
+  std::chrono::steady_clock::time_point next_{};
+  PyObject* type_ = nullptr;
+  PyObject* value_ = nullptr;
+  PyObject* traceback_ = nullptr;
+};
+
 // A converged run's figures, for the Python side's ConvergedReport (None when the method did not
 // run to its answer).
 py::object ConvergedFigures(const RunReport& report, const ConvergedOptions& options) {
@@ -297,16 +346,19 @@ py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
   std::vector<std::string> earlier;
   request.Texts.InitialTensionText = InitialTensionText(initialTension, earlier);
 
+  SignalPoll signals;
+  request.Interrupted = [&signals] { return signals(); };
   CaseRunOutcome outcome;
   {
     py::gil_scoped_release release;
     outcome = RunCase(request);
   }
+  signals.RaisePending();
   outcome.Messages.insert(outcome.Messages.begin(), earlier.begin(), earlier.end());
 
   py::dict result;
   const RunReport& report = outcome.Report;
-  result["outcome"] = report.Outcome;
+  result["outcome"] = static_cast<int>(report.Outcome);  // korvane.Outcome
   result["messages"] = outcome.Messages;
   result["passes"] = outcome.Passes;
   result["cancelled"] = report.Cancelled;
@@ -348,16 +400,6 @@ PYBIND11_MODULE(_korvane, m) {
                                 PyExc_ValueError, nullptr);
   if (!gInputError) throw py::error_already_set();
   m.attr("InputError") = InputErrorType();
-
-  py::enum_<RunOutcome>(m, "Outcome",
-                        "How a run ended; the values are the batch runner's exit "
-                        "statuses.")
-      .value("SUCCESS", RunOutcome::Success)
-      .value("CALCULATION_FAILED", RunOutcome::CalculationFailed,
-             "does not converge, the pass limit, a floating-point fault, or cancelled")
-      .value("INPUT_REFUSED", RunOutcome::InputRefused)
-      .value("TENSION_BELOW_ZERO", RunOutcome::TensionBelowZero)
-      .value("RESULT_FILE_FAILED", RunOutcome::ResultFileFailed);
 
   py::class_<CancelToken>(m, "CancelToken",
                           "Cancels a run from another thread: the run ends after its current "

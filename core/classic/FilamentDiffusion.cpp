@@ -1,5 +1,6 @@
 #include "core/classic/FilamentDiffusion.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "core/model/ArithmeticFault.h"
@@ -70,6 +71,26 @@ void BuildDiffusionRows(int intervals, const double* alpha, const double* c, Dif
     }
   }
 }
+
+namespace {
+
+// Not below 0 and not above 1 (a value that is not a number is left to the fault checks).
+bool IsWeightFraction(double w) {
+  return !(w < 0 || w > 1);
+}
+
+// Ends the calculation with the message naming the point z (cm) where the fraction left 0 to 1.
+StepStatus FailSolventFractionRange(const GuardSite& site, double z) {
+  char text[kSolventFractionLeavesRange.size() + 32];
+  kSolventFractionLeavesRange.copy(text, kSolventFractionLeavesRange.size());
+  char* end = text + kSolventFractionLeavesRange.size();
+  end = std::to_chars(end, text + sizeof text - 4, z, std::chars_format::general, 6).ptr;
+  for (const char c : {' ', 'c', 'm', '.'}) *end++ = c;
+  return FailGuardedStep(site, std::string_view(text, static_cast<size_t>(end - text)),
+                         RaisedFaultFlags());
+}
+
+}  // namespace
 
 StepStatus RadialDiffusionStep(const StepStart& start, SimulationContext& context) {
   const RunParameters& p = context.Params;
@@ -195,6 +216,11 @@ StepStatus RadialDiffusionStep(const StepStart& start, SimulationContext& contex
       ws = xHi - fHi * (xHi - xLo) / (fHi - fLo);
     }
   }
+
+  // The last trial is accepted even when the balance was not met; a weight fraction outside 0
+  // to 1 from it would carry on as solvent the filament never held.
+  if (!IsWeightFraction(profile.ProfileAvgSolvent[i]) || !IsWeightFraction(ws))
+    return FailSolventFractionRange(site, profile.ProfileZ[i]);
 
   for (int j = 0; j < nodes; ++j) {
     c[j] = x[j];

@@ -56,7 +56,8 @@ inline void SetSurfaceValue(DiffusionRows& rows, int intervals, double ws) {
 // Advances the radial profile over the step from `start` to the next point i: sets
 // ProfileAvgSolvent[i], ProfileSurfaceSolvent[i], ProfileRadialSolvent row i and the march's
 // current radial profile. Refused or Fault (after the message, or with the fault recorded at
-// the start's position) when a guarded step fails.
+// the start's position) when a guarded step fails, or when the accepted surface trial leaves
+// the average or surface solvent fraction outside 0 to 1.
 StepStatus RadialDiffusionStep(const StepStart& start, SimulationContext& context);
 
 }  // namespace korvane

@@ -32,6 +32,10 @@ inline constexpr std::string_view kDiffusionPowerFailed = "Sorry, this case does
 inline constexpr std::string_view kHeatTransferPowerFailed =
     "Sorry, this case does not converge!!!!";
 inline constexpr std::string_view kGasViscosityNotPositive = "Sorry, this case does not converge.";
+// Followed by the position in cm and " cm.": the accepted surface iteration of a diffusion step
+// left a solvent weight fraction outside 0 to 1.
+inline constexpr std::string_view kSolventFractionLeavesRange =
+    "Sorry, this case does not converge: the solvent fraction leaves 0 to 1 at z = ";
 
 // The raised fault flags, as a bit set (0: none raised).
 using FaultFlags = unsigned;

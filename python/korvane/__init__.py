@@ -29,18 +29,20 @@ from ._korvane import (
     Case,
     CancelToken,
     InputError,
-    Outcome,
     _run_case,
     _write_result_file,
     items,
     profile_columns,
 )
+from ._outcome import Outcome
 
 __all__ = [
     "Case",
     "CancelToken",
     "ConvergedReport",
     "InputError",
+    "MAX_CASES",
+    "MAX_CASES_WITH_PROFILES",
     "Outcome",
     "Profile",
     "Result",
@@ -48,6 +50,7 @@ __all__ = [
     "profile_columns",
     "run",
     "study",
+    "StudyStopped",
 ]
 
 _COLUMNS = profile_columns()
@@ -150,7 +153,7 @@ class Result:
     its figures (converged, None for the classic method and a converged run without answer)."""
 
     def __init__(self, raw: dict):
-        self.outcome: Outcome = raw["outcome"]
+        self.outcome: Outcome = Outcome(raw["outcome"])
         self.messages: list[str] = list(raw["messages"])
         self.passes: int = raw["passes"]
         self.cancelled: bool = raw["cancelled"]
@@ -276,7 +279,8 @@ def run(
     result_file: also leave the result file there as the run writes it (the outcome is
     RESULT_FILE_FAILED when it cannot be written); by default only r.result_file_bytes keep it.
     cancel: a CancelToken another thread may cancel. The run releases the GIL, so threads run
-    cases in parallel.
+    cases in parallel. On the main thread, Ctrl-C cancels the run within a pass (a few
+    milliseconds for the classic method) and raises KeyboardInterrupt.
 
     Raises ValueError naming the argument for a method option out of range (TypeError for one
     that is not a number), and InputError, naming the item, when the run refuses its input (a
@@ -301,4 +305,4 @@ def run(
     return result
 
 
-from ._study import study  # noqa: E402  (uses run and Result above)
+from ._study import MAX_CASES, MAX_CASES_WITH_PROFILES, StudyStopped, study  # noqa: E402  (uses run and Result above)

@@ -190,6 +190,15 @@ TEST(BatchRunner, ExitStatusesTellHowTheRunEnded) {
   EXPECT_EQ(run.Status, 1) << run.Err;
   EXPECT_EQ(run.Err.rfind("The calculation failed: a floating-point overflow", 0), 0u) << run.Err;
 
+  // A gas specific heat so large that the accepted surface iteration leaves more solvent in
+  // the filament than it can hold: a failed calculation, not an end solvent fraction above 1.
+  WriteBytes(folder.File("hot.txt"), DataFileFrom(defaultFile, 18, "100"));
+  run = RunBatch(folder, "hot.txt --initial-tension 3.0 -o hot-result.txt");
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_EQ(run.Err,
+            "Sorry, this case does not converge: the solvent fraction leaves 0 to 1 at z = 700 "
+            "cm.\n");
+
   // A result file in a folder that does not exist.
   run = RunBatch(folder, "--initial-tension 3.0 -o no/such/folder.txt");
   EXPECT_EQ(run.Status, 4);

@@ -3,6 +3,7 @@
 import math
 import os
 import re
+import signal
 import stat
 import subprocess
 import threading
@@ -29,6 +30,8 @@ CASES = {
     "finer grid": ({41: "1.0", 46: "60", 42: "2.5", 47: "80"}, None, "3.0", korvane.Outcome.SUCCESS),
     "tension below zero": ({30: "200"}, None, "3.0", korvane.Outcome.TENSION_BELOW_ZERO),
     "overflow": ({20: "1e308"}, None, "3.0", korvane.Outcome.CALCULATION_FAILED),
+    # The surface iteration's last trial would leave more solvent than the filament holds.
+    "solvent fraction beyond 1": ({18: "100"}, None, "3.0", korvane.Outcome.CALCULATION_FAILED),
 }
 
 
@@ -61,6 +64,7 @@ def test_result_file_profile_and_messages_equal_the_batch_runner(name, tmp_path,
     assert case == make_case(items, jackets)
     r = korvane.run(case, initial_tension=tension)
     assert r.outcome == outcome and int(r.outcome) == status
+    assert r.outcome == outcome.name and str(r.outcome) == outcome.name  # as a study's table holds it
     assert r.messages == stderr
     r.write_result_file(tmp_path / "module.txt")
     assert (tmp_path / "module.txt").read_bytes() == result_bytes
@@ -375,3 +379,17 @@ def test_a_run_releases_the_interpreter_and_is_cancelled_from_another_thread():
     assert r.messages == ["Calculation cancelled."]
     token.reset()
     assert korvane.run(case, 3.0, cancel=token).outcome == korvane.Outcome.SUCCESS
+
+
+def test_ctrl_c_cancels_a_run_within_its_pass_and_raises_keyboard_interrupt():
+    # The converged method at its finest tolerance runs for several seconds; the interrupt
+    # must not wait for its end.
+    timer = threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT))
+    started = time.monotonic()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        korvane.run(korvane.Case(), 3.0, "converged", tolerance=1e-8)
+    assert time.monotonic() - started < 3
+    timer.join()
+    # The next run is not disturbed.
+    assert korvane.run(korvane.Case(), 3.0).outcome == korvane.Outcome.SUCCESS
