@@ -98,6 +98,15 @@ class Solver {
   void Finish(const ConvergedPass& pass, const PassResult& final, int intervals, bool clustered,
               double tension);
   bool LineForTension(double tension, double tolerance);
+  // The derivatives the options ask for, of the line found (`target`: by the tension search).
+  bool Sensitivities(RadialGrid grid, double tension, double tolerance, bool target) {
+    if (o_.Sensitivities.empty()) return true;
+    SensitivityLine line{p_,        std::move(grid), o_.Physics,       printZ_,   tension,
+                         tolerance, target,          o_.TakeUpTension, deadline_, o_.Cancelled};
+    std::string message;
+    if (ConvergedSensitivities(line, o_.Sensitivities, report_.Sensitivities, message)) return true;
+    return Fail(ConvergedStatus::CalculationFailed, message);
+  }
   bool Fail(ConvergedStatus status, std::string message) {
     report_.Status = status;
     report_.Message = std::move(message);
@@ -360,7 +369,7 @@ bool Solver::Run() {
   report_.EstimatedTensionError = radialError + axialError + searchError;
   report_.EstimatedRelativeTensionError = report_.EstimatedTensionError / solution.Tension;
   report_.ToleranceMet = report_.EstimatedRelativeTensionError <= tol;
-  return true;
+  return Sensitivities(GridOf(intervals, clustered), solution.Tension, integratorTolerance, true);
 }
 
 bool Solver::WrittenLine(ConvergedPass& pass, double tension, double tolerance, PassResult& final) {
@@ -425,7 +434,7 @@ bool Solver::LineForTension(double tension, double tolerance) {
   if (!WrittenLine(*pass, tension, tolerance, final)) return false;
   Finish(*pass, final, intervals, clustered, tension);
   report_.ToleranceMet = true;
-  return true;
+  return Sensitivities(GridOf(intervals, clustered), tension, tolerance, false);
 }
 
 }  // namespace
