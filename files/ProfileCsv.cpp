@@ -1,9 +1,11 @@
 #include "files/ProfileCsv.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
 #include "files/FileBytes.h"
+#include "inputs/SensitivityItems.h"
 
 namespace korvane {
 
@@ -20,7 +22,8 @@ void AppendNumber(std::string& row, double value) {
 }  // namespace
 
 std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfile& profile,
-                           const SimulationState& state, int pointCount) {
+                           const SimulationState& state, int pointCount,
+                           const std::vector<ParameterSensitivity>& sensitivities) {
   std::string csv;
   for (const ProfileColumn& column : ProfileColumns()) {
     if (!csv.empty()) csv += ',';
@@ -28,6 +31,13 @@ std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfil
     csv += " (";
     csv += column.Unit;
     csv += ')';
+  }
+  for (const ParameterSensitivity& sensitivity : sensitivities) {
+    const ParameterItem* item = ItemByName(sensitivity.Name);
+    const std::string unit = item ? ItemUnit(*item) : std::string();
+    for (const ProfileColumn& column : ProfileColumns()) {
+      if (HasDerivative(column)) csv += ',' + DerivativeHeader(column, sensitivity.Name, unit);
+    }
   }
   csv += "\n";
 
@@ -37,6 +47,16 @@ std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfil
   for (int i = 0; i < pointCount; ++i) {
     std::string row;
     for (const ProfileColumn& column : ProfileColumns()) AppendNumber(row, column.Value(source, i));
+    for (const ParameterSensitivity& sensitivity : sensitivities) {
+      // Only as far as the derivatives go.
+      const int count = std::min(pointCount, sensitivity.Profile.ProfilePointCount);
+      const ProfileSource derivatives{params, sensitivity.Profile, state, count};
+      for (const ProfileColumn& column : ProfileColumns()) {
+        if (HasDerivative(column)) {
+          AppendNumber(row, i < count ? column.Value(derivatives, i) : NAN);
+        }
+      }
+    }
     row.erase(0, 1);  // no separator before the first cell
     csv += row + "\n";
   }
@@ -45,9 +65,9 @@ std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfil
 
 FileResult WriteProfileCsv(const std::string& path, const RunParameters& params,
                            const SpinningLineProfile& profile, const SimulationState& state,
-                           int pointCount) {
-  return WriteFileBytes(path, ProfileCsvText(params, profile, state, pointCount), kCsvCannotOpen,
-                        "CSV file could not be written: ");
+                           int pointCount, const std::vector<ParameterSensitivity>& sensitivities) {
+  return WriteFileBytes(path, ProfileCsvText(params, profile, state, pointCount, sensitivities),
+                        kCsvCannotOpen, "CSV file could not be written: ");
 }
 
 }  // namespace korvane
