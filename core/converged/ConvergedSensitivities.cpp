@@ -179,6 +179,17 @@ bool SensitivityPass::StoreDerivatives(int i, const double* y, const double* row
       derivative[v] = (plus[v] - minus[v]) / (2 * h);
       if (!Finite(derivative[v])) return false;
     }
+    // The values linear in the state take its derivatives as they are, without rounding.
+    const RadialGrid& grid = model_.Grid();
+    derivative[0] = CrossSectionAverage(grid, row);
+    derivative[1] = row[grid.Intervals];
+    derivative[2] = row[model_.Velocity()];
+    derivative[3] = row[model_.Temperature()];
+    derivative[4] = row[model_.Tension()];
+    derivative[5] = row[model_.GasTemperature()];
+    for (int j = 0; j < kPrintedRadialNodes; ++j) {
+      derivative[12 + j] = RadialValueAt(grid, row, j / 10.0);
+    }
     SpinningLineProfile& p = partial[static_cast<size_t>(d)];
     p.ProfileZ[i] = line_.PrintZ[static_cast<size_t>(i)];
     p.ProfileAvgSolvent[i] = derivative[0];
