@@ -13,9 +13,6 @@ std::optional<std::string> SensitivityRefusal(const ParameterItem& item) {
   if (item.Number >= kFirstIncrementItem && item.Number < kFirstIncrementItem + kSectionCount) {
     return which + " lays out the print points; no derivative is taken with respect to it";
   }
-  if (item.Number >= 36 && item.Number < 36 + kJacketCount) {
-    return which + " moves a wall-zone boundary; no derivative is taken with respect to it";
-  }
   return std::nullopt;
 }
 

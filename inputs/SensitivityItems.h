@@ -13,9 +13,8 @@
 namespace korvane {
 
 // Why the item cannot be differentiated with respect to, or empty when it can: the
-// whole-number items (the filament count, the step counts), the increments, which lay out the
-// print points themselves, and the jackets' upper positions, which move a wall-zone boundary
-// across which the equations jump.
+// whole-number items (the filament count, the step counts) and the increments, which lay out the
+// print points themselves.
 std::optional<std::string> SensitivityRefusal(const ParameterItem& item);
 
 // The item of a text (a number 1..51 or a script name), as a sensitivity parameter named by its

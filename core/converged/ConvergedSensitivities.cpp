@@ -117,6 +117,9 @@ class SensitivityPass {
                         std::vector<SpinningLineProfile>& partial);
   // The state at the spinneret and its derivatives in every direction.
   bool InitialRows(double* y, double* rows);
+  // At a wall-zone boundary z: the jump of the derivatives with respect to a jacket's upper
+  // position there.
+  bool ZoneBoundary(double z, int before, int after, const double* y, double* rows);
 
   const SensitivityLine& line_;
   const std::vector<SensitivityParameter>& parameters_;
@@ -151,6 +154,35 @@ bool SensitivityPass::InitialRows(double* y, double* rows) {
     for (int e = 0; e < size_; ++e) {
       row[e] = (plus[e] - minus[e]) / (2 * h);
       if (!Finite(row[e])) return false;
+    }
+  }
+  return true;
+}
+
+bool SensitivityPass::ZoneBoundary(double z, int before, int after, const double* y, double* rows) {
+  // Moved down the line by dz, the boundary leaves [z, z + dz] in the zone before it, so that
+  // the state beyond it moves by dz (f_before - f_after), the equations at the boundary.
+  const double length = line_.PrintZ.back();
+  std::vector<double> fBefore, fAfter;
+  for (int d = 1; d < directions_; ++d) {
+    for (int k = 0; k < kJacketCount; ++k) {
+      // At the print point it was moved to, as the stretches' ends are (StretchBreaks).
+      const double boundary = line_.Params.JacketUpperPos[k];
+      if (parameters_[static_cast<size_t>(d - 1)].Field(record_) != &record_.JacketUpperPos[k] ||
+          !(std::fabs(boundary - z) <= 1e-9 * length)) {
+        continue;
+      }
+      if (fBefore.empty()) {
+        fBefore.resize(static_cast<size_t>(size_));
+        fAfter.resize(static_cast<size_t>(size_));
+        Apply();
+        model_.SetWallZone(before);
+        const int flagBefore = model_.Derivatives(y, fBefore.data());
+        model_.SetWallZone(after);
+        if (flagBefore != 0 || model_.Derivatives(y, fAfter.data()) != 0) return false;
+      }
+      double* row = rows + static_cast<size_t>(d) * size_;
+      for (int e = 0; e < size_; ++e) row[e] += fBefore[e] - fAfter[e];
     }
   }
   return true;
@@ -235,12 +267,20 @@ bool SensitivityPass::Run(std::vector<SpinningLineProfile>& partial, std::vector
   double z = 0;
   int next = 1;
   size_t nextBreak = 0;
+  int zone = -1;
   while (z < length) {
     const double end = nextBreak < breaks.size() ? breaks[nextBreak] : length;
-    model_.SetWallZone(model_.WallZone((z + end) / 2));
+    const int before = zone;
+    zone = model_.WallZone((z + end) / 2);
+    model_.SetWallZone(zone);
+    // A print point at a boundary has the state the line reaches it with.
     if (printZ[static_cast<size_t>(next - 1)] == z &&
         !StoreDerivatives(next - 1, y.data(), rows.data(), partial)) {
       message = "a value has no derivative" + where(z);
+      return false;
+    }
+    if (before >= 0 && before != zone && !ZoneBoundary(z, before, zone, y.data(), rows.data())) {
+      message = "the equations have no value" + where(z);
       return false;
     }
     if (!integrator_.Start(z, y.data(), line_.RelativeTolerance, absTol.data(), end, 50000) ||

@@ -30,6 +30,13 @@ struct Answer {
 constexpr int kMid = 60;   // z = 220 cm
 constexpr int kEnd = 114;  // z = 700 cm
 
+// The default case with its first jacket, from 400 cm down, heated: a wall-zone boundary
+// inside the line where the equations jump.
+void HeatTheFirstJacket(RunParameters& p) {
+  p.JacketMode[0] = '1';
+  p.JacketTemp[0] = 150;
+}
+
 Answer Solve(testing::Run& run, const ConvergedOptions& options) {
   const ConvergedReport r =
       SolveConverged(run.Params, options, *run.Profile, run.State, run.Reporter);
@@ -56,12 +63,15 @@ TEST(ConvergedSensitivities, MatchCentralDifferencesOnAFrozenGrid) {
       {"gas_inlet_temperature", [](RunParameters& p) { return &p.GasInitialTemp; }},
       // The gas flow: the run-wide flows derived from the record.
       {"gas_flow_rate", [](RunParameters& p) { return &p.GasFlowRate; }},
+      // The first jacket's upper end: where the equations jump.
+      {"jacket_1_upper_position", [](RunParameters& p) { return &p.JacketUpperPos[0]; }},
   };
   // Both at a tight tolerance, so that the differences see the derivatives rather than the
   // integration's noise.
   ConvergedOptions options = Frozen(1e-8);
   for (const Row& row : rows) options.Sensitivities.push_back({row.Name, row.Field});
   testing::Run base;
+  HeatTheFirstJacket(base.Params);
   const ConvergedReport r =
       SolveConverged(base.Params, options, *base.Profile, base.State, base.Reporter);
   ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
@@ -78,6 +88,7 @@ TEST(ConvergedSensitivities, MatchCentralDifferencesOnAFrozenGrid) {
     const double shifts[4] = {-2, -1, 1, 2};
     for (int j = 0; j < 4; ++j) {
       testing::Run shifted;
+      HeatTheFirstJacket(shifted.Params);
       *row.Field(shifted.Params) = value + shifts[j] * h;
       at[j] = Solve(shifted, Frozen(1e-8));
     }
