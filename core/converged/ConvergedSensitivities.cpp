@@ -85,10 +85,12 @@ class SensitivityPass {
     if (changed) model_.SetRunConstants(RunWideConstants(record_));
   }
   int Rhs(const double* y, double* dy) {
-    if (++evaluations_ % 512 == 0 && (std::chrono::steady_clock::now() > line_.Deadline ||
-                                      (line_.Cancelled && line_.Cancelled()))) {
-      stopped_ = true;
-      return -1;
+    if (++evaluations_ % 512 == 0) {
+      timedOut_ = std::chrono::steady_clock::now() > line_.Deadline;
+      if (timedOut_ || (line_.Cancelled && line_.Cancelled())) {
+        stopped_ = true;
+        return -1;
+      }
     }
     Apply();
     return model_.Derivatives(y, dy);
@@ -131,6 +133,7 @@ class SensitivityPass {
   std::vector<double> scales_;
   long evaluations_ = 0;
   bool stopped_ = false;
+  bool timedOut_ = false;
   StiffIntegrator integrator_;
 };
 
@@ -301,9 +304,10 @@ bool SensitivityPass::Run(std::vector<SpinningLineProfile>& partial, std::vector
       double reached = 0;
       const auto outcome = integrator_.Advance(target, y.data(), reached);
       if (outcome != StiffIntegrator::Outcome::Reached || !integrator_.Sensitivities(rows.data())) {
-        message =
-            (stopped_ ? std::string("the calculation was stopped") : integrator_.FailureText()) +
-            where(reached);
+        message = (stopped_ ? std::string(timedOut_ ? "the calculation ran out of time"
+                                                    : "the calculation was cancelled")
+                            : integrator_.FailureText()) +
+                  where(reached);
         return false;
       }
       if (printing) {

@@ -101,11 +101,22 @@ class Solver {
   // The derivatives the options ask for, of the line found (`target`: by the tension search).
   bool Sensitivities(RadialGrid grid, double tension, double tolerance, bool target) {
     if (o_.Sensitivities.empty()) return true;
-    SensitivityLine line{p_,        std::move(grid), o_.Physics,       printZ_,   tension,
-                         tolerance, target,          o_.TakeUpTension, deadline_, o_.Cancelled};
+    const SensitivityLine line{.Params = p_,
+                               .Grid = std::move(grid),
+                               .Physics = o_.Physics,
+                               .PrintZ = printZ_,
+                               .SpinneretTension = tension,
+                               .RelativeTolerance = tolerance,
+                               .HasTarget = target,
+                               .TakeUpTension = o_.TakeUpTension,
+                               .Deadline = deadline_,
+                               .Cancelled = o_.Cancelled};
     std::string message;
     if (ConvergedSensitivities(line, o_.Sensitivities, report_.Sensitivities, message)) return true;
-    return Fail(ConvergedStatus::CalculationFailed, message);
+    if (o_.Cancelled && o_.Cancelled()) return Fail(ConvergedStatus::Cancelled, "");
+    return Fail(
+        Clock::now() > deadline_ ? ConvergedStatus::TimedOut : ConvergedStatus::CalculationFailed,
+        message);
   }
   bool Fail(ConvergedStatus status, std::string message) {
     report_.Status = status;
