@@ -270,13 +270,25 @@ bool StiffIntegrator::StartSensitivities(int count, double* parameters, const do
     if (flag == CV_SUCCESS) {
       flag = CVodeSetSensParams(m.Memory, parameters, m.ParameterScales.data(), nullptr);
     }
-    // The state's tolerances over the parameters' scales; the sensitivities take part in the
-    // error test, without which they drift by far more than the tolerance.
-    if (flag == CV_SUCCESS) flag = CVodeSensEEtolerances(m.Memory);
+    // The sensitivities take part in the error test, without which they drift by far more than
+    // the tolerance.
     if (flag == CV_SUCCESS) flag = CVodeSetSensErrCon(m.Memory, SUNTRUE);
   } else {
     flag = CVodeSensReInit(m.Memory, CV_STAGGERED, m.SensitivityVectors);
   }
+  // Their tolerances: the state's over the parameters' scales, loosened by a factor. The
+  // derivatives' error follows the state's (their relative error stays about the state's
+  // tolerance with or without the factor), and the factor halves the steps they add.
+  constexpr double kLooser = 10;
+  N_Vector* absoluteTolerances = N_VCloneVectorArray(count, m.Y);
+  if (!absoluteTolerances) flag = CV_MEM_FAIL;
+  for (int k = 0; flag == CV_SUCCESS && k < count; ++k) {
+    N_VScale(kLooser / m.ParameterScales[k], m.AbsTol, absoluteTolerances[k]);
+  }
+  if (flag == CV_SUCCESS) {
+    flag = CVodeSensSVtolerances(m.Memory, kLooser * m.RelativeTolerance, absoluteTolerances);
+  }
+  if (absoluteTolerances) N_VDestroyVectorArray(absoluteTolerances, count);
   if (flag != CV_SUCCESS) {
     failure_ = "the sensitivities could not be started";
     return false;
