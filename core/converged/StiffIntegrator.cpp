@@ -83,28 +83,20 @@ struct StiffIntegrator::Impl {
   double RelativeTolerance = 0;         // of the last Start
 
   // ds_k/dz = df/dy s_k + df/dp_k by one central difference along (s_k, e_k):
-  // (f(y + d s_k, p + d e_k) - f(y - d s_k, p - d e_k)) / 2d. The step moves the state and the
-  // parameter by about the cube root of the unit roundoff relative to their scales, where the
-  // truncation and the rounding errors of the quotient balance (a step of the tolerance's size
-  // would leave rounding noise above the tolerance at tight tolerances).
+  // (f(y + d s_k, p + d e_k) - f(y - d s_k, p - d e_k)) / 2d. The step moves the parameter by
+  // about the cube root of the unit roundoff relative to its scale, where the truncation and
+  // the rounding errors of the quotient balance, and the state by as much of its change for a
+  // change of the parameter by its scale. (The library's own quotients take steps of the
+  // tolerance's size, which leaves rounding noise above tight tolerances; so would a step
+  // bounded by the tolerance scale of a component such as a flow that starts at zero.)
   static int SensitivityRhs(int, sunrealtype z, N_Vector y, N_Vector, int k, N_Vector sk,
                             N_Vector dsk, void* data, N_Vector, N_Vector) {
     auto* self = static_cast<Impl*>(data);
-    constexpr double kStep = 6.0e-6;
     const int n = self->Size;
     const double* yv = N_VGetArrayPointer(y);
     const double* s = N_VGetArrayPointer(sk);
-    const double* atol = N_VGetArrayPointer(self->AbsTol);
     double* ds = N_VGetArrayPointer(dsk);
-    const double bar = self->ParameterScales[k];
-    // The largest move of a component for a unit step, over its scale.
-    double largest = 0;
-    for (int e = 0; e < n; ++e) {
-      const double scale = std::fabs(yv[e]) + atol[e] / self->RelativeTolerance;
-      largest = std::max(largest, std::fabs(s[e]) / scale);
-    }
-    double d = kStep * bar;
-    if (largest * d > kStep) d = kStep / largest;
+    const double d = 6.0e-6 * self->ParameterScales[k];
     double* shifted = self->SensitivityWork.data();
     double* fPlus = shifted + n;
     double* fMinus = shifted + 2 * n;
