@@ -7,6 +7,7 @@
 
 #include "DefaultCase.h"
 #include "core/converged/ConvergedSolver.h"
+#include "inputs/SensitivityItems.h"
 
 namespace korvane {
 namespace {
@@ -112,6 +113,34 @@ TEST(ConvergedSensitivities, MatchCentralDifferencesOnAFrozenGrid) {
       EXPECT_NEAR(computed, expected, 1e-4 * std::fabs(expected) + 1e-6 * size / std::fabs(value))
           << row.Name;
     }
+  }
+}
+
+// Every decimal item at the tightest tolerance, in one pass, among them those whose value is 0
+// (the inlet gas's solvent content, where the vapour flow starts from nothing).
+TEST(ConvergedSensitivities, EveryDecimalItemAtTheTightestTolerance) {
+  ConvergedOptions options = Frozen(1e-8);
+  for (const ParameterItem& item : ParameterItems()) {
+    std::string error;
+    if (std::optional<SensitivityParameter> p =
+            SensitivityParameterFor(std::to_string(item.Number), error)) {
+      options.Sensitivities.push_back(*p);
+    } else {
+      EXPECT_TRUE(item.Type == ItemType::Int32 ||
+                  (item.Number >= kFirstIncrementItem && item.Number < kFirstIncrementCountItem))
+          << error;
+    }
+  }
+  ASSERT_EQ(options.Sensitivities.size(), 40u);
+  testing::Run run;
+  const ConvergedReport r =
+      SolveConverged(run.Params, options, *run.Profile, run.State, run.Reporter);
+  ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
+  for (const ParameterSensitivity& s : r.Sensitivities) {
+    EXPECT_TRUE(std::isfinite(s.SpinneretTension)) << s.Name;
+    const int last = run.Profile->ProfilePointCount - 1;
+    EXPECT_TRUE(std::isfinite(s.Profile.ProfileGasTemp[last])) << s.Name;
+    EXPECT_EQ(s.Profile.ProfileTension[0], s.SpinneretTension) << s.Name;
   }
 }
 
