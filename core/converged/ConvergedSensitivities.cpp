@@ -389,7 +389,8 @@ bool ConvergedSensitivities(const SensitivityLine& line,
   for (int d = 1; d < directions; ++d) {
     ParameterSensitivity& r = results[static_cast<size_t>(d - 1)];
     r.Name = parameters[static_cast<size_t>(d - 1)].Name;
-    const double slope = line.HasTarget ? -mismatchDerivative(d) / byTension : 0.0;
+    // (+ 0: a tension that does not move has the derivative 0, not -0.)
+    const double slope = line.HasTarget ? -mismatchDerivative(d) / byTension + 0.0 : 0.0;
     if (!Finite(slope)) {
       message = "Sorry, the sensitivity to " + r.Name + " has no value.";
       results.clear();
