@@ -20,6 +20,7 @@
 #include "files/PendingFile.h"
 #include "files/ProfileCsv.h"
 #include "inputs/FieldTexts.h"
+#include "inputs/SensitivityItems.h"
 #include "run/RunDriver.h"
 
 namespace {
@@ -87,6 +88,21 @@ bool PrintOut(const std::string& text) {
   return !std::cout.fail();
 }
 
+// The derivatives of the spinneret tension, one line per item.
+std::string SensitivityTable(const std::vector<ParameterSensitivity>& sensitivities) {
+  std::string table = "Derivatives of the spinneret tension:\n";
+  for (const ParameterSensitivity& s : sensitivities) {
+    const ParameterItem* item = ItemByName(s.Name);
+    const std::string unit = item ? ItemUnit(*item) : std::string();
+    char line[160];
+    std::snprintf(line, sizeof line, "  d(spinneret tension)/d(%s) = %.6E dyn per %s\n",
+                  s.Name.c_str(), s.SpinneretTension,
+                  unit.empty() ? ("unit of " + s.Name).c_str() : unit.c_str());
+    table += line;
+  }
+  return table;
+}
+
 constexpr const char* kStandardOutputFailed = "Standard output could not be written.";
 
 // The status of a run once an output beside its result file (a CSV, the summary,
@@ -137,7 +153,8 @@ int RunSweepCommand(const FieldTexts& texts, const std::vector<SweepPlan>& plans
 // Why the method's options cannot run, naming the option; empty when they can.
 std::optional<std::string> MethodOptionsProblem(const CLI::App& app, const RunOptions& options) {
   const bool converged = options.Method == SolverMethod::Converged;
-  for (const char* name : {"--tolerance", "--radial-intervals", "--take-up-tension"}) {
+  for (const char* name :
+       {"--tolerance", "--radial-intervals", "--take-up-tension", "--sensitivity"}) {
     if (!converged && app.count(name) > 0)
       return std::string(name) + ": applies to the converged method only (--method converged)";
   }
@@ -186,6 +203,11 @@ int main(int argc, char** argv) {
                  "chosen to meet the tolerance; 10 is the classic radial model)");
   app.add_option("--take-up-tension", takeUpTension,
                  "converged: the tension at take-up in dyn, met instead of the take-up speed");
+  std::string sensitivity;
+  app.add_option("--sensitivity", sensitivity,
+                 "converged: also the derivatives of the spinneret tension (printed) and of the "
+                 "profile (CSV columns) with respect to these decimal items, ITEM[,ITEM...] by "
+                 "number or name (take_up_speed)");
   std::vector<std::string> sweeps;
   std::string summaryFile = "sweep.csv";
   int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -220,6 +242,15 @@ int main(int argc, char** argv) {
   if (const std::optional<std::string> problem = MethodOptionsProblem(app, runOptions)) {
     std::cerr << *problem << '\n';
     return static_cast<int>(RunOutcome::InputRefused);
+  }
+  if (app.count("--sensitivity") > 0) {
+    std::string error;
+    auto parameters = SensitivityParametersFor(sensitivity, error);
+    if (!parameters || !sweeps.empty()) {
+      std::cerr << "--sensitivity: " << (parameters ? "not with --sweep" : error) << '\n';
+      return static_cast<int>(RunOutcome::InputRefused);
+    }
+    runOptions.Converged.Sensitivities = std::move(*parameters);
   }
 
   RemovePendingFilesOnTermination();
@@ -305,15 +336,19 @@ int main(int argc, char** argv) {
   RunContext context;
   const RunReport report = RunDriver(context, texts, environment, runOptions);
   if (!csvFile.empty() && report.Outcome != RunOutcome::InputRefused) {
-    const FileResult csv = UpdateProfileCsv(csvFile, context.Params, *context.Profile,
-                                            context.State, report.PrintedPointCount);
+    const FileResult csv = UpdateProfileCsv(
+        csvFile, context.Params, *context.Profile, context.State, report.PrintedPointCount,
+        report.Converged ? report.Converged->Sensitivities : std::vector<ParameterSensitivity>{});
     if (!csv.ok()) {
       environment.ShowMessage(csv.Message);
       return StatusAfterFailedOutput(report.Outcome);
     }
   }
   if (report.Outcome == RunOutcome::Success &&
-      !PrintOut("Calculation is successfully finished !\n" + Summary(context, report) + "\n")) {
+      !PrintOut("Calculation is successfully finished !\n" + Summary(context, report) + "\n" +
+                (report.Converged && !report.Converged->Sensitivities.empty()
+                     ? SensitivityTable(report.Converged->Sensitivities)
+                     : std::string()))) {
     environment.ShowMessage(kStandardOutputFailed);
     return StatusAfterFailedOutput(report.Outcome);
   }

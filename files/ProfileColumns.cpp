@@ -158,4 +158,34 @@ const ProfileColumn& ProfileColumnByName(std::string_view name) {
   throw std::out_of_range("no profile column named " + std::string(name));
 }
 
+bool HasDerivative(const ProfileColumn& column) {
+  return !column.Derived && std::string_view(column.Name) != "z";
+}
+
+std::string DerivativeUnit(const ProfileColumn& column, std::string_view item,
+                           std::string_view itemUnit) {
+  const std::string_view unit = column.Unit;
+  std::string text(unit == "-" ? "1" : unit);
+  text += " per ";
+  if (itemUnit.empty()) {
+    text += "unit of ";
+    text += item;
+  } else {
+    text += itemUnit;
+  }
+  return text;
+}
+
+std::string DerivativeHeader(const ProfileColumn& column, std::string_view item,
+                             std::string_view itemUnit) {
+  std::string header = "d(";
+  header += column.Label;
+  header += ")/d(";
+  header += item;
+  header += ") (";
+  header += DerivativeUnit(column, item, itemUnit);
+  header += ')';
+  return header;
+}
+
 }  // namespace korvane

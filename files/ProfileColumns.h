@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "core/model/RunParameters.h"
@@ -73,5 +74,20 @@ const std::array<ProfileColumn, kProfileColumnCount>& ProfileColumns();
 
 // The column of that name (e.g. "average_solvent_fraction"); std::out_of_range when there is none.
 const ProfileColumn& ProfileColumnByName(std::string_view name);
+
+// Whether a converged run's sensitivities give the column's derivative: every column but Z and
+// the values computed from the others (Derived). Its value at a point is the column's Value read
+// from the profile of derivatives, in Unit per unit of the input.
+bool HasDerivative(const ProfileColumn& column);
+
+// The unit of the column's derivative with respect to an input item named `item` whose unit is
+// `itemUnit` (empty: none known), e.g. "dyn per cm/s"; a fraction's unit is 1 there.
+std::string DerivativeUnit(const ProfileColumn& column, std::string_view item,
+                           std::string_view itemUnit);
+
+// The CSV header of the column's derivative with respect to an input item named `item` whose
+// unit is `itemUnit`, e.g. "d(tension)/d(take_up_speed) (dyn per cm/s)".
+std::string DerivativeHeader(const ProfileColumn& column, std::string_view item,
+                             std::string_view itemUnit);
 
 }  // namespace korvane

@@ -1,11 +1,13 @@
 #include "files/ProfileCsv.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
 
 #include "files/FileBytes.h"
+#include "inputs/SensitivityItems.h"
 
 namespace korvane {
 
@@ -22,7 +24,8 @@ void AppendNumber(std::string& row, double value) {
 }  // namespace
 
 std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfile& profile,
-                           const SimulationState& state, int pointCount) {
+                           const SimulationState& state, int pointCount,
+                           const std::vector<ParameterSensitivity>& sensitivities) {
   std::string csv;
   for (const ProfileColumn& column : ProfileColumns()) {
     if (!csv.empty()) csv += ',';
@@ -30,6 +33,13 @@ std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfil
     csv += " (";
     csv += column.Unit;
     csv += ')';
+  }
+  for (const ParameterSensitivity& sensitivity : sensitivities) {
+    const ParameterItem* item = ItemByName(sensitivity.Name);
+    const std::string unit = item ? ItemUnit(*item) : std::string();
+    for (const ProfileColumn& column : ProfileColumns()) {
+      if (HasDerivative(column)) csv += ',' + DerivativeHeader(column, sensitivity.Name, unit);
+    }
   }
   csv += "\n";
 
@@ -39,6 +49,16 @@ std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfil
   for (int i = 0; i < pointCount; ++i) {
     std::string row;
     for (const ProfileColumn& column : ProfileColumns()) AppendNumber(row, column.Value(source, i));
+    for (const ParameterSensitivity& sensitivity : sensitivities) {
+      // Only as far as the derivatives go.
+      const int count = std::min(pointCount, sensitivity.Profile.ProfilePointCount);
+      const ProfileSource derivatives{params, sensitivity.Profile, state, count};
+      for (const ProfileColumn& column : ProfileColumns()) {
+        if (HasDerivative(column)) {
+          AppendNumber(row, i < count ? column.Value(derivatives, i) : NAN);
+        }
+      }
+    }
     row.erase(0, 1);  // no separator before the first cell
     csv += row + "\n";
   }
@@ -47,15 +67,18 @@ std::string ProfileCsvText(const RunParameters& params, const SpinningLineProfil
 
 FileResult WriteProfileCsv(const std::string& path, const RunParameters& params,
                            const SpinningLineProfile& profile, const SimulationState& state,
-                           int pointCount) {
-  return WriteFileBytes(path, ProfileCsvText(params, profile, state, pointCount), kCsvCannotOpen,
-                        "CSV file could not be written: ");
+                           int pointCount, const std::vector<ParameterSensitivity>& sensitivities) {
+  return WriteFileBytes(path, ProfileCsvText(params, profile, state, pointCount, sensitivities),
+                        kCsvCannotOpen, "CSV file could not be written: ");
 }
 
 FileResult UpdateProfileCsv(const std::string& path, const RunParameters& params,
                             const SpinningLineProfile& profile, const SimulationState& state,
-                            int pointCount) {
-  if (pointCount > 0) return WriteProfileCsv(path, params, profile, state, pointCount);
+                            int pointCount,
+                            const std::vector<ParameterSensitivity>& sensitivities) {
+  if (pointCount > 0) {
+    return WriteProfileCsv(path, params, profile, state, pointCount, sensitivities);
+  }
   std::error_code error;
   const bool earlier = std::filesystem::is_regular_file(path, error);
   error.clear();

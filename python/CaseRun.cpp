@@ -2,12 +2,16 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "inputs/SensitivityItems.h"
 
 namespace korvane {
 
@@ -115,6 +119,25 @@ CaseRunOutcome RunCase(const CaseRunRequest& request) {
     if (!request.KeepProfile) continue;
     std::vector<double>& values = outcome.Columns.emplace_back(static_cast<size_t>(points));
     for (int i = 0; i < points; ++i) values[static_cast<size_t>(i)] = column.Value(source, i);
+  }
+  if (outcome.Report.Converged) {
+    for (const ParameterSensitivity& s : outcome.Report.Converged->Sensitivities) {
+      CaseRunOutcome::Sensitivity& out = outcome.Sensitivities.emplace_back();
+      out.Name = s.Name;
+      out.SpinneretTension = s.SpinneretTension;
+      const ParameterItem* item = ItemByName(s.Name);
+      const std::string itemUnit = item ? ItemUnit(*item) : std::string();
+      const int count = std::min(points, s.Profile.ProfilePointCount);
+      const ProfileSource derivatives{context.Params, s.Profile, context.State, count};
+      for (const ProfileColumn& column : ProfileColumns()) {
+        if (!HasDerivative(column)) continue;
+        out.ColumnNames.emplace_back(column.Name);
+        out.Units.push_back(DerivativeUnit(column, s.Name, itemUnit));
+        std::vector<double>& values = out.Columns.emplace_back(static_cast<size_t>(points), NAN);
+        for (int i = 0; i < count; ++i)
+          values[static_cast<size_t>(i)] = column.Value(derivatives, i);
+      }
+    }
   }
   return outcome;
 }

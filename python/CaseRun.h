@@ -58,6 +58,16 @@ struct CaseRunOutcome {
   // The profile columns of ProfileColumns(), Report.PrintedPointCount values each (when kept).
   std::vector<std::vector<double>> Columns;
   std::vector<double> EndValues;  // the last printed point of every column (when printed)
+  // A converged run's derivatives with respect to the inputs its options list, when printed.
+  struct Sensitivity {
+    std::string Name;
+    double SpinneretTension = 0;
+    // The columns that have one (HasDerivative), in ProfileColumns() order, with their units.
+    std::vector<std::string> ColumnNames;
+    std::vector<std::string> Units;
+    std::vector<std::vector<double>> Columns;
+  };
+  std::vector<Sensitivity> Sensitivities;
 };
 
 // Runs one case. Throws SolverUnavailable, or std::runtime_error when no temporary file can be

@@ -20,6 +20,7 @@
 #include "files/ResultFile.h"
 #include "inputs/FieldTexts.h"
 #include "inputs/ParameterItems.h"
+#include "inputs/SensitivityItems.h"
 #include "inputs/TextConversion.h"
 #include "python/CaseRun.h"
 
@@ -329,7 +330,8 @@ py::object ConvergedFigures(const RunReport& report, const ConvergedOptions& opt
 py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
                       const std::string& method, double tolerance, int radialIntervals,
                       std::optional<double> takeUpTension, const std::string& resultFile,
-                      const CancelToken* cancel, bool keepProfile) {
+                      const CancelToken* cancel, bool keepProfile,
+                      const std::vector<std::string>& sensitivities) {
   const std::optional<SolverMethod> solver = SolverMethodByName(method);
   if (!solver)
     throw py::value_error("method is \"classic\" or \"converged\", not " + Quoted(method));
@@ -340,6 +342,12 @@ py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
   request.Options.Converged.RadialIntervals = radialIntervals;
   request.Options.Converged.TakeUpTension = takeUpTension;
   if (!resultFile.empty()) CheckOutput("the result file", resultFile, initialTension.is_none());
+  for (const std::string& item : sensitivities) {
+    std::string error;
+    std::optional<SensitivityParameter> parameter = SensitivityParameterFor(item, error);
+    if (!parameter) throw py::value_error("sensitivities: " + error);
+    request.Options.Converged.Sensitivities.push_back(std::move(*parameter));
+  }
   request.ResultFile = resultFile;
   request.KeepProfile = keepProfile;
   request.Cancel = cancel ? cancel->Flag() : nullptr;
@@ -383,6 +391,23 @@ py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
   result["end_values"] = ends;
   result["columns"] = keepProfile ? py::object(columns) : py::object(py::none());
   result["converged"] = ConvergedFigures(report, request.Options.Converged);
+  py::object derivatives = py::none();
+  if (!sensitivities.empty() && report.PrintedPointCount > 0 && report.Converged &&
+      report.Converged->Status == ConvergedStatus::Converged) {
+    py::dict byItem;
+    for (const CaseRunOutcome::Sensitivity& s : outcome.Sensitivities) {
+      py::dict arrays, units;
+      for (size_t c = 0; c < s.Columns.size(); ++c) {
+        py::array_t<double> array(static_cast<py::ssize_t>(s.Columns[c].size()));
+        std::copy(s.Columns[c].begin(), s.Columns[c].end(), array.mutable_data());
+        arrays[py::str(s.ColumnNames[c])] = array;
+        units[py::str(s.ColumnNames[c])] = s.Units[c];
+      }
+      byItem[py::str(s.Name)] = py::make_tuple(s.SpinneretTension, arrays, units);
+    }
+    derivatives = byItem;
+  }
+  result["sensitivities"] = derivatives;
   return result;
 }
 
@@ -516,7 +541,8 @@ PYBIND11_MODULE(_korvane, m) {
   m.def("_write_result_file", &WriteResultFile, py::arg("path"), py::arg("data"));
   m.def("_run_case", &RunForScript, py::arg("case"), py::arg("initial_tension"), py::arg("method"),
         py::arg("tolerance"), py::arg("radial_intervals"), py::arg("take_up_tension"),
-        py::arg("result_file"), py::arg("cancel"), py::arg("keep_profile"));
+        py::arg("result_file"), py::arg("cancel"), py::arg("keep_profile"),
+        py::arg("sensitivities") = std::vector<std::string>{});
 
   py::register_exception_translator([](std::exception_ptr error) {
     try {

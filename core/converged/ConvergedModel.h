@@ -58,6 +58,8 @@ class ConvergedModel {
   // The wall zone at z (see WallZoneAt), and the one of the stretch being integrated.
   int WallZone(double z) const { return WallZoneAt(p_, z); }
   void SetWallZone(int zone) { zone_ = zone; }
+  // New run-wide flows, for a record whose inputs have changed since construction.
+  void SetRunConstants(const RunConstants& derived) { flows_ = derived; }
 
   // dy/dz at y: 0, or 1 when the state cannot be evaluated (a non-physical trial state, a
   // property without a value, a result that is not a finite number).

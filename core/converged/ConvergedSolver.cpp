@@ -98,6 +98,26 @@ class Solver {
   void Finish(const ConvergedPass& pass, const PassResult& final, int intervals, bool clustered,
               double tension);
   bool LineForTension(double tension, double tolerance);
+  // The derivatives the options ask for, of the line found (`target`: by the tension search).
+  bool Sensitivities(RadialGrid grid, double tension, double tolerance, bool target) {
+    if (o_.Sensitivities.empty()) return true;
+    const SensitivityLine line{.Params = p_,
+                               .Grid = std::move(grid),
+                               .Physics = o_.Physics,
+                               .PrintZ = printZ_,
+                               .SpinneretTension = tension,
+                               .RelativeTolerance = tolerance,
+                               .HasTarget = target,
+                               .TakeUpTension = o_.TakeUpTension,
+                               .Deadline = deadline_,
+                               .Cancelled = o_.Cancelled};
+    std::string message;
+    if (ConvergedSensitivities(line, o_.Sensitivities, report_.Sensitivities, message)) return true;
+    if (o_.Cancelled && o_.Cancelled()) return Fail(ConvergedStatus::Cancelled, "");
+    return Fail(
+        Clock::now() > deadline_ ? ConvergedStatus::TimedOut : ConvergedStatus::CalculationFailed,
+        message);
+  }
   bool Fail(ConvergedStatus status, std::string message) {
     report_.Status = status;
     report_.Message = std::move(message);
@@ -360,7 +380,7 @@ bool Solver::Run() {
   report_.EstimatedTensionError = radialError + axialError + searchError;
   report_.EstimatedRelativeTensionError = report_.EstimatedTensionError / solution.Tension;
   report_.ToleranceMet = report_.EstimatedRelativeTensionError <= tol;
-  return true;
+  return Sensitivities(GridOf(intervals, clustered), solution.Tension, integratorTolerance, true);
 }
 
 bool Solver::WrittenLine(ConvergedPass& pass, double tension, double tolerance, PassResult& final) {
@@ -425,7 +445,7 @@ bool Solver::LineForTension(double tension, double tolerance) {
   if (!WrittenLine(*pass, tension, tolerance, final)) return false;
   Finish(*pass, final, intervals, clustered, tension);
   report_.ToleranceMet = true;
-  return true;
+  return Sensitivities(GridOf(intervals, clustered), tension, tolerance, false);
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/converged/ConvergedModel.h"
+#include "core/converged/ConvergedSensitivities.h"
 #include "core/model/RunParameters.h"
 #include "core/results/SimulationReporter.h"
 #include "core/results/SimulationState.h"
@@ -30,6 +32,8 @@ struct ConvergedOptions {
   // Polled during the run; returning true stops it (ConvergedStatus::Cancelled).
   std::function<bool()> Cancelled;
   ConvergedPhysics Physics;
+  // Inputs to take the derivatives of the answer with respect to (see ConvergedSensitivities).
+  std::vector<SensitivityParameter> Sensitivities;
 };
 
 enum class ConvergedStatus {
@@ -63,6 +67,8 @@ struct ConvergedReport {
   double Seconds = 0;
   // The estimated error is within the tolerance (the automatic radial grid may stop short).
   bool ToleranceMet = false;
+  // The derivatives with respect to the options' Sensitivities, in their order.
+  std::vector<ParameterSensitivity> Sensitivities;
 };
 
 inline constexpr int kLargestRadialIntervals = 512;

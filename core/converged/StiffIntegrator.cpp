@@ -1,6 +1,6 @@
 #include "core/converged/StiffIntegrator.h"
 
-#include <cvode/cvode.h>
+#include <cvodes/cvodes.h>
 #include <nvector/nvector_serial.h>
 #include <sundials/sundials_context.h>
 #include <sunlinsol/sunlinsol_band.h>
@@ -74,6 +74,51 @@ struct StiffIntegrator::Impl {
     return 0;
   }
   N_Vector ErrorWeights = nullptr;
+  // Forward sensitivities, once StartSensitivities has set them up.
+  int SensitivityCount = 0;
+  N_Vector* SensitivityVectors = nullptr;
+  double* Parameters = nullptr;
+  std::vector<double> ParameterScales;
+  std::vector<double> SensitivityWork;  // the shifted states, then f there
+  double RelativeTolerance = 0;         // of the last Start
+
+  // ds_k/dz = df/dy s_k + df/dp_k by one central difference along (s_k, e_k):
+  // (f(y + d s_k, p + d e_k) - f(y - d s_k, p - d e_k)) / 2d. The step moves the parameter by
+  // about the cube root of the unit roundoff relative to its scale, where the truncation and
+  // the rounding errors of the quotient balance, and the state by as much of its change for a
+  // change of the parameter by its scale. (The library's own quotients take steps of the
+  // tolerance's size, which leaves rounding noise above tight tolerances; so would a step
+  // bounded by the tolerance scale of a component such as a flow that starts at zero.)
+  static int SensitivityRhs(int, sunrealtype z, N_Vector y, N_Vector, int k, N_Vector sk,
+                            N_Vector dsk, void* data, N_Vector, N_Vector) {
+    auto* self = static_cast<Impl*>(data);
+    const int n = self->Size;
+    const double* yv = N_VGetArrayPointer(y);
+    const double* s = N_VGetArrayPointer(sk);
+    double* ds = N_VGetArrayPointer(dsk);
+    const double d = 6.0e-6 * self->ParameterScales[k];
+    double* shifted = self->SensitivityWork.data();
+    double* fPlus = shifted + n;
+    double* fMinus = shifted + 2 * n;
+    double& p = self->Parameters[k];
+    const double value = p;
+    for (int e = 0; e < n; ++e) shifted[e] = yv[e] + d * s[e];
+    p = value + d;
+    int flag = self->F(z, shifted, fPlus);
+    if (flag == 0) {
+      for (int e = 0; e < n; ++e) shifted[e] = yv[e] - d * s[e];
+      p = value - d;
+      flag = self->F(z, shifted, fMinus);
+    }
+    p = value;
+    if (flag != 0) return flag;
+    for (int e = 0; e < n; ++e) ds[e] = (fPlus[e] - fMinus[e]) / (2 * d);
+    return 0;
+  }
+  void FreeSensitivities() {
+    if (SensitivityVectors) N_VDestroyVectorArray(SensitivityVectors, SensitivityCount);
+    SensitivityVectors = nullptr;
+  }
   long StepsBefore = 0;  // counts of the runs before the last restart
   long RhsBefore = 0;
 
@@ -133,6 +178,7 @@ StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, 
 StiffIntegrator::~StiffIntegrator() {
   Impl& m = *impl_;
   CVodeFree(&m.Memory);
+  m.FreeSensitivities();
   SUNLinSolFree(m.Solver);
   SUNMatDestroy(m.Jacobian);
   N_VDestroy(m.AbsTol);
@@ -155,6 +201,7 @@ bool StiffIntegrator::Start(double z0, const double* y0, double relativeToleranc
     y[e] = y0[e];
     atol[e] = absoluteTolerances[e];
   }
+  m.RelativeTolerance = relativeTolerance;
   int flag = 0;
   if (!m.Initialised) {
     flag = CVodeInit(m.Memory, &Impl::RhsCallback, z0, m.Y);
@@ -179,6 +226,76 @@ bool StiffIntegrator::Start(double z0, const double* y0, double relativeToleranc
   if (flag != CV_SUCCESS) {
     failure_ = "the integrator could not be started";
     return false;
+  }
+  return true;
+}
+
+bool StiffIntegrator::StartSensitivities(int count, double* parameters, const double* scales,
+                                         const double* initial) {
+  Impl& m = *impl_;
+  if (!m.Initialised || count <= 0 || (m.SensitivityVectors && count != m.SensitivityCount)) {
+    failure_ = "the sensitivities could not be set up";
+    return false;
+  }
+  const bool first = m.SensitivityVectors == nullptr;
+  if (first) {
+    m.SensitivityVectors = N_VCloneVectorArray(count, m.Y);
+    if (!m.SensitivityVectors) {
+      failure_ = "the sensitivities could not be set up";
+      return false;
+    }
+    m.SensitivityCount = count;
+  }
+  for (int k = 0; k < count; ++k) {
+    double* s = N_VGetArrayPointer(m.SensitivityVectors[k]);
+    for (int e = 0; e < m.Size; ++e) s[e] = initial[static_cast<size_t>(k) * m.Size + e];
+  }
+  int flag = CV_SUCCESS;
+  if (first) {
+    // Staggered: the state's corrector converges before the sensitivities' is solved with the
+    // same Newton matrix.
+    m.Parameters = parameters;
+    m.ParameterScales.assign(scales, scales + count);
+    m.SensitivityWork.assign(3 * static_cast<size_t>(m.Size), 0);
+    flag =
+        CVodeSensInit1(m.Memory, count, CV_STAGGERED, &Impl::SensitivityRhs, m.SensitivityVectors);
+    if (flag == CV_SUCCESS) {
+      flag = CVodeSetSensParams(m.Memory, parameters, m.ParameterScales.data(), nullptr);
+    }
+    // The sensitivities take part in the error test, without which they drift by far more than
+    // the tolerance.
+    if (flag == CV_SUCCESS) flag = CVodeSetSensErrCon(m.Memory, SUNTRUE);
+  } else {
+    flag = CVodeSensReInit(m.Memory, CV_STAGGERED, m.SensitivityVectors);
+  }
+  // Their tolerances: the state's over the parameters' scales, loosened by a factor. The
+  // derivatives' error follows the state's (their relative error stays about the state's
+  // tolerance with or without the factor), and the factor halves the steps they add.
+  constexpr double kLooser = 10;
+  N_Vector* absoluteTolerances = N_VCloneVectorArray(count, m.Y);
+  if (!absoluteTolerances) flag = CV_MEM_FAIL;
+  for (int k = 0; flag == CV_SUCCESS && k < count; ++k) {
+    N_VScale(kLooser / m.ParameterScales[k], m.AbsTol, absoluteTolerances[k]);
+  }
+  if (flag == CV_SUCCESS) {
+    flag = CVodeSensSVtolerances(m.Memory, kLooser * m.RelativeTolerance, absoluteTolerances);
+  }
+  if (absoluteTolerances) N_VDestroyVectorArray(absoluteTolerances, count);
+  if (flag != CV_SUCCESS) {
+    failure_ = "the sensitivities could not be started";
+    return false;
+  }
+  return true;
+}
+
+bool StiffIntegrator::Sensitivities(double* values) const {
+  const Impl& m = *impl_;
+  if (!m.SensitivityVectors) return false;
+  double z = 0;
+  if (CVodeGetSens(m.Memory, &z, m.SensitivityVectors) != CV_SUCCESS) return false;
+  for (int k = 0; k < m.SensitivityCount; ++k) {
+    const double* s = N_VGetArrayPointer(m.SensitivityVectors[k]);
+    for (int e = 0; e < m.Size; ++e) values[static_cast<size_t>(k) * m.Size + e] = s[e];
   }
   return true;
 }

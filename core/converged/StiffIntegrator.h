@@ -47,6 +47,18 @@ class StiffIntegrator {
   // On RootFound, zReached and y are at the root; rootsFound (if given) says which ones.
   Outcome Advance(double zOut, double* y, double& zReached, int* rootsFound = nullptr);
 
+  // Forward sensitivities s_k = dy/dp_k for `count` parameters that the right-hand side reads
+  // from `parameters` (the caller keeps the array for the integrator's life). The integrator
+  // takes df/dy s_k + df/dp_k by central difference quotients along (s_k, e_k), perturbing
+  // parameters[k] in proportion to scales[k] (its typical magnitude, not 0), and controls their
+  // error like the state's with the absolute tolerances divided by scales[k]. Called after each
+  // Start, with the sensitivities there: count rows of `size` values. The count stays that of the
+  // first call.
+  bool StartSensitivities(int count, double* parameters, const double* scales,
+                          const double* initial);
+  // After an Advance that did not fail: the sensitivities where it stopped (count rows).
+  bool Sensitivities(double* values) const;
+
   // After Failed: what went wrong, in words.
   const std::string& FailureText() const { return failure_; }
   // Counts since construction.

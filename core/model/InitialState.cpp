@@ -5,6 +5,25 @@
 
 namespace korvane {
 
+RunConstants RunWideConstants(const RunParameters& p) {
+  RunConstants c;
+  c.VelocityUpperLimit = 5 * p.TakeUpSpeed;
+  // 0.8 times the extrusion velocity at the spinneret exit.
+  c.VelocityLowerLimit = 0.8 * (p.DopeOutput / (p.DopeDensity * p.NozzleArea));
+  c.PolymerFlowRate = (1 - p.InitialSolventFraction) * p.DopeOutput;
+  // Normal gas volumes: 22.4 l/mol (80640 = 22.4 x 3600) and 1.293 kg/m3.
+  c.GasMolarFlow = p.GasFlowRate * 1000 / 80640;
+  c.GasMassFlow = p.GasFlowRate / 3600 * 1.293 * 1000;
+  c.GasSolventMassFlow = c.GasMolarFlow * p.GasInitialSolventContent * p.SolventMolecularWeight;
+  c.GasSolventMolarFlow = c.GasSolventMassFlow / p.SolventMolecularWeight;
+  c.TotalPolymerFlow = (1 - p.InitialSolventFraction) * p.DopeOutput * p.FilamentCount;
+  c.TotalSolventFlow =
+      c.TotalPolymerFlow * p.InitialSolventFraction / (1 - p.InitialSolventFraction);
+  c.RadialIntervals = 10;
+  c.RadialNodeCount = c.RadialIntervals + 1;
+  return c;
+}
+
 void InitialState(const RunParameters& params, SpinningLineProfile& profile,
                   SimulationState& state) {
   const RunParameters& p = params;
@@ -13,11 +32,10 @@ void InitialState(const RunParameters& params, SpinningLineProfile& profile,
   state.Outcome.Cancelled = false;
   state.Outcome.CalculationOk = true;
 
-  RunConstants& c = state.Constants;
-  c.VelocityUpperLimit = 5 * p.TakeUpSpeed;
+  state.Constants = RunWideConstants(p);
+  const RunConstants& c = state.Constants;
   // Extrusion velocity at the spinneret exit.
   profile.ProfileYarnVelocity[0] = p.DopeOutput / (p.DopeDensity * p.NozzleArea);
-  c.VelocityLowerLimit = 0.8 * profile.ProfileYarnVelocity[0];
 
   int32_t pointCount = 1;
   for (int s = 0; s < kSectionCount; ++s) pointCount += p.IncrementCount[s];
@@ -37,23 +55,12 @@ void InitialState(const RunParameters& params, SpinningLineProfile& profile,
   profile.ProfileAvgSolvent[0] = p.InitialSolventFraction;
   profile.ProfileYarnTemp[0] = p.DopeInitialTemp;
   profile.ProfileSurfaceSolvent[0] = p.InitialSolventFraction;
-  c.PolymerFlowRate = (1 - p.InitialSolventFraction) * p.DopeOutput;
   profile.ProfileGasTemp[0] = p.GasInitialTemp;
-  // Normal gas volumes: 22.4 l/mol (80640 = 22.4 x 3600) and 1.293 kg/m3.
-  c.GasMolarFlow = p.GasFlowRate * 1000 / 80640;
-  c.GasMassFlow = p.GasFlowRate / 3600 * 1.293 * 1000;
-  c.GasSolventMassFlow = c.GasMolarFlow * p.GasInitialSolventContent * p.SolventMolecularWeight;
-  c.GasSolventMolarFlow = c.GasSolventMassFlow / p.SolventMolecularWeight;
-  c.TotalPolymerFlow = (1 - p.InitialSolventFraction) * p.DopeOutput * p.FilamentCount;
-  c.TotalSolventFlow =
-      c.TotalPolymerFlow * p.InitialSolventFraction / (1 - p.InitialSolventFraction);
   profile.ProfileGasSolventFraction[0] =
       c.GasSolventMolarFlow / (c.GasSolventMolarFlow + c.GasMolarFlow);
   profile.ProfileGasVelocity[0] =
       GasVelocity(c.GasMolarFlow + c.GasSolventMolarFlow, p.ColumnDiameter, p.GasInitialTemp);
 
-  c.RadialIntervals = 10;
-  c.RadialNodeCount = c.RadialIntervals + 1;
   for (int j = 0; j < c.RadialNodeCount; ++j) {
     profile.ProfileRadialSolvent[0][j] = p.InitialSolventFraction;
   }

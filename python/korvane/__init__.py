@@ -9,6 +9,8 @@
     r.write_result_file("out.txt")
     c = korvane.run(case, method="converged", tolerance=1e-4)
     c.spinneret_tension, c.converged.estimated_tension_error
+    d = korvane.run(case, method="converged", sensitivities=["take_up_speed", 8])
+    d.sensitivities["take_up_speed"].spinneret_tension, d.sensitivities[...]["tension"]
 
 Units are those of the window and the result file: cm, g, s, degC, cal, mol, dyn; the profile
 columns are in the units of the CSV export (korvane.profile_columns() lists them).
@@ -46,6 +48,7 @@ __all__ = [
     "Outcome",
     "Profile",
     "Result",
+    "Sensitivity",
     "items",
     "profile_columns",
     "run",
@@ -109,6 +112,30 @@ class Profile(Mapping):
         return pandas.DataFrame(self._columns)
 
 
+class Sensitivity(Profile):
+    """The derivatives of a converged answer with respect to one input item: spinneret_tension
+    (dyn per unit of the item) and, for every profile column the line carries (not z, the area
+    or the stress), its derivative at the printed points, in units[name] (the column's unit per
+    the item's). They include the move of the spinneret tension that keeps the end target met."""
+
+    def __init__(self, item: str, spinneret_tension: float, columns, units):
+        super().__init__(columns)
+        self.item = item
+        self.spinneret_tension = spinneret_tension
+        self._units = dict(units)
+
+    def __repr__(self) -> str:
+        return (
+            f"<korvane.Sensitivity to {self.item}: spinneret tension {self.spinneret_tension:.6g}, "
+            f"{len(self)} columns>"
+        )
+
+    @property
+    def units(self) -> dict[str, str]:
+        """Unit of every column's derivative, e.g. units["tension"] == "dyn per cm/s"."""
+        return dict(self._units)
+
+
 @dataclass(frozen=True)
 class ConvergedReport:
     """The figures of a run of the converged method that found its answer.
@@ -167,6 +194,13 @@ class Result:
         figures = raw["converged"]
         self.converged: ConvergedReport | None = (
             ConvergedReport(**figures) if figures is not None else None
+        )
+        derivatives = raw.get("sensitivities")
+        # By item name, in the order asked for; None when none were asked for or no answer came.
+        self.sensitivities: dict[str, Sensitivity] | None = (
+            {name: Sensitivity(name, *values) for name, values in derivatives.items()}
+            if derivatives is not None
+            else None
         )
 
     def __repr__(self) -> str:
@@ -248,6 +282,25 @@ def _method_options(method, tolerance, radial_intervals, take_up_tension) -> dic
             "take_up_tension": target}
 
 
+def _sensitivity_items(sensitivities, method) -> list[str]:
+    """The items of run()'s sensitivities as texts; ValueError or TypeError naming the argument."""
+    if sensitivities is None:
+        return []
+    if isinstance(sensitivities, (str, bytes)) or not hasattr(sensitivities, "__iter__"):
+        raise TypeError(f"sensitivities takes a list of item names or numbers, not {sensitivities!r}")
+    texts = []
+    for item in sensitivities:
+        if isinstance(item, str):
+            texts.append(item)
+        elif not isinstance(item, bool) and hasattr(item, "__index__"):
+            texts.append(str(operator.index(item)))
+        else:
+            raise TypeError(f"sensitivities takes item names or numbers, not {item!r}")
+    if texts and method != "converged":
+        raise ValueError("sensitivities are an option of the converged method")
+    return texts
+
+
 def run(
     case: Case,
     initial_tension: float | str | None = None,
@@ -259,6 +312,7 @@ def run(
     result_file: str | os.PathLike | None = None,
     cancel: CancelToken | None = None,
     keep_profile: bool = True,
+    sensitivities: list[str | int] | None = None,
 ) -> Result:
     """Runs one case and returns its Result; prints nothing.
 
@@ -275,6 +329,8 @@ def run(
     it meets the tolerance.
     take_up_tension: the tension at the end of the line in dyn to meet instead of the take-up
     speed.
+    sensitivities: decimal input items (names or numbers) to differentiate the answer with
+    respect to; r.sensitivities maps each item's name to its Sensitivity.
 
     result_file: also leave the result file there as the run writes it (the outcome is
     RESULT_FILE_FAILED when it cannot be written); by default only r.result_file_bytes keep it.
@@ -288,6 +344,7 @@ def run(
     Result.
     """
     options = _method_options(method, tolerance, radial_intervals, take_up_tension)
+    derivatives = _sensitivity_items(sensitivities, method)
     raw = _run_case(
         case,
         initial_tension,
@@ -298,6 +355,7 @@ def run(
         os.fspath(result_file) if result_file is not None else "",
         cancel,
         keep_profile,
+        derivatives,
     )
     result = Result(raw)
     if result.outcome == Outcome.INPUT_REFUSED:

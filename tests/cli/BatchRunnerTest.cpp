@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -139,6 +140,11 @@ TEST(BatchRunner, RefusesMethodOptionsThatCannotRun) {
       {"--method converged --take-up-tension 0", "--take-up-tension: the tension at take-up"},
       {"--method converged --take-up-tension -2", "--take-up-tension: the tension at take-up"},
       {"--method converged --take-up-tension inf", "--take-up-tension"},
+      {"--sensitivity 30", "--sensitivity: applies to the converged method only"},
+      {"--method converged --sensitivity 29", "--sensitivity: filament_count (item 29) is a whole"},
+      {"--method converged --sensitivity 30,speed", "--sensitivity: \"speed\" is no input item"},
+      {"--method converged --sensitivity 30,take_up_speed", "take_up_speed is named twice"},
+      {"--method converged --sensitivity 30 --sweep 8=-2190,-2000", "--sensitivity: not with"},
       {"--sweep 30=800 --sweep 30=900", "--sweep: item 30 is swept twice"},
       // A data file after a --sweep is the data file, not a second sweep text.
       {"--sweep 30=800 missing.txt", "Data file can not open!"},
@@ -223,6 +229,46 @@ TEST(BatchRunner, WritesTheProfileAsCsvOnRequest) {
   run = RunBatch(folder, "--initial-tension 3.0 --csv no/such/profile.csv");
   EXPECT_EQ(run.Status, 4);
   EXPECT_NE(run.Err.find("CSV file can not be opened for writing!"), std::string::npos) << run.Err;
+
+  // With the derivatives of a converged run: printed for the spinneret tension, and a column
+  // per profile column and item, whose tension at the spinneret is the printed one.
+  run = RunBatch(folder,
+                 "--initial-tension 3.0 --method converged --tolerance 1e-3 --radial-intervals 10 "
+                 "--csv derivatives.csv --sensitivity take_up_speed,8");
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const std::string printed = "  d(spinneret tension)/d(take_up_speed) = ";
+  const size_t at = run.Out.find(printed);
+  ASSERT_NE(at, std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find(" dyn per cm/s\n", at), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("  d(spinneret tension)/d(diffusion_param_2) = "), std::string::npos);
+  const double slope = std::stod(run.Out.substr(at + printed.size()));
+  const std::string table = ReadBytes(folder.File("derivatives.csv"));
+  const std::string header = table.substr(0, table.find('\n'));
+  EXPECT_EQ(std::count(header.begin(), header.end(), ','), 26 + 2 * 23 - 1) << header;
+  const std::string column = "d(tension)/d(take_up_speed) (dyn per cm/s)";
+  ASSERT_NE(header.find("," + column + ","), std::string::npos) << header;
+  EXPECT_NE(header.find(",d(gas temperature)/d(diffusion_param_2) (degC per unit of "
+                        "diffusion_param_2),"),
+            std::string::npos)
+      << header;
+  const auto cells = [](const std::string& line) {
+    std::vector<std::string> out(1);
+    for (char c : line) {
+      if (c == ',') {
+        out.emplace_back();
+      } else {
+        out.back().push_back(c);
+      }
+    }
+    return out;
+  };
+  const std::vector<std::string> names = cells(header);
+  const size_t index = std::find(names.begin(), names.end(), column) - names.begin();
+  const size_t second = table.find('\n') + 1;
+  const std::vector<std::string> first =
+      cells(table.substr(second, table.find('\n', second) - second));
+  ASSERT_EQ(first.size(), names.size());
+  EXPECT_NEAR(std::stod(first[index]), slope, 1e-6 * std::fabs(slope));
 }
 
 TEST(BatchRunner, SweepWritesOneFilePerValueAndASummary) {

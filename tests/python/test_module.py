@@ -307,6 +307,36 @@ def test_converged_runs_find_the_answer_within_their_reported_error(name):
     assert korvane.run(korvane.Case(), 3.0).converged is None
 
 
+def test_sensitivities_map_each_item_to_its_derivatives_and_are_refused_where_they_cannot_be():
+    case = korvane.Case()
+    r = korvane.run(case, 3.0, "converged", tolerance=1e-3, radial_intervals=10,
+                    sensitivities=[30, "diffusion_param_2"])
+    assert r.outcome == korvane.Outcome.SUCCESS, r.messages
+    assert list(r.sensitivities) == ["take_up_speed", "diffusion_param_2"]
+    speed = r.sensitivities["take_up_speed"]
+    assert speed.item == "take_up_speed" and speed.point_count == r.point_count
+    assert speed.spinneret_tension == speed["tension"][0] > 0
+    assert speed.units["tension"] == "dyn per cm/s"
+    assert speed.units["average_solvent_fraction"] == "1 per cm/s"
+    assert set(speed) == set(r.profile) - {"z", "filament_area", "stress"}
+    # The end meets the take-up speed whatever it is.
+    assert speed["filament_velocity"][-1] == pytest.approx(1.0, rel=1e-3)
+    assert r.sensitivities["diffusion_param_2"]["filament_velocity"][-1] == pytest.approx(0, abs=1e-6)
+    assert korvane.run(case, 3.0, "converged", tolerance=1e-3).sensitivities is None
+
+    for options, error, words in [
+        ({"method": "classic", "sensitivities": ["take_up_speed"]}, ValueError,
+         "sensitivities are an option of the converged method"),
+        ({"sensitivities": ["filament_count"]}, ValueError, r"filament_count \(item 29\) is a whole"),
+        ({"sensitivities": [41]}, ValueError, r"increment_1 \(item 41\) lays out the print points"),
+        ({"sensitivities": ["speed"]}, ValueError, '"speed" is no input item'),
+        ({"sensitivities": "take_up_speed"}, TypeError, "sensitivities takes a list"),
+        ({"sensitivities": [30.0]}, TypeError, "sensitivities takes item names or numbers"),
+    ]:
+        with pytest.raises(error, match=words):
+            korvane.run(case, 3.0, **{"method": "converged", **options})
+
+
 REFUSED_OPTIONS = [
     # (options of run(), exception, words of the message)
     ({"method": "fast"}, ValueError, '"classic" or "converged"'),
