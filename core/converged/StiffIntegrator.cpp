@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/converged/BorderedTridiagonal.h"
+
 namespace korvane {
 
 struct StiffIntegrator::Impl {
@@ -73,6 +75,46 @@ struct StiffIntegrator::Impl {
     }
     return 0;
   }
+  // The whole Jacobian in bordered tridiagonal form: the blocks from the callback, the
+  // border's columns by difference quotients.
+  static int WholeBorderedJacobian(sunrealtype z, N_Vector y, N_Vector fy, SUNMatrix jacobian,
+                                   void* data, N_Vector, N_Vector, N_Vector) {
+    auto* self = static_cast<Impl*>(data);
+    BorderedMatrixData& matrix = BorderedData(jacobian);
+    const int n = self->Size;
+    const int m = matrix.Inner;
+    const double* yv = N_VGetArrayPointer(y);
+    const double* f0 = N_VGetArrayPointer(fy);
+    double* rows = matrix.Rows();
+    const int flag = self->Bordered(
+        yv, f0, BorderedBlocks{matrix.Lower(), matrix.Diagonal(), matrix.Upper(), rows});
+    if (flag != 0) return flag;
+    matrix.Lower()[0] = 0;
+    matrix.Upper()[m - 1] = 0;
+
+    double* yp = self->Work.data();
+    double* fp = yp + n;
+    std::copy(yv, yv + n, yp);
+    CVodeGetErrWeights(self->Memory, self->ErrorWeights);
+    const double* ewt = N_VGetArrayPointer(self->ErrorWeights);
+    double* columns = matrix.Columns();
+    for (int k = m; k < n; ++k) {
+      const double scale = std::max(std::fabs(yv[k]), 1 / ewt[k]);
+      const double d = 1.4901161193847656e-08 * scale;
+      yp[k] = yv[k] + d;
+      const int rhsFlag = self->F(z, yp, fp);
+      ++self->JacobianRhs;
+      yp[k] = yv[k];
+      if (rhsFlag != 0) return rhsFlag;
+      double* column = columns + static_cast<size_t>(k - m) * m;
+      for (int j = 0; j < m; ++j) column[j] = (fp[j] - f0[j]) / d;
+      for (int i = 0; i < n - m; ++i)
+        rows[static_cast<size_t>(i) * n + k] = (fp[m + i] - f0[m + i]) / d;
+    }
+    return 0;
+  }
+  BorderedJacobian Bordered;
+
   N_Vector ErrorWeights = nullptr;
   long StepsBefore = 0;  // counts of the runs before the last restart
   long RhsBefore = 0;
@@ -130,6 +172,25 @@ StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, 
   }
 }
 
+StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int inner,
+                                 BorderedJacobian jacobian)
+    : impl_(std::make_unique<Impl>()) {
+  Impl& m = *impl_;
+  m.Size = size;
+  m.RootCount = rootCount;
+  m.F = std::move(rhs);
+  m.G = std::move(roots);
+  SUNContext_Create(nullptr, &m.Context);
+  m.Y = N_VNew_Serial(size, m.Context);
+  m.AbsTol = N_VNew_Serial(size, m.Context);
+  m.ErrorWeights = N_VNew_Serial(size, m.Context);
+  m.Memory = CVodeCreate(CV_BDF, m.Context);
+  m.Jacobian = NewBorderedMatrix(size, inner, m.Context);
+  m.Solver = NewBorderedSolver(size, inner, m.Context);
+  m.Work.assign(2 * static_cast<size_t>(size), 0);
+  m.Bordered = std::move(jacobian);
+}
+
 StiffIntegrator::~StiffIntegrator() {
   Impl& m = *impl_;
   CVodeFree(&m.Memory);
@@ -145,7 +206,7 @@ bool StiffIntegrator::Start(double z0, const double* y0, double relativeToleranc
                             const double* absoluteTolerances, double zStop, long maxSteps) {
   Impl& m = *impl_;
   failure_.clear();
-  if (!m.Memory || !m.Y || !m.Solver) {
+  if (!m.Memory || !m.Y || !m.Solver || !m.Jacobian) {
     failure_ = "the integrator could not be set up";
     return false;
   }
@@ -162,6 +223,9 @@ bool StiffIntegrator::Start(double z0, const double* y0, double relativeToleranc
     if (flag == CV_SUCCESS) flag = CVodeSetErrHandlerFn(m.Memory, &Impl::SilentErrors, nullptr);
     if (flag == CV_SUCCESS) flag = CVodeSetLinearSolver(m.Memory, m.Solver, m.Jacobian);
     if (flag == CV_SUCCESS && m.Bandwidth > 0) flag = CVodeSetJacFn(m.Memory, &Impl::BandJacobian);
+    if (flag == CV_SUCCESS && m.Bordered) {
+      flag = CVodeSetJacFn(m.Memory, &Impl::WholeBorderedJacobian);
+    }
     if (flag == CV_SUCCESS && m.RootCount > 0) {
       flag = CVodeRootInit(m.Memory, m.RootCount, &Impl::RootCallback);
     }
