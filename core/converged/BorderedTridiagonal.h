@@ -1,11 +1,12 @@
 // A matrix whose first `inner` rows and columns form a tridiagonal block, bordered by the last
 // size - inner rows and columns, which are full:
 //
-//   [ A  B ]   A: inner x inner, tridiagonal      B: inner x border (its columns)
-//   [ C  D ]   C, D: the border's rows over all the columns
+//   [ A  B ]   A: inner x inner, tridiagonal plus a rank-one part p q^T
+//   [ C  D ]   B: inner x border (its columns); C, D: the border's rows over all the columns
 //
-// with a direct solver that factors A by elimination without pivoting and the border through
-// its Schur complement D - C A^-1 B (partial pivoting). A must not need pivoting: the stiff
+// with a direct solver that factors A's tridiagonal part T by elimination without pivoting,
+// and the border, with s = q^T x as one more unknown, through its Schur complement
+// (partial pivoting). T must not need pivoting: the stiff
 // integrator's Newton matrices I - gamma J are diagonally dominant there when A is the
 // coupling of a diffusion stencil. Both are the integrator library's matrix and linear-solver
 // objects, for its Newton iteration.
@@ -24,14 +25,16 @@ struct BorderedMatrixData {
   int Inner = 0;
   int Border = 0;
   // One block of storage, so that copies and scalings are single loops:
-  // lower (inner) | diagonal (inner) | upper (inner) | B column by column (inner x border) |
-  // the border's rows (border x size, row by row).
+  // lower (inner) | diagonal (inner) | upper (inner) | p (inner) |
+  // B column by column (inner x border) | the border's rows (border x size, row by row).
   std::vector<double> Values;
+  std::vector<double> Weights;  // q (inner), which scalings of the matrix leave alone
 
   double* Lower() { return Values.data(); }
   double* Diagonal() { return Values.data() + Inner; }
   double* Upper() { return Values.data() + 2 * Inner; }
-  double* Columns() { return Values.data() + 3 * Inner; }
+  double* Coupling() { return Values.data() + 3 * Inner; }
+  double* Columns() { return Values.data() + 4 * Inner; }
   double* Rows() { return Columns() + static_cast<size_t>(Inner) * Border; }
 };
 

@@ -177,20 +177,6 @@ bool ConvergedModel::DiffusionRates(const double* y, double radius, int rows, do
   return true;
 }
 
-int ConvergedModel::RadialCoupling(const double* y, int rows, double* lower, double* centre,
-                                   double* upper) const {
-  Film f;
-  if (!FilmAt(y, f) || !DiffusionRates(y, f.Radius, rows, centre)) return 1;
-  for (int j = 0; j < rows; ++j) {
-    const double rate = centre[j];
-    lower[j] = j > 0 ? rate * grid_.Lower[j] : 0;
-    upper[j] = rate * grid_.Upper[j];
-    centre[j] = rate * grid_.Centre[j];
-    if (!Finite(lower[j]) || !Finite(centre[j]) || !Finite(upper[j])) return 1;
-  }
-  return 0;
-}
-
 int ConvergedModel::Derivatives(const double* y, double* dy) const {
   return Evaluate(y, dy, 0, 0);
 }
@@ -266,7 +252,8 @@ int ConvergedModel::Evaluate(const double* y, double* dy, double averageShift,
 }
 
 int ConvergedModel::BorderedJacobian(const double* y, const double* f, double* lower,
-                                     double* diagonal, double* upper, double* borderRows) const {
+                                     double* diagonal, double* upper, double* coupling,
+                                     double* weights, double* borderRows) const {
   constexpr double kIncrement = 1.4901161193847656e-08;  // the square root of the unit roundoff
   const int n = grid_.Intervals;
   const int size = Size();
@@ -299,11 +286,17 @@ int ConvergedModel::BorderedJacobian(const double* y, const double* f, double* l
     if (!Finite(lower[j]) || !Finite(diagonal[j]) || !Finite(upper[j])) return 1;
   }
 
-  // The border's rows see an inner node through the cross-section average W (dW/dc_k is the
-  // node's weight) and through the viscosity B of the two rings beside it. df/dW and df/dB
-  // by moving W and B alone; dB/dc_k = sum over the rings of 3 RingWeight deta0/dc_k.
+  // Every row sees an inner node through the cross-section average W (dW/dc_k is the node's
+  // weight), the border's rows also through the viscosity B of the two rings beside it.
+  // df/dW and df/dB by moving W and B alone; dB/dc_k = sum over the rings of
+  // 3 RingWeight deta0/dc_k.
   const double averageStep = kIncrement * std::max(film.W, 1e-2);
   if (Evaluate(y, dy, averageStep, 0) != 0) return 1;
+  for (int j = 0; j < n; ++j) {
+    coupling[j] = (dy[j] - f[j]) / averageStep;
+    weights[j] = grid_.NodeWeight[j];
+    if (!Finite(coupling[j])) return 1;
+  }
   double byAverage[8];
   double byViscosity[8];
   for (int i = 0; i < border; ++i) byAverage[i] = (dy[n + i] - f[n + i]) / averageStep;

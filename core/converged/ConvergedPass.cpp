@@ -63,7 +63,7 @@ ConvergedPass::ConvergedPass(const ConvergedModel& model, std::vector<double> pr
           model_.Grid().Intervals,
           [this](const double* y, const double* f, const StiffIntegrator::BorderedBlocks& blocks) {
             return model_.BorderedJacobian(y, f, blocks.Lower, blocks.Diagonal, blocks.Upper,
-                                           blocks.BorderRows);
+                                           blocks.Coupling, blocks.Weights, blocks.BorderRows);
           }) {
   model_.Scales(scale_.data());
 }

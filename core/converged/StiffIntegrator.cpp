@@ -86,8 +86,10 @@ struct StiffIntegrator::Impl {
     const double* yv = N_VGetArrayPointer(y);
     const double* f0 = N_VGetArrayPointer(fy);
     double* rows = matrix.Rows();
-    const int flag = self->Bordered(
-        yv, f0, BorderedBlocks{matrix.Lower(), matrix.Diagonal(), matrix.Upper(), rows});
+    const int flag =
+        self->Bordered(yv, f0,
+                       BorderedBlocks{matrix.Lower(), matrix.Diagonal(), matrix.Upper(),
+                                      matrix.Coupling(), matrix.Weights.data(), rows});
     if (flag != 0) return flag;
     matrix.Lower()[0] = 0;
     matrix.Upper()[m - 1] = 0;

@@ -24,10 +24,11 @@ class StiffIntegrator {
                                          double* diagonal, double* upper)>;
 
   // For a bordered tridiagonal Jacobian: the first `inner` components couple among themselves
-  // only with their neighbours, and any component may couple with the last size - inner ones
-  // (the border). At y, with f = f(y), the callback fills
-  //   lower[j], diagonal[j], upper[j]: df_j/dy_{j-1}, df_j/dy_j, df_j/dy_{j+1} (j < inner;
-  //     lower[0] and upper[inner - 1] are not read);
+  // only with their neighbours and through one weighted sum, and any component may couple
+  // with the last size - inner ones (the border). At y, with f = f(y), the callback fills
+  //   lower[j], diagonal[j], upper[j], coupling[j], weights[k] (j, k < inner): df_j/dy_k is
+  //     lower[j], diagonal[j] or upper[j] for k = j - 1, j or j + 1, plus coupling[j]
+  //     weights[k] (lower[0] and upper[inner - 1] are not read; coupling may stay zero);
   //   borderRows[i * size + k]: df_{inner+i}/dy_k for k < inner (i < size - inner).
   // The border's columns are taken by difference quotients of f. 0 on success, > 0 for a
   // state the model cannot evaluate.
@@ -35,6 +36,8 @@ class StiffIntegrator {
     double* Lower = nullptr;
     double* Diagonal = nullptr;
     double* Upper = nullptr;
+    double* Coupling = nullptr;
+    double* Weights = nullptr;
     double* BorderRows = nullptr;
   };
   using BorderedJacobian =
