@@ -1,6 +1,7 @@
 // An adaptive, error-controlled stiff integrator of dy/dz = f(z, y) (variable-order backward
-// differentiation with Newton iteration on a dense or banded Jacobian) with dense output and root
-// finding. The rest of the solver sees only this interface, not the library behind it.
+// differentiation with Newton iteration on a dense, banded or bordered tridiagonal Jacobian) with
+// dense output and root finding. The rest of the solver sees only this interface, not the library
+// behind it.
 #pragma once
 
 #include <functional>
