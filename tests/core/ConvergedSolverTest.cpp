@@ -262,11 +262,9 @@ TEST(ConvergedSolver, NewtonJacobianMatchesCentralDifferences) {
     }
     for (int i = 0; i < size; ++i) {
       for (int k = 0; k < n; ++k) {
-        double entry = rows[(i - n) * size + k];
-        if (i < n) {
-          entry = coupling[i] * weights[k] + (k == i - 1 ? lower[i] : 0) +
-                  (k == i ? diagonal[i] : 0) + (k == i + 1 ? upper[i] : 0);
-        }
+        const double entry = i < n ? coupling[i] * weights[k] + (k == i - 1 ? lower[i] : 0) +
+                                         (k == i ? diagonal[i] : 0) + (k == i + 1 ? upper[i] : 0)
+                                   : rows[(i - n) * size + k];
         EXPECT_NEAR(entry, expected[i][k], 1e-5 * scale[i])
             << "zone " << zone << ", row " << i << ", column " << k;
       }
