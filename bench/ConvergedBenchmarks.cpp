@@ -43,4 +43,28 @@ BENCHMARK(BM_ConvergedDefaultRun)
     ->Args({4, 0})
     ->Unit(benchmark::kMillisecond);
 
+// One pass of the converged line at the default case's converged spinneret tension on a
+// surface-clustered grid, the profile written: what each pass of a search costs. Arguments:
+// the tolerance as its negative decimal exponent and the radial intervals.
+void BM_ConvergedPass(benchmark::State& bench) {
+  const korvane::RunParameters params = korvane::testing::DefaultCase();
+  auto profile = std::make_unique<korvane::SpinningLineProfile>();
+  korvane::SimulationState state;
+  SilentReporter reporter;
+  korvane::ConvergedOptions options;
+  options.Tolerance = std::pow(10.0, -static_cast<double>(bench.range(0)));
+  options.RadialIntervals = static_cast<int>(bench.range(1));
+  options.SurfaceClustered = true;
+  options.SpinneretTension = 3.9894;
+  korvane::ConvergedReport report;
+  for (auto _ : bench) {
+    report = korvane::SolveConverged(params, options, *profile, state, reporter);
+    benchmark::DoNotOptimize(report.EndVelocity);
+  }
+  bench.counters["passes"] = report.Passes;
+  bench.counters["steps"] = static_cast<double>(report.Steps);
+  bench.counters["rhs"] = static_cast<double>(report.RhsEvaluations);
+}
+BENCHMARK(BM_ConvergedPass)->Args({4, 64})->Args({4, 512})->Unit(benchmark::kMillisecond);
+
 }  // namespace

@@ -55,7 +55,7 @@ Line Classic(int refinement, double defaultTension) {
   Line line;
   if (defaultTension > 0) {
     korvane::InitialState(p, *profile, state);
-    state.TensionGuess = defaultTension;
+    state.Iteration.TensionGuess = defaultTension;
     state.Outcome.CalculationOk = true;
     const int reached = korvane::MarchPass(context);
     line.EndVelocityAtDefaultTension = profile->ProfileYarnVelocity[reached - 1];
@@ -64,7 +64,7 @@ Line Classic(int refinement, double defaultTension) {
   korvane::TensionIteration(p, *profile, state, reporter);
   const int last = profile->ProfilePointCount - 1;
   if (defaultTension <= 0) line.EndVelocityAtDefaultTension = profile->ProfileYarnVelocity[last];
-  line.Tension = state.TensionGuess;
+  line.Tension = state.Iteration.TensionGuess;
   line.EndSolvent = profile->ProfileAvgSolvent[last];
   line.EndGasTemp = profile->ProfileGasTemp[last];
   return line;

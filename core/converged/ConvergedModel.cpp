@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "core/model/FilamentCrossSection.h"
 #include "core/model/GasStream.h"
@@ -82,13 +83,13 @@ void ConvergedModel::Scales(double* scale) const {
   scale[VaporFlow()] = 1e-5 * std::max(flows_.TotalSolventFlow, 1e-12);
 }
 
-bool ConvergedModel::FilmAt(const double* y, Film& f) const {
+bool ConvergedModel::FilmAt(const double* y, Film& f, double averageShift) const {
   const double* c = y;
   const double v = y[Velocity()];
   const double t = y[Temperature()];
   const double tg = y[GasTemperature()];
   const double vapour = y[VaporFlow()];
-  f.W = CrossSectionAverage(grid_, c);
+  f.W = CrossSectionAverage(grid_, c) + averageShift;
   if (!(v > 0) || !(f.W < 1)) return false;
   f.Area = FilamentCrossSection(flows_.PolymerFlowRate, f.W, v, p_.DopeDensity);
   if (!(f.Area > 0) || !Finite(f.Area)) return false;
@@ -176,23 +177,14 @@ bool ConvergedModel::DiffusionRates(const double* y, double radius, int rows, do
   return true;
 }
 
-int ConvergedModel::RadialCoupling(const double* y, int rows, double* lower, double* centre,
-                                   double* upper) const {
-  Film f;
-  if (!FilmAt(y, f) || !DiffusionRates(y, f.Radius, rows, centre)) return 1;
-  for (int j = 0; j < rows; ++j) {
-    const double rate = centre[j];
-    lower[j] = j > 0 ? rate * grid_.Lower[j] : 0;
-    upper[j] = rate * grid_.Upper[j];
-    centre[j] = rate * grid_.Centre[j];
-    if (!Finite(lower[j]) || !Finite(centre[j]) || !Finite(upper[j])) return 1;
-  }
-  return 0;
+int ConvergedModel::Derivatives(const double* y, double* dy) const {
+  return Evaluate(y, dy, 0, 0);
 }
 
-int ConvergedModel::Derivatives(const double* y, double* dy) const {
+int ConvergedModel::Evaluate(const double* y, double* dy, double averageShift,
+                             double viscosityShift) const {
   Film f;
-  if (!FilmAt(y, f)) return 1;
+  if (!FilmAt(y, f, averageShift)) return 1;
   const int n = grid_.Intervals;
   const double* c = y;
   const double v = y[Velocity()];
@@ -222,7 +214,7 @@ int ConvergedModel::Derivatives(const double* y, double* dy) const {
   // Filament: dv/dz = rho v F (1 - w) / (Qp B);
   // dT/dz = 2 sqrt(pi / A) ((tg - T) h - Hv N) / (rho cp v);
   // dF/dz = Qp / (1 - w) dv/dz - 2 pi R M N v - A rho g + 2 pi R tau.
-  const double b = ElongationalViscosity(p_, grid_, c, t);
+  const double b = ElongationalViscosity(p_, grid_, c, t) + viscosityShift;
   if (!(b > 0)) return 1;
   const double dvdz = p_.DopeDensity * v * tension * (1 - f.W) / (qp * b);
   const double dtdz = 2 * std::sqrt(kPiValue / f.Area) *
@@ -255,6 +247,97 @@ int ConvergedModel::Derivatives(const double* y, double* dy) const {
 
   for (int e = 0; e < Size(); ++e) {
     if (!Finite(dy[e])) return 1;
+  }
+  return 0;
+}
+
+int ConvergedModel::BorderedJacobian(const double* y, const double* f, double* lower,
+                                     double* diagonal, double* upper, double* coupling,
+                                     double* weights, double* borderRows) const {
+  constexpr double kIncrement = 1.4901161193847656e-08;  // the square root of the unit roundoff
+  const int n = grid_.Intervals;
+  const int size = Size();
+  const int border = size - n;
+  const double* c = y;
+  Film film;
+  if (!FilmAt(y, film)) return 1;
+
+  // Inner rows: dc_j/dz = r_j(c_j) s_j with the rate r_j = D_j / (v R^2) and the stencil s_j,
+  // so d/dc_j = r_j Centre_j + r_j'(c_j) s_j. Each rate depends on its own node's fraction
+  // only, so one evaluation with every node moved gives all the r_j'.
+  std::vector<double> work(4 * static_cast<size_t>(size));
+  double* rate = work.data();
+  double* movedRate = rate + size;
+  double* moved = movedRate + size;
+  double* dy = moved + size;
+  if (!DiffusionRates(y, film.Radius, n, rate)) return 1;
+  std::copy(y, y + size, moved);
+  for (int j = 0; j < n; ++j) {
+    moved[j] = c[j] + kIncrement * std::max(std::fabs(c[j]), kLowestDiffusionFraction);
+  }
+  if (!DiffusionRates(moved, film.Radius, n, movedRate)) return 1;
+  for (int j = 0; j < n; ++j) {
+    double stencil = grid_.Centre[j] * c[j] + grid_.Upper[j] * c[j + 1];
+    if (j > 0) stencil += grid_.Lower[j] * c[j - 1];
+    const double slope = (movedRate[j] - rate[j]) / (moved[j] - c[j]);
+    lower[j] = j > 0 ? rate[j] * grid_.Lower[j] : 0;
+    upper[j] = rate[j] * grid_.Upper[j];
+    diagonal[j] = rate[j] * grid_.Centre[j] + slope * stencil;
+    if (!Finite(lower[j]) || !Finite(diagonal[j]) || !Finite(upper[j])) return 1;
+  }
+
+  // Every row sees an inner node through the cross-section average W (dW/dc_k is the node's
+  // weight), the border's rows also through the viscosity B of the two rings beside it.
+  // df/dW and df/dB by moving W and B alone; dB/dc_k = sum over the rings of
+  // 3 RingWeight deta0/dc_k.
+  const double averageStep = kIncrement * std::max(film.W, 1e-2);
+  if (Evaluate(y, dy, averageStep, 0) != 0) return 1;
+  for (int j = 0; j < n; ++j) {
+    coupling[j] = (dy[j] - f[j]) / averageStep;
+    weights[j] = grid_.NodeWeight[j];
+    if (!Finite(coupling[j])) return 1;
+  }
+  double byAverage[8];
+  double byViscosity[8];
+  for (int i = 0; i < border; ++i) byAverage[i] = (dy[n + i] - f[n + i]) / averageStep;
+  const double t = y[Temperature()];
+  const double viscosity = ElongationalViscosity(p_, grid_, c, t);
+  const double viscosityStep = kIncrement * viscosity;
+  if (Evaluate(y, dy, 0, viscosityStep) != 0) return 1;
+  for (int i = 0; i < border; ++i) byViscosity[i] = (dy[n + i] - f[n + i]) / viscosityStep;
+  double* viscosityByNode = moved;  // dB/dc_k, k = 0..N
+  std::fill(viscosityByNode, viscosityByNode + n + 1, 0.0);
+  const double factor = std::exp(p_.ViscosityParam3 / (t + 273));
+  for (int k = 1; k <= n; ++k) {
+    const double mean = (c[k - 1] + c[k]) / 2;
+    const double movedMean = mean + kIncrement * std::max(std::fabs(mean), 1e-3);
+    const double ring =
+        ZeroShearViscosityWithFactor(p_.ViscosityParam1, p_.ViscosityParam2, mean, factor);
+    const double movedRing =
+        ZeroShearViscosityWithFactor(p_.ViscosityParam1, p_.ViscosityParam2, movedMean, factor);
+    // The mean moves by half of either node's change.
+    const double share = grid_.RingWeight[k] * 3 * (movedRing - ring) / (movedMean - mean) / 2;
+    viscosityByNode[k - 1] += share;
+    viscosityByNode[k] += share;
+  }
+  const std::vector<double>& weight = grid_.NodeWeight;
+  for (int i = 0; i < border; ++i) {
+    double* row = borderRows + static_cast<size_t>(i) * size;
+    for (int k = 0; k < n; ++k) {
+      row[k] = byAverage[i] * weight[k] + byViscosity[i] * viscosityByNode[k];
+    }
+  }
+  // The surface node's row takes away the inner nodes' weighted stencils: minus the weighted
+  // sum of the inner rows over column k.
+  for (int k = 0; k < n; ++k) {
+    double sum = weight[k] * diagonal[k];
+    if (k > 0) sum += weight[k - 1] * upper[k - 1];
+    if (k + 1 < n) sum += weight[k + 1] * lower[k + 1];
+    borderRows[k] -= sum / weight[n];
+  }
+  for (int i = 0; i < border; ++i) {
+    const double* row = borderRows + static_cast<size_t>(i) * size;
+    if (!std::all_of(row, row + n, Finite)) return 1;
   }
   return 0;
 }

@@ -64,15 +64,25 @@ class ConvergedModel {
   // dy/dz at y: 0, or 1 when the state cannot be evaluated (a non-physical trial state, a
   // property without a value, a result that is not a finite number).
   int Derivatives(const double* y, double* dy) const;
-  // The radial diffusion's own coupling in rows 0..rows-1 (rows < N): d(dc_j/dz)/dc_{j-1},
-  // /dc_j and /dc_{j+1}, with the coefficients held at y. Returns 0, or 1 as Derivatives.
-  int RadialCoupling(const double* y, int rows, double* lower, double* centre, double* upper) const;
+  // The Jacobian of Derivatives at y (f: the derivatives there) in the integrator's bordered
+  // tridiagonal form, the inner nodes 0..N-1 inside: the diffusion stencil's coupling in
+  // lower/diagonal/upper (with the diffusion coefficient's own dependence on the fraction);
+  // the inner nodes' dependence on the cross-section average, coupling[j] weights[k]; and in
+  // borderRows[i * Size() + k] the surface's, filament's and gas's derivatives by the inner
+  // nodes, which reach them through the cross-section average and the viscosity's rings.
+  // Returns 0, or 1 as Derivatives.
+  int BorderedJacobian(const double* y, const double* f, double* lower, double* diagonal,
+                       double* upper, double* coupling, double* weights, double* borderRows) const;
   // The derived values at y; false when they cannot be evaluated.
   bool PointValues(const double* y, LinePointValues& values) const;
 
  private:
   struct Film;
-  bool FilmAt(const double* y, Film& film) const;
+  // With the cross-section average moved by averageShift (0: the state's own).
+  bool FilmAt(const double* y, Film& film, double averageShift = 0) const;
+  // Derivatives with the cross-section average and the elongational viscosity moved by the
+  // shifts, for the difference quotients of the Jacobian.
+  int Evaluate(const double* y, double* dy, double averageShift, double viscosityShift) const;
   // D_j / (v R^2) for the nodes 0..rows-1; false when a coefficient has no value.
   bool DiffusionRates(const double* y, double radius, int rows, double* rate) const;
 

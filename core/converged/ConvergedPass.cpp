@@ -10,13 +10,6 @@ namespace {
 // The radial table of the profile holds the nodes at r/R = 0, 0.1, ..., 1.
 constexpr int kPrintedRadialNodes = 11;
 
-// The Newton iteration's Jacobian keeps this band: each radial node with its neighbours, and
-// the surface node with the filament's and the gas's quantities, which follow it in the
-// state. What it leaves out (the cross-section average, through which every node touches the
-// line, and the inner rings' share of the viscosity) is weak, and the band's factorisation
-// costs a fixed amount per node where the whole matrix's grows with the cube of the nodes.
-constexpr int kJacobianBandwidth = 6;
-
 }  // namespace
 
 std::vector<double> StretchBreaks(const RunParameters& params, const std::vector<double>& printZ) {
@@ -65,13 +58,12 @@ ConvergedPass::ConvergedPass(const ConvergedModel& model, std::vector<double> pr
             g[1] = y[model_.Velocity()] - bounds_.VelocityUpperLimit;
             g[2] = y[model_.Velocity()] - bounds_.VelocityLowerLimit;
           },
-          kJacobianBandwidth,
-          [this](const double* y, int& firstFull, double* lower, double* centre, double* upper) {
-            // The inner nodes' columns from the diffusion stencil; the last nodes', the
-            // surface's and the line quantities' by difference quotients.
-            firstFull = std::max(0, model_.Grid().Intervals - kJacobianBandwidth);
-            return model_.RadialCoupling(y, std::min(firstFull + 1, model_.Grid().Intervals), lower,
-                                         centre, upper);
+          // The Newton iteration's Jacobian: the inner nodes' diffusion stencil, bordered by
+          // the surface node and the filament's and gas's quantities.
+          model_.Grid().Intervals,
+          [this](const double* y, const double* f, const StiffIntegrator::BorderedBlocks& blocks) {
+            return model_.BorderedJacobian(y, f, blocks.Lower, blocks.Diagonal, blocks.Upper,
+                                           blocks.Coupling, blocks.Weights, blocks.BorderRows);
           }) {
   model_.Scales(scale_.data());
 }

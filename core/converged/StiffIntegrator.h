@@ -1,6 +1,7 @@
 // An adaptive, error-controlled stiff integrator of dy/dz = f(z, y) (variable-order backward
-// differentiation with Newton iteration on a dense or banded Jacobian) with dense output and root
-// finding. The rest of the solver sees only this interface, not the library behind it.
+// differentiation with Newton iteration on a dense, banded or bordered tridiagonal Jacobian) with
+// dense output and root finding. The rest of the solver sees only this interface, not the library
+// behind it.
 #pragma once
 
 #include <functional>
@@ -23,6 +24,26 @@ class StiffIntegrator {
   using LocalColumns = std::function<int(const double* y, int& firstFullColumn, double* lower,
                                          double* diagonal, double* upper)>;
 
+  // For a bordered tridiagonal Jacobian: the first `inner` components couple among themselves
+  // only with their neighbours and through one weighted sum, and any component may couple
+  // with the last size - inner ones (the border). At y, with f = f(y), the callback fills
+  //   lower[j], diagonal[j], upper[j], coupling[j], weights[k] (j, k < inner): df_j/dy_k is
+  //     lower[j], diagonal[j] or upper[j] for k = j - 1, j or j + 1, plus coupling[j]
+  //     weights[k] (lower[0] and upper[inner - 1] are not read; coupling may stay zero);
+  //   borderRows[i * size + k]: df_{inner+i}/dy_k for k < inner (i < size - inner).
+  // The border's columns are taken by difference quotients of f. 0 on success, > 0 for a
+  // state the model cannot evaluate.
+  struct BorderedBlocks {
+    double* Lower = nullptr;
+    double* Diagonal = nullptr;
+    double* Upper = nullptr;
+    double* Coupling = nullptr;
+    double* Weights = nullptr;
+    double* BorderRows = nullptr;
+  };
+  using BorderedJacobian =
+      std::function<int(const double* y, const double* f, const BorderedBlocks& blocks)>;
+
   enum class Outcome { Reached, RootFound, Failed };
 
   struct Statistics {
@@ -35,6 +56,10 @@ class StiffIntegrator {
   // little but the error test keeps the accuracy); 0: the whole Jacobian.
   StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int bandwidth = 0,
                   LocalColumns local = nullptr);
+  // The Newton iteration on the whole Jacobian in the bordered tridiagonal form above
+  // (0 < inner < size), factored in a time that grows linearly with the size.
+  StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int inner,
+                  BorderedJacobian jacobian);
   ~StiffIntegrator();
   StiffIntegrator(const StiffIntegrator&) = delete;
   StiffIntegrator& operator=(const StiffIntegrator&) = delete;

@@ -1,13 +1,17 @@
 // The converged method against closed-form solutions, against the classic method's own limit
 // of ever finer grids, and against itself at different tolerances.
 #include <gtest/gtest.h>
+#include <nvector/nvector_serial.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
 
 #include "DefaultCase.h"
 #include "core/classic/TensionIteration.h"
+#include "core/converged/BorderedTridiagonal.h"
+#include "core/converged/ConvergedModel.h"
 #include "core/converged/ConvergedSolver.h"
 #include "core/converged/RadialGrid.h"
 #include "core/converged/StiffIntegrator.h"
@@ -215,6 +219,111 @@ TEST(ConvergedSolver, CylinderDiffusionConvergesToTheSeriesSolution) {
     // Second order in the spacing.
     EXPECT_LT(fine, coarse / 3) << clustered;
   }
+}
+
+// The Newton iteration's Jacobian shows only in the cost, not in the answers (the error test
+// keeps them to the tolerance whatever it is), so a wrong entry or a wrongly solved system
+// would go unnoticed. The model's Jacobian is checked entry by entry against central
+// differences, at a state with a solvent-depleted skin in the upper zone and in a jacket.
+TEST(ConvergedSolver, NewtonJacobianMatchesCentralDifferences) {
+  testing::Run run;
+  InitialState(run.Params, *run.Profile, run.State);
+  const RadialGrid grid = SurfaceClusteredRadialGrid(12);
+  ConvergedModel model(run.Params, run.State.Constants, grid, ConvergedPhysics{}, 700);
+  const int n = grid.Intervals;
+  const int size = model.Size();
+  std::vector<double> y(size);
+  model.InitialValues(4, y.data());
+  for (int j = 0; j <= n; ++j) y[j] = 0.73 - 0.6 * std::pow(grid.Xi[j], 4);
+  y[model.Velocity()] *= 3;
+  y[model.Temperature()] = 90;
+  y[model.GasTemperature()] = 180;
+  for (const int zone : {0, 1}) {
+    model.SetWallZone(zone);
+    std::vector<double> f(size), lower(n), diagonal(n), upper(n), coupling(n), weights(n);
+    std::vector<double> rows((size - n) * size);
+    ASSERT_EQ(model.Derivatives(y.data(), f.data()), 0);
+    ASSERT_EQ(model.BorderedJacobian(y.data(), f.data(), lower.data(), diagonal.data(),
+                                     upper.data(), coupling.data(), weights.data(), rows.data()),
+              0);
+    // expected[i][k]: df_i/dc_k of the inner nodes' columns.
+    std::vector<std::vector<double>> expected(size, std::vector<double>(n));
+    std::vector<double> scale(size, 0.0);
+    for (int k = 0; k < n; ++k) {
+      std::vector<double> plus = y, minus = y, fPlus(size), fMinus(size);
+      plus[k] += 1e-6;
+      minus[k] -= 1e-6;
+      ASSERT_EQ(model.Derivatives(plus.data(), fPlus.data()), 0);
+      ASSERT_EQ(model.Derivatives(minus.data(), fMinus.data()), 0);
+      for (int i = 0; i < size; ++i) {
+        expected[i][k] = (fPlus[i] - fMinus[i]) / (plus[k] - minus[k]);
+        scale[i] = std::max(scale[i], std::fabs(expected[i][k]));
+      }
+    }
+    for (int i = 0; i < size; ++i) {
+      for (int k = 0; k < n; ++k) {
+        const double entry = i < n ? coupling[i] * weights[k] + (k == i - 1 ? lower[i] : 0) +
+                                         (k == i ? diagonal[i] : 0) + (k == i + 1 ? upper[i] : 0)
+                                   : rows[(i - n) * size + k];
+        EXPECT_NEAR(entry, expected[i][k], 1e-5 * scale[i])
+            << "zone " << zone << ", row " << i << ", column " << k;
+      }
+    }
+  }
+}
+
+// The bordered tridiagonal solver against the dense matrix it stands for: T + p q^T inside,
+// a border of 3 rows and columns, the Schur complement needing a row exchange.
+TEST(ConvergedSolver, BorderedSolverSolvesItsSystem) {
+  const int size = 8;
+  const int inner = 5;
+  SUNContext context = nullptr;
+  ASSERT_EQ(SUNContext_Create(nullptr, &context), 0);
+  SUNMatrix matrix = NewBorderedMatrix(size, inner, context);
+  SUNLinearSolver solver = NewBorderedSolver(size, inner, context);
+  BorderedMatrixData& a = BorderedData(matrix);
+  std::vector<std::vector<double>> dense(size, std::vector<double>(size, 0.0));
+  for (int j = 0; j < inner; ++j) a.Weights[j] = 0.2 - 0.05 * j;
+  for (int j = 0; j < inner; ++j) {
+    a.Diagonal()[j] = 4 + j;
+    a.Coupling()[j] = 0.3 * (j + 1);
+    if (j > 0) a.Lower()[j] = -1 - 0.1 * j;
+    if (j + 1 < inner) a.Upper()[j] = 0.5 * j - 1;
+    for (int k = 0; k < inner; ++k) dense[j][k] = a.Coupling()[j] * a.Weights[k];
+    dense[j][j] += a.Diagonal()[j];
+    if (j > 0) dense[j][j - 1] += a.Lower()[j];
+    if (j + 1 < inner) dense[j][j + 1] += a.Upper()[j];
+  }
+  const int border = size - inner;
+  for (int c = 0; c < border; ++c) {
+    for (int j = 0; j < inner; ++j) {
+      a.Columns()[c * inner + j] = c == 1 ? 0 : std::sin(1.0 + j + 3 * c);
+      dense[j][inner + c] = a.Columns()[c * inner + j];
+    }
+  }
+  for (int i = 0; i < border; ++i) {
+    for (int k = 0; k < size; ++k) {
+      // The border's own block: small on its diagonal, so that its elimination pivots.
+      const double value = inner + i == k ? 1e-3 : std::cos(2.0 * k + i);
+      a.Rows()[i * size + k] = value;
+      dense[inner + i][k] = value;
+    }
+  }
+  N_Vector x = N_VNew_Serial(size, context);
+  N_Vector r = N_VNew_Serial(size, context);
+  double* rv = N_VGetArrayPointer(r);
+  for (int i = 0; i < size; ++i) {
+    rv[i] = 0;
+    for (int k = 0; k < size; ++k) rv[i] += dense[i][k] * (1.0 + 0.5 * k);
+  }
+  ASSERT_EQ(SUNLinSolSetup(solver, matrix), 0);
+  ASSERT_EQ(SUNLinSolSolve(solver, matrix, x, r, 0), 0);
+  for (int k = 0; k < size; ++k) EXPECT_NEAR(N_VGetArrayPointer(x)[k], 1.0 + 0.5 * k, 1e-12) << k;
+  N_VDestroy(x);
+  N_VDestroy(r);
+  SUNLinSolFree(solver);
+  SUNMatDestroy(matrix);
+  SUNContext_Free(&context);
 }
 
 TEST(ConvergedSolver, SolventLostByTheFilamentsIsGainedByTheGas) {

@@ -1,0 +1,303 @@
+#include "core/converged/BorderedTridiagonal.h"
+
+#include <nvector/nvector_serial.h>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace korvane {
+
+namespace {
+
+BorderedMatrixData* Data(SUNMatrix matrix) {
+  return static_cast<BorderedMatrixData*>(matrix->content);
+}
+
+SUNMatrix_ID MatrixId(SUNMatrix) {
+  return SUNMATRIX_CUSTOM;
+}
+
+void DestroyMatrix(SUNMatrix matrix) {
+  if (!matrix) return;
+  delete Data(matrix);
+  matrix->content = nullptr;
+  SUNMatFreeEmpty(matrix);
+}
+
+SUNMatrix CloneMatrix(SUNMatrix matrix) {
+  const BorderedMatrixData& data = *Data(matrix);
+  return NewBorderedMatrix(data.Size, data.Inner, matrix->sunctx);
+}
+
+int ZeroMatrix(SUNMatrix matrix) {
+  BorderedMatrixData& data = *Data(matrix);
+  std::fill(data.Values.begin(), data.Values.end(), 0.0);
+  std::fill(data.Weights.begin(), data.Weights.end(), 0.0);
+  return SUNMAT_SUCCESS;
+}
+
+// to = from
+int CopyMatrix(SUNMatrix from, SUNMatrix to) {
+  const BorderedMatrixData& source = *Data(from);
+  BorderedMatrixData& target = *Data(to);
+  if (source.Values.size() != target.Values.size()) return SUNMAT_ILL_INPUT;
+  std::copy(source.Values.begin(), source.Values.end(), target.Values.begin());
+  std::copy(source.Weights.begin(), source.Weights.end(), target.Weights.begin());
+  return SUNMAT_SUCCESS;
+}
+
+// matrix = c matrix + I
+int ScaleAddIdentity(sunrealtype c, SUNMatrix matrix) {
+  BorderedMatrixData& data = *Data(matrix);
+  for (double& value : data.Values) value *= c;
+  double* diagonal = data.Diagonal();
+  for (int j = 0; j < data.Inner; ++j) diagonal[j] += 1;
+  double* rows = data.Rows();
+  for (int i = 0; i < data.Border; ++i)
+    rows[static_cast<size_t>(i) * data.Size + data.Inner + i] += 1;
+  return SUNMAT_SUCCESS;
+}
+
+int MatrixSpace(SUNMatrix matrix, long* realWords, long* integerWords) {
+  *realWords = static_cast<long>(Data(matrix)->Values.size() + Data(matrix)->Weights.size());
+  *integerWords = 3;
+  return SUNMAT_SUCCESS;
+}
+
+// The factors of a bordered matrix. With s = q^T x1 as an unknown beside x1 and the border's
+// x2, the system is
+//   T x1 + p s + B x2 = r1,   q^T x1 - s = 0,   C x1 + D x2 = r2;
+// E = [p B] and u = (s, x2): T = L U by elimination, Z = T^-1 E, and u from the Schur
+// complement S = [-1 0; 0 D] - [q^T; C] Z, LU-factored.
+struct Factors {
+  int Size = 0;
+  int Inner = 0;
+  int Border = 0;  // of the matrix; the Schur complement has one row and column more
+  std::vector<double> Multiplier;    // L below the diagonal
+  std::vector<double> InversePivot;  // 1 / U's diagonal (U's upper diagonal is T's)
+  std::vector<double> Z;             // T^-1 E, column by column
+  std::vector<char> ActiveColumn;    // E's column has an entry that is not zero
+  std::vector<double> Schur;         // row by row, overwritten by its LU factors
+  std::vector<int> Permutation;
+  std::vector<double> Work;
+  sunindextype LastFlag = 0;
+
+  // z = T^-1 r (z may be r).
+  void SolveInner(const double* upper, const double* r, double* z) const {
+    z[0] = r[0];
+    for (int j = 1; j < Inner; ++j) z[j] = r[j] - Multiplier[j] * z[j - 1];
+    z[Inner - 1] *= InversePivot[Inner - 1];
+    for (int j = Inner - 2; j >= 0; --j) z[j] = (z[j] - upper[j] * z[j + 1]) * InversePivot[j];
+  }
+};
+
+Factors* FactorsOf(SUNLinearSolver solver) {
+  return static_cast<Factors*>(solver->content);
+}
+
+SUNLinearSolver_Type SolverType(SUNLinearSolver) {
+  return SUNLINEARSOLVER_DIRECT;
+}
+
+SUNLinearSolver_ID SolverId(SUNLinearSolver) {
+  return SUNLINEARSOLVER_CUSTOM;
+}
+
+int InitializeSolver(SUNLinearSolver solver) {
+  FactorsOf(solver)->LastFlag = 0;
+  return SUNLS_SUCCESS;
+}
+
+int SetupSolver(SUNLinearSolver solver, SUNMatrix matrix) {
+  Factors& f = *FactorsOf(solver);
+  BorderedMatrixData& a = *Data(matrix);
+  const int m = f.Inner;
+  const int b = f.Border;
+  const int n = f.Size;
+  if (a.Size != n || a.Inner != m) return f.LastFlag = SUNLS_ILL_INPUT;
+  const double* lower = a.Lower();
+  const double* diagonal = a.Diagonal();
+  const double* upper = a.Upper();
+
+  // T = L U, row by row.
+  double pivot = diagonal[0];
+  for (int j = 0; j < m; ++j) {
+    if (j > 0) {
+      f.Multiplier[j] = lower[j] / pivot;
+      pivot = diagonal[j] - f.Multiplier[j] * upper[j - 1];
+    }
+    if (!(pivot != 0) || !std::isfinite(pivot)) return f.LastFlag = SUNLS_LUFACT_FAIL;
+    f.InversePivot[j] = 1 / pivot;
+  }
+
+  // Z = T^-1 E for the columns of E that couple to the tridiagonal block at all.
+  const int e = b + 1;
+  const double* columns = a.Coupling();  // p, then B's columns
+  for (int c = 0; c < e; ++c) {
+    const double* column = columns + static_cast<size_t>(c) * m;
+    f.ActiveColumn[c] = std::any_of(column, column + m, [](double v) { return v != 0; });
+    if (f.ActiveColumn[c]) f.SolveInner(upper, column, f.Z.data() + static_cast<size_t>(c) * m);
+  }
+
+  // S = [-1 0; 0 D] - [q^T; C] Z: row 0 from q, row 1 + i from the border's row i.
+  const double* rows = a.Rows();
+  for (int i = 0; i < e; ++i) {
+    const double* row = i == 0 ? a.Weights.data() : rows + static_cast<size_t>(i - 1) * n;
+    for (int c = 0; c < e; ++c) {
+      double s = 0;
+      if (i == 0 && c == 0) s = -1;
+      if (i > 0 && c > 0) s = row[m + c - 1];
+      if (f.ActiveColumn[c]) {
+        const double* z = f.Z.data() + static_cast<size_t>(c) * m;
+        double sum = 0;
+        for (int j = 0; j < m; ++j) sum += row[j] * z[j];
+        s -= sum;
+      }
+      f.Schur[static_cast<size_t>(i) * e + c] = s;
+    }
+  }
+
+  // S = P^T L U with partial pivoting; whole rows are exchanged.
+  double* s = f.Schur.data();
+  for (int k = 0; k < e; ++k) {
+    int p = k;
+    for (int i = k + 1; i < e; ++i) {
+      if (std::fabs(s[i * e + k]) > std::fabs(s[p * e + k])) p = i;
+    }
+    f.Permutation[k] = p;
+    if (!(s[p * e + k] != 0) || !std::isfinite(s[p * e + k])) {
+      return f.LastFlag = SUNLS_LUFACT_FAIL;
+    }
+    if (p != k) {
+      for (int c = 0; c < e; ++c) std::swap(s[k * e + c], s[p * e + c]);
+    }
+    for (int i = k + 1; i < e; ++i) {
+      const double l = s[i * e + k] / s[k * e + k];
+      s[i * e + k] = l;
+      for (int c = k + 1; c < e; ++c) s[i * e + c] -= l * s[k * e + c];
+    }
+  }
+  return f.LastFlag = SUNLS_SUCCESS;
+}
+
+// x = M^-1 r; x may be r.
+int SolveSystem(SUNLinearSolver solver, SUNMatrix matrix, N_Vector x, N_Vector rhs, sunrealtype) {
+  Factors& f = *FactorsOf(solver);
+  BorderedMatrixData& a = *Data(matrix);
+  const int m = f.Inner;
+  const int b = f.Border;
+  const int n = f.Size;
+  const double* r = N_VGetArrayPointer(rhs);
+  double* out = N_VGetArrayPointer(x);
+  // z = T^-1 r1; u = (s, x2) from S u = (-q^T z, r2 - C z); x1 = z - Z u.
+  const int e = b + 1;
+  double* z = f.Work.data();
+  double* u = z + m;
+  f.SolveInner(a.Upper(), r, z);
+  const double* rows = a.Rows();
+  for (int i = 0; i < e; ++i) {
+    const double* row = i == 0 ? a.Weights.data() : rows + static_cast<size_t>(i - 1) * n;
+    double sum = 0;
+    for (int j = 0; j < m; ++j) sum += row[j] * z[j];
+    u[i] = (i == 0 ? 0 : r[m + i - 1]) - sum;
+  }
+  const double* s = f.Schur.data();
+  for (int k = 0; k < e; ++k) std::swap(u[k], u[f.Permutation[k]]);
+  for (int i = 1; i < e; ++i) {
+    for (int k = 0; k < i; ++k) u[i] -= s[i * e + k] * u[k];
+  }
+  for (int i = e - 1; i >= 0; --i) {
+    for (int c = i + 1; c < e; ++c) u[i] -= s[i * e + c] * u[c];
+    u[i] /= s[i * e + i];
+  }
+  for (int c = 0; c < e; ++c) {
+    if (!f.ActiveColumn[c]) continue;
+    const double* column = f.Z.data() + static_cast<size_t>(c) * m;
+    const double uc = u[c];
+    for (int j = 0; j < m; ++j) z[j] -= column[j] * uc;
+  }
+  // x = (x1, x2): z and u without s.
+  std::copy(z, z + m, out);
+  std::copy(u + 1, u + e, out + m);
+  return f.LastFlag = SUNLS_SUCCESS;
+}
+
+sunindextype LastSolverFlag(SUNLinearSolver solver) {
+  return FactorsOf(solver)->LastFlag;
+}
+
+int SolverSpace(SUNLinearSolver solver, long* realWords, long* integerWords) {
+  const Factors& f = *FactorsOf(solver);
+  *realWords = static_cast<long>(f.Multiplier.size() + f.InversePivot.size() + f.Z.size() +
+                                 f.Schur.size() + f.Work.size());
+  *integerWords = static_cast<long>(f.Permutation.size() + f.ActiveColumn.size());
+  return SUNLS_SUCCESS;
+}
+
+int FreeSolver(SUNLinearSolver solver) {
+  if (!solver) return SUNLS_SUCCESS;
+  delete FactorsOf(solver);
+  solver->content = nullptr;
+  SUNLinSolFreeEmpty(solver);
+  return SUNLS_SUCCESS;
+}
+
+}  // namespace
+
+SUNMatrix NewBorderedMatrix(int size, int inner, SUNContext context) {
+  if (inner < 1 || inner >= size) return nullptr;
+  SUNMatrix matrix = SUNMatNewEmpty(context);
+  if (!matrix) return nullptr;
+  auto* data = new BorderedMatrixData;
+  data->Size = size;
+  data->Inner = inner;
+  data->Border = size - inner;
+  data->Weights.assign(inner, 0.0);
+  data->Values.assign(4 * static_cast<size_t>(inner) +
+                          static_cast<size_t>(data->Border) * (static_cast<size_t>(inner) + size),
+                      0.0);
+  matrix->content = data;
+  matrix->ops->getid = MatrixId;
+  matrix->ops->clone = CloneMatrix;
+  matrix->ops->destroy = DestroyMatrix;
+  matrix->ops->zero = ZeroMatrix;
+  matrix->ops->copy = CopyMatrix;
+  matrix->ops->scaleaddi = ScaleAddIdentity;
+  matrix->ops->space = MatrixSpace;
+  return matrix;
+}
+
+BorderedMatrixData& BorderedData(SUNMatrix matrix) {
+  return *Data(matrix);
+}
+
+SUNLinearSolver NewBorderedSolver(int size, int inner, SUNContext context) {
+  if (inner < 1 || inner >= size) return nullptr;
+  SUNLinearSolver solver = SUNLinSolNewEmpty(context);
+  if (!solver) return nullptr;
+  auto* f = new Factors;
+  const int border = size - inner;
+  f->Size = size;
+  f->Inner = inner;
+  f->Border = border;
+  f->Multiplier.assign(inner, 0.0);
+  f->InversePivot.assign(inner, 0.0);
+  f->Z.assign(static_cast<size_t>(inner) * (border + 1), 0.0);
+  f->ActiveColumn.assign(border + 1, 0);
+  f->Schur.assign(static_cast<size_t>(border + 1) * (border + 1), 0.0);
+  f->Permutation.assign(border + 1, 0);
+  f->Work.assign(size + 1, 0.0);
+  solver->content = f;
+  solver->ops->gettype = SolverType;
+  solver->ops->getid = SolverId;
+  solver->ops->initialize = InitializeSolver;
+  solver->ops->setup = SetupSolver;
+  solver->ops->solve = SolveSystem;
+  solver->ops->lastflag = LastSolverFlag;
+  solver->ops->space = SolverSpace;
+  solver->ops->free = FreeSolver;
+  return solver;
+}
+
+}  // namespace korvane
