@@ -12,9 +12,6 @@ namespace korvane {
 
 namespace {
 
-// The Newton matrix's band, as for the answer's passes: each radial node with its neighbours,
-// the surface node with the line quantities that follow it.
-constexpr int kBandwidth = 6;
 // The relative step of the central differences that carry a derivative of the state over to the
 // values computed from it (about the cube root of the unit roundoff).
 constexpr double kValueStep = 6e-6;
@@ -46,12 +43,12 @@ class SensitivityPass {
         scales_(static_cast<size_t>(directions_)),
         integrator_(
             model_.Size(), 0, [this](double, const double* y, double* dy) { return Rhs(y, dy); },
-            nullptr, kBandwidth,
-            [this](const double* y, int& firstFull, double* lower, double* centre, double* upper) {
-              const int n = model_.Grid().Intervals;
-              firstFull = std::max(0, n - kBandwidth);
+            nullptr, model_.Grid().Intervals,
+            [this](const double* y, const double* f,
+                   const StiffIntegrator::BorderedBlocks& blocks) {
               Apply();
-              return model_.RadialCoupling(y, std::min(firstFull + 1, n), lower, centre, upper);
+              return model_.BorderedJacobian(y, f, blocks.Lower, blocks.Diagonal, blocks.Upper,
+                                             blocks.Coupling, blocks.Weights, blocks.BorderRows);
             }) {
     values_[0] = line.SpinneretTension;
     for (size_t k = 0; k < parameters.size(); ++k) values_[k + 1] = *parameters[k].Field(record_);
