@@ -52,8 +52,10 @@ struct ConvergedReport {
   double SpinneretTension = 0;       // dyn
   double EstimatedTensionError = 0;  // dyn
   double EstimatedRelativeTensionError = 0;
-  // Its parts: the radial grid's (from the grid with half the intervals) and the
-  // integration's (from a ten times looser tolerance on that grid) with the search's.
+  // Its parts, each on the answer's own radial grid: the radial grid's (from the observed order
+  // of convergence of three grids of its kind, with a safety factor) and the integration's
+  // (the move to a ten times tighter tolerance, with a safety factor) with the search's (the
+  // remaining end mismatch, and the tension step where the line was split).
   double RadialTensionError = 0;
   double IntegrationTensionError = 0;
   double EndVelocity = 0;  // cm/s
@@ -61,9 +63,26 @@ struct ConvergedReport {
   // (solvent lost by the filaments - solvent gained by the gas) / solvent lost.
   double SolventBalanceError = 0;
   double Seconds = 0;
-  // The estimated error is within the tolerance (the automatic radial grid may stop short).
+  // The estimated error is within the tolerance and the written line meets its target within
+  // it (the automatic radial grid may stop short).
   bool ToleranceMet = false;
+  // (end velocity - take-up speed) / take-up speed of the written line, or the same of the
+  // tension at take-up when that is the target.
+  double EndMismatch = 0;
+  // The order of convergence the three radial grids showed (0: they showed none).
+  double RadialOrder = 0;
+  // Where the line was integrated in two parts, each from its own tension (0: in one). The
+  // line is split where its tension comes close to zero, which one tension at the spinneret
+  // cannot resolve.
+  double SplitZ = 0;
+  // Why the tolerance is not met, in words (empty when it is).
+  std::string ToleranceNote;
 };
+
+// The limits of the converged method's options, for every front end.
+inline constexpr double kSmallestConvergedTolerance = 1e-8;
+inline constexpr double kLargestConvergedTolerance = 1e-2;
+inline constexpr int kSmallestRadialIntervals = 2;
 
 inline constexpr int kLargestRadialIntervals = 512;
 // The most print points of a line (the profile grows to hold them).

@@ -14,8 +14,14 @@ struct End {
   bool Known = false;
   bool HasValue = false;
   double X = 0;
-  double F = 0;
+  double F = 0;  // the mismatch
+  double G = 0;  // the mismatch as the chord counts it (halved by the Illinois correction)
 };
+
+// The slope between the ends of a bracket, from their true mismatches.
+double ChordSlope(const End& lo, const End& hi) {
+  return (hi.F - lo.F) / (hi.X - lo.X);
+}
 
 }  // namespace
 
@@ -59,7 +65,11 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     }
     if (hasValue && std::fabs(t.Mismatch) < settings.MismatchTolerance) {
       result.Outcome = TensionSearchResult::Converged;
-      if (lo.HasValue && hi.HasValue) slope = (hi.F - lo.F) / (hi.X - lo.X);
+      if (previous.HasValue && x != previous.X) {
+        slope = (t.Mismatch - previous.F) / (x - previous.X);
+      } else if (lo.HasValue && hi.HasValue) {
+        slope = ChordSlope(lo, hi);
+      }
       result.Slope = slope;
       return result;
     }
@@ -67,12 +77,14 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     if (hasValue && previous.HasValue && x != previous.X) {
       slope = (t.Mismatch - previous.F) / (x - previous.X);
     }
-    previous = End{true, hasValue, x, t.Mismatch};
+    previous = End{true, hasValue, x, t.Mismatch, t.Mismatch};
     if (tooHigh) {
+      result.HighTension = tension;
       hi = previous;
       ++retainedLo;
       retainedHi = 0;
     } else {
+      result.LowTension = tension;
       lo = previous;
       ++retainedHi;
       retainedLo = 0;
@@ -82,10 +94,17 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
       // No bracket yet: a Newton step with the slope known so far, or a blind one.
       const double blind = settings.BlindLogStep;
       double step = tooHigh ? -blind : blind;
-      if (hasValue && slope > 0) step = -t.Mismatch / slope;
+      // A Newton step is taken as it is (a secant follows if it falls short); a guess at least
+      // moves by a share of the blind step.
+      const bool newton = hasValue && slope > 0;
+      if (newton) step = -t.Mismatch / slope;
       step = std::clamp(step, -kLargestLogStep, kLargestLogStep);
-      if (tooHigh && step > -0.01 * blind) step = -0.01 * blind;
-      if (!tooHigh && step < 0.01 * blind) step = 0.01 * blind;
+      if (!newton && tooHigh && step > -0.01 * blind) step = -0.01 * blind;
+      if (!newton && !tooHigh && step < 0.01 * blind) step = 0.01 * blind;
+      // A step that falls short of the tolerance could not move the mismatch any more.
+      if (std::fabs(step) < settings.LogTensionTolerance) {
+        step = std::copysign(settings.LogTensionTolerance, step);
+      }
       const double nextX = x + step;
       if ((nextX < xMin && x <= xMin) || (nextX > xMax && x >= xMax)) {
         result.Outcome = TensionSearchResult::NoBracket;
@@ -101,7 +120,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
       // has no value closes on where the passes start to end early.
       result.Outcome = lo.HasValue && hi.HasValue ? TensionSearchResult::Converged
                                                   : TensionSearchResult::NoBracket;
-      if (lo.HasValue && hi.HasValue) slope = (hi.F - lo.F) / width;
+      if (lo.HasValue && hi.HasValue) slope = ChordSlope(lo, hi);
       result.Slope = slope;
       return result;
     }
@@ -111,9 +130,9 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     double nextX = 0.5 * (lo.X + hi.X);
     if (lo.HasValue && hi.HasValue) {
       // Regula falsi; an end kept twice in a row counts with half its mismatch (Illinois).
-      if (retainedLo >= 2) lo.F *= 0.5;
-      if (retainedHi >= 2) hi.F *= 0.5;
-      nextX = lo.X - lo.F * (hi.X - lo.X) / (hi.F - lo.F);
+      if (retainedLo >= 2) lo.G *= 0.5;
+      if (retainedHi >= 2) hi.G *= 0.5;
+      nextX = lo.X - lo.G * (hi.X - lo.X) / (hi.G - lo.G);
     }
     // Near the root a Newton step with the latest slope beats the chord and the halving.
     if (hasValue && slope > 0) {
