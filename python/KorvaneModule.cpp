@@ -317,6 +317,11 @@ PYBIND11_MODULE(_korvane, m) {
                                 PyExc_ValueError, nullptr);
   if (!gInputError) throw py::error_already_set();
   m.attr("InputError") = InputErrorType();
+  // The converged method's option limits, as the core checks them.
+  m.attr("_converged_tolerance_range") =
+      py::make_tuple(kSmallestConvergedTolerance, kLargestConvergedTolerance);
+  m.attr("_radial_interval_range") =
+      py::make_tuple(kSmallestRadialIntervals, kLargestRadialIntervals);
 
   py::enum_<RunOutcome>(m, "Outcome",
                         "How a run ended; the values are the batch runner's exit "

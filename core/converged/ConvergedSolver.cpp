@@ -272,6 +272,7 @@ class Solver {
   double initialTension_ = 1;
   // Where the line was first split in parts (0: it is not).
   double split_ = 0;
+  bool everyTensionFellToZero_ = false;
   Side low_;
   Side high_;
   // The solutions on the radial grids, coarsest first; the answer is answer_.
@@ -403,6 +404,7 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
       return SearchEnd::Collapsed;
     case TensionSearchResult::NoBracket:
       if (r.SeenTooHigh && r.SeenTooLow) return SearchEnd::Collapsed;
+      everyTensionFellToZero_ = !r.SeenTooHigh && low_.End == PassEnd::TensionNotPositive;
       Fail(ConvergedStatus::CalculationFailed, NoBracketText());
       return SearchEnd::Failed;
     default:
@@ -732,7 +734,18 @@ bool Solver::Run() {
                                  std::chrono::duration<double>(o_.TimeLimitSeconds));
   if (!CheckOptions() || !LayOut()) return false;
   if (o_.SpinneretTension) return LineForTension(*o_.SpinneretTension, integratorTolerance_);
-  return RefineGrid() && EstimateErrors() && Conclude();
+  if (RefineGrid()) return EstimateErrors() && Conclude();
+  // Every tension tried lets the line's tension fall to zero: as with the classic method, the
+  // line of the highest one is written up to that point.
+  if (everyTensionFellToZero_ && grids_.empty()) {
+    const std::string message = report_.Message;
+    if (!LineForTension(low_.Tension, integratorTolerance_)) return false;
+    report_.Message = message;
+    report_.ToleranceMet = false;
+    report_.ToleranceNote = "the tension falls to zero";
+    return true;
+  }
+  return false;
 }
 
 bool Solver::WrittenLine(ConvergedPass& pass, const GridSolution& solution, double tolerance,
@@ -810,9 +823,16 @@ bool Solver::LineForTension(double tension, double tolerance) {
   const int intervals = o_.RadialIntervals == 0 ? kLargestAutomaticIntervals : o_.RadialIntervals;
   auto pass = MakePass(intervals);
   PassResult final;
-  GridSolution line;
-  line.Tension = tension;
-  if (!WrittenLine(*pass, line, tolerance, final)) return false;
+  if (!Pass(*pass, tension, tolerance, &profile_, final)) return false;
+  if (final.End == PassEnd::TensionNotPositive) {
+    // As with the classic method: the line is written up to where its tension fell to zero.
+    for (int i = 0; i < profile_.ProfilePointCount; ++i) {
+      if (printZ_[i] > final.EndZ) profile_.ProfileTension[i] = 0;
+    }
+    state_.Outcome.TensionBelowZero = true;
+  } else if (!CheckWritten(final)) {
+    return false;
+  }
   Count(*pass);
   Finish(*pass, final, intervals, tension);
   report_.ToleranceMet = true;

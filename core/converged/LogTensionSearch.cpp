@@ -38,6 +38,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
   int retainedHi = 0;
   double bestAbs = INFINITY;
   double slope = settings.FirstSlope;
+  double widths[2] = {0, 0};  // the bracket's width two passes and one pass ago
 
   for (;;) {
     if (result.Passes >= settings.PassLimit) {
@@ -139,6 +140,11 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
       const double newton = x - t.Mismatch / slope;
       if (newton > lower && newton < upper) nextX = newton;
     }
+    // A bracket that did not halve over the last two passes is halved: the chord and the
+    // Newton step can creep along one end.
+    if (widths[0] > 0 && upper - lower > 0.5 * widths[0]) nextX = 0.5 * (lower + upper);
+    widths[0] = widths[1];
+    widths[1] = upper - lower;
     // Keep clear of the ends, where the chord stalls.
     nextX = std::clamp(nextX, lower + margin, upper - margin);
     x = nextX;

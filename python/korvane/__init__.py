@@ -29,6 +29,8 @@ from ._korvane import (
     CancelToken,
     InputError,
     Outcome,
+    _converged_tolerance_range,
+    _radial_interval_range,
     _run_case,
     items,
     profile_columns,
@@ -230,8 +232,11 @@ def _method_options(method, tolerance, radial_intervals, take_up_tension) -> dic
     if method not in ("classic", "converged"):
         raise ValueError(f'method is "classic" or "converged", not {method!r}')
     accuracy = _real("tolerance", tolerance)
-    if not 1e-8 <= accuracy <= 1e-2:
-        raise ValueError(f"tolerance is a relative accuracy from 1e-08 to 0.01, not {tolerance!r}")
+    smallest, largest = _converged_tolerance_range
+    if not smallest <= accuracy <= largest:
+        raise ValueError(
+            f"tolerance is a relative accuracy from {smallest:g} to {largest:g}, not {tolerance!r}"
+        )
     intervals = None  # the automatic radial grid
     if radial_intervals is not None:
         if isinstance(radial_intervals, bool):
@@ -242,8 +247,11 @@ def _method_options(method, tolerance, radial_intervals, take_up_tension) -> dic
             raise TypeError(
                 f"radial_intervals takes a whole number or None, not {radial_intervals!r}"
             ) from None
-        if not 2 <= intervals <= 512:
-            raise ValueError(f"radial_intervals is from 2 to 512 (or None), not {intervals}")
+        fewest, most = _radial_interval_range
+        if not fewest <= intervals <= most:
+            raise ValueError(
+                f"radial_intervals is from {fewest} to {most} (or None), not {intervals}"
+            )
         if method == "classic":
             raise ValueError("radial_intervals is an option of the converged method; the classic "
                              "method has 10 equal intervals")

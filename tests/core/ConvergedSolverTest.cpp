@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "DefaultCase.h"
 #include "core/classic/TensionIteration.h"
 #include "core/converged/ConvergedSolver.h"
+#include "core/converged/LogTensionSearch.h"
 #include "core/converged/RadialGrid.h"
 #include "core/converged/StiffIntegrator.h"
 #include "core/model/InitialState.h"
@@ -342,6 +344,55 @@ TEST(ConvergedSolver, RunsThatCannotSucceedEndWithTheirReason) {
     } else {
       EXPECT_TRUE(run.Reporter.Messages.empty()) << c.Name;
     }
+  }
+}
+
+// The tension search on mismatches with a known root: it must find it within a bounded number
+// of passes, return the slope of the true mismatches there, and, where the passes on one side
+// end early, close on where they start to.
+struct SearchCase {
+  const char* Name;
+  double Root;
+  double Start;
+  std::function<TensionTrial(double)> Trial;
+  double Slope;  // d mismatch / d ln F at the root
+  int PassLimit;
+};
+
+TEST(LogTensionSearch, FindsAnalyticRootsInFewPasses) {
+  auto value = [](double m) {
+    TensionTrial t;
+    t.Outcome = TensionTrial::Value;
+    t.Mismatch = m;
+    return t;
+  };
+  const SearchCase cases[] = {
+      {"linear in ln F", 2.0, 3.0, [&](double f) { return value(std::log(f / 2.0)); }, 1, 6},
+      {"steep", 0.5, 3.0, [&](double f) { return value(20 * std::log(f / 0.5)); }, 20, 14},
+      {"exponential", 4.0, 1.0, [&](double f) { return value(std::exp(f - 4.0) - 1); }, 4, 18},
+      // Curved on one side only: the chord keeps one end, which Illinois must release.
+      {"curved", 1.5, 0.2,
+       [&](double f) {
+         const double x = std::log(f / 1.5);
+         return value(x > 0 ? std::expm1(8 * x) : x);
+       },
+       1, 20},
+      {"early end above", 1.2, 0.4,
+       [&](double f) {
+         if (f > 1.25) return TensionTrial{TensionTrial::TooHigh, 0, 0};
+         return value(std::log(f / 1.2));
+       },
+       1, 20},
+  };
+  for (const SearchCase& c : cases) {
+    TensionSearchSettings settings;
+    settings.MismatchTolerance = 1e-9;
+    settings.LogTensionTolerance = 1e-12;
+    const TensionSearchResult r = SearchLogTension(c.Start, settings, c.Trial);
+    ASSERT_EQ(r.Outcome, TensionSearchResult::Converged) << c.Name;
+    EXPECT_NEAR(r.Tension, c.Root, 1e-8 * c.Root) << c.Name;
+    EXPECT_LE(r.Passes, c.PassLimit) << c.Name;
+    EXPECT_NEAR(r.Slope, c.Slope, 0.05 * c.Slope) << c.Name;
   }
 }
 
