@@ -34,8 +34,10 @@ constexpr int kLargestFinerCompanion = 64;
 // The accuracy of the tension search as a share of the requested accuracy.
 constexpr double kSearchShare = 0.2;
 // Each estimated error part is this many times the move it is measured from: the moves are
-// themselves estimates, and a bound must hold where they fall short.
+// themselves estimates, and a bound must hold where they fall short. The radial part, whose
+// order three grids show, takes the smaller factor; where they show none, the larger one.
 constexpr double kSafetyFactor = 2;
+constexpr double kRadialSafetyFactor = 1.25;
 // The radial differences are second order: an observed order above this is taken as this.
 constexpr double kFormalRadialOrder = 2;
 // Below this observed order the grids are not yet converging steadily.
@@ -142,7 +144,7 @@ RadialEstimate EstimateRadialError(const int (&intervals)[3], const double (&ten
     e.Order = lo;
     const double p = std::min(lo, kFormalRadialOrder);
     const double limit = f1 + d12 * std::pow(h1, p) / (std::pow(h2, p) - std::pow(h1, p));
-    e.Error = kSafetyFactor * std::fabs(fa - limit);
+    e.Error = kRadialSafetyFactor * std::fabs(fa - limit);
   } else {
     e.Error = kSafetyFactor * (std::fabs(fa - f1) + std::max(std::fabs(d12), std::fabs(d23)));
   }
@@ -243,7 +245,8 @@ class Solver {
   bool CheckWritten(const PassResult& final);
   void Finish(const ConvergedPass& pass, const PassResult& final, int intervals, double tension);
   bool LineForTension(double tension, double tolerance);
-  std::string NoBracketText() const;
+  // Why no tension meets the target, with the closest tensions tried (at a part's start z).
+  std::string NoBracketText(double z = 0) const;
   bool Fail(ConvergedStatus status, std::string message) {
     report_.Status = status;
     report_.Message = std::move(message);
@@ -319,10 +322,14 @@ bool Solver::PartPass(ConvergedPass& pass, const std::vector<double>& start, dou
   return Checked(result);
 }
 
-std::string Solver::NoBracketText() const {
+std::string Solver::NoBracketText(double z) const {
   std::string text =
-      "Sorry, this case does not converge: no spinneret tension reaches the end "
-      "of the line";
+      z > 0 ? "Sorry, this case does not converge: the line was integrated in parts, and no "
+              "tension at z = " +
+                  FormatZ(z) + " cm lets the rest of the line meet the target"
+            : std::string(
+                  "Sorry, this case does not converge: no spinneret tension meets the "
+                  "target");
   if (low_.Tension > 0 && high_.Tension > 0) {
     text += " (at " + FormatTension(low_.Tension) + " dyn " + EndInWords(low_.End, low_.Z) +
             "; at " + FormatTension(high_.Tension) + " dyn " + EndInWords(high_.End, high_.Z) + ")";
@@ -399,8 +406,9 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
       found.PartZ.clear();
       found.PartTension.clear();
       // A bracket that closed on a mismatch beyond the tolerance: the end of the line changes
-      // faster with the tension than the passes can follow.
-      if (std::fabs(r.Mismatch) <= settings.MismatchTolerance) return SearchEnd::Found;
+      // faster with the tension than the passes can follow. Within the tolerance it is the
+      // root as far as the integration resolves it; the search error counts what is left.
+      if (std::fabs(r.Mismatch) <= o_.Tolerance) return SearchEnd::Found;
       return SearchEnd::Collapsed;
     case TensionSearchResult::NoBracket:
       if (r.SeenTooHigh && r.SeenTooLow) return SearchEnd::Collapsed;
@@ -489,7 +497,7 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
     if (!bracketed) {
       low_ = low;
       high_ = high;
-      return Fail(ConvergedStatus::CalculationFailed, NoBracketText());
+      return Fail(ConvergedStatus::CalculationFailed, NoBracketText(z));
     }
     const double parting = std::min(low.Z, high.Z);
     double zNext = z + share * (parting - z);
@@ -498,7 +506,7 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
       if (!(zNext - z > 1e-6 * length)) {
         low_ = low;
         high_ = high;
-        return Fail(ConvergedStatus::CalculationFailed, NoBracketText());
+        return Fail(ConvergedStatus::CalculationFailed, NoBracketText(z));
       }
       const bool ok = part == 0 ? Pass(pass, tension, tolerance, nullptr, pr, zNext)
                                 : PartPass(pass, start, z, zNext, tension, tolerance, nullptr, pr);
@@ -518,7 +526,7 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
     from = endTension;
     z = zNext;
   }
-  return Fail(ConvergedStatus::CalculationFailed, NoBracketText());
+  return Fail(ConvergedStatus::CalculationFailed, NoBracketText(z));
 }
 
 bool Solver::Solve(ConvergedPass& pass, const GridSolution& guess, double tolerance,
@@ -535,7 +543,8 @@ bool Solver::Solve(ConvergedPass& pass, const GridSolution& guess, double tolera
   }
   // The end of the line follows the spinneret tension within a window narrower than the
   // passes resolve, below which the tension falls to zero: integrate the line in parts.
-  if (split_ == 0 && low_.End != PassEnd::TensionNotPositive) {
+  const bool steep = low_.End == PassEnd::Complete && high_.End == PassEnd::Complete;
+  if (split_ == 0 && low_.End != PassEnd::TensionNotPositive && !steep) {
     return Fail(ConvergedStatus::CalculationFailed, NoBracketText());
   }
   GridSolution from = guess;
@@ -608,6 +617,16 @@ bool Solver::LayOut() {
   breaks_ = StretchBreaks(p_, printZ_);
   target_.Tension = o_.TakeUpTension;
   target_.Speed = p_.TakeUpSpeed;
+  // A pass ends where the velocity leaves its limits: a take-up speed outside them is never met.
+  const double slowest = state_.Constants.VelocityLowerLimit;
+  const double fastest = state_.Constants.VelocityUpperLimit;
+  if (!target_.Tension && !o_.SpinneretTension &&
+      !(target_.Speed > slowest && target_.Speed < fastest)) {
+    return Fail(ConvergedStatus::CalculationFailed,
+                "Sorry, this case does not converge: no spinneret tension meets the target, as the "
+                "take-up speed lies outside the velocity limits of a pass (" +
+                    FormatZ(slowest) + " to " + FormatZ(fastest) + " cm/s).");
+  }
   integratorTolerance_ = kIntegratorShare * o_.Tolerance;
   initialTension_ =
       p_.InitialTension > 0 && std::isfinite(p_.InitialTension) ? p_.InitialTension : 1.0;
