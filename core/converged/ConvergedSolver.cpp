@@ -46,8 +46,8 @@ constexpr double kLowestRadialOrder = 0.5;
 // thread drawn by a constant tension, whose velocity grows like exp(F z); the drying filament
 // of a real line, whose viscosity rises steeply, is several times more sensitive.
 constexpr double kSlopeOverLogDraw = 5;
-// The most parts a line is integrated in.
-constexpr int kPartLimit = 64;
+// The most parts a line is integrated in, those tried and shortened included.
+constexpr int kPartLimit = 200;
 
 std::string FormatZ(double z) {
   char text[64];
@@ -172,15 +172,15 @@ class Solver {
     double Slope = 0;     // d mismatch / d ln F near it (0: unknown)
     double Mismatch = 0;  // of its last pass
     // A line in parts: where each part after the first starts and its tension there, and
-    // the steps of the tension from each part to the next (dyn, added up).
+    // the largest step of the tension from one part to the next (relative to the tension).
     std::vector<double> PartZ;
     std::vector<double> PartTension;
-    double Jumps = 0;
-    double LastSlope = 0;  // d mismatch / d ln F of the last part
+    double LargestJump = 0;
+    double Bracket = 0;  // half the width of the spinneret tension's bracket, dyn
     // The error of the tension from what the search left over, dyn.
     double SearchError() const {
       if (!PartZ.empty()) {
-        return Jumps + (LastSlope > 0 ? PartTension.back() * std::fabs(Mismatch) / LastSlope : 0);
+        return Bracket;
       }
       return Slope > 0 ? Tension * std::fabs(Mismatch) / Slope : 0;
     }
@@ -430,29 +430,40 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
   found.Intervals = pass.Intervals();
   found.PartZ.clear();
   found.PartTension.clear();
-  found.Jumps = 0;
+  found.LargestJump = 0;
+  found.Bracket = 0;
+  // The part being searched starts at z from `start`; the one before started at previousZ
+  // from previousStart with previousTension, and ended here with endTension.
   double z = 0;
   std::vector<double> start;
+  double previousZ = 0;
+  std::vector<double> previousStart;
+  double previousTension = 0;
+  double endTension = 0;
   double from = guess.Tension;
-  double endTension = 0;  // of the part before
   // The share of the way to where the passes part that a part goes: near the start the
   // passes agree to the integration error, and they part exponentially.
   double share = 0.25;
-  for (int part = 0; part < kPartLimit; ++part) {
+  // Integrates from (zFrom, state, tension) to zTo, the first part from the spinneret.
+  auto integrate = [&](double zFrom, const std::vector<double>& state, double tension, double zTo,
+                       PassResult& pr) {
+    return zFrom == 0 ? Pass(pass, tension, tolerance, nullptr, pr, zTo)
+                      : PartPass(pass, state, zFrom, zTo, tension, tolerance, nullptr, pr);
+  };
+  for (int attempt = 0; attempt < kPartLimit; ++attempt) {
+    const bool first = z == 0;
     TensionSearchSettings settings;
     settings.MismatchTolerance = kSearchShare * o_.Tolerance;
     settings.LogTensionTolerance = 0.1 * kSearchShare * o_.Tolerance;
-    settings.BlindLogStep = part == 0 ? settings.BlindLogStep : 1e-3;
-    settings.FirstSlope = part == 0 ? guess.Slope : 0;
+    if (!first) settings.BlindLogStep = 1e-3;
+    settings.FirstSlope = first ? guess.Slope : 0;
     bool stopped = false;
     Side low;
     Side high;
     const TensionSearchResult r = SearchLogTension(from, settings, [&](double tension) {
       TensionTrial trial;
       PassResult pr;
-      const bool ok = part == 0 ? Pass(pass, tension, tolerance, nullptr, pr)
-                                : PartPass(pass, start, z, length, tension, tolerance, nullptr, pr);
-      if (!ok) {
+      if (!integrate(z, start, tension, length, pr)) {
         stopped = true;
         return trial;
       }
@@ -472,32 +483,45 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
     const bool converged = r.Outcome == TensionSearchResult::Converged &&
                            std::fabs(r.Mismatch) <= settings.MismatchTolerance;
     const bool bracketed = low.Tension > 0 && high.Tension > 0;
-    // The tension between the closest passes on either side, as far as they agree.
-    const double tension = converged ? r.Tension : std::sqrt(low.Tension * high.Tension);
-    if (part > 0 && (converged || bracketed)) {
-      const double jump = std::fabs(endTension - tension);
-      found.Jumps += jump;
-      // Shorter parts where the step between them was more than the search allows.
-      const double allowed = kSearchShare * o_.Tolerance * found.Tension;
-      if (jump > allowed) share /= 2;
-      if (jump < 0.1 * allowed) share = std::min(0.5, share * 1.5);
-    }
-    if (converged) {
-      found.Mismatch = r.Mismatch;
-      found.LastSlope = r.Slope;
-      if (part == 0) {
-        found.Tension = r.Tension;
-        found.Slope = r.Slope;
-      } else {
-        found.PartZ.push_back(z);
-        found.PartTension.push_back(r.Tension);
-      }
-      return true;
-    }
-    if (!bracketed) {
+    if (!converged && !bracketed) {
       low_ = low;
       high_ = high;
       return Fail(ConvergedStatus::CalculationFailed, NoBracketText(z));
+    }
+    // The tension between the closest passes on either side, as far as they agree.
+    const double tension = converged ? r.Tension : std::sqrt(low.Tension * high.Tension);
+    if (!first) {
+      const double jump = std::fabs(endTension - tension);
+      const double allowed = kSearchShare * o_.Tolerance * std::max(tension, found.Tension);
+      if (jump > allowed && z - previousZ > 1e-6 * length) {
+        // The part before went too far for its tension: it ends halfway instead.
+        share /= 2;
+        z = previousZ + (z - previousZ) / 2;
+        PassResult pr;
+        if (!integrate(previousZ, previousStart, previousTension, z, pr)) return false;
+        if (pr.End != PassEnd::Complete)
+          return Fail(ConvergedStatus::CalculationFailed, NoBracketText(previousZ));
+        start = pass.EndState();
+        endTension = pr.EndTension;
+        from = endTension;
+        continue;
+      }
+      if (jump < 0.1 * allowed) share = std::min(0.5, share * 1.5);
+      found.LargestJump = std::max(found.LargestJump, jump / std::max(tension, endTension));
+      found.PartZ.push_back(z);
+      found.PartTension.push_back(tension);
+    }
+    if (converged) {
+      found.Mismatch = r.Mismatch;
+      if (first) {
+        found.Tension = r.Tension;
+        found.Slope = r.Slope;
+      }
+      return true;
+    }
+    if (first) {
+      found.Tension = tension;
+      found.Bracket = (high.Tension - low.Tension) / 2;
     }
     const double parting = std::min(low.Z, high.Z);
     double zNext = z + share * (parting - z);
@@ -508,19 +532,14 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
         high_ = high;
         return Fail(ConvergedStatus::CalculationFailed, NoBracketText(z));
       }
-      const bool ok = part == 0 ? Pass(pass, tension, tolerance, nullptr, pr, zNext)
-                                : PartPass(pass, start, z, zNext, tension, tolerance, nullptr, pr);
-      if (!ok) return false;
+      if (!integrate(z, start, tension, zNext, pr)) return false;
       if (pr.End == PassEnd::Complete) break;
       zNext = z + (zNext - z) / 2;
     }
-    if (part == 0) {
-      found.Tension = tension;
-    } else {
-      found.PartZ.push_back(z);
-      found.PartTension.push_back(tension);
-    }
     if (split_ == 0) split_ = zNext;
+    previousZ = z;
+    previousStart = start;
+    previousTension = tension;
     start = pass.EndState();
     endTension = pr.EndTension;
     from = endTension;
@@ -725,23 +744,32 @@ bool Solver::Conclude() {
   report_.EstimatedRelativeTensionError = report_.EstimatedTensionError / answer_.Tension;
   report_.EndMismatch = target_.RelativeMiss(final);
   report_.SplitZ = split_;
+  report_.LargestPartStep = answer_.LargestJump;
   const bool errorMet = report_.EstimatedRelativeTensionError <= tol;
   const bool endMet = std::fabs(report_.EndMismatch) <= tol;
-  report_.ToleranceMet = errorMet && endMet;
+  const bool stepsMet = report_.LargestPartStep <= tol;
+  report_.ToleranceMet = errorMet && endMet && stepsMet;
   if (report_.ToleranceMet) {
     report_.ToleranceNote.clear();
   } else {
     std::string note;
     if (!errorMet) {
       note = "the estimated relative error " + FormatShare(report_.EstimatedRelativeTensionError) +
-             " exceeds the tolerance";
-      if (!report_.ToleranceNote.empty()) note += " (" + report_.ToleranceNote + ")";
+             " exceeds the tolerance (radial grid " + FormatShare(report_.RadialTensionError) +
+             " dyn, integration and search " + FormatShare(report_.IntegrationTensionError) +
+             " dyn)";
+      if (!report_.ToleranceNote.empty()) note += "; " + report_.ToleranceNote;
     }
     if (!endMet) {
       if (!note.empty()) note += "; ";
       note += std::string("the line ends ") + FormatShare(100 * std::fabs(report_.EndMismatch)) +
               " % " + (report_.EndMismatch > 0 ? "above" : "below") +
               (target_.Tension ? " the take-up tension" : " the take-up speed");
+    }
+    if (!stepsMet) {
+      if (!note.empty()) note += "; ";
+      note += "the line's tension steps by up to " + FormatShare(report_.LargestPartStep) +
+              " of itself where the line is split in parts";
     }
     report_.ToleranceNote = note;
   }

@@ -75,6 +75,9 @@ struct ConvergedReport {
   // line is split where its tension comes close to zero, which one tension at the spinneret
   // cannot resolve.
   double SplitZ = 0;
+  // The largest step of the tension between the parts of a line split in parts, relative to
+  // the tension there.
+  double LargestPartStep = 0;
   // Why the tolerance is not met, in words (empty when it is).
   std::string ToleranceNote;
 };

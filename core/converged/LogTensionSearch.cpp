@@ -93,7 +93,8 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
 
     if (!(lo.Known && hi.Known)) {
       // No bracket yet: a Newton step with the slope known so far, or a blind one.
-      const double blind = settings.BlindLogStep;
+      // The blind step doubles while the passes stay on one side.
+      const double blind = settings.BlindLogStep * std::ldexp(1.0, std::min(result.Passes - 1, 30));
       double step = tooHigh ? -blind : blind;
       // A Newton step is taken as it is (a secant follows if it falls short); a guess at least
       // moves by a share of the blind step.
