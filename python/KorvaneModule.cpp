@@ -240,6 +240,8 @@ py::object ConvergedFigures(const RunReport& report, const ConvergedOptions& opt
   figures["estimated_tension_error"] = c.EstimatedTensionError;
   figures["estimated_relative_tension_error"] = c.EstimatedRelativeTensionError;
   figures["tolerance_met"] = c.ToleranceMet;
+  figures["end_mismatch"] = c.EndMismatch;
+  figures["tolerance_note"] = c.ToleranceNote;
   figures["solvent_balance_error"] = c.SolventBalanceError;
   figures["seconds"] = c.Seconds;
   return figures;

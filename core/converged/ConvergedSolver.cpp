@@ -103,12 +103,12 @@ struct RadialEstimate {
   double Order = 0;  // the observed order (0: none)
 };
 
-// F(h) = F* + C h^p through three solutions (h = 1 / intervals), the error of the one with
-// `answer` intervals. The order comes from the three (capped at the formal order); where they
-// show no steady convergence, the error is taken as the largest difference, plus the
+// F(h) = F* + C h^p through three solutions (h = 1 / intervals), the error of the answer `fa`
+// (one of them, or a coarser one). The order comes from the three (capped at the formal order);
+// where they show no steady convergence, the error is taken as the largest difference, plus the
 // answer's distance from the finest.
-RadialEstimate EstimateRadialError(const int (&intervals)[3], const double (&tension)[3],
-                                   int answer) {
+RadialEstimate EstimateRadialError(const int (&intervals)[3], const double (&tension)[3], double fa,
+                                   bool answerIsFinest) {
   // Finest first.
   int order[3] = {0, 1, 2};
   std::sort(order, order + 3, [&](int a, int b) { return intervals[a] > intervals[b]; });
@@ -118,10 +118,6 @@ RadialEstimate EstimateRadialError(const int (&intervals)[3], const double (&ten
   const double f1 = tension[order[0]];
   const double f2 = tension[order[1]];
   const double f3 = tension[order[2]];
-  double fa = f1;
-  for (int k = 0; k < 3; ++k) {
-    if (intervals[k] == answer) fa = tension[k];
-  }
   const double d12 = f1 - f2;
   const double d23 = f2 - f3;
   RadialEstimate e;
@@ -144,7 +140,8 @@ RadialEstimate EstimateRadialError(const int (&intervals)[3], const double (&ten
     e.Order = lo;
     const double p = std::min(lo, kFormalRadialOrder);
     const double limit = f1 + d12 * std::pow(h1, p) / (std::pow(h2, p) - std::pow(h1, p));
-    e.Error = kRadialSafetyFactor * std::fabs(fa - limit);
+    // An answer coarser than the finest grid rests on the extrapolation beyond it.
+    e.Error = (answerIsFinest ? kRadialSafetyFactor : kSafetyFactor) * std::fabs(fa - limit);
   } else {
     e.Error = kSafetyFactor * (std::fabs(fa - f1) + std::max(std::fabs(d12), std::fabs(d23)));
   }
@@ -198,6 +195,8 @@ class Solver {
   bool CheckOptions();
   bool LayOut();
   bool RefineGrid();
+  // The answer's radial error from the three finest grids solved so far.
+  RadialEstimate FinestGridsEstimate() const;
   bool EstimateErrors();
   bool Conclude();
 
@@ -561,11 +560,7 @@ bool Solver::Solve(ConvergedPass& pass, const GridSolution& guess, double tolera
     }
   }
   // The end of the line follows the spinneret tension within a window narrower than the
-  // passes resolve, below which the tension falls to zero: integrate the line in parts.
-  const bool steep = low_.End == PassEnd::Complete && high_.End == PassEnd::Complete;
-  if (split_ == 0 && low_.End != PassEnd::TensionNotPositive && !steep) {
-    return Fail(ConvergedStatus::CalculationFailed, NoBracketText());
-  }
+  // passes resolve: integrate the line in parts.
   GridSolution from = guess;
   if (split_ == 0 && high_.Tension > 0 && low_.Tension > 0) {
     from.Tension = std::sqrt(high_.Tension * low_.Tension);
@@ -692,33 +687,38 @@ bool Solver::RefineGrid() {
     }
     grids_.push_back(solution);
     guess = solution;
+    if (grids_.size() < 3) continue;
+    const RadialEstimate e = FinestGridsEstimate();
     if (!automatic) {
-      if (grids_.size() == 3) break;
-      continue;
-    }
-    if (grids_.size() >= 3) {
-      const size_t m = grids_.size();
-      const int n[3] = {grids_[m - 3].Intervals, grids_[m - 2].Intervals, grids_[m - 1].Intervals};
-      const double f[3] = {grids_[m - 3].Tension, grids_[m - 2].Tension, grids_[m - 1].Tension};
-      const RadialEstimate e = EstimateRadialError(n, f, intervals);
-      if (e.Error <= kRadialShare * o_.Tolerance * solution.Tension ||
-          2 * intervals > kLargestAutomaticIntervals) {
-        break;
+      // Finer companions that show no steady convergence yet are joined by a finer one.
+      const bool finer = plan[1] > plan[0];
+      const int next = 2 * grids_.back().Intervals;
+      if (finer && e.Order == 0 && next <= kLargestFinerCompanion) {
+        plan.push_back(next);
+        continue;
       }
+      break;
+    }
+    if (e.Error <= kRadialShare * o_.Tolerance * solution.Tension ||
+        2 * intervals > kLargestAutomaticIntervals) {
+      break;
     }
   }
   return true;
 }
 
+RadialEstimate Solver::FinestGridsEstimate() const {
+  std::vector<GridSolution> finest = grids_;
+  std::sort(finest.begin(), finest.end(),
+            [](const GridSolution& a, const GridSolution& b) { return a.Intervals > b.Intervals; });
+  const int n[3] = {finest[0].Intervals, finest[1].Intervals, finest[2].Intervals};
+  const double f[3] = {finest[0].Tension, finest[1].Tension, finest[2].Tension};
+  return EstimateRadialError(n, f, answer_.Tension, answer_.Intervals == n[0]);
+}
+
 bool Solver::EstimateErrors() {
-  // The three solutions that include the answer's grid, the answer's and the two nearest.
-  std::vector<GridSolution> near = grids_;
-  std::sort(near.begin(), near.end(), [&](const GridSolution& a, const GridSolution& b) {
-    return std::abs(a.Intervals - answer_.Intervals) < std::abs(b.Intervals - answer_.Intervals);
-  });
-  const int n[3] = {near[0].Intervals, near[1].Intervals, near[2].Intervals};
-  const double f[3] = {near[0].Tension, near[1].Tension, near[2].Tension};
-  const RadialEstimate radial = EstimateRadialError(n, f, answer_.Intervals);
+  // From the three finest grids, the answer's among them or coarser.
+  const RadialEstimate radial = FinestGridsEstimate();
   report_.RadialTensionError = radial.Error;
   report_.RadialOrder = radial.Order;
 

@@ -122,11 +122,15 @@ class ConvergedReport:
         spinneret_tension: the spinning tension at the spinneret (dyn).
         estimated_tension_error: the estimated error of spinneret_tension (dyn).
         estimated_relative_tension_error: the same relative to spinneret_tension (-).
-        tolerance_met: the estimated relative error is within the tolerance (the automatic
-            radial grid stops refining at 512 intervals, short of it if need be).
+        tolerance_met: the estimated relative error is within the tolerance and the written
+            line meets its target within it (the automatic radial grid stops refining at 512
+            intervals, short of it if need be); tolerance_note says why not when it is not.
         solvent_balance_error: (solvent lost by the filaments - solvent gained by the gas) /
             solvent lost (-).
         seconds: wall-clock time of the solver (s).
+        end_mismatch: (end velocity - take-up speed) / take-up speed of the written line, or the
+            same of the take-up tension when that is the target (-).
+        tolerance_note: why the tolerance is not met, in words ("" when it is).
     """
 
     tolerance: float
@@ -142,6 +146,8 @@ class ConvergedReport:
     tolerance_met: bool
     solvent_balance_error: float
     seconds: float
+    end_mismatch: float = 0.0
+    tolerance_note: str = ""
 
 
 class Result:
