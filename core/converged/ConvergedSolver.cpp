@@ -25,7 +25,7 @@ constexpr double kIntegratorShare = 0.02;
 // The integration error is measured by a solution at this many times tighter a tolerance.
 constexpr double kTighterIntegration = 10;
 // The share of the requested accuracy left to the radial grid.
-constexpr double kRadialShare = 0.5;
+constexpr double kRadialShare = 0.6;
 // The automatic radial grids: surface-clustered, from this many intervals, doubled.
 constexpr int kFirstAutomaticIntervals = 16;
 // A given radial grid is checked against grids with twice and four times its intervals up to
@@ -665,13 +665,13 @@ bool Solver::RefineGrid() {
   for (size_t k = 0;; ++k) {
     const int intervals = automatic ? kFirstAutomaticIntervals << k : plan[k];
     auto pass = MakePass(intervals);
-    if (k > 0) {
-      if (!Shifted(*pass, grids_.back(), integratorTolerance_, guess)) return false;
+    if (k > 0 && grids_.size() >= 2 && automatic) {
       // Further grids: each doubling moves the tension about a quarter as far as the last.
-      if (grids_.size() >= 2 && automatic) {
-        const double last = grids_.back().Tension - grids_[grids_.size() - 2].Tension;
-        guess.Tension = grids_.back().Tension + last / 4;
-      }
+      const double last = grids_.back().Tension - grids_[grids_.size() - 2].Tension;
+      guess = grids_.back();
+      guess.Tension = grids_.back().Tension + last / 4;
+    } else if (k > 0 && !Shifted(*pass, grids_.back(), integratorTolerance_, guess)) {
+      return false;
     }
     const int passesBefore = report_.Passes;
     GridSolution solution;
@@ -722,10 +722,16 @@ bool Solver::EstimateErrors() {
   report_.RadialTensionError = radial.Error;
   report_.RadialOrder = radial.Order;
 
-  // The integration error: the answer again on its own grid at a tighter tolerance.
+  // The integration error: the answer again on its own grid at a tighter tolerance, by a Newton
+  // step with the answer's slope from one pass (a line in parts is solved again).
   GridSolution tighter;
   ConvergedPass& pass = *answerPass_;
-  if (!Solve(pass, answer_, integratorTolerance_ / kTighterIntegration, tighter)) return false;
+  const double tight = integratorTolerance_ / kTighterIntegration;
+  if (answer_.PartZ.empty()) {
+    if (!Shifted(pass, answer_, tight, tighter)) return false;
+  } else if (!Solve(pass, answer_, tight, tighter)) {
+    return false;
+  }
   report_.IntegrationTensionError =
       kSafetyFactor * std::fabs(tighter.Tension - answer_.Tension) + answer_.SearchError();
   if (radial.Order == 0) {
