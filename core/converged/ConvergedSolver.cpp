@@ -188,7 +188,6 @@ class Solver {
     double Tension = 0;
     PassEnd End = PassEnd::Failed;
     double Z = 0;
-    double LowestTensionZ = 0;  // where its printed tension was lowest
   };
 
   // Run's steps.
@@ -381,16 +380,7 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
     }
     const bool tooHigh = trial.Outcome == TensionTrial::TooHigh ||
                          (trial.Outcome == TensionTrial::Value && trial.Mismatch > 0);
-    Side side{tension, pr.End, pr.EndZ, 0};
-    // Where the tension of this pass came closest to zero.
-    double lowest = INFINITY;
-    for (size_t i = 0; i < printZ_.size() && printZ_[i] <= pr.EndZ; ++i) {
-      if (profile_.ProfileTension[i] < lowest) {
-        lowest = profile_.ProfileTension[i];
-        side.LowestTensionZ = printZ_[i];
-      }
-    }
-    if (pr.End == PassEnd::TensionNotPositive) side.LowestTensionZ = pr.EndZ;
+    const Side side{tension, pr.End, pr.EndZ};
     (tooHigh ? high_ : low_) = side;
     return trial;
   });
@@ -475,25 +465,30 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
       }
       const bool tooHigh = trial.Outcome == TensionTrial::TooHigh ||
                            (trial.Outcome == TensionTrial::Value && trial.Mismatch > 0);
-      (tooHigh ? high : low) = Side{tension, pr.End, pr.EndZ, 0};
+      (tooHigh ? high : low) = Side{tension, pr.End, pr.EndZ};
       return trial;
     });
     if (stopped) return false;
     const bool converged = r.Outcome == TensionSearchResult::Converged &&
                            std::fabs(r.Mismatch) <= settings.MismatchTolerance;
     const bool bracketed = low.Tension > 0 && high.Tension > 0;
-    if (!converged && !bracketed) {
+    const bool reached = converged || bracketed;
+    if (!reached && (first || !(z - previousZ > 1e-6 * length))) {
       low_ = low;
       high_ = high;
       return Fail(ConvergedStatus::CalculationFailed, NoBracketText(z));
     }
     // The tension between the closest passes on either side, as far as they agree.
-    const double tension = converged ? r.Tension : std::sqrt(low.Tension * high.Tension);
+    const double tension = !reached    ? 0
+                           : converged ? r.Tension
+                                       : std::sqrt(low.Tension * high.Tension);
     if (!first) {
       const double jump = std::fabs(endTension - tension);
       const double allowed = kSearchShare * o_.Tolerance * std::max(tension, found.Tension);
-      if (jump > allowed && z - previousZ > 1e-6 * length) {
-        // The part before went too far for its tension: it ends halfway instead.
+      // No tension here lets the rest of the line meet the target, or a different one from
+      // the part before's: that part went too far for its tension.
+      if (!reached || jump > allowed) {
+        // It ends halfway instead.
         share /= 2;
         z = previousZ + (z - previousZ) / 2;
         PassResult pr;

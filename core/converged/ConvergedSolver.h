@@ -52,10 +52,11 @@ struct ConvergedReport {
   double SpinneretTension = 0;       // dyn
   double EstimatedTensionError = 0;  // dyn
   double EstimatedRelativeTensionError = 0;
-  // Its parts, each on the answer's own radial grid: the radial grid's (from the observed order
-  // of convergence of three grids of its kind, with a safety factor) and the integration's
-  // (the move to a ten times tighter tolerance, with a safety factor) with the search's (the
-  // remaining end mismatch, and the tension step where the line was split).
+  // A bound on |tension - the radially converged tension|, in two parts: the radial grid's
+  // (from the order of convergence the three finest grids of the answer's kind show, with a
+  // safety factor) and the integration's (twice the move to a ten times tighter tolerance on
+  // the answer's own grid) with the search's (the remaining end mismatch, or half the
+  // bracket of the spinneret tension of a line in parts).
   double RadialTensionError = 0;
   double IntegrationTensionError = 0;
   double EndVelocity = 0;  // cm/s
@@ -71,9 +72,9 @@ struct ConvergedReport {
   double EndMismatch = 0;
   // The order of convergence the three radial grids showed (0: they showed none).
   double RadialOrder = 0;
-  // Where the line was integrated in two parts, each from its own tension (0: in one). The
-  // line is split where its tension comes close to zero, which one tension at the spinneret
-  // cannot resolve.
+  // Where the first part ended of a line integrated in parts, each from its own tension (0: in
+  // one). A line is split where its end follows the spinneret tension within a window
+  // narrower than one pass from the spinneret resolves (a line close to zero tension).
   double SplitZ = 0;
   // The largest step of the tension between the parts of a line split in parts, relative to
   // the tension there.

@@ -352,6 +352,21 @@ TEST(ConvergedSolver, AutomaticRadialGridMeetsTheTolerance) {
   EXPECT_LE(std::fabs(r.SpinneretTension - 3.9896), r.EstimatedTensionError);
 }
 
+// As with the classic method, a line whose tension falls to zero is written up to there and
+// flagged, so that the run ends as "tension below zero" rather than as a failed calculation.
+TEST(ConvergedSolver, LineWhoseTensionFallsToZeroIsWrittenUpToThere) {
+  testing::Run run;
+  ConvergedOptions o = ClassicRadial(1e-4);
+  o.SpinneretTension = 1.5;
+  const ConvergedReport r = Solve(run, o);
+  ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
+  EXPECT_TRUE(run.State.Outcome.CalculationOk);
+  EXPECT_TRUE(run.State.Outcome.TensionBelowZero);
+  const SpinningLineProfile& pr = *run.Profile;
+  EXPECT_GT(pr.ProfileTension[1], 0);
+  EXPECT_EQ(pr.ProfileTension[pr.ProfilePointCount - 1], 0);
+}
+
 struct FailureCase {
   const char* Name;
   void (*Change)(RunParameters&, ConvergedOptions&);
