@@ -34,8 +34,9 @@ constexpr int kLargestFinerCompanion = 64;
 // The accuracy of the tension search as a share of the requested accuracy.
 constexpr double kSearchShare = 0.2;
 // Each estimated error part is this many times the move it is measured from: the moves are
-// themselves estimates, and a bound must hold where they fall short. The radial part, whose
-// order three grids show, takes the smaller factor; where they show none, the larger one.
+// themselves estimates, and a bound must hold where they fall short. The radial part of an
+// answer on the finest of three grids that show an order takes the smaller factor; one that
+// rests on an extrapolation beyond them, or on grids that show none, the larger one.
 constexpr double kSafetyFactor = 2;
 constexpr double kRadialSafetyFactor = 1.25;
 // The radial differences are second order: an observed order above this is taken as this.
