@@ -671,7 +671,26 @@ bool Solver::RefineGrid() {
     }
     const int passesBefore = report_.Passes;
     GridSolution solution;
-    if (!Solve(*pass, guess, integratorTolerance_, solution)) return false;
+    // A grid that only helps to find the order takes the Newton step from one pass at the
+    // prediction; the grid the refinement stops on is searched to the end.
+    bool searched = true;
+    if (automatic && grids_.size() >= 2 && split_ == 0 && guess.Slope > 0) {
+      PassResult pr;
+      if (!Pass(*pass, guess.Tension, integratorTolerance_, &profile_, pr)) return false;
+      written_ = Written{pass.get(), guess.Tension, integratorTolerance_, pr};
+      if (pr.End == PassEnd::Complete) {
+        solution = guess;
+        solution.Mismatch = target_.Mismatch(pr);
+        if (std::fabs(solution.Mismatch) > kSearchShare * o_.Tolerance) {
+          solution.Tension = guess.Tension * std::exp(-solution.Mismatch / guess.Slope);
+          searched = false;
+        }
+      } else if (!Solve(*pass, guess, integratorTolerance_, solution)) {
+        return false;
+      }
+    } else if (!Solve(*pass, guess, integratorTolerance_, solution)) {
+      return false;
+    }
     solution.Intervals = intervals;
     if (k == 0 || automatic) {
       report_.SearchPasses = report_.Passes - passesBefore;
@@ -697,6 +716,12 @@ bool Solver::RefineGrid() {
     }
     if (e.Error <= kRadialShare * o_.Tolerance * solution.Tension ||
         2 * intervals > kLargestAutomaticIntervals) {
+      if (!searched) {
+        if (!Solve(*answerPass_, solution, integratorTolerance_, answer_)) return false;
+        answer_.Intervals = intervals;
+        grids_.back() = answer_;
+        report_.SearchPasses = report_.Passes - passesBefore;
+      }
       break;
     }
   }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace korvane {
 
@@ -23,6 +25,33 @@ double ChordSlope(const End& lo, const End& hi) {
   return (hi.F - lo.F) / (hi.X - lo.X);
 }
 
+// d mismatch / d ln F at the root x from the trials with a value: between the two nearest it
+// that lie at least `spread` apart (closer ones show the noise of the passes more than the
+// slope), or the two furthest apart; `fallback` without two.
+double SlopeNear(const std::vector<std::pair<double, double>>& points, double x, double spread,
+                 double fallback) {
+  double best = fallback;
+  double bestDistance = INFINITY;
+  double widest = 0;
+  for (size_t a = 0; a < points.size(); ++a) {
+    for (size_t b = a + 1; b < points.size(); ++b) {
+      const double dx = points[b].first - points[a].first;
+      if (dx == 0) continue;
+      const double slope = (points[b].second - points[a].second) / dx;
+      const double distance =
+          std::max(std::fabs(points[a].first - x), std::fabs(points[b].first - x));
+      if (std::fabs(dx) >= spread && distance < bestDistance) {
+        bestDistance = distance;
+        best = slope;
+      } else if (!std::isfinite(bestDistance) && std::fabs(dx) > widest) {
+        widest = std::fabs(dx);
+        best = slope;
+      }
+    }
+  }
+  return best > 0 ? best : fallback;
+}
+
 }  // namespace
 
 TensionSearchResult SearchLogTension(double initialTension, const TensionSearchSettings& settings,
@@ -38,7 +67,8 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
   int retainedHi = 0;
   double bestAbs = INFINITY;
   double slope = settings.FirstSlope;
-  double widths[2] = {0, 0};  // the bracket's width two passes and one pass ago
+  std::vector<std::pair<double, double>> valued;  // (ln F, mismatch) of the trials with a value
+  double widths[2] = {0, 0};                      // the bracket's width two passes and one pass ago
 
   for (;;) {
     if (result.Passes >= settings.PassLimit) {
@@ -59,6 +89,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     } else {
       result.SeenTooLow = true;
     }
+    if (hasValue) valued.emplace_back(x, t.Mismatch);
     if (hasValue && std::fabs(t.Mismatch) < bestAbs) {
       bestAbs = std::fabs(t.Mismatch);
       result.Tension = tension;
@@ -66,12 +97,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     }
     if (hasValue && std::fabs(t.Mismatch) < settings.MismatchTolerance) {
       result.Outcome = TensionSearchResult::Converged;
-      if (previous.HasValue && x != previous.X) {
-        slope = (t.Mismatch - previous.F) / (x - previous.X);
-      } else if (lo.HasValue && hi.HasValue) {
-        slope = ChordSlope(lo, hi);
-      }
-      result.Slope = slope;
+      result.Slope = SlopeNear(valued, x, 100 * settings.LogTensionTolerance, slope);
       return result;
     }
     if (slope <= 0 && t.SlopeHint > 0) slope = t.SlopeHint;
@@ -123,7 +149,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
       result.Outcome = lo.HasValue && hi.HasValue ? TensionSearchResult::Converged
                                                   : TensionSearchResult::NoBracket;
       if (lo.HasValue && hi.HasValue) slope = ChordSlope(lo, hi);
-      result.Slope = slope;
+      result.Slope = SlopeNear(valued, x, 100 * settings.LogTensionTolerance, slope);
       return result;
     }
     const double lower = std::min(lo.X, hi.X);
