@@ -47,6 +47,8 @@ constexpr double kLowestRadialOrder = 0.5;
 // thread drawn by a constant tension, whose velocity grows like exp(F z); the drying filament
 // of a real line, whose viscosity rises steeply, is several times more sensitive.
 constexpr double kSlopeOverLogDraw = 5;
+// A part is halved at most this many times in a row for a step in tension after it.
+constexpr int kLargestPartHalvings = 8;
 // The most parts a line is integrated in, those tried and shortened included.
 constexpr int kPartLimit = 200;
 
@@ -434,6 +436,7 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
   // The share of the way to where the passes part that a part goes: near the start the
   // passes agree to the integration error, and they part exponentially.
   double share = 0.25;
+  int halvings = 0;  // of the part before, in a row
   // Integrates from (zFrom, state, tension) to zTo, the first part from the spinneret.
   auto integrate = [&](double zFrom, const std::vector<double>& state, double tension, double zTo,
                        PassResult& pr) {
@@ -488,8 +491,11 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
       const double allowed = kSearchShare * o_.Tolerance * std::max(tension, found.Tension);
       // No tension here lets the rest of the line meet the target, or a different one from
       // the part before's: that part went too far for its tension.
-      if (!reached || jump > allowed) {
+      // A step that halving the part before does not remove comes from the integration
+      // error; it stays, and counts against the tolerance.
+      if (!reached || (jump > allowed && halvings < kLargestPartHalvings)) {
         // It ends halfway instead.
+        ++halvings;
         share /= 2;
         z = previousZ + (z - previousZ) / 2;
         PassResult pr;
@@ -501,6 +507,7 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
         from = endTension;
         continue;
       }
+      halvings = 0;
       if (jump < 0.1 * allowed) share = std::min(0.5, share * 1.5);
       found.LargestJump = std::max(found.LargestJump, jump / std::max(tension, endTension));
       found.PartZ.push_back(z);
