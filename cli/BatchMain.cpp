@@ -65,8 +65,8 @@ std::string Summary(const RunContext& context, const RunReport& report) {
   std::string method;
   if (report.Converged) {
     method = std::string("method ") + SolverMethodName(report.Method) + ", ";
-    tension +=
-        " (estimated error " + Exponent(report.Converged->EstimatedTensionError, 2, 2) + " dyn)";
+    tension += " (estimated error " + Exponent(report.Converged->EstimatedTensionError, 2, 2) +
+               " dyn" + (report.Converged->ToleranceMet ? "" : ", tolerance not met") + ")";
   }
   return method + "passes " + std::to_string(context.State.Iteration.CalculationLoopCount) + ", " +
          tension + ", end solvent fraction " + Fixed(profile.ProfileAvgSolvent[last], 5, 3) +
@@ -159,11 +159,12 @@ std::optional<std::string> MethodOptionsProblem(const CLI::App& app, const RunOp
       return std::string(name) + ": applies to the converged method only (--method converged)";
   }
   const ConvergedOptions& c = options.Converged;
-  if (!(c.Tolerance >= 1e-8 && c.Tolerance <= 1e-2))
+  if (!(c.Tolerance >= kSmallestConvergedTolerance && c.Tolerance <= kLargestConvergedTolerance))
     return "--tolerance: the relative accuracy must lie between 1e-8 and 1e-2";
   if (app.count("--radial-intervals") > 0 &&
-      (c.RadialIntervals < 2 || c.RadialIntervals > kLargestRadialIntervals))
-    return "--radial-intervals: the number of radial intervals must lie between 2 and " +
+      (c.RadialIntervals < kSmallestRadialIntervals || c.RadialIntervals > kLargestRadialIntervals))
+    return "--radial-intervals: the number of radial intervals must lie between " +
+           std::to_string(kSmallestRadialIntervals) + " and " +
            std::to_string(kLargestRadialIntervals);
   if (c.TakeUpTension && !(*c.TakeUpTension > 0 && std::isfinite(*c.TakeUpTension)))
     return "--take-up-tension: the tension at take-up must be a number of dyn above 0";
@@ -344,6 +345,9 @@ int main(int argc, char** argv) {
       return StatusAfterFailedOutput(report.Outcome);
     }
   }
+  // A converged answer that may miss its tolerance says so where a script reads failures.
+  if (report.Outcome == RunOutcome::Success && report.Converged && !report.Converged->ToleranceMet)
+    std::cerr << "The tolerance is not met: " << report.Converged->ToleranceNote << ".\n";
   if (report.Outcome == RunOutcome::Success &&
       !PrintOut("Calculation is successfully finished !\n" + Summary(context, report) + "\n" +
                 (report.Converged && !report.Converged->Sensitivities.empty()

@@ -320,6 +320,8 @@ py::object ConvergedFigures(const RunReport& report, const ConvergedOptions& opt
   figures["estimated_tension_error"] = c.EstimatedTensionError;
   figures["estimated_relative_tension_error"] = c.EstimatedRelativeTensionError;
   figures["tolerance_met"] = c.ToleranceMet;
+  figures["end_mismatch"] = c.EndMismatch;
+  figures["tolerance_note"] = c.ToleranceNote;
   figures["solvent_balance_error"] = c.SolventBalanceError;
   figures["seconds"] = c.Seconds;
   return figures;
@@ -425,6 +427,11 @@ PYBIND11_MODULE(_korvane, m) {
                                 PyExc_ValueError, nullptr);
   if (!gInputError) throw py::error_already_set();
   m.attr("InputError") = InputErrorType();
+  // The converged method's option limits, as the core checks them.
+  m.attr("_converged_tolerance_range") =
+      py::make_tuple(kSmallestConvergedTolerance, kLargestConvergedTolerance);
+  m.attr("_radial_interval_range") =
+      py::make_tuple(kSmallestRadialIntervals, kLargestRadialIntervals);
 
   py::class_<CancelToken>(m, "CancelToken",
                           "Cancels a run from another thread: the run ends after its current "

@@ -58,8 +58,8 @@ constexpr const char* kFolderCannotOpen = "Folder can not be opened!";
 
 // The converged method's tolerance: the default of the "Solver" group, and its range.
 constexpr const char* kDefaultToleranceText = "1E-03";
-constexpr double kSmallestTolerance = 1e-8;
-constexpr double kLargestTolerance = 1e-2;
+constexpr double kSmallestTolerance = kSmallestConvergedTolerance;
+constexpr double kLargestTolerance = kLargestConvergedTolerance;
 
 QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

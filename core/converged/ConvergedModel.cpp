@@ -7,6 +7,7 @@
 #include "core/model/FilamentCrossSection.h"
 #include "core/model/GasStream.h"
 #include "core/model/GasVelocity.h"
+#include "core/model/MathConstants.h"
 #include "core/model/PropertyCorrelations.h"
 #include "core/results/SimulationReporter.h"
 
@@ -14,7 +15,6 @@ namespace korvane {
 
 namespace {
 
-constexpr double kPiValue = 3.14159265358979323846;
 constexpr double kGravity = 980;  // cm/s2
 // Prandtl number and viscosity of the gas at the jacketed wall.
 // Fractions below this take the diffusion coefficient of this fraction.
@@ -32,13 +32,6 @@ bool Finite(double x) {
 }
 
 }  // namespace
-
-int WallZoneAt(const RunParameters& params, double z) {
-  if (z < params.JacketUpperPos[0]) return 0;
-  if (z < params.JacketUpperPos[1]) return 1;
-  if (z < params.JacketUpperPos[2]) return 2;
-  return 3;
-}
 
 // The values at the filament surface and in the gas film that the equations share.
 struct ConvergedModel::Film {
@@ -206,7 +199,7 @@ int ConvergedModel::Evaluate(const double* y, double* dy, double averageShift,
   // so dw/dz = -2 pi R M N (1 - w)^2 / Qp, and the surface node takes up the difference
   // between that and what the inner nodes give.
   const double dwdz =
-      -2 * kPiValue * f.Radius * p_.SolventMolecularWeight * f.Flux * (1 - f.W) * (1 - f.W) / qp;
+      -2 * kPi * f.Radius * p_.SolventMolecularWeight * f.Flux * (1 - f.W) * (1 - f.W) / qp;
   double inner = 0;
   for (int j = 0; j < n; ++j) inner += grid_.NodeWeight[j] * dy[j];
   dy[n] = (dwdz - inner) / grid_.NodeWeight[n];
@@ -217,16 +210,15 @@ int ConvergedModel::Evaluate(const double* y, double* dy, double averageShift,
   const double b = ElongationalViscosity(p_, grid_, c, t) + viscosityShift;
   if (!(b > 0)) return 1;
   const double dvdz = p_.DopeDensity * v * tension * (1 - f.W) / (qp * b);
-  const double dtdz = 2 * std::sqrt(kPiValue / f.Area) *
+  const double dtdz = 2 * std::sqrt(kPi / f.Area) *
                       ((tg - t) * f.H - p_.HeatOfVaporization * f.Flux) /
                       (p_.DopeDensity * p_.DopeSpecificHeat * v);
   double dfdz = 0;
   if (physics_.Inertia) {
-    dfdz +=
-        qp / (1 - f.W) * dvdz - 2 * kPiValue * f.Radius * p_.SolventMolecularWeight * f.Flux * v;
+    dfdz += qp / (1 - f.W) * dvdz - 2 * kPi * f.Radius * p_.SolventMolecularWeight * f.Flux * v;
   }
   if (physics_.Gravity) dfdz -= f.Area * p_.DopeDensity * kGravity;
-  if (physics_.Drag) dfdz += 2 * kPiValue * f.Radius * GasDragStress(f.Radius, v, f.Nu, f.Rho);
+  if (physics_.Drag) dfdz += 2 * kPi * f.Radius * GasDragStress(f.Radius, v, f.Nu, f.Rho);
   dy[Velocity()] = dvdz;
   dy[Temperature()] = dtdz;
   dy[Tension()] = dfdz;
@@ -234,9 +226,9 @@ int ConvergedModel::Evaluate(const double* y, double* dy, double averageShift,
   // Gas: dMv/dz = n_f 2 pi R N M; the enthalpy flow (cg G + cv Mv) tg gains the wall heat
   // hw pi D (T_out - tg) and the latent heat dMv/dz Hv / M, and gives the filaments
   // n_f h 2 pi R (tg - T).
-  const double perimeter = 2 * kPiValue * f.Radius;
+  const double perimeter = 2 * kPi * f.Radius;
   const double dmvdz = p_.FilamentCount * perimeter * f.Flux * p_.SolventMolecularWeight;
-  const double wall = f.Hw * kPiValue * p_.ColumnDiameter * (f.Outside - tg);
+  const double wall = f.Hw * kPi * p_.ColumnDiameter * (f.Outside - tg);
   const double latent = dmvdz * p_.HeatOfVaporization / p_.SolventMolecularWeight;
   const double convection = f.H * perimeter * (tg - t) * p_.FilamentCount;
   const double capacity =

@@ -8,6 +8,7 @@
 #include "core/converged/RadialGrid.h"
 #include "core/model/RunConstants.h"
 #include "core/model/RunParameters.h"
+#include "core/model/WallHeatFlow.h"
 
 namespace korvane {
 
@@ -20,9 +21,6 @@ struct ConvergedPhysics {
   bool Gravity = true;       // weight of the filament
   bool Drag = true;          // shear of the gas on the filament
 };
-
-// Upper zone (insulated towards the room) and jacket zones 1..3.
-int WallZoneAt(const RunParameters& params, double z);
 
 // What the state gives at one position besides itself.
 struct LinePointValues {

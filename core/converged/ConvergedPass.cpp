@@ -107,14 +107,27 @@ void ConvergedPass::StorePoint(int i, SpinningLineProfile& profile, const double
 }
 
 PassResult ConvergedPass::Run(double tension, double relativeTolerance,
-                              SpinningLineProfile* profile) {
+                              SpinningLineProfile* profile, double zEnd) {
+  model_.InitialValues(tension, y_.data());
+  return Integrate(0, std::min(zEnd, printZ_.back()), relativeTolerance, profile);
+}
+
+PassResult ConvergedPass::RunPart(const std::vector<double>& start, double zStart, double zEnd,
+                                  double tension, double relativeTolerance,
+                                  SpinningLineProfile* profile) {
+  y_ = start;
+  y_[model_.Tension()] = tension;
+  return Integrate(zStart, std::min(zEnd, printZ_.back()), relativeTolerance, profile);
+}
+
+PassResult ConvergedPass::Integrate(double zStart, double zEnd, double relativeTolerance,
+                                    SpinningLineProfile* profile) {
   PassResult result;
   stopped_ = false;
   timedOut_ = false;
-  model_.InitialValues(tension, y_.data());
   for (size_t e = 0; e < y_.size(); ++e) absTol_[e] = relativeTolerance * scale_[e];
   const int last = static_cast<int>(printZ_.size()) - 1;
-  const double length = printZ_[last];
+  const double length = zEnd;
 
   // Ends the pass at zReached with the state in y_.
   auto finish = [&](PassEnd end, double zReached) {
@@ -125,11 +138,14 @@ PassResult ConvergedPass::Run(double tension, double relativeTolerance,
     return result;
   };
 
-  double z = 0;
-  int next = 1;  // the next print point
-  size_t nextBreak = 0;
+  double z = zStart;
+  // The next print point, and the next stretch end, after zStart.
+  int next =
+      static_cast<int>(std::upper_bound(printZ_.begin(), printZ_.end(), z) - printZ_.begin());
+  size_t nextBreak =
+      static_cast<size_t>(std::upper_bound(breaks_.begin(), breaks_.end(), z) - breaks_.begin());
   while (z < length) {
-    const double end = nextBreak < breaks_.size() ? breaks_[nextBreak] : length;
+    const double end = nextBreak < breaks_.size() ? std::min(breaks_[nextBreak], length) : length;
     model_.SetWallZone(model_.WallZone((z + end) / 2));
     // The print point where the stretch starts belongs to the stretch's wall zone.
     if (profile && printZ_[next - 1] == z) StorePoint(next - 1, *profile, y_.data());

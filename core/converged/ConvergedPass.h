@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -47,16 +48,27 @@ class ConvergedPass {
                 PassBounds bounds);
 
   // Integrates the line for the tension at the spinneret with the integrator's relative
-  // tolerance. With `profile`, fills its print points (point 0 included).
-  PassResult Run(double tension, double relativeTolerance, SpinningLineProfile* profile);
+  // tolerance. With `profile`, fills its print points (point 0 included). A pass given zEnd
+  // stops there, Complete when it gets that far.
+  PassResult Run(double tension, double relativeTolerance, SpinningLineProfile* profile,
+                 double zEnd = std::numeric_limits<double>::infinity());
+  // Integrates a part of the line, from `start` at zStart (the tension in it replaced by
+  // `tension`) to zEnd; a pass that reaches zEnd is Complete there. The print points in
+  // [zStart, zEnd] are filled, as in Run.
+  PassResult RunPart(const std::vector<double>& start, double zStart, double zEnd, double tension,
+                     double relativeTolerance, SpinningLineProfile* profile);
 
   StiffIntegrator::Statistics Counts() const { return integrator_.Counts(); }
+  int Intervals() const { return model_.Grid().Intervals; }
   // The state at the end of the last pass.
   const std::vector<double>& EndState() const { return y_; }
   // A pass was stopped because it ran out of time (rather than cancelled).
   bool TimedOut() const { return timedOut_; }
 
  private:
+  // From the state in y_ at zStart to zEnd.
+  PassResult Integrate(double zStart, double zEnd, double relativeTolerance,
+                       SpinningLineProfile* profile);
   int Rhs(const double* y, double* dy);
   bool StopRequested();
   void StorePoint(int i, SpinningLineProfile& profile, const double* y);

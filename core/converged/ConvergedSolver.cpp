@@ -22,21 +22,68 @@ using Clock = std::chrono::steady_clock;
 // The integrator's local tolerance as a share of the requested accuracy: its global error is
 // several times its local one where the velocity grows exponentially.
 constexpr double kIntegratorShare = 0.02;
+// The integration error is measured by a solution at this many times tighter a tolerance.
+constexpr double kTighterIntegration = 10;
 // The share of the requested accuracy left to the radial grid.
-constexpr double kRadialShare = 0.5;
+constexpr double kRadialShare = 0.6;
 // The automatic radial grids: surface-clustered, from this many intervals, doubled.
-constexpr int kFirstAutomaticIntervals = 8;
+constexpr int kFirstAutomaticIntervals = 16;
+// A given radial grid is checked against grids with twice and four times its intervals up to
+// this many, against grids with half and a quarter of them beyond.
+constexpr int kLargestFinerCompanion = 64;
 // The accuracy of the tension search as a share of the requested accuracy.
 constexpr double kSearchShare = 0.2;
+// Each estimated error part is this many times the move it is measured from: the moves are
+// themselves estimates, and a bound must hold where they fall short. The radial part of an
+// answer on the finest of three grids that show an order takes the smaller factor; one that
+// rests on an extrapolation beyond them, or on grids that show none, the larger one.
+constexpr double kSafetyFactor = 2;
+constexpr double kRadialSafetyFactor = 1.25;
+// The radial differences are second order: an observed order above this is taken as this.
+constexpr double kFormalRadialOrder = 2;
+// Below this observed order the grids are not yet converging steadily.
+constexpr double kLowestRadialOrder = 0.5;
 // Before two passes show it, d ln vL / d ln F is taken as this multiple of ln(vL / v0): 1 for a
 // thread drawn by a constant tension, whose velocity grows like exp(F z); the drying filament
 // of a real line, whose viscosity rises steeply, is several times more sensitive.
 constexpr double kSlopeOverLogDraw = 5;
+// A part is halved at most this many times in a row for a step in tension after it.
+constexpr int kLargestPartHalvings = 8;
+// The most parts a line is integrated in, those tried and shortened included.
+constexpr int kPartLimit = 200;
 
 std::string FormatZ(double z) {
   char text[64];
   std::snprintf(text, sizeof text, "%.4g", z);
   return text;
+}
+
+std::string FormatTension(double f) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.8g", f);
+  return text;
+}
+
+std::string FormatShare(double x) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2g", x);
+  return text;
+}
+
+// How a pass ended, in words for a message.
+std::string EndInWords(PassEnd end, double z) {
+  switch (end) {
+    case PassEnd::TensionNotPositive:
+      return "the tension falls to zero at z = " + FormatZ(z) + " cm";
+    case PassEnd::AboveVelocityLimit:
+      return "the velocity exceeds its upper limit at z = " + FormatZ(z) + " cm";
+    case PassEnd::BelowVelocityLimit:
+      return "the velocity falls below its lower limit at z = " + FormatZ(z) + " cm";
+    case PassEnd::Complete:
+      return "the line reaches its end off the target";
+    default:
+      return "the pass fails at z = " + FormatZ(z) + " cm";
+  }
 }
 
 // The mismatch of a pass with the target, d mismatch / d ln F > 0.
@@ -47,7 +94,62 @@ struct Target {
     if (Tension) return (r.EndTension - *Tension) / std::fabs(*Tension);
     return std::log(r.EndVelocity / Speed);
   }
+  double RelativeMiss(const PassResult& r) const {
+    if (Tension) return (r.EndTension - *Tension) / std::fabs(*Tension);
+    return (r.EndVelocity - Speed) / Speed;
+  }
 };
+
+// The radial error of the answer from three solutions on grids of one kind.
+struct RadialEstimate {
+  double Error = 0;  // dyn, the safety factor included
+  double Order = 0;  // the observed order (0: none)
+};
+
+// F(h) = F* + C h^p through three solutions (h = 1 / intervals), the error of the answer `fa`
+// (one of them, or a coarser one). The order comes from the three (capped at the formal order);
+// where they show no steady convergence, the error is taken as the largest difference, plus the
+// answer's distance from the finest.
+RadialEstimate EstimateRadialError(const int (&intervals)[3], const double (&tension)[3], double fa,
+                                   bool answerIsFinest) {
+  // Finest first.
+  int order[3] = {0, 1, 2};
+  std::sort(order, order + 3, [&](int a, int b) { return intervals[a] > intervals[b]; });
+  const double h1 = 1.0 / intervals[order[0]];
+  const double h2 = 1.0 / intervals[order[1]];
+  const double h3 = 1.0 / intervals[order[2]];
+  const double f1 = tension[order[0]];
+  const double f2 = tension[order[1]];
+  const double f3 = tension[order[2]];
+  const double d12 = f1 - f2;
+  const double d23 = f2 - f3;
+  RadialEstimate e;
+  const double ratio = d12 != 0 ? d23 / d12 : 0;
+  // (h3^p - h2^p) / (h2^p - h1^p) grows with p: the observed order by bisection.
+  auto ratioAt = [&](double p) {
+    return (std::pow(h3, p) - std::pow(h2, p)) / (std::pow(h2, p) - std::pow(h1, p));
+  };
+  if (ratio > 0 && ratio >= ratioAt(kLowestRadialOrder)) {
+    double lo = kLowestRadialOrder;
+    double hi = 8;
+    if (ratio >= ratioAt(hi)) {
+      lo = hi;
+    } else {
+      for (int i = 0; i < 60; ++i) {
+        const double mid = (lo + hi) / 2;
+        (ratioAt(mid) < ratio ? lo : hi) = mid;
+      }
+    }
+    e.Order = lo;
+    const double p = std::min(lo, kFormalRadialOrder);
+    const double limit = f1 + d12 * std::pow(h1, p) / (std::pow(h2, p) - std::pow(h1, p));
+    // An answer coarser than the finest grid rests on the extrapolation beyond it.
+    e.Error = (answerIsFinest ? kRadialSafetyFactor : kSafetyFactor) * std::fabs(fa - limit);
+  } else {
+    e.Error = kSafetyFactor * (std::fabs(fa - f1) + std::max(std::fabs(d12), std::fabs(d23)));
+  }
+  return e;
+}
 
 class Solver {
  public:
@@ -63,13 +165,48 @@ class Solver {
   bool Run();
 
  private:
-  struct GridResult {
+  // The answer on one radial grid at one integrator tolerance.
+  struct GridSolution {
+    int Intervals = 0;
+    double Tension = 0;   // at the spinneret, dyn
+    double Slope = 0;     // d mismatch / d ln F near it (0: unknown)
+    double Mismatch = 0;  // of its last pass
+    // A line in parts: where each part after the first starts and its tension there, and
+    // the largest step of the tension from one part to the next (relative to the tension).
+    std::vector<double> PartZ;
+    std::vector<double> PartTension;
+    double LargestJump = 0;
+    double Bracket = 0;  // half the width of the spinneret tension's bracket, dyn
+    // The error of the tension from what the search left over, dyn.
+    double SearchError() const {
+      if (!PartZ.empty()) {
+        return Bracket;
+      }
+      return Slope > 0 ? Tension * std::fabs(Mismatch) / Slope : 0;
+    }
+  };
+  enum class SearchEnd { Found, Collapsed, Failed };
+  // The trials closest to the target on either side, for the split and for a message.
+  struct Side {
     double Tension = 0;
-    double Slope = 0;
-    double Mismatch = 0;
+    PassEnd End = PassEnd::Failed;
+    double Z = 0;
   };
 
-  std::unique_ptr<ConvergedPass> MakePass(const RadialGrid& grid) const {
+  // Run's steps.
+  bool CheckOptions();
+  bool LayOut();
+  bool RefineGrid();
+  // The answer's radial error from the three finest grids solved so far.
+  RadialEstimate FinestGridsEstimate() const;
+  bool EstimateErrors();
+  bool Conclude();
+
+  RadialGrid GridOf(int intervals) const {
+    return clustered_ ? SurfaceClusteredRadialGrid(intervals) : EqualRadialGrid(intervals);
+  }
+  std::unique_ptr<ConvergedPass> MakePass(int intervals) const {
+    const RadialGrid grid = GridOf(intervals);
     PassBounds bounds;
     bounds.VelocityUpperLimit = state_.Constants.VelocityUpperLimit;
     bounds.VelocityLowerLimit = state_.Constants.VelocityLowerLimit;
@@ -78,29 +215,50 @@ class Solver {
     ConvergedModel model(p_, state_.Constants, grid, o_.Physics, printZ_.back());
     return std::make_unique<ConvergedPass>(model, printZ_, breaks_, bounds);
   }
-  RadialGrid GridOf(int intervals, bool clustered) const {
-    return clustered ? SurfaceClusteredRadialGrid(intervals) : EqualRadialGrid(intervals);
-  }
   void Count(const ConvergedPass& pass) {
     const auto counts = pass.Counts();
     report_.Steps += counts.Steps;
     report_.RhsEvaluations += counts.RhsEvaluations;
   }
-  // One pass; false (after setting the outcome) when the run cannot go on.
+  // One pass (from the spinneret to zEnd); false (after setting the outcome) when the run
+  // cannot go on.
   bool Pass(ConvergedPass& pass, double tension, double tolerance, SpinningLineProfile* profile,
-            PassResult& result);
-  bool Search(ConvergedPass& pass, double initialTension, double slope, double tolerance,
-              GridResult& found);
-  // The tension of the grid of `pass` by one Newton step from a known solution.
-  bool Shifted(ConvergedPass& pass, const GridResult& from, double tolerance, double& tension);
-  // The last pass, which writes the print points; false when it cannot be written.
-  bool WrittenLine(ConvergedPass& pass, double tension, double tolerance, PassResult& final);
-  void Finish(const ConvergedPass& pass, const PassResult& final, int intervals, bool clustered,
-              double tension);
+            PassResult& result, double zEnd = INFINITY);
+  // The line from `start` at zStart to zEnd, with `tension` at zStart.
+  bool PartPass(ConvergedPass& pass, const std::vector<double>& start, double zStart, double zEnd,
+                double tension, double tolerance, SpinningLineProfile* profile, PassResult& result);
+  bool Checked(PassResult& result);
+  // The answer on the grid of `pass`, from `guess`: by one tension at the spinneret, or, where
+  // that cannot reach the end, by a line split in two.
+  bool Solve(ConvergedPass& pass, const GridSolution& guess, double tolerance, GridSolution& found);
+  SearchEnd Search(ConvergedPass& pass, const GridSolution& guess, double tolerance,
+                   GridSolution& found);
+  // The line in parts: from each part's start, the tension that the rest of the line can
+  // meet the target from, as closely as the passes resolve it; the part ends well before the
+  // passes on either side of it part.
+  bool MarchParts(ConvergedPass& pass, const GridSolution& guess, double tolerance,
+                  GridSolution& found);
+  // The guess on the grid of `pass` by one Newton step from a known solution.
+  bool Shifted(ConvergedPass& pass, const GridSolution& from, double tolerance,
+               GridSolution& guess);
+  // The line of the solution on the grid of `pass`, written at the print points; false when it
+  // cannot be written.
+  bool WrittenLine(ConvergedPass& pass, const GridSolution& solution, double tolerance,
+                   PassResult& final);
+  bool CheckWritten(const PassResult& final);
+  void Finish(const ConvergedPass& pass, const PassResult& final, int intervals, double tension);
   bool LineForTension(double tension, double tolerance);
   // The derivatives the options ask for, of the line found (`target`: by the tension search).
   bool Sensitivities(RadialGrid grid, double tension, double tolerance, bool target) {
     if (o_.Sensitivities.empty()) return true;
+    if (target && !answer_.PartZ.empty()) {
+      // One pass from the spinneret cannot follow a line that only parts integrated from their
+      // own tensions reach the end of.
+      return Fail(ConvergedStatus::CalculationFailed,
+                  "Sorry, this case does not converge: the derivatives of a line solved in parts "
+                  "(from z = " +
+                      FormatZ(answer_.PartZ[0]) + " cm on) are not available.");
+    }
     const SensitivityLine line{.Params = p_,
                                .Grid = std::move(grid),
                                .Physics = o_.Physics,
@@ -118,6 +276,8 @@ class Solver {
         Clock::now() > deadline_ ? ConvergedStatus::TimedOut : ConvergedStatus::CalculationFailed,
         message);
   }
+  // Why no tension meets the target, with the closest tensions tried (at a part's start z).
+  std::string NoBracketText(double z = 0) const;
   bool Fail(ConvergedStatus status, std::string message) {
     report_.Status = status;
     report_.Message = std::move(message);
@@ -141,14 +301,24 @@ class Solver {
   Clock::time_point deadline_;
   std::vector<double> printZ_;
   std::vector<double> breaks_;
+  bool clustered_ = false;
+  double integratorTolerance_ = 0;
+  double initialTension_ = 1;
+  // Where the line was first split in parts (0: it is not).
+  double split_ = 0;
+  bool everyTensionFellToZero_ = false;
+  Side low_;
+  Side high_;
+  // The solutions on the radial grids, coarsest first; the answer is answer_.
+  std::vector<GridSolution> grids_;
+  GridSolution answer_;
+  std::unique_ptr<ConvergedPass> answerPass_;
 };
 
-bool Solver::Pass(ConvergedPass& pass, double tension, double tolerance,
-                  SpinningLineProfile* profile, PassResult& result) {
-  result = pass.Run(tension, tolerance, profile);
+bool Solver::Checked(PassResult& result) {
   ++report_.Passes;
   if (result.End == PassEnd::Stopped) {
-    if (pass.TimedOut()) {
+    if (std::chrono::steady_clock::now() > deadline_) {
       return Fail(ConvergedStatus::TimedOut,
                   "Sorry, this case does not converge: the calculation ran out of time at z = " +
                       FormatZ(result.EndZ) + " cm.");
@@ -160,7 +330,8 @@ bool Solver::Pass(ConvergedPass& pass, double tension, double tolerance,
                 "Sorry, this case does not converge: " + result.FailureText +
                     " at z = " + FormatZ(result.EndZ) + " cm.");
   }
-  const double difference = result.End == PassEnd::Complete && !target_.Tension
+  const bool atEnd = result.End == PassEnd::Complete && result.EndZ >= printZ_.back();
+  const double difference = atEnd && !target_.Tension
                                 ? std::fabs(result.EndVelocity - target_.Speed) / target_.Speed
                                 : 1.0;
   if (!reporter_.PassFinished(report_.Passes, difference)) {
@@ -169,17 +340,51 @@ bool Solver::Pass(ConvergedPass& pass, double tension, double tolerance,
   return true;
 }
 
-bool Solver::Search(ConvergedPass& pass, double initialTension, double slope, double tolerance,
-                    GridResult& found) {
+bool Solver::Pass(ConvergedPass& pass, double tension, double tolerance,
+                  SpinningLineProfile* profile, PassResult& result, double zEnd) {
+  result = pass.Run(tension, tolerance, profile, zEnd);
+  return Checked(result);
+}
+
+bool Solver::PartPass(ConvergedPass& pass, const std::vector<double>& start, double zStart,
+                      double zEnd, double tension, double tolerance, SpinningLineProfile* profile,
+                      PassResult& result) {
+  result = pass.RunPart(start, zStart, zEnd, tension, tolerance, profile);
+  return Checked(result);
+}
+
+std::string Solver::NoBracketText(double z) const {
+  std::string text =
+      z > 0 ? "Sorry, this case does not converge: the line was integrated in parts, and no "
+              "tension at z = " +
+                  FormatZ(z) + " cm lets the rest of the line meet the target"
+            : std::string(
+                  "Sorry, this case does not converge: no spinneret tension meets the "
+                  "target");
+  if (low_.Tension > 0 && high_.Tension > 0) {
+    text += " (at " + FormatTension(low_.Tension) + " dyn " + EndInWords(low_.End, low_.Z) +
+            "; at " + FormatTension(high_.Tension) + " dyn " + EndInWords(high_.End, high_.Z) + ")";
+  } else if (high_.Tension > 0) {
+    text += " (every pass ended too fast; the lowest tension tried, " +
+            FormatTension(high_.Tension) + " dyn: " + EndInWords(high_.End, high_.Z) + ")";
+  } else if (low_.Tension > 0) {
+    text += " (every pass ended too slow or without tension; the highest tension tried, " +
+            FormatTension(low_.Tension) + " dyn: " + EndInWords(low_.End, low_.Z) + ")";
+  }
+  return text + ".";
+}
+
+Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess, double tolerance,
+                                 GridSolution& found) {
   TensionSearchSettings settings;
   settings.MismatchTolerance = kSearchShare * o_.Tolerance;
   settings.LogTensionTolerance = 0.1 * kSearchShare * o_.Tolerance;
-  settings.FirstSlope = slope;
+  settings.FirstSlope = guess.Slope;
   // From a known solution nearby, look close by first.
-  if (slope > 0) settings.BlindLogStep = 0.05;
+  if (guess.Slope > 0) settings.BlindLogStep = 0.05;
   bool stopped = false;
   const double extrusion = p_.DopeOutput / (p_.DopeDensity * p_.NozzleArea);
-  const TensionSearchResult r = SearchLogTension(initialTension, settings, [&](double tension) {
+  const TensionSearchResult r = SearchLogTension(guess.Tension, settings, [&](double tension) {
     TensionTrial trial;
     PassResult pr;
     // Every pass writes the print points, so that the last one, when it is the answer, need
@@ -206,53 +411,218 @@ bool Solver::Search(ConvergedPass& pass, double initialTension, double slope, do
         trial.Outcome = TensionTrial::TooLow;
         break;
     }
+    const bool tooHigh = trial.Outcome == TensionTrial::TooHigh ||
+                         (trial.Outcome == TensionTrial::Value && trial.Mismatch > 0);
+    const Side side{tension, pr.End, pr.EndZ};
+    (tooHigh ? high_ : low_) = side;
     return trial;
   });
-  if (stopped) return false;
+  if (stopped) return SearchEnd::Failed;
+  found = guess;
+  found.Intervals = pass.Intervals();
   switch (r.Outcome) {
     case TensionSearchResult::Converged:
       found.Tension = r.Tension;
       found.Slope = r.Slope;
       found.Mismatch = r.Mismatch;
-      return true;
-    case TensionSearchResult::NoBracket: {
-      const std::string why = r.SeenTooHigh && r.SeenTooLow
-                                  ? "the line ends early at every tension near it"
-                              : r.SeenTooHigh ? "every pass ended too fast"
-                                              : "every pass ended too slow or without tension";
-      return Fail(ConvergedStatus::CalculationFailed,
-                  "Sorry, this case does not converge: no spinneret tension meets the target (" +
-                      why + ").");
-    }
+      found.PartZ.clear();
+      found.PartTension.clear();
+      // A bracket that closed on a mismatch beyond the tolerance: the end of the line changes
+      // faster with the tension than the passes can follow. Within the tolerance it is the
+      // root as far as the integration resolves it; the search error counts what is left.
+      if (std::fabs(r.Mismatch) <= o_.Tolerance) return SearchEnd::Found;
+      return SearchEnd::Collapsed;
+    case TensionSearchResult::NoBracket:
+      if (r.SeenTooHigh && r.SeenTooLow) return SearchEnd::Collapsed;
+      everyTensionFellToZero_ = !r.SeenTooHigh && low_.End == PassEnd::TensionNotPositive;
+      Fail(ConvergedStatus::CalculationFailed, NoBracketText());
+      return SearchEnd::Failed;
     default:
-      return Fail(ConvergedStatus::CalculationFailed, std::string(kIterationDoesNotConverge));
+      Fail(ConvergedStatus::CalculationFailed, r.SeenTooHigh && r.SeenTooLow
+                                                   ? NoBracketText()
+                                                   : std::string(kIterationDoesNotConverge));
+      return SearchEnd::Failed;
   }
 }
 
-bool Solver::Shifted(ConvergedPass& pass, const GridResult& from, double tolerance,
-                     double& tension) {
+bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double tolerance,
+                        GridSolution& found) {
+  const double length = printZ_.back();
+  found = guess;
+  found.Intervals = pass.Intervals();
+  found.PartZ.clear();
+  found.PartTension.clear();
+  found.LargestJump = 0;
+  found.Bracket = 0;
+  // The part being searched starts at z from `start`; the one before started at previousZ
+  // from previousStart with previousTension, and ended here with endTension.
+  double z = 0;
+  std::vector<double> start;
+  double previousZ = 0;
+  std::vector<double> previousStart;
+  double previousTension = 0;
+  double endTension = 0;
+  double from = guess.Tension;
+  // The share of the way to where the passes part that a part goes: near the start the
+  // passes agree to the integration error, and they part exponentially.
+  double share = 0.25;
+  int halvings = 0;  // of the part before, in a row
+  // Integrates from (zFrom, state, tension) to zTo, the first part from the spinneret.
+  auto integrate = [&](double zFrom, const std::vector<double>& state, double tension, double zTo,
+                       PassResult& pr) {
+    return zFrom == 0 ? Pass(pass, tension, tolerance, nullptr, pr, zTo)
+                      : PartPass(pass, state, zFrom, zTo, tension, tolerance, nullptr, pr);
+  };
+  for (int attempt = 0; attempt < kPartLimit; ++attempt) {
+    const bool first = z == 0;
+    TensionSearchSettings settings;
+    settings.MismatchTolerance = kSearchShare * o_.Tolerance;
+    settings.LogTensionTolerance = 0.1 * kSearchShare * o_.Tolerance;
+    if (!first) settings.BlindLogStep = 1e-3;
+    settings.FirstSlope = first ? guess.Slope : 0;
+    bool stopped = false;
+    Side low;
+    Side high;
+    const TensionSearchResult r = SearchLogTension(from, settings, [&](double tension) {
+      TensionTrial trial;
+      PassResult pr;
+      if (!integrate(z, start, tension, length, pr)) {
+        stopped = true;
+        return trial;
+      }
+      if (pr.End == PassEnd::Complete) {
+        trial.Outcome = TensionTrial::Value;
+        trial.Mismatch = target_.Mismatch(pr);
+      } else {
+        trial.Outcome =
+            pr.End == PassEnd::AboveVelocityLimit ? TensionTrial::TooHigh : TensionTrial::TooLow;
+      }
+      const bool tooHigh = trial.Outcome == TensionTrial::TooHigh ||
+                           (trial.Outcome == TensionTrial::Value && trial.Mismatch > 0);
+      (tooHigh ? high : low) = Side{tension, pr.End, pr.EndZ};
+      return trial;
+    });
+    if (stopped) return false;
+    const bool converged = r.Outcome == TensionSearchResult::Converged &&
+                           std::fabs(r.Mismatch) <= settings.MismatchTolerance;
+    const bool bracketed = low.Tension > 0 && high.Tension > 0;
+    const bool reached = converged || bracketed;
+    if (!reached && (first || !(z - previousZ > 1e-6 * length))) {
+      low_ = low;
+      high_ = high;
+      return Fail(ConvergedStatus::CalculationFailed, NoBracketText(z));
+    }
+    // The tension between the closest passes on either side, as far as they agree.
+    const double tension = !reached    ? 0
+                           : converged ? r.Tension
+                                       : std::sqrt(low.Tension * high.Tension);
+    if (!first) {
+      const double jump = std::fabs(endTension - tension);
+      const double allowed = kSearchShare * o_.Tolerance * std::max(tension, found.Tension);
+      // No tension here lets the rest of the line meet the target, or a different one from
+      // the part before's: that part went too far for its tension.
+      // A step that halving the part before does not remove comes from the integration
+      // error; it stays, and counts against the tolerance.
+      if (!reached || (jump > allowed && halvings < kLargestPartHalvings)) {
+        // It ends halfway instead.
+        ++halvings;
+        share /= 2;
+        z = previousZ + (z - previousZ) / 2;
+        PassResult pr;
+        if (!integrate(previousZ, previousStart, previousTension, z, pr)) return false;
+        if (pr.End != PassEnd::Complete)
+          return Fail(ConvergedStatus::CalculationFailed, NoBracketText(previousZ));
+        start = pass.EndState();
+        endTension = pr.EndTension;
+        from = endTension;
+        continue;
+      }
+      halvings = 0;
+      if (jump < 0.1 * allowed) share = std::min(0.5, share * 1.5);
+      found.LargestJump = std::max(found.LargestJump, jump / std::max(tension, endTension));
+      found.PartZ.push_back(z);
+      found.PartTension.push_back(tension);
+    }
+    if (converged) {
+      found.Mismatch = r.Mismatch;
+      if (first) {
+        found.Tension = r.Tension;
+        found.Slope = r.Slope;
+      }
+      return true;
+    }
+    if (first) {
+      found.Tension = tension;
+      found.Bracket = (high.Tension - low.Tension) / 2;
+    }
+    const double parting = std::min(low.Z, high.Z);
+    double zNext = z + share * (parting - z);
+    PassResult pr;
+    for (;;) {
+      if (!(zNext - z > 1e-6 * length)) {
+        low_ = low;
+        high_ = high;
+        return Fail(ConvergedStatus::CalculationFailed, NoBracketText(z));
+      }
+      if (!integrate(z, start, tension, zNext, pr)) return false;
+      if (pr.End == PassEnd::Complete) break;
+      zNext = z + (zNext - z) / 2;
+    }
+    if (split_ == 0) split_ = zNext;
+    previousZ = z;
+    previousStart = start;
+    previousTension = tension;
+    start = pass.EndState();
+    endTension = pr.EndTension;
+    from = endTension;
+    z = zNext;
+  }
+  return Fail(ConvergedStatus::CalculationFailed, NoBracketText(z));
+}
+
+bool Solver::Solve(ConvergedPass& pass, const GridSolution& guess, double tolerance,
+                   GridSolution& found) {
+  if (split_ == 0) {
+    switch (Search(pass, guess, tolerance, found)) {
+      case SearchEnd::Found:
+        return true;
+      case SearchEnd::Failed:
+        return false;
+      case SearchEnd::Collapsed:
+        break;
+    }
+  }
+  // The end of the line follows the spinneret tension within a window narrower than the
+  // passes resolve: integrate the line in parts.
+  GridSolution from = guess;
+  if (split_ == 0 && high_.Tension > 0 && low_.Tension > 0) {
+    from.Tension = std::sqrt(high_.Tension * low_.Tension);
+  }
+  return MarchParts(pass, from, tolerance, found);
+}
+
+bool Solver::Shifted(ConvergedPass& pass, const GridSolution& from, double tolerance,
+                     GridSolution& guess) {
+  guess = from;
+  if (split_ != 0 || !(from.Slope > 0)) return true;
   PassResult pr;
   if (!Pass(pass, from.Tension, tolerance, nullptr, pr)) return false;
-  if (pr.End != PassEnd::Complete || !(from.Slope > 0)) {
-    tension = NAN;
-    return true;
+  if (pr.End == PassEnd::Complete) {
+    guess.Tension = from.Tension * std::exp(-(target_.Mismatch(pr) - from.Mismatch) / from.Slope);
   }
-  tension = from.Tension * std::exp(-(target_.Mismatch(pr) - from.Mismatch) / from.Slope);
   return true;
 }
 
-bool Solver::Run() {
-  const auto startedAt = Clock::now();
-  deadline_ = startedAt + std::chrono::duration_cast<Clock::duration>(
-                              std::chrono::duration<double>(o_.TimeLimitSeconds));
+bool Solver::CheckOptions() {
   const double tol = o_.Tolerance;
-  if (!(tol >= 1e-8 && tol <= 1e-2)) {
+  if (!(tol >= kSmallestConvergedTolerance && tol <= kLargestConvergedTolerance)) {
     return Fail(ConvergedStatus::InvalidOptions, "The tolerance must lie between 1e-8 and 0.01.");
   }
-  if (o_.RadialIntervals != 0 &&
-      (o_.RadialIntervals < 2 || o_.RadialIntervals > kLargestRadialIntervals)) {
+  if (o_.RadialIntervals != 0 && (o_.RadialIntervals < kSmallestRadialIntervals ||
+                                  o_.RadialIntervals > kLargestRadialIntervals)) {
     return Fail(ConvergedStatus::InvalidOptions,
-                "The number of radial intervals must lie between 2 and " +
+                "The number of radial intervals must lie between " +
+                    std::to_string(kSmallestRadialIntervals) + " and " +
                     std::to_string(kLargestRadialIntervals) + ".");
   }
   if (o_.TakeUpTension && !(*o_.TakeUpTension > 0 && std::isfinite(*o_.TakeUpTension))) {
@@ -261,7 +631,10 @@ bool Solver::Run() {
   if (!(o_.TimeLimitSeconds > 0)) {
     return Fail(ConvergedStatus::InvalidOptions, "The time limit must be above zero.");
   }
+  return true;
+}
 
+bool Solver::LayOut() {
   // The profile grows to the grid: this method has no limit of its own but the bound below.
   long long points = 1;
   for (int s = 0; s < kSectionCount; ++s) {
@@ -291,105 +664,229 @@ bool Solver::Run() {
   breaks_ = StretchBreaks(p_, printZ_);
   target_.Tension = o_.TakeUpTension;
   target_.Speed = p_.TakeUpSpeed;
-  const double integratorTolerance = kIntegratorShare * tol;
-  const double initial =
-      p_.InitialTension > 0 && std::isfinite(p_.InitialTension) ? p_.InitialTension : 1.0;
-
-  if (o_.SpinneretTension) return LineForTension(*o_.SpinneretTension, integratorTolerance);
-
-  // The radial grid: the given one, or clustered grids doubled until the tension moves by
-  // less than the radial share of the accuracy (second order: the error is a third of the
-  // change).
-  const bool automatic = o_.RadialIntervals == 0;
-  const bool clustered = automatic || o_.SurfaceClustered;
-  int intervals = automatic ? kFirstAutomaticIntervals : o_.RadialIntervals;
-  auto pass = MakePass(GridOf(intervals, clustered));
-  GridResult solution;
-  int passesBefore = report_.Passes;
-  if (!Search(*pass, initial, 0, integratorTolerance, solution)) return false;
-  report_.SearchPasses = report_.Passes - passesBefore;
-  double radialError = 0;
-  // The integration error is measured on the next coarser grid, where a pass costs less: it
-  // comes from the axial steps, not the radial ones.
-  int estimateIntervals = intervals;
-  GridResult estimateSolution = solution;
-  if (automatic) {
-    for (;;) {
-      const int finer = 2 * intervals;
-      Count(*pass);
-      auto finerPass = MakePass(GridOf(finer, clustered));
-      // The first refinement starts from a Newton step off the coarse answer; later ones from
-      // the second-order prediction that each doubling moves the tension a quarter as far as
-      // the one before.
-      double start = solution.Tension + radialError * 3 / 4;
-      if (radialError == 0) {
-        double shifted = 0;
-        if (!Shifted(*finerPass, solution, integratorTolerance, shifted)) return false;
-        if (std::isfinite(shifted)) start = shifted;
-      }
-      GridResult finerSolution;
-      passesBefore = report_.Passes;
-      if (!Search(*finerPass, start, solution.Slope, integratorTolerance, finerSolution)) {
-        return false;
-      }
-      report_.SearchPasses = report_.Passes - passesBefore;
-      radialError = (finerSolution.Tension - solution.Tension) / 3;
-      estimateIntervals = intervals;
-      estimateSolution = solution;
-      intervals = finer;
-      pass = std::move(finerPass);
-      solution = finerSolution;
-      if (std::fabs(radialError) <= kRadialShare * tol * solution.Tension ||
-          2 * intervals > kLargestAutomaticIntervals) {
-        break;
-      }
-    }
-    radialError = std::fabs(radialError);
-  } else if (intervals >= 4) {
-    // The same grid type with half the intervals tells how far the radial grid is out.
-    auto coarserPass = MakePass(GridOf(intervals / 2, clustered));
-    double shifted = 0;
-    if (!Shifted(*coarserPass, solution, integratorTolerance, shifted)) return false;
-    GridResult coarser;
-    const double start = std::isfinite(shifted) ? shifted : solution.Tension;
-    if (!Search(*coarserPass, start, solution.Slope, integratorTolerance, coarser)) return false;
-    Count(*coarserPass);
-    radialError = std::fabs(solution.Tension - coarser.Tension) / 3;
-    estimateIntervals = intervals / 2;
-    estimateSolution = coarser;
+  // A pass ends where the velocity leaves its limits: a take-up speed outside them is never met.
+  const double slowest = state_.Constants.VelocityLowerLimit;
+  const double fastest = state_.Constants.VelocityUpperLimit;
+  if (!target_.Tension && !o_.SpinneretTension &&
+      !(target_.Speed > slowest && target_.Speed < fastest)) {
+    return Fail(ConvergedStatus::CalculationFailed,
+                "Sorry, this case does not converge: no spinneret tension meets the target, as the "
+                "take-up speed lies outside the velocity limits of a pass (" +
+                    FormatZ(slowest) + " to " + FormatZ(fastest) + " cm/s).");
   }
-
-  // The integration error: the tension moves about in proportion to the tolerance, but not
-  // smoothly (the step sizes adapt), so half the move to a ten times looser tolerance counts
-  // rather than the ninth that strict proportion would give.
-  auto loosePass = MakePass(GridOf(estimateIntervals, clustered));
-  double loose = 0;
-  if (!Shifted(*loosePass, estimateSolution, 10 * integratorTolerance, loose)) return false;
-  Count(*loosePass);
-  const double axialError =
-      std::isfinite(loose) ? std::fabs(loose - estimateSolution.Tension) / 2 : 0;
-  const double searchError =
-      solution.Slope > 0 ? solution.Tension * std::fabs(solution.Mismatch) / solution.Slope : 0;
-
-  // The converged line, written at the print points.
-  PassResult final;
-  if (!WrittenLine(*pass, solution.Tension, integratorTolerance, final)) return false;
-  Finish(*pass, final, intervals, clustered, solution.Tension);
-  report_.RadialTensionError = radialError;
-  report_.IntegrationTensionError = axialError + searchError;
-  report_.EstimatedTensionError = radialError + axialError + searchError;
-  report_.EstimatedRelativeTensionError = report_.EstimatedTensionError / solution.Tension;
-  report_.ToleranceMet = report_.EstimatedRelativeTensionError <= tol;
-  return Sensitivities(GridOf(intervals, clustered), solution.Tension, integratorTolerance, true);
+  integratorTolerance_ = kIntegratorShare * o_.Tolerance;
+  initialTension_ =
+      p_.InitialTension > 0 && std::isfinite(p_.InitialTension) ? p_.InitialTension : 1.0;
+  clustered_ = o_.RadialIntervals == 0 || o_.SurfaceClustered;
+  return true;
 }
 
-bool Solver::WrittenLine(ConvergedPass& pass, double tension, double tolerance, PassResult& final) {
-  if (written_.Pass == &pass && written_.Tension == tension && written_.Tolerance == tolerance) {
-    final = written_.Result;
-  } else if (!Pass(pass, tension, tolerance, &profile_, final)) {
+// The radial grids: the given one with two more of its kind (finer, or coarser for a fine
+// one), or clustered grids doubled until three of them show the radial share of the
+// accuracy met.
+bool Solver::RefineGrid() {
+  const bool automatic = o_.RadialIntervals == 0;
+  std::vector<int> plan;
+  if (!automatic) {
+    const int n = o_.RadialIntervals;
+    // Finer companions where they cost little, coarser ones beyond.
+    plan = 4 * n <= kLargestFinerCompanion ? std::vector<int>{n, 2 * n, 4 * n}
+                                           : std::vector<int>{n, n / 2, n / 4};
+  }
+  GridSolution guess;
+  guess.Tension = initialTension_;
+  for (size_t k = 0;; ++k) {
+    const int intervals = automatic ? kFirstAutomaticIntervals << k : plan[k];
+    auto pass = MakePass(intervals);
+    if (k > 0 && grids_.size() >= 2 && automatic) {
+      // Further grids: each doubling moves the tension about a quarter as far as the last.
+      const double last = grids_.back().Tension - grids_[grids_.size() - 2].Tension;
+      guess = grids_.back();
+      guess.Tension = grids_.back().Tension + last / 4;
+    } else if (k > 0 && !Shifted(*pass, grids_.back(), integratorTolerance_, guess)) {
+      return false;
+    }
+    const int passesBefore = report_.Passes;
+    GridSolution solution;
+    // A grid that only helps to find the order takes the Newton step from one pass at the
+    // prediction; the grid the refinement stops on is searched to the end.
+    bool searched = true;
+    if (automatic && grids_.size() >= 2 && split_ == 0 && guess.Slope > 0) {
+      PassResult pr;
+      if (!Pass(*pass, guess.Tension, integratorTolerance_, &profile_, pr)) return false;
+      written_ = Written{pass.get(), guess.Tension, integratorTolerance_, pr};
+      if (pr.End == PassEnd::Complete) {
+        solution = guess;
+        solution.Mismatch = target_.Mismatch(pr);
+        if (std::fabs(solution.Mismatch) > kSearchShare * o_.Tolerance) {
+          solution.Tension = guess.Tension * std::exp(-solution.Mismatch / guess.Slope);
+          searched = false;
+        }
+      } else if (!Solve(*pass, guess, integratorTolerance_, solution)) {
+        return false;
+      }
+    } else if (!Solve(*pass, guess, integratorTolerance_, solution)) {
+      return false;
+    }
+    solution.Intervals = intervals;
+    if (k == 0 || automatic) {
+      report_.SearchPasses = report_.Passes - passesBefore;
+      answer_ = solution;
+      if (answerPass_) Count(*answerPass_);
+      answerPass_ = std::move(pass);
+    } else {
+      Count(*pass);
+    }
+    grids_.push_back(solution);
+    guess = solution;
+    if (grids_.size() < 3) continue;
+    const RadialEstimate e = FinestGridsEstimate();
+    if (!automatic) {
+      // Finer companions that show no steady convergence yet are joined by a finer one.
+      const bool finer = plan[1] > plan[0];
+      const int next = 2 * grids_.back().Intervals;
+      if (finer && e.Order == 0 && next <= kLargestFinerCompanion) {
+        plan.push_back(next);
+        continue;
+      }
+      break;
+    }
+    if (e.Error <= kRadialShare * o_.Tolerance * solution.Tension ||
+        2 * intervals > kLargestAutomaticIntervals) {
+      if (!searched) {
+        if (!Solve(*answerPass_, solution, integratorTolerance_, answer_)) return false;
+        answer_.Intervals = intervals;
+        grids_.back() = answer_;
+        report_.SearchPasses = report_.Passes - passesBefore;
+      }
+      break;
+    }
+  }
+  return true;
+}
+
+RadialEstimate Solver::FinestGridsEstimate() const {
+  std::vector<GridSolution> finest = grids_;
+  std::sort(finest.begin(), finest.end(),
+            [](const GridSolution& a, const GridSolution& b) { return a.Intervals > b.Intervals; });
+  const int n[3] = {finest[0].Intervals, finest[1].Intervals, finest[2].Intervals};
+  const double f[3] = {finest[0].Tension, finest[1].Tension, finest[2].Tension};
+  return EstimateRadialError(n, f, answer_.Tension, answer_.Intervals == n[0]);
+}
+
+bool Solver::EstimateErrors() {
+  // From the three finest grids, the answer's among them or coarser.
+  const RadialEstimate radial = FinestGridsEstimate();
+  report_.RadialTensionError = radial.Error;
+  report_.RadialOrder = radial.Order;
+
+  // The integration error: the answer again on its own grid at a tighter tolerance, by a Newton
+  // step with the answer's slope from one pass (a line in parts is solved again).
+  GridSolution tighter;
+  ConvergedPass& pass = *answerPass_;
+  const double tight = integratorTolerance_ / kTighterIntegration;
+  if (answer_.PartZ.empty()) {
+    if (!Shifted(pass, answer_, tight, tighter)) return false;
+  } else if (!Solve(pass, answer_, tight, tighter)) {
     return false;
   }
-  Count(pass);
+  report_.IntegrationTensionError =
+      kSafetyFactor * std::fabs(tighter.Tension - answer_.Tension) + answer_.SearchError();
+  if (radial.Order == 0) {
+    report_.ToleranceNote = "the radial grids do not yet converge steadily";
+  }
+  return true;
+}
+
+bool Solver::Conclude() {
+  PassResult final;
+  if (!WrittenLine(*answerPass_, answer_, integratorTolerance_, final)) return false;
+  Count(*answerPass_);
+  Finish(*answerPass_, final, answer_.Intervals, answer_.Tension);
+  const double tol = o_.Tolerance;
+  report_.EstimatedTensionError = report_.RadialTensionError + report_.IntegrationTensionError;
+  report_.EstimatedRelativeTensionError = report_.EstimatedTensionError / answer_.Tension;
+  report_.EndMismatch = target_.RelativeMiss(final);
+  report_.SplitZ = split_;
+  report_.LargestPartStep = answer_.LargestJump;
+  const bool errorMet = report_.EstimatedRelativeTensionError <= tol;
+  const bool endMet = std::fabs(report_.EndMismatch) <= tol;
+  const bool stepsMet = report_.LargestPartStep <= tol;
+  report_.ToleranceMet = errorMet && endMet && stepsMet;
+  if (report_.ToleranceMet) {
+    report_.ToleranceNote.clear();
+  } else {
+    std::string note;
+    if (!errorMet) {
+      note = "the estimated relative error " + FormatShare(report_.EstimatedRelativeTensionError) +
+             " exceeds the tolerance (radial grid " + FormatShare(report_.RadialTensionError) +
+             " dyn, integration and search " + FormatShare(report_.IntegrationTensionError) +
+             " dyn)";
+      if (!report_.ToleranceNote.empty()) note += "; " + report_.ToleranceNote;
+    }
+    if (!endMet) {
+      if (!note.empty()) note += "; ";
+      note += std::string("the line ends ") + FormatShare(100 * std::fabs(report_.EndMismatch)) +
+              " % " + (report_.EndMismatch > 0 ? "above" : "below") +
+              (target_.Tension ? " the take-up tension" : " the take-up speed");
+    }
+    if (!stepsMet) {
+      if (!note.empty()) note += "; ";
+      note += "the line's tension steps by up to " + FormatShare(report_.LargestPartStep) +
+              " of itself where the line is split in parts";
+    }
+    report_.ToleranceNote = note;
+  }
+  return true;
+}
+
+bool Solver::Run() {
+  deadline_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                 std::chrono::duration<double>(o_.TimeLimitSeconds));
+  if (!CheckOptions() || !LayOut()) return false;
+  if (o_.SpinneretTension) return LineForTension(*o_.SpinneretTension, integratorTolerance_);
+  if (RefineGrid()) {
+    return EstimateErrors() && Conclude() &&
+           Sensitivities(GridOf(answer_.Intervals), answer_.Tension, integratorTolerance_, true);
+  }
+  // Every tension tried lets the line's tension fall to zero: as with the classic method, the
+  // line of the highest one is written up to that point.
+  if (everyTensionFellToZero_ && grids_.empty()) {
+    const std::string message = report_.Message;
+    if (!LineForTension(low_.Tension, integratorTolerance_)) return false;
+    report_.Message = message;
+    report_.ToleranceMet = false;
+    report_.ToleranceNote = "the tension falls to zero";
+    return true;
+  }
+  return false;
+}
+
+bool Solver::WrittenLine(ConvergedPass& pass, const GridSolution& solution, double tolerance,
+                         PassResult& final) {
+  if (!solution.PartZ.empty()) {
+    const size_t parts = solution.PartZ.size();
+    if (!Pass(pass, solution.Tension, tolerance, &profile_, final, solution.PartZ[0])) {
+      return false;
+    }
+    for (size_t k = 0; k < parts && final.End == PassEnd::Complete; ++k) {
+      const std::vector<double> start = pass.EndState();
+      const double zEnd = k + 1 < parts ? solution.PartZ[k + 1] : printZ_.back();
+      if (!PartPass(pass, start, solution.PartZ[k], zEnd, solution.PartTension[k], tolerance,
+                    &profile_, final)) {
+        return false;
+      }
+    }
+  } else if (written_.Pass == &pass && written_.Tension == solution.Tension &&
+             written_.Tolerance == tolerance) {
+    final = written_.Result;
+  } else if (!Pass(pass, solution.Tension, tolerance, &profile_, final)) {
+    return false;
+  }
+  return CheckWritten(final);
+}
+
+bool Solver::CheckWritten(const PassResult& final) {
   if (final.End != PassEnd::Complete) {
     return Fail(ConvergedStatus::CalculationFailed,
                 "Sorry, this case does not converge: the line ends early at z = " +
@@ -418,7 +915,7 @@ bool Solver::WrittenLine(ConvergedPass& pass, double tension, double tolerance, 
 }
 
 void Solver::Finish(const ConvergedPass& pass, const PassResult& final, int intervals,
-                    bool clustered, double tension) {
+                    double tension) {
   const std::vector<double>& end = pass.EndState();
   const double wEnd = profile_.ProfileAvgSolvent[profile_.ProfilePointCount - 1];
   const double lost =
@@ -427,7 +924,7 @@ void Solver::Finish(const ConvergedPass& pass, const PassResult& final, int inte
   report_.SolventBalanceError = lost != 0 ? (lost - gained) / lost : 0;
   report_.Status = ConvergedStatus::Converged;
   report_.RadialIntervals = intervals;
-  report_.SurfaceClustered = clustered;
+  report_.SurfaceClustered = clustered_;
   report_.SpinneretTension = tension;
   report_.EndVelocity = final.EndVelocity;
   report_.EndTension = final.EndTension;
@@ -437,15 +934,25 @@ bool Solver::LineForTension(double tension, double tolerance) {
   if (!(tension > 0 && std::isfinite(tension))) {
     return Fail(ConvergedStatus::InvalidOptions, "The spinneret tension must be above zero.");
   }
-  const bool automatic = o_.RadialIntervals == 0;
-  const bool clustered = automatic || o_.SurfaceClustered;
-  const int intervals = automatic ? kLargestAutomaticIntervals : o_.RadialIntervals;
-  auto pass = MakePass(GridOf(intervals, clustered));
+  const int intervals = o_.RadialIntervals == 0 ? kLargestAutomaticIntervals : o_.RadialIntervals;
+  auto pass = MakePass(intervals);
   PassResult final;
-  if (!WrittenLine(*pass, tension, tolerance, final)) return false;
-  Finish(*pass, final, intervals, clustered, tension);
+  if (!Pass(*pass, tension, tolerance, &profile_, final)) return false;
+  if (final.End == PassEnd::TensionNotPositive) {
+    // As with the classic method: the line is written up to where its tension fell to zero.
+    for (int i = 0; i < profile_.ProfilePointCount; ++i) {
+      if (printZ_[i] > final.EndZ) profile_.ProfileTension[i] = 0;
+    }
+    state_.Outcome.TensionBelowZero = true;
+  } else if (!CheckWritten(final)) {
+    return false;
+  }
+  Count(*pass);
+  Finish(*pass, final, intervals, tension);
   report_.ToleranceMet = true;
-  return Sensitivities(GridOf(intervals, clustered), tension, tolerance, false);
+  // A line that ends where its tension falls to zero has no derivatives to give.
+  if (state_.Outcome.TensionBelowZero) return true;
+  return Sensitivities(GridOf(intervals), tension, tolerance, false);
 }
 
 }  // namespace

@@ -56,8 +56,11 @@ struct ConvergedReport {
   double SpinneretTension = 0;       // dyn
   double EstimatedTensionError = 0;  // dyn
   double EstimatedRelativeTensionError = 0;
-  // Its parts: the radial grid's (from the grid with half the intervals) and the
-  // integration's (from a ten times looser tolerance on that grid) with the search's.
+  // A bound on |tension - the radially converged tension|, in two parts: the radial grid's
+  // (from the order of convergence the three finest grids of the answer's kind show, with a
+  // safety factor) and the integration's (twice the move to a ten times tighter tolerance on
+  // the answer's own grid) with the search's (the remaining end mismatch, or half the
+  // bracket of the spinneret tension of a line in parts).
   double RadialTensionError = 0;
   double IntegrationTensionError = 0;
   double EndVelocity = 0;  // cm/s
@@ -65,11 +68,31 @@ struct ConvergedReport {
   // (solvent lost by the filaments - solvent gained by the gas) / solvent lost.
   double SolventBalanceError = 0;
   double Seconds = 0;
-  // The estimated error is within the tolerance (the automatic radial grid may stop short).
+  // The estimated error is within the tolerance and the written line meets its target within
+  // it (the automatic radial grid may stop short).
   bool ToleranceMet = false;
   // The derivatives with respect to the options' Sensitivities, in their order.
   std::vector<ParameterSensitivity> Sensitivities;
+  // (end velocity - take-up speed) / take-up speed of the written line, or the same of the
+  // tension at take-up when that is the target.
+  double EndMismatch = 0;
+  // The order of convergence the three radial grids showed (0: they showed none).
+  double RadialOrder = 0;
+  // Where the first part ended of a line integrated in parts, each from its own tension (0: in
+  // one). A line is split where its end follows the spinneret tension within a window
+  // narrower than one pass from the spinneret resolves (a line close to zero tension).
+  double SplitZ = 0;
+  // The largest step of the tension between the parts of a line split in parts, relative to
+  // the tension there.
+  double LargestPartStep = 0;
+  // Why the tolerance is not met, in words (empty when it is).
+  std::string ToleranceNote;
 };
+
+// The limits of the converged method's options, for every front end.
+inline constexpr double kSmallestConvergedTolerance = 1e-8;
+inline constexpr double kLargestConvergedTolerance = 1e-2;
+inline constexpr int kSmallestRadialIntervals = 2;
 
 inline constexpr int kLargestRadialIntervals = 512;
 // The most print points of a line (the profile grows to hold them).

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace korvane {
 
@@ -14,8 +16,41 @@ struct End {
   bool Known = false;
   bool HasValue = false;
   double X = 0;
-  double F = 0;
+  double F = 0;  // the mismatch
+  double G = 0;  // the mismatch as the chord counts it (halved by the Illinois correction)
 };
+
+// The slope between the ends of a bracket, from their true mismatches.
+double ChordSlope(const End& lo, const End& hi) {
+  return (hi.F - lo.F) / (hi.X - lo.X);
+}
+
+// d mismatch / d ln F at the root x from the trials with a value: between the two nearest it
+// that lie at least `spread` apart (closer ones show the noise of the passes more than the
+// slope), or the two furthest apart; `fallback` without two.
+double SlopeNear(const std::vector<std::pair<double, double>>& points, double x, double spread,
+                 double fallback) {
+  double best = fallback;
+  double bestDistance = INFINITY;
+  double widest = 0;
+  for (size_t a = 0; a < points.size(); ++a) {
+    for (size_t b = a + 1; b < points.size(); ++b) {
+      const double dx = points[b].first - points[a].first;
+      if (dx == 0) continue;
+      const double slope = (points[b].second - points[a].second) / dx;
+      const double distance =
+          std::max(std::fabs(points[a].first - x), std::fabs(points[b].first - x));
+      if (std::fabs(dx) >= spread && distance < bestDistance) {
+        bestDistance = distance;
+        best = slope;
+      } else if (!std::isfinite(bestDistance) && std::fabs(dx) > widest) {
+        widest = std::fabs(dx);
+        best = slope;
+      }
+    }
+  }
+  return best > 0 ? best : fallback;
+}
 
 }  // namespace
 
@@ -32,6 +67,8 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
   int retainedHi = 0;
   double bestAbs = INFINITY;
   double slope = settings.FirstSlope;
+  std::vector<std::pair<double, double>> valued;  // (ln F, mismatch) of the trials with a value
+  double widths[2] = {0, 0};                      // the bracket's width two passes and one pass ago
 
   for (;;) {
     if (result.Passes >= settings.PassLimit) {
@@ -52,6 +89,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     } else {
       result.SeenTooLow = true;
     }
+    if (hasValue) valued.emplace_back(x, t.Mismatch);
     if (hasValue && std::fabs(t.Mismatch) < bestAbs) {
       bestAbs = std::fabs(t.Mismatch);
       result.Tension = tension;
@@ -59,20 +97,21 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     }
     if (hasValue && std::fabs(t.Mismatch) < settings.MismatchTolerance) {
       result.Outcome = TensionSearchResult::Converged;
-      if (lo.HasValue && hi.HasValue) slope = (hi.F - lo.F) / (hi.X - lo.X);
-      result.Slope = slope;
+      result.Slope = SlopeNear(valued, x, 100 * settings.LogTensionTolerance, slope);
       return result;
     }
     if (slope <= 0 && t.SlopeHint > 0) slope = t.SlopeHint;
     if (hasValue && previous.HasValue && x != previous.X) {
       slope = (t.Mismatch - previous.F) / (x - previous.X);
     }
-    previous = End{true, hasValue, x, t.Mismatch};
+    previous = End{true, hasValue, x, t.Mismatch, t.Mismatch};
     if (tooHigh) {
+      result.HighTension = tension;
       hi = previous;
       ++retainedLo;
       retainedHi = 0;
     } else {
+      result.LowTension = tension;
       lo = previous;
       ++retainedHi;
       retainedLo = 0;
@@ -80,12 +119,20 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
 
     if (!(lo.Known && hi.Known)) {
       // No bracket yet: a Newton step with the slope known so far, or a blind one.
-      const double blind = settings.BlindLogStep;
+      // The blind step doubles while the passes stay on one side.
+      const double blind = settings.BlindLogStep * std::ldexp(1.0, std::min(result.Passes - 1, 30));
       double step = tooHigh ? -blind : blind;
-      if (hasValue && slope > 0) step = -t.Mismatch / slope;
+      // A Newton step is taken as it is (a secant follows if it falls short); a guess at least
+      // moves by a share of the blind step.
+      const bool newton = hasValue && slope > 0;
+      if (newton) step = -t.Mismatch / slope;
       step = std::clamp(step, -kLargestLogStep, kLargestLogStep);
-      if (tooHigh && step > -0.01 * blind) step = -0.01 * blind;
-      if (!tooHigh && step < 0.01 * blind) step = 0.01 * blind;
+      if (!newton && tooHigh && step > -0.01 * blind) step = -0.01 * blind;
+      if (!newton && !tooHigh && step < 0.01 * blind) step = 0.01 * blind;
+      // A step that falls short of the tolerance could not move the mismatch any more.
+      if (std::fabs(step) < settings.LogTensionTolerance) {
+        step = std::copysign(settings.LogTensionTolerance, step);
+      }
       const double nextX = x + step;
       if ((nextX < xMin && x <= xMin) || (nextX > xMax && x >= xMax)) {
         result.Outcome = TensionSearchResult::NoBracket;
@@ -101,8 +148,8 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
       // has no value closes on where the passes start to end early.
       result.Outcome = lo.HasValue && hi.HasValue ? TensionSearchResult::Converged
                                                   : TensionSearchResult::NoBracket;
-      if (lo.HasValue && hi.HasValue) slope = (hi.F - lo.F) / width;
-      result.Slope = slope;
+      if (lo.HasValue && hi.HasValue) slope = ChordSlope(lo, hi);
+      result.Slope = SlopeNear(valued, x, 100 * settings.LogTensionTolerance, slope);
       return result;
     }
     const double lower = std::min(lo.X, hi.X);
@@ -111,15 +158,20 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     double nextX = 0.5 * (lo.X + hi.X);
     if (lo.HasValue && hi.HasValue) {
       // Regula falsi; an end kept twice in a row counts with half its mismatch (Illinois).
-      if (retainedLo >= 2) lo.F *= 0.5;
-      if (retainedHi >= 2) hi.F *= 0.5;
-      nextX = lo.X - lo.F * (hi.X - lo.X) / (hi.F - lo.F);
+      if (retainedLo >= 2) lo.G *= 0.5;
+      if (retainedHi >= 2) hi.G *= 0.5;
+      nextX = lo.X - lo.G * (hi.X - lo.X) / (hi.G - lo.G);
     }
     // Near the root a Newton step with the latest slope beats the chord and the halving.
     if (hasValue && slope > 0) {
       const double newton = x - t.Mismatch / slope;
       if (newton > lower && newton < upper) nextX = newton;
     }
+    // A bracket that did not halve over the last two passes is halved: the chord and the
+    // Newton step can creep along one end.
+    if (widths[0] > 0 && upper - lower > 0.5 * widths[0]) nextX = 0.5 * (lower + upper);
+    widths[0] = widths[1];
+    widths[1] = upper - lower;
     // Keep clear of the ends, where the chord stalls.
     nextX = std::clamp(nextX, lower + margin, upper - margin);
     x = nextX;

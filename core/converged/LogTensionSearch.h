@@ -32,6 +32,9 @@ struct TensionSearchResult {
   int Passes = 0;
   bool SeenTooHigh = false;  // for a message when no bracket was found
   bool SeenTooLow = false;
+  // The closest trials on either side of the target (0: none), the bracket when there is one.
+  double LowTension = 0;
+  double HighTension = 0;
 };
 
 TensionSearchResult SearchLogTension(double initialTension, const TensionSearchSettings& settings,

@@ -6,16 +6,24 @@
 
 namespace korvane {
 
+int WallZoneAt(const RunParameters& params, double z) {
+  if (z < params.JacketUpperPos[0]) return 0;
+  if (z < params.JacketUpperPos[1]) return 1;
+  if (z < params.JacketUpperPos[2]) return 2;
+  return 3;
+}
+
 WallHeatExchange WallHeatFlow(const RunParameters& params, double z, double dz, double lineLength,
                               double insulation, double ug, double tg) {
   const RunParameters& p = params;
   WallHeatExchange wall;
   double outside = 0;
-  if (z < p.JacketUpperPos[0]) {
+  const int zone = WallZoneAt(p, z);
+  if (zone == 0) {
     wall.Coefficient = insulation;
     outside = p.RoomTemp;
   } else {
-    const int jacket = z < p.JacketUpperPos[1] ? 0 : z < p.JacketUpperPos[2] ? 1 : 2;
+    const int jacket = zone - 1;
     if (p.JacketMode[jacket] == '1') {
       wall.Coefficient = WallHeatTransferCoefficient(lineLength, p.ColumnDiameter, ug,
                                                      kWallGasPrandtl, p.JacketTemp[jacket], tg,

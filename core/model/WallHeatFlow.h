@@ -10,6 +10,10 @@ struct WallHeatExchange {
   double HeatFlow = 0;     // cal/s into the gas
 };
 
+// The wall zone at z: 0 above the first jacket (insulated towards the room), k in jacket k
+// (1..3), which starts at its upper position.
+int WallZoneAt(const RunParameters& params, double z);
+
 // Over a step of length dz starting at z, with the gas at tg moving at ug:
 // Q = U pi D dz (To - tg). Above the first jacket the wall is insulated (U = insulation) towards
 // the room (To = room temperature); each jacket zone is either jacketed, U from

@@ -31,6 +31,8 @@ from ._korvane import (
     Case,
     CancelToken,
     InputError,
+    _converged_tolerance_range,
+    _radial_interval_range,
     _run_case,
     _write_result_file,
     items,
@@ -152,11 +154,15 @@ class ConvergedReport:
         spinneret_tension: the spinning tension at the spinneret (dyn).
         estimated_tension_error: the estimated error of spinneret_tension (dyn).
         estimated_relative_tension_error: the same relative to spinneret_tension (-).
-        tolerance_met: the estimated relative error is within the tolerance (the automatic
-            radial grid stops refining at 512 intervals, short of it if need be).
+        tolerance_met: the estimated relative error is within the tolerance and the written
+            line meets its target within it (the automatic radial grid stops refining at 512
+            intervals, short of it if need be); tolerance_note says why not when it is not.
         solvent_balance_error: (solvent lost by the filaments - solvent gained by the gas) /
             solvent lost (-).
         seconds: wall-clock time of the solver (s).
+        end_mismatch: (end velocity - take-up speed) / take-up speed of the written line, or the
+            same of the take-up tension when that is the target (-).
+        tolerance_note: why the tolerance is not met, in words ("" when it is).
     """
 
     tolerance: float
@@ -172,6 +178,8 @@ class ConvergedReport:
     tolerance_met: bool
     solvent_balance_error: float
     seconds: float
+    end_mismatch: float = 0.0
+    tolerance_note: str = ""
 
 
 class Result:
@@ -253,8 +261,11 @@ def _method_options(method, tolerance, radial_intervals, take_up_tension) -> dic
     if method not in ("classic", "converged"):
         raise ValueError(f'method is "classic" or "converged", not {method!r}')
     accuracy = _real("tolerance", tolerance)
-    if not 1e-8 <= accuracy <= 1e-2:
-        raise ValueError(f"tolerance is a relative accuracy from 1e-08 to 0.01, not {tolerance!r}")
+    smallest, largest = _converged_tolerance_range
+    if not smallest <= accuracy <= largest:
+        raise ValueError(
+            f"tolerance is a relative accuracy from {smallest:g} to {largest:g}, not {tolerance!r}"
+        )
     intervals = None  # the automatic radial grid
     if radial_intervals is not None:
         if isinstance(radial_intervals, bool):
@@ -265,8 +276,11 @@ def _method_options(method, tolerance, radial_intervals, take_up_tension) -> dic
             raise TypeError(
                 f"radial_intervals takes a whole number or None, not {radial_intervals!r}"
             ) from None
-        if not 2 <= intervals <= 512:
-            raise ValueError(f"radial_intervals is from 2 to 512 (or None), not {intervals}")
+        fewest, most = _radial_interval_range
+        if not fewest <= intervals <= most:
+            raise ValueError(
+                f"radial_intervals is from {fewest} to {most} (or None), not {intervals}"
+            )
         if method == "classic":
             raise ValueError("radial_intervals is an option of the converged method; the classic "
                              "method has 10 equal intervals")

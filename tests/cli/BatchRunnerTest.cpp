@@ -119,6 +119,16 @@ TEST(BatchRunner, ConvergedRunWritesTheClassicLayoutAndSaysSo) {
   EXPECT_EQ(tables.substr(0, results), classic.substr(0, results));
   EXPECT_EQ(Layout(tables), Layout(classic));
   EXPECT_NE(tables, classic);
+  EXPECT_EQ(run.Out.find("tolerance not met"), std::string::npos) << run.Out;
+
+  // Two radial intervals are far from the radially converged answer: the run succeeds with
+  // its honest error, and says where scripts look that the tolerance is not met.
+  const BatchRun coarse = RunBatch(folder, "--method converged --radial-intervals 2");
+  ASSERT_EQ(coarse.Status, 0) << coarse.Err;
+  EXPECT_NE(coarse.Out.find(" dyn, tolerance not met)"), std::string::npos) << coarse.Out;
+  EXPECT_NE(coarse.Err.find("The tolerance is not met: the estimated relative error"),
+            std::string::npos)
+      << coarse.Err;
 }
 
 TEST(BatchRunner, RefusesMethodOptionsThatCannotRun) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "core/converged/BorderedTridiagonal.h"
 #include "core/converged/ConvergedModel.h"
 #include "core/converged/ConvergedSolver.h"
+#include "core/converged/LogTensionSearch.h"
 #include "core/converged/RadialGrid.h"
 #include "core/converged/StiffIntegrator.h"
 #include "core/model/InitialState.h"
@@ -326,6 +328,30 @@ TEST(ConvergedSolver, BorderedSolverSolvesItsSystem) {
   SUNContext_Free(&context);
 }
 
+// A stretch ends at a zone boundary, where the equations change: the integrator must stop
+// there, neither evaluating them beyond it nor interpolating past it.
+TEST(StiffIntegrator, StopsAtTheStretchEndWithoutLookingBeyond) {
+  for (const double zStop : {0.3, 1.0 / 3, 2.5}) {
+    double furthest = 0;
+    StiffIntegrator integrator(
+        1, 0,
+        [&](double z, const double*, double* dy) {
+          furthest = std::max(furthest, z);
+          dy[0] = z <= zStop ? 1 : 1e6;
+          return 0;
+        },
+        [](double, const double*, double*) {});
+    double y = 0;
+    const double absTol = 1e-10;
+    ASSERT_TRUE(integrator.Start(0, &y, 1e-8, &absTol, zStop, 100000)) << zStop;
+    double reached = 0;
+    EXPECT_EQ(integrator.Advance(10, &y, reached), StiffIntegrator::Outcome::Reached) << zStop;
+    EXPECT_EQ(reached, zStop);
+    EXPECT_NEAR(y, zStop, 1e-8 * zStop);
+    EXPECT_LE(furthest, zStop);
+  }
+}
+
 TEST(ConvergedSolver, SolventLostByTheFilamentsIsGainedByTheGas) {
   testing::Run run;
   const ConvergedReport r = Solve(run, ClassicRadial(1e-7));
@@ -351,8 +377,9 @@ TEST(ConvergedSolver, AnswersAtTighterTolerancesLieWithinTheReportedErrors) {
 }
 
 // The classic method with every axial step divided into `refinement`.
-double ClassicTension(int refinement) {
+double ClassicTension(int refinement, void (*change)(RunParameters&)) {
   testing::Run run;
+  change(run.Params);
   for (int s = 0; s < kSectionCount; ++s) {
     run.Params.Increment[s] /= refinement;
     run.Params.IncrementCount[s] *= refinement;
@@ -363,21 +390,44 @@ double ClassicTension(int refinement) {
   return run.State.Iteration.TensionGuess;
 }
 
-TEST(ConvergedSolver, ClassicRadialModelMeetsTheClassicMethodsLimit) {
-  const double f2 = ClassicTension(2);
-  const double f4 = ClassicTension(4);
-  const double f8 = ClassicTension(8);
-  // First order: each halving of the steps halves the change.
-  const double ratio = (f4 - f2) / (f8 - f4);
-  EXPECT_NEAR(ratio, 2, 0.25);
-  const double limit = 2 * f8 - f4;
-  // The limit is as uncertain as the limits of successive grid pairs differ.
-  const double uncertainty = std::fabs(limit - (2 * f4 - f2));
+struct LimitCase {
+  const char* Name;
+  void (*Change)(RunParameters&);
+};
 
-  testing::Run run;
-  const ConvergedReport r = Solve(run, ClassicRadial(1e-4));
-  ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
-  EXPECT_NEAR(r.SpinneretTension, limit, uncertainty);
+TEST(ConvergedSolver, ClassicRadialModelMeetsTheClassicMethodsLimit) {
+  const LimitCase cases[] = {
+      {"default", [](RunParameters&) {}},
+      // Every wall zone inside the line, each jacket at its own temperature: the two methods
+      // must agree on which zone a position lies in.
+      {"three jackets",
+       [](RunParameters& p) {
+         const double upper[] = {150, 300, 500};
+         const double temperature[] = {160, 90, 40};
+         for (int k = 0; k < kJacketCount; ++k) {
+           p.JacketUpperPos[k] = upper[k];
+           p.JacketTemp[k] = temperature[k];
+           p.JacketMode[k] = k == 1 ? '0' : '1';
+         }
+       }},
+  };
+  for (const LimitCase& c : cases) {
+    const double f2 = ClassicTension(2, c.Change);
+    const double f4 = ClassicTension(4, c.Change);
+    const double f8 = ClassicTension(8, c.Change);
+    // First order: each halving of the steps halves the change.
+    const double ratio = (f4 - f2) / (f8 - f4);
+    EXPECT_NEAR(ratio, 2, 0.25) << c.Name;
+    const double limit = 2 * f8 - f4;
+    // The limit is as uncertain as the limits of successive grid pairs differ.
+    const double uncertainty = std::fabs(limit - (2 * f4 - f2));
+
+    testing::Run run;
+    c.Change(run.Params);
+    const ConvergedReport r = Solve(run, ClassicRadial(1e-4));
+    ASSERT_EQ(r.Status, ConvergedStatus::Converged) << c.Name << ": " << r.Message;
+    EXPECT_NEAR(r.SpinneretTension, limit, uncertainty) << c.Name;
+  }
 }
 
 TEST(ConvergedSolver, RadialGridRefinementConvergesAtSecondOrder) {
@@ -409,6 +459,21 @@ TEST(ConvergedSolver, AutomaticRadialGridMeetsTheTolerance) {
   EXPECT_LT(r.EstimatedRelativeTensionError, 1e-3);
   EXPECT_NEAR(r.SpinneretTension, 3.9896, 3.9896 * 1e-3);
   EXPECT_LE(std::fabs(r.SpinneretTension - 3.9896), r.EstimatedTensionError);
+}
+
+// As with the classic method, a line whose tension falls to zero is written up to there and
+// flagged, so that the run ends as "tension below zero" rather than as a failed calculation.
+TEST(ConvergedSolver, LineWhoseTensionFallsToZeroIsWrittenUpToThere) {
+  testing::Run run;
+  ConvergedOptions o = ClassicRadial(1e-4);
+  o.SpinneretTension = 1.5;
+  const ConvergedReport r = Solve(run, o);
+  ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
+  EXPECT_TRUE(run.State.Outcome.CalculationOk);
+  EXPECT_TRUE(run.State.Outcome.TensionBelowZero);
+  const SpinningLineProfile& pr = *run.Profile;
+  EXPECT_GT(pr.ProfileTension[1], 0);
+  EXPECT_EQ(pr.ProfileTension[pr.ProfilePointCount - 1], 0);
 }
 
 struct FailureCase {
@@ -451,6 +516,55 @@ TEST(ConvergedSolver, RunsThatCannotSucceedEndWithTheirReason) {
     } else {
       EXPECT_TRUE(run.Reporter.Messages.empty()) << c.Name;
     }
+  }
+}
+
+// The tension search on mismatches with a known root: it must find it within a bounded number
+// of passes, return the slope of the true mismatches there, and, where the passes on one side
+// end early, close on where they start to.
+struct SearchCase {
+  const char* Name;
+  double Root;
+  double Start;
+  std::function<TensionTrial(double)> Trial;
+  double Slope;  // d mismatch / d ln F at the root
+  int PassLimit;
+};
+
+TEST(LogTensionSearch, FindsAnalyticRootsInFewPasses) {
+  auto value = [](double m) {
+    TensionTrial t;
+    t.Outcome = TensionTrial::Value;
+    t.Mismatch = m;
+    return t;
+  };
+  const SearchCase cases[] = {
+      {"linear in ln F", 2.0, 3.0, [&](double f) { return value(std::log(f / 2.0)); }, 1, 6},
+      {"steep", 0.5, 3.0, [&](double f) { return value(20 * std::log(f / 0.5)); }, 20, 14},
+      {"exponential", 4.0, 1.0, [&](double f) { return value(std::exp(f - 4.0) - 1); }, 4, 18},
+      // Curved on one side only: the chord keeps one end, which Illinois must release.
+      {"curved", 1.5, 0.2,
+       [&](double f) {
+         const double x = std::log(f / 1.5);
+         return value(x > 0 ? std::expm1(8 * x) : x);
+       },
+       1, 20},
+      {"early end above", 1.2, 0.4,
+       [&](double f) {
+         if (f > 1.25) return TensionTrial{TensionTrial::TooHigh, 0, 0};
+         return value(std::log(f / 1.2));
+       },
+       1, 20},
+  };
+  for (const SearchCase& c : cases) {
+    TensionSearchSettings settings;
+    settings.MismatchTolerance = 1e-9;
+    settings.LogTensionTolerance = 1e-12;
+    const TensionSearchResult r = SearchLogTension(c.Start, settings, c.Trial);
+    ASSERT_EQ(r.Outcome, TensionSearchResult::Converged) << c.Name;
+    EXPECT_NEAR(r.Tension, c.Root, 1e-8 * c.Root) << c.Name;
+    EXPECT_LE(r.Passes, c.PassLimit) << c.Name;
+    EXPECT_NEAR(r.Slope, c.Slope, 0.05 * c.Slope) << c.Name;
   }
 }
 
