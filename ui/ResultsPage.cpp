@@ -483,11 +483,24 @@ void ResultsPage::ShowComparison(const ComparisonResult& result) {
       good ? kGoodColor : kPoorColor);
 }
 
-void ResultsPage::ShowConvergedRun(const ConvergedReport& report) {
+QString ToleranceNotMetText(double tolerance, double estimatedError) {
+  return QString::fromUtf8("tolerance %1 not met: estimated error ±%2 dyn")
+      .arg(QString::number(tolerance, 'E', 0), QString::number(estimatedError, 'E', 0));
+}
+
+void ResultsPage::ShowConvergedRun(const ConvergedReport& report, double tolerance) {
   if (!HasResults()) return;
+  const QString tension = NumberText(Exponent(report.SpinneretTension, 3, 2));
+  if (!report.ToleranceMet) {
+    SetComparisonText(
+        QString::fromUtf8("Converged method: %1 dyn, %2 (%3 radial intervals)")
+            .arg(tension, ToleranceNotMetText(tolerance, report.EstimatedTensionError))
+            .arg(report.RadialIntervals),
+        kAmber);
+    return;
+  }
   SetComparisonText(QString::fromUtf8("Converged method: %1 dyn (±%2), %3 radial intervals")
-                        .arg(NumberText(Exponent(report.SpinneretTension, 3, 2)),
-                             QString::number(report.EstimatedTensionError, 'E', 0))
+                        .arg(tension, QString::number(report.EstimatedTensionError, 'E', 0))
                         .arg(report.RadialIntervals),
                     kNoteColor);
 }

@@ -2,6 +2,7 @@
 // spinning line, plotted against the distance from the spinneret.
 #pragma once
 
+#include <QColor>
 #include <QPointF>
 #include <QWidget>
 #include <array>
@@ -35,6 +36,12 @@ enum class AxisKind {
   Decades    // the curves hold decimal logarithms; the axis reads in powers of ten
 };
 
+// "tolerance 1E-06 not met: estimated error ±8E-05 dyn"
+QString ToleranceNotMetText(double tolerance, double estimatedError);
+
+// The colour of a result that holds, but not to the accuracy asked for.
+inline const QColor kAmber{0xb0, 0x60, 0x00};
+
 class ResultsPage : public QWidget {
   Q_OBJECT
 
@@ -53,8 +60,9 @@ class ResultsPage : public QWidget {
   // relative error, and the converged curves dashed beside the classic ones. A comparison that
   // failed says so on its line.
   void ShowComparison(const ComparisonResult& result);
-  // The results shown come from the converged method itself (report: its figures).
-  void ShowConvergedRun(const ConvergedReport& report);
+  // The results shown come from the converged method itself (report: its figures, at the
+  // tolerance asked for). A tolerance that was not met is said in amber.
+  void ShowConvergedRun(const ConvergedReport& report, double tolerance);
   // No results: the charts are emptied and the export is disabled.
   void Clear();
   bool HasResults() const { return pointCount_ > 0; }

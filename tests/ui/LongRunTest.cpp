@@ -4,13 +4,14 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <numeric>
 
-#include "files/ResultFile.h"
+#include "files/ProfileCsv.h"
 #include "tests/ui/RecordingDialogs.h"
 #include "ui/ResultsPage.h"
 
@@ -20,14 +21,6 @@ namespace {
 QByteArray Contents(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-// The result file of a run that ended before its results: the input echo alone.
-QByteArray InputEchoOnly(const RunParameters& params, const QString& folder) {
-  RunParameters copy = params;
-  copy.ResultFileName = QDir(folder).filePath("echo-only.txt").toStdString();
-  EXPECT_TRUE(InputDataWriter(copy).ok());
-  return Contents(QString::fromStdString(copy.ResultFileName));
 }
 
 const std::string kTinyTension = "1e-9";
@@ -53,18 +46,21 @@ class LongRun : public testing::Test {
   Session session;
 };
 
-TEST_F(LongRun, CancelEndsTheRunLikeAFailedCalculation) {
-  // Results of an earlier run are on the page until the long one starts.
+TEST_F(LongRun, CancelKeepsTheEarlierResultFileAndPage) {
+  // Results of an earlier run, with their file and the comparison under way.
   SetInitialTension(kDefaultTension);
   form().BitBtn1->click();
   ASSERT_TRUE(form().Results->HasResults());
+  const QByteArray earlierFile = Contents(ResultPath());
+  const RunParameters shown = session.App->Context.Params;
+  const QString stress = form().Results->EndStressValue->text();
   SetInitialTension(kTinyTension);
   dialogs().Messages.clear();
   dialogs().FinishCount = 0;
   dialogs().ProgressPasses.clear();
   dialogs().ProgressStarts = dialogs().ProgressEnds = 0;
 
-  bool resultsDuringRun = true;
+  bool resultsDuringRun = false;
   dialogs().OnProgress = [&](int passes) {
     resultsDuringRun = form().Results->HasResults();
     return passes < 20;
@@ -80,10 +76,20 @@ TEST_F(LongRun, CancelEndsTheRunLikeAFailedCalculation) {
   EXPECT_EQ(dialogs().ProgressEnds, 1);
   EXPECT_EQ(dialogs().Messages, QStringList({kCalculationCancelled}));
   EXPECT_EQ(dialogs().FinishCount, 0);
-  EXPECT_EQ(Contents(ResultPath()),
-            InputEchoOnly(session.App->Context.Params, session.Folder.path()));
-  EXPECT_FALSE(resultsDuringRun);
-  EXPECT_FALSE(form().Results->HasResults());
+  // The earlier file, the page and what it exports are those of the earlier run.
+  EXPECT_EQ(Contents(ResultPath()), earlierFile);
+  EXPECT_EQ(QDir(session.Folder.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList({"result.txt"}));
+  EXPECT_TRUE(resultsDuringRun);
+  ASSERT_TRUE(form().Results->HasResults());
+  EXPECT_EQ(form().Results->EndStressValue->text(), stress);
+  EXPECT_TRUE(form().Comparison->Pending());
+  dialogs().FileToSave = session.Folder.filePath("kept.csv");
+  form().Results->ExportCsvBtn->click();
+  EXPECT_EQ(Contents(dialogs().FileToSave),
+            QByteArray::fromStdString(ProfileCsvText(shown, *session.App->Context.Profile,
+                                                     session.App->Context.State,
+                                                     form().Results->PointCount())));
   EXPECT_FALSE(form().Running());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -186,8 +192,7 @@ TEST_F(LongRun, ClosingTheWindowCancelsTheRunAndClosesItAfterwards) {
   EXPECT_TRUE(visibleDuringRun);
   EXPECT_EQ(dialogs().ProgressPasses.size(), 3);
   EXPECT_EQ(dialogs().Messages, QStringList({kCalculationCancelled}));
-  EXPECT_EQ(Contents(ResultPath()),
-            InputEchoOnly(session.App->Context.Params, session.Folder.path()));
+  EXPECT_EQ(Contents(ResultPath()), "<missing>");
   EXPECT_EQ(closed.count(), 1);
   EXPECT_FALSE(form().isVisible());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);

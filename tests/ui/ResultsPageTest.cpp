@@ -203,7 +203,8 @@ TEST(ResultsPage, ARefusedRunLeavesThePageAndARunThatComputesEmptiesIt) {
   app.MainForm.ItemField(1)->setText("2.0");
   app.MainForm.ItemField(30)->setText("fast");
   app.MainForm.BitBtn1->click();
-  ASSERT_EQ(app.Dialogs.Messages.back(), kInputValueNotCorrect);
+  ASSERT_EQ(app.Dialogs.Messages.back(),
+            QString(kInputValueNotCorrect) + QString::fromUtf8("\nTake-up speed (cm/s)"));
   EXPECT_TRUE(page.HasResults());
   EXPECT_EQ(SeriesCount(page), points);
   EXPECT_EQ(page.EndStressValue->text(), stress);

@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "files/InitialTensionFile.h"
 #include "inputs/ReadRunParameters.h"
 #include "tests/ui/RecordingDialogs.h"
 #include "ui/ConvergedComparison.h"
@@ -63,7 +64,7 @@ TEST(MainWindowRun, ARefusedFieldIsReportedOnceAndGetsTheFocus) {
   const struct {
     const char* text;
     QString message;
-  } cases[] = {{"fast", kInputValueNotCorrect},  // letters
+  } cases[] = {{"fast", QString(kInputValueNotCorrect) + "\nTake-up speed (cm/s)"},  // letters
                {"-833", "\"Take-up speed (cm/s)\" must be greater than 0."}};
   for (const auto& c : cases) {
     Session session;
@@ -140,7 +141,8 @@ TEST(MainWindowRun, EnterInAFieldOfTheFirstPageStartsARun) {
   EXPECT_TRUE(app.Dialogs.Messages.isEmpty());
 
   QTest::keyClick(app.MainForm.findChild<QLineEdit*>("Edit2"), Qt::Key_Return);
-  EXPECT_EQ(app.Dialogs.Messages, QStringList({kInputValueNotCorrect}));
+  EXPECT_EQ(app.Dialogs.Messages,
+            QStringList({QString(kInputValueNotCorrect) + "\nTake-up speed (cm/s)"}));
 }
 
 TEST(MainWindowRun, AnAltKeyNeverTypesIntoAField) {
@@ -172,7 +174,8 @@ TEST(MainWindowRun, AltOAndAltCPressOkAndCloseFromEveryPage) {
   for (int waited = 0; app.Dialogs.Messages.isEmpty() && waited < 2000; waited += 20) {
     QTest::qWait(20);
   }
-  EXPECT_EQ(app.Dialogs.Messages, QStringList({kInputValueNotCorrect}));
+  EXPECT_EQ(app.Dialogs.Messages,
+            QStringList({QString(kInputValueNotCorrect) + "\nTake-up speed (cm/s)"}));
   EXPECT_EQ(room->text(), "30.0");
 
   app.MainForm.TabbedNotebook1->setCurrentIndex(1);
@@ -182,6 +185,84 @@ TEST(MainWindowRun, AltOAndAltCPressOkAndCloseFromEveryPage) {
   for (int waited = 0; closed.isEmpty() && waited < 2000; waited += 20) QTest::qWait(20);
   EXPECT_EQ(closed.count(), 1);
   EXPECT_EQ(room->text(), "30.0");
+}
+
+TEST(MainWindowRun, AResultFileThatIsAnInputIsRefusedBeforeAnythingIsWritten) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  // A data file loaded from the working folder, and the initial tension file.
+  const QString data = session.Folder.filePath("case.txt");
+  app.Dialogs.FileToSave = data;
+  app.MainForm.SaveDataBtnClick();
+  QFile saved(data);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const QByteArray dataBytes = saved.readAll();
+  saved.close();
+  app.Dialogs.FileToOpen = data;
+  app.MainForm.InputDataBtnClick();
+  ASSERT_TRUE(StoreInitialTensionFile(session.TensionPath, "3.0"));
+  const struct {
+    QString name;
+    QString message;
+  } cases[] = {
+      {"case.txt", "The result file (Save File Name) \"case.txt\" is the data file \"" + data +
+                       "\", which it would overwrite."},
+      {"./case.txt", "The result file (Save File Name) \"./case.txt\" is the data file \"" + data +
+                         "\", which it would overwrite."},
+      {QString::fromStdString(session.TensionPath),
+       "The result file (Save File Name) \"" + QString::fromStdString(session.TensionPath) +
+           "\" is the initial tension file \"" + QString::fromStdString(session.TensionPath) +
+           "\", which it would overwrite."}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.toStdString());
+    app.Dialogs.Messages.clear();
+    app.MainForm.Edit44->setText(c.name);
+    app.MainForm.BitBtn1->click();
+    EXPECT_EQ(app.Dialogs.Messages, QStringList({c.message}));
+    EXPECT_EQ(app.Dialogs.FinishCount, 0);
+    EXPECT_EQ(app.MainForm.focusWidget(), app.MainForm.Edit44);
+  }
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(saved.readAll(), dataBytes);
+  // Another name runs.
+  app.MainForm.Edit44->setText("result.txt");
+  app.MainForm.BitBtn1->click();
+  EXPECT_EQ(app.Dialogs.FinishCount, 1);
+}
+
+TEST(MainWindowRun, AltOFromAStepFieldRunsWithTheLengthsOfItsText) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  app.MainForm.activateWindow();
+  if (!QTest::qWaitForWindowActive(&app.MainForm, 2000)) GTEST_SKIP() << "no active window here";
+  app.MainForm.TabbedNotebook1->setCurrentIndex(1);
+  // "Number of increments-4" typed and not left; the run is pressed with Alt+O. A run that is
+  // refused without moving the focus (here for the initial tension) as well as one that computes.
+  for (const char* tension : {"abc", "3.0"}) {
+    SCOPED_TRACE(tension);
+    const bool refused = std::string(tension) == "abc";
+    app.Context.Params.InitialTensionText = tension;
+    QLineEdit* count4 = app.MainForm.ItemField(49);
+    count4->setFocus();
+    count4->selectAll();
+    QTest::keyClicks(count4, refused ? "10" : "8");
+    app.Dialogs.Messages.clear();
+    QTest::keyClick(count4, Qt::Key_O, Qt::AltModifier);
+    for (int waited = 0; app.Dialogs.Messages.isEmpty() && waited < 5000; waited += 20) {
+      QTest::qWait(20);
+    }
+    EXPECT_EQ(app.MainForm.focusWidget(), count4);
+    if (refused) {
+      EXPECT_EQ(app.Dialogs.Messages,
+                QStringList({QString(kInputValueNotCorrect) +
+                             "\nAssumed initial tension (dyn) (Change Initial Tension)"}));
+    }
+    EXPECT_EQ(app.MainForm.SummaryLabels[3]->text().toStdString(), refused ? " 50.0" : " 40.0");
+    EXPECT_EQ(app.MainForm.SummaryLabels[5]->text().toStdString(), refused ? "750.0" : "740.0");
+    EXPECT_EQ(app.Context.Params.TotalSpinningLength, refused ? 750.0 : 740.0);
+  }
 }
 
 }  // namespace
