@@ -90,6 +90,11 @@ struct ChartDescription {
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
+// A curve is drawn through at most about this many points: a converged line of 200,000 steps
+// would take seconds to draw, and the window has a few hundred pixels for it. The thinned
+// curve keeps the lowest and the highest value of each stretch, its ends, and so its peaks.
+constexpr qsizetype kMostDrawnPoints = 4000;
+
 const std::vector<ChartDescription>& LineCharts() {
   static const std::vector<ChartDescription> charts = {
       {"SolventChart",
@@ -174,16 +179,21 @@ double NiceStep(double span, int parts) {
   return 10 * magnitude;
 }
 
-// The distance axis runs exactly over the computed line, with round tick values.
+// The distance axis runs exactly over the computed line, with round tick values. The axis lays
+// out its ticks at every change: the new range with the old interval (700 cm in steps of 0.1
+// cm after a line that ended at 0.5 cm) would make thousands of them, for seconds. Neither
+// step on the way makes more ticks than the old or the new range does.
 void SetDistanceRange(QValueAxis* axis, double from, double to) {
   if (!(to > from)) to = from + 1;
-  axis->setRange(from, to);
+  const double step = NiceStep(to - from, 4);
   axis->setTickType(QValueAxis::TicksDynamic);
   axis->setTickAnchor(0);
-  axis->setTickInterval(NiceStep(to - from, 4));
+  axis->setTickInterval(std::max(axis->tickInterval(), step));
+  axis->setRange(from, to);
+  axis->setTickInterval(step);
 }
 
-void FitValueAxis(QValueAxis* axis, const std::vector<const QXYSeries*>& curves,
+void FitValueAxis(QValueAxis* axis, const std::vector<QList<QPointF>>& curves,
                   bool fromZero = false) {
   auto [low, high] = CurvesYRange(curves);
   if (low > high) {
@@ -468,8 +478,12 @@ void ResultsPage::ShowComparison(const ComparisonResult& result) {
     SetComparisonText(QStringLiteral("Converged method: no comparison, %1").arg(why), kPoorColor);
     return;
   }
-  FillCurves(converged_, ProfileSource{params_, *result.Profile, result.State, result.PointCount});
-  FitAxes();
+  // The axes take the new curves first: no curve is ever laid out against a range far from
+  // its values.
+  const std::vector<QList<QPointF>> curves = CurvePoints(
+      converged_, ProfileSource{params_, *result.Profile, result.State, result.PointCount});
+  FitAxes(ShownPoints(classic_), curves);
+  FillCurves(converged_, curves);
   const double converged = report.SpinneretTension;
   const double relative = (classicTension_ - converged) / converged;
   const bool good = std::fabs(relative) <= kClassicGoodEnough;
@@ -505,29 +519,73 @@ void ResultsPage::ShowConvergedRun(const ConvergedReport& report, double toleran
                     kNoteColor);
 }
 
-void ResultsPage::FillCurves(const std::vector<QLineSeries*>& series, const ProfileSource& source) {
+namespace {
+
+QList<QPointF> ThinnedForDrawing(const QList<QPointF>& points) {
+  const qsizetype buckets = kMostDrawnPoints / 2;
+  if (points.size() <= kMostDrawnPoints) return points;
+  QList<QPointF> thinned;
+  thinned.reserve(kMostDrawnPoints + 2);
+  thinned.append(points.front());
+  for (qsizetype b = 0; b < buckets; ++b) {
+    const qsizetype from = 1 + b * (points.size() - 2) / buckets;
+    const qsizetype to = 1 + (b + 1) * (points.size() - 2) / buckets;
+    if (from >= to) continue;
+    qsizetype low = from;
+    qsizetype high = from;
+    for (qsizetype i = from + 1; i < to; ++i) {
+      if (points[i].y() < points[low].y()) low = i;
+      if (points[i].y() > points[high].y()) high = i;
+    }
+    thinned.append(points[std::min(low, high)]);
+    if (low != high) thinned.append(points[std::max(low, high)]);
+  }
+  thinned.append(points.back());
+  return thinned;
+}
+
+}  // namespace
+
+std::vector<QList<QPointF>> ResultsPage::CurvePoints(const std::vector<QLineSeries*>& series,
+                                                     const ProfileSource& source) const {
+  std::vector<QList<QPointF>> curves(series.size());
   for (size_t k = 0; k < series.size(); ++k) {
     const bool decades = series[k]->property(kLog10).toBool();
     QList<QPointF> points;
+    points.reserve(source.PointCount);
     for (int i = 0; i < source.PointCount; ++i) {
       const double z = source.Profile.ProfileZ[i];
       double value = columns_[k]->Value(source, i);
       if (decades) value = value > 0 ? std::log10(value) : kNoValue;
       if (std::isfinite(z) && std::isfinite(value)) points.append(QPointF(z, value));
     }
-    series[k]->replace(points);
+    curves[k] = ThinnedForDrawing(points);
   }
+  return curves;
 }
 
-void ResultsPage::FitAxes() {
-  auto fit = [this](QAbstractAxis* axis, AxisKind kind, const std::vector<size_t>& curves,
-                    QLineSeries* extra) {
-    std::vector<const QXYSeries*> shown;
+std::vector<QList<QPointF>> ResultsPage::ShownPoints(const std::vector<QLineSeries*>& series) {
+  std::vector<QList<QPointF>> curves;
+  curves.reserve(series.size());
+  for (const QLineSeries* each : series) curves.push_back(each->points());
+  return curves;
+}
+
+void ResultsPage::FillCurves(const std::vector<QLineSeries*>& series,
+                             const std::vector<QList<QPointF>>& curves) {
+  for (size_t k = 0; k < series.size(); ++k) series[k]->replace(curves[k]);
+}
+
+void ResultsPage::FitAxes(const std::vector<QList<QPointF>>& classic,
+                          const std::vector<QList<QPointF>>& converged) {
+  auto fit = [&](QAbstractAxis* axis, AxisKind kind, const std::vector<size_t>& curves,
+                 QLineSeries* extra) {
+    std::vector<QList<QPointF>> shown;
     for (size_t k : curves) {
-      shown.push_back(classic_[k]);
-      shown.push_back(converged_[k]);
+      shown.push_back(classic[k]);
+      shown.push_back(converged[k]);
     }
-    if (extra != nullptr) shown.push_back(extra);
+    if (extra != nullptr) shown.push_back(extra->points());
     if (kind == AxisKind::Decades) {
       FitDecadeAxis(static_cast<QCategoryAxis*>(axis), shown);
     } else {
@@ -569,7 +627,8 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   pointCount_ = pointCount;
   params_ = params;
 
-  FillCurves(classic_, ProfileSource{params, profile, state, pointCount});
+  const std::vector<QList<QPointF>> classic =
+      CurvePoints(classic_, ProfileSource{params, profile, state, pointCount});
 
   const int last = pointCount - 1;
   const double zStart = profile.ProfileZ[0];
@@ -577,8 +636,12 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   takeUpSpeed_->replace(
       QList<QPointF>{QPointF(zStart, params.TakeUpSpeed), QPointF(zEnd, params.TakeUpSpeed)});
 
+  // The axes take the new curves first: a curve laid out against the ranges of the last
+  // results (a stress axis of 1E-05 g/den after a line whose tension fell to zero) would span
+  // millions of pixels.
   for (const LineChart& chart : charts_) SetDistanceRange(chart.Z, zStart, zEnd);
-  FitAxes();
+  FitAxes(classic, ShownPoints(converged_));
+  FillCurves(classic_, classic);
   ShowRadialProfiles(profile, state, pointCount);
 
   classicTension_ = profile.ProfileTension[0];
@@ -641,7 +704,7 @@ void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
   for (QAbstractSeries* series : radialChart_->series()) {
-    auto [seriesLow, seriesHigh] = CurvesYRange({static_cast<const QXYSeries*>(series)});
+    auto [seriesLow, seriesHigh] = CurvesYRange({static_cast<const QXYSeries*>(series)->points()});
     low = std::min(low, seriesLow);
     high = std::max(high, seriesHigh);
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QPointF>
 #include <QWidget>
 #include <array>
@@ -94,10 +95,16 @@ class ResultsPage : public QWidget {
                          QValueAxis* x, QAbstractAxis* y);
   // The dashed twin of a classic curve, for the converged line.
   QLineSeries* AddConvergedTwin(QLineSeries* classic);
-  // Each curve takes its output column's finite values at the source's points; a curve on a
-  // decade axis takes the logarithms of the positive ones.
-  void FillCurves(const std::vector<QLineSeries*>& series, const ProfileSource& source);
-  void FitAxes();
+  // What each curve draws: its output column's finite values at the source's points (a curve
+  // on a decade axis the logarithms of the positive ones), thinned for drawing.
+  std::vector<QList<QPointF>> CurvePoints(const std::vector<QLineSeries*>& series,
+                                          const ProfileSource& source) const;
+  static std::vector<QList<QPointF>> ShownPoints(const std::vector<QLineSeries*>& series);
+  static void FillCurves(const std::vector<QLineSeries*>& series,
+                         const std::vector<QList<QPointF>>& curves);
+  // Fits the value axes of the charts along the line to the classic and converged curves.
+  void FitAxes(const std::vector<QList<QPointF>>& classic,
+               const std::vector<QList<QPointF>>& converged);
   void SetComparisonText(const QString& text, const QColor& color);
   void ShowRadialProfiles(const SpinningLineProfile& profile, const SimulationState& state,
                           int pointCount);
