@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+#include <cmath>
 
 #include "files/InitialTensionFile.h"
 #include "inputs/ReadRunParameters.h"
@@ -300,6 +301,18 @@ TEST(MainWindowSolver, AClassicRunIsComparedWithTheConvergedLineInTheBackground)
   EXPECT_TRUE(line.startsWith("Converged (dashed): ")) << line.toStdString();
   EXPECT_TRUE(line.contains(" dyn (±")) << line.toStdString();
   EXPECT_TRUE(line.contains(QRegularExpression(" is [0-9.]+ % (low|high)"))) << line.toStdString();
+  // The default case's gap comes mostly from the classic method's 10 radial intervals, which
+  // smaller increments cannot change: the line parts it and points to the converged solver.
+  const QRegularExpressionMatch parts =
+      QRegularExpression(QString::fromUtf8(" is ([0-9.]+) % low: the 10 radial intervals make "
+                                           "−([0-9.]+) %, the axial steps ([−+])([0-9.]+) %"))
+          .match(line);
+  ASSERT_TRUE(parts.hasMatch()) << line.toStdString();
+  const double axial = (parts.captured(3) == "+" ? 1 : -1) * parts.captured(4).toDouble();
+  EXPECT_NEAR(parts.captured(2).toDouble() - axial, parts.captured(1).toDouble(), 0.11);
+  EXPECT_GT(parts.captured(2).toDouble(), std::fabs(axial)) << line.toStdString();
+  EXPECT_FALSE(line.contains("refine the increments")) << line.toStdString();
+  EXPECT_TRUE(line.contains("use the Converged solver")) << line.toStdString();
   // Each classic curve has a dashed twin of the same colour with the converged line.
   for (const char* name :
        {"Tension", "Stress", "AverageSolvent", "FilamentVelocity", "GasTemperature"}) {
