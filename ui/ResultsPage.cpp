@@ -54,6 +54,9 @@ constexpr int kGridRows = 3;
 
 const char* const kRadialZ = "radialZ";
 
+// The radial intervals of the classic method's table (and of a converged profile without nodes).
+constexpr int kClassicRadialIntervals = 10;
+
 // A classic spinneret tension within this relative distance of the converged one: the classic
 // grid is fine for the case.
 constexpr double kClassicGoodEnough = 0.01;
@@ -219,6 +222,40 @@ int NearestPoint(const SpinningLineProfile& profile, int pointCount, double z) {
     if (std::fabs(profile.ProfileZ[i] - z) < std::fabs(profile.ProfileZ[best] - z)) best = i;
   }
   return best;
+}
+
+// The profile index nearest to the distance z among points 0 .. pointCount - 1 that have a
+// radial profile at the solver's own nodes, when the profile keeps them for some points only.
+int NearestRadialPoint(const SpinningLineProfile& profile, int pointCount, double z) {
+  const int stride = profile.RadialNodeStride;
+  if (stride <= 1) return NearestPoint(profile, pointCount, z);
+  int best = 0;
+  for (int i = stride; i < pointCount; i += stride) {
+    if (std::fabs(profile.ProfileZ[i] - z) < std::fabs(profile.ProfileZ[best] - z)) best = i;
+  }
+  return best;
+}
+
+// The solvent across the filament at point i: at the converged method's own nodes when the
+// profile has them (they resolve the skin at the surface), else at the table's equal nodes.
+QList<QPointF> RadialPoints(const SpinningLineProfile& profile, int i, int tableIntervals) {
+  QList<QPointF> points;
+  const int stride = profile.RadialNodeStride;
+  if (stride > 0 && i % stride == 0 &&
+      static_cast<size_t>(i / stride) < profile.ProfileRadialNodes.size()) {
+    const std::vector<double>& values = profile.ProfileRadialNodes[static_cast<size_t>(i / stride)];
+    for (size_t node = 0; node < values.size() && node < profile.RadialNodeXi.size(); ++node) {
+      if (std::isfinite(values[node]))
+        points.append(QPointF(profile.RadialNodeXi[node], values[node]));
+    }
+    if (!points.isEmpty()) return points;
+  }
+  const int intervals = std::clamp(tableIntervals, 1, kRadialCapacity - 1);
+  for (int node = 0; node <= intervals; ++node) {
+    const double value = profile.ProfileRadialSolvent[i][node];
+    if (std::isfinite(value)) points.append(QPointF(static_cast<double>(node) / intervals, value));
+  }
+  return points;
 }
 
 QString ZText(double z) {
@@ -484,6 +521,7 @@ void ResultsPage::ShowComparison(const ComparisonResult& result) {
       converged_, ProfileSource{params_, *result.Profile, result.State, result.PointCount});
   FitAxes(ShownPoints(classic_), curves);
   FillCurves(converged_, curves);
+  ShowConvergedRadialProfiles(*result.Profile, result.PointCount);
   const double converged = report.SpinneretTension;
   const double relative = (classicTension_ - converged) / converged;
   const bool good = std::fabs(relative) <= kClassicGoodEnough;
@@ -708,21 +746,15 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
 
 void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
                                      const SimulationState& state, int pointCount) {
-  const int intervals = std::clamp(state.Constants.RadialIntervals, 1, kRadialCapacity - 1);
   const double zStart = profile.ProfileZ[0];
   const double zEnd = profile.ProfileZ[pointCount - 1];
   std::vector<int> shown;
   for (size_t k = 0; k < kRadialFractions.size(); ++k) {
-    const int i = NearestPoint(profile, pointCount, zStart + kRadialFractions[k] * (zEnd - zStart));
+    const int i =
+        NearestRadialPoint(profile, pointCount, zStart + kRadialFractions[k] * (zEnd - zStart));
     // A short line has fewer distinct points than fractions.
     if (std::find(shown.begin(), shown.end(), i) != shown.end()) continue;
     shown.push_back(i);
-    QList<QPointF> points;
-    for (int node = 0; node <= intervals; ++node) {
-      const double value = profile.ProfileRadialSolvent[i][node];
-      if (std::isfinite(value))
-        points.append(QPointF(static_cast<double>(node) / intervals, value));
-    }
     const double z = profile.ProfileZ[i];
     auto* series = new QLineSeries;
     series->setObjectName(QStringLiteral("RadialSolvent%1").arg(shown.size() - 1));
@@ -733,12 +765,46 @@ void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
     QPen pen(kRadialColors[k]);
     pen.setWidthF(1.6);
     series->setPen(pen);
-    series->setPointsVisible(true);
+    const QList<QPointF> points = RadialPoints(profile, i, state.Constants.RadialIntervals);
+    // The nodes as dots where there are few of them: the classic method's eleven.
+    series->setPointsVisible(points.size() <= kRadialCapacity);
     series->replace(points);
     radialChart_->addSeries(series);
     series->attachAxis(radialX_);
     series->attachAxis(radialAxis_);
   }
+  FitRadialAxis();
+}
+
+void ResultsPage::ShowConvergedRadialProfiles(const SpinningLineProfile& profile, int pointCount) {
+  for (QAbstractSeries* series : radialChart_->series()) {
+    if (series->objectName().endsWith("Converged")) {
+      radialChart_->removeSeries(series);
+      delete series;
+    }
+  }
+  for (QAbstractSeries* each : radialChart_->series()) {
+    auto* classic = static_cast<QLineSeries*>(each);
+    const double z = classic->property(kRadialZ).toDouble();
+    const int i = NearestRadialPoint(profile, pointCount, z);
+    auto* twin = new QLineSeries;
+    twin->setObjectName(classic->objectName() + "Converged");
+    twin->setName(classic->name() + " (converged)");
+    twin->setProperty(kQuantity, QStringLiteral("Z = %1 cm (converged)").arg(ZText(z)));
+    twin->setProperty(kUnit, "-");
+    QPen pen = classic->pen();
+    pen.setStyle(Qt::DashLine);
+    twin->setPen(pen);
+    twin->replace(RadialPoints(profile, i, kClassicRadialIntervals));
+    radialChart_->addSeries(twin);
+    twin->attachAxis(radialX_);
+    twin->attachAxis(radialAxis_);
+    for (QLegendMarker* marker : radialChart_->legend()->markers(twin)) marker->setVisible(false);
+  }
+  FitRadialAxis();
+}
+
+void ResultsPage::FitRadialAxis() {
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
   for (QAbstractSeries* series : radialChart_->series()) {

@@ -108,6 +108,9 @@ class ResultsPage : public QWidget {
   void SetComparisonText(const QString& text, const QColor& color);
   void ShowRadialProfiles(const SpinningLineProfile& profile, const SimulationState& state,
                           int pointCount);
+  // The dashed twin of each radial profile shown, from a converged line at the same distance.
+  void ShowConvergedRadialProfiles(const SpinningLineProfile& profile, int pointCount);
+  void FitRadialAxis();
 
   QStackedWidget* stack_ = nullptr;
   QGridLayout* grid_ = nullptr;

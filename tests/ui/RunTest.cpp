@@ -328,6 +328,21 @@ TEST(MainWindowSolver, AClassicRunIsComparedWithTheConvergedLineInTheBackground)
     const double classicEnd = classic->at(classic->count() - 1).y();
     EXPECT_NEAR(converged->at(converged->count() - 1).y(), classicEnd, 0.3 * classicEnd);
   }
+  // The radial profiles too, at the converged solver's own nodes: finer towards the surface,
+  // where the skin forms, than the classic method's 11.
+  for (const char* name : {"RadialSolvent0", "RadialSolvent1", "RadialSolvent4"}) {
+    SCOPED_TRACE(name);
+    QLineSeries* classic = Series(app.MainForm, name);
+    QLineSeries* converged = Series(app.MainForm, QString(name) + "Converged");
+    ASSERT_NE(classic, nullptr);
+    ASSERT_NE(converged, nullptr);
+    EXPECT_EQ(converged->pen().style(), Qt::DashLine);
+    EXPECT_EQ(converged->pen().color(), classic->pen().color());
+    ASSERT_GT(converged->count(), 11);
+    EXPECT_EQ(converged->at(0).x(), 0.0);
+    EXPECT_EQ(converged->at(converged->count() - 1).x(), 1.0);
+    EXPECT_LT(1.0 - converged->at(converged->count() - 2).x(), 0.1);
+  }
   // The background solver shows no message box of its own.
   EXPECT_EQ(app.Dialogs.Messages.size(), 1) << app.Dialogs.Messages.join('\n').toStdString();
 }
@@ -372,6 +387,11 @@ TEST(MainWindowSolver, AConvergedRunWritesItsResultsAndNeedsNoComparison) {
   ASSERT_TRUE(app.MainForm.Results->HasResults());
   EXPECT_FALSE(app.MainForm.Comparison->Pending());
   EXPECT_TRUE(app.MainForm.Results->ComparisonLabel->text().startsWith("Converged method: "));
+  // Its radial profiles are drawn at its own nodes.
+  QLineSeries* radial = Series(app.MainForm, "RadialSolvent1");
+  ASSERT_NE(radial, nullptr);
+  EXPECT_GT(radial->count(), 11);
+  EXPECT_EQ(radial->at(radial->count() - 1).x(), 1.0);
 }
 
 TEST(MainWindowSolver, AToleranceOutOfRangeIsRefusedBeforeTheRun) {
