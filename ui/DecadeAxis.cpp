@@ -21,7 +21,7 @@ QString DecadeLabel(int exponent) {
 QCategoryAxis* MakeDecadeAxis(const QString& title, const QColor& titleColor) {
   auto* axis = new QCategoryAxis;
   QFont titleFont;
-  titleFont.setPixelSize(10);
+  titleFont.setPixelSize(9);
   QFont labelsFont;
   labelsFont.setPixelSize(9);
   axis->setTitleText(title);

@@ -115,7 +115,7 @@ const std::vector<ChartDescription>& LineCharts() {
        "Filament velocity",
        0,
        1,
-       {"velocity (cm/s)", AxisKind::FromZero, Qt::black},
+       {"v (cm/s)", AxisKind::FromZero, Qt::black},
        std::nullopt,
        {{"FilamentVelocity", "filament", "filament velocity", "cm/s", kVelocityColor, false,
          "filament_velocity"}}},
@@ -163,7 +163,7 @@ QFont PixelFont(int pixels, bool bold = false) {
 QValueAxis* MakeValueAxis(const QString& title, const QColor& titleColor = Qt::black) {
   auto* axis = new QValueAxis;
   axis->setTitleText(title);
-  axis->setTitleFont(PixelFont(10));
+  axis->setTitleFont(PixelFont(9));
   axis->setTitleBrush(titleColor);
   axis->setLabelsFont(PixelFont(9));
   axis->setLabelFormat("%g");
@@ -278,10 +278,10 @@ QAbstractAxis* MakeAxis(const AxisDescription& description) {
 ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   setObjectName("ResultsPage");
 
-  // One line of figures above the charts, with the export at its end.
+  // One line of figures above the charts. Each keeps its whole text: the line fits the
+  // narrowest window the input pages allow.
   auto* figures = new QHBoxLayout;
   figures->setSpacing(3);
-  // The figures keep to their line: a narrow window clips them rather than growing.
   auto figure = [this, figures](const QString& caption, const char* name, const QString& tip) {
     auto* captionLabel = new QLabel(caption, this);
     SetTextColor(captionLabel, kBlue);
@@ -290,7 +290,6 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     for (QLabel* label : {captionLabel, value}) {
       SetPixelFont(label, 11);
-      label->setMinimumWidth(1);
       label->setToolTip(tip);
     }
     figures->addWidget(captionLabel);
@@ -312,7 +311,6 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   ExportCsvBtn->setObjectName("ExportCsvBtn");
   ExportCsvBtn->setFocusPolicy(Qt::ClickFocus);
   connect(ExportCsvBtn, &QPushButton::clicked, this, &ResultsPage::ExportCsvRequested);
-  figures->addWidget(ExportCsvBtn);
 
   // A profile that ends short of the line says so above the charts.
   EndNoteLabel = new QLabel(this);
@@ -416,8 +414,16 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(4, 4, 4, 4);
   layout->setSpacing(4);
   layout->addLayout(figures);
-  layout->addWidget(ComparisonLabel);
-  layout->addWidget(EndNoteLabel);
+  // The notes on the results beside the export, which leaves the figures their line.
+  auto* notes = new QVBoxLayout;
+  notes->setSpacing(2);
+  notes->addWidget(ComparisonLabel);
+  notes->addWidget(EndNoteLabel);
+  auto* notesRow = new QHBoxLayout;
+  notesRow->setSpacing(6);
+  notesRow->addLayout(notes, 1);
+  notesRow->addWidget(ExportCsvBtn, 0, Qt::AlignTop);
+  layout->addLayout(notesRow);
   layout->addWidget(stack_, 1);
 
   Clear();
@@ -526,10 +532,9 @@ void ResultsPage::ShowComparison(const ComparisonResult& result) {
   const double relative = (classicTension_ - converged) / converged;
   const bool good = std::fabs(relative) <= kClassicGoodEnough;
   QString text =
-      QString::fromUtf8("Converged (dashed): %1 dyn (±%2); classic %3 dyn is %4 % %5")
+      QString::fromUtf8("Converged (dashed): %1 dyn (±%2); classic is %3 % %4")
           .arg(NumberText(Exponent(converged, 3, 2)),
                QString::number(report.EstimatedTensionError, 'E', 0),
-               NumberText(Exponent(classicTension_, 3, 2)),
                QString::number(std::fabs(relative) * 100, 'f', 1), relative < 0 ? "low" : "high");
   QColor color = good ? kGoodColor : kPoorColor;
   if (!report.ToleranceMet) {
@@ -545,8 +550,7 @@ void ResultsPage::ShowComparison(const ComparisonResult& result) {
   // parts the gap into what the radial grid makes and what the axial steps make.
   const std::optional<ConvergedReport>& ten = result.TenIntervals;
   if (!ten || ten->Status != ConvergedStatus::Converged) {
-    SetComparisonText(text + QString::fromUtf8(" — compare with the Converged solver (Solver, "
-                                               "on \"Input Condition 2\")."),
+    SetComparisonText(text + QString::fromUtf8(" — see the Converged solver (Input Condition 2)."),
                       color);
     return;
   }
@@ -557,20 +561,22 @@ void ResultsPage::ShowComparison(const ComparisonResult& result) {
         .arg(share < 0 ? "−" : "+")
         .arg(QString::number(std::fabs(share) * 100, 'f', 1));
   };
-  text += QString::fromUtf8(
-              ": the 10 radial intervals make %1, the axial steps %2 (from a "
-              "converged run on 10 equal intervals). ")
+  text += QString::fromUtf8(": radial grid (10 intervals) %1, axial steps %2. ")
               .arg(part(radial), part(axial));
   if (std::fabs(axial) > std::fabs(radial)) {
     text += QString::fromUtf8(
-        "Smaller increments reduce the larger part; the Converged solver "
-        "(Solver, on \"Input Condition 2\") removes both.");
+        "Smaller increments reduce the axial part; the Converged solver "
+        "(Input Condition 2) removes both.");
   } else {
     text += QString::fromUtf8(
-        "The classic method cannot refine its radial grid: use the "
-        "Converged solver (Solver, on \"Input Condition 2\").");
+        "The classic radial grid is fixed: use the Converged solver "
+        "(Input Condition 2).");
   }
   SetComparisonText(text, color);
+  ComparisonLabel->setToolTip(QString::fromUtf8(
+      "The parts are estimated by the converged method on 10 equal radial intervals, the classic "
+      "method's radial grid: the radial grid's part is converged (automatic grid) − converged "
+      "(10 intervals), the axial steps' part converged (10 intervals) − classic."));
 }
 
 QString ToleranceNotMetText(double tolerance, double estimatedError) {
@@ -649,7 +655,11 @@ std::vector<QList<QPointF>> ResultsPage::ShownPoints(const std::vector<QLineSeri
 
 void ResultsPage::FillCurves(const std::vector<QLineSeries*>& series,
                              const std::vector<QList<QPointF>>& curves) {
-  for (size_t k = 0; k < series.size(); ++k) series[k]->replace(curves[k]);
+  for (size_t k = 0; k < series.size(); ++k) {
+    series[k]->replace(curves[k]);
+    // A line through one point draws nothing: the point itself is drawn.
+    series[k]->setPointsVisible(curves[k].size() == 1);
+  }
 }
 
 void ResultsPage::FitAxes(const std::vector<QList<QPointF>>& classic,
@@ -732,11 +742,10 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
       QStringLiteral("At Z = %1 cm, the end of the computed line").arg(ZText(zEnd)));
 
   if (outcome == RunOutcome::TensionBelowZero) {
-    EndNoteLabel->setText(
-        QStringLiteral("Partial results: the spinning tension fell to zero or below at Z = %1 cm, "
-                       "so the profile ends there, short of the %2 cm spinning line. The end "
-                       "figures are those of Z = %1 cm.")
-            .arg(ZText(zEnd), ZText(params.TotalSpinningLength)));
+    EndNoteLabel->setText(QStringLiteral("Partial results: the tension fell to zero at Z = %1 cm, "
+                                         "short of the %2 cm line; the end figures are those of "
+                                         "Z = %1 cm.")
+                              .arg(ZText(zEnd), ZText(params.TotalSpinningLength)));
     EndNoteLabel->show();
   }
 

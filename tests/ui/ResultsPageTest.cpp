@@ -337,6 +337,10 @@ TEST_F(HandMadeProfile, AShortLineShowsEachRadialProfileOnce) {
   EXPECT_NE(SeriesNamed(page, "RadialSolvent0"), nullptr);
   EXPECT_EQ(SeriesNamed(page, "RadialSolvent1"), nullptr);
   EXPECT_EQ(SeriesNamed(page, "Tension")->count(), 1);
+  // A line through one point draws nothing: the point is drawn instead.
+  EXPECT_TRUE(SeriesNamed(page, "Tension")->pointsVisible());
+  page.ShowResults(params, *profile, state, 6);
+  EXPECT_FALSE(SeriesNamed(page, "Tension")->pointsVisible());
 }
 
 TEST_F(HandMadeProfile, TheMouseAnywhereOverAPlotShowsEveryCurveAtTheNearestPoint) {

@@ -304,8 +304,8 @@ TEST(MainWindowSolver, AClassicRunIsComparedWithTheConvergedLineInTheBackground)
   // The default case's gap comes mostly from the classic method's 10 radial intervals, which
   // smaller increments cannot change: the line parts it and points to the converged solver.
   const QRegularExpressionMatch parts =
-      QRegularExpression(QString::fromUtf8(" is ([0-9.]+) % low: the 10 radial intervals make "
-                                           "−([0-9.]+) %, the axial steps ([−+])([0-9.]+) %"))
+      QRegularExpression(QString::fromUtf8(" is ([0-9.]+) % low: radial grid \\(10 intervals\\) "
+                                           "−([0-9.]+) %, axial steps ([−+])([0-9.]+) %"))
           .match(line);
   ASSERT_TRUE(parts.hasMatch()) << line.toStdString();
   const double axial = (parts.captured(3) == "+" ? 1 : -1) * parts.captured(4).toDouble();
@@ -392,6 +392,24 @@ TEST(MainWindowSolver, AConvergedRunWritesItsResultsAndNeedsNoComparison) {
   ASSERT_NE(radial, nullptr);
   EXPECT_GT(radial->count(), 11);
   EXPECT_EQ(radial->at(radial->count() - 1).x(), 1.0);
+}
+
+TEST(MainWindowSolver, AToleranceThatIsNotMetIsSaidInAmberAndNotReportedAsSuccess) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  app.MainForm.SolverMethodBox->setCurrentIndex(1);
+  app.MainForm.ToleranceEdit->setText("1e-6");
+  app.MainForm.BitBtn1->click();
+  ASSERT_TRUE(app.MainForm.Results->HasResults()) << app.Dialogs.Messages.join('\n').toStdString();
+  EXPECT_EQ(app.Dialogs.FinishCount, 0);
+  ASSERT_FALSE(app.Dialogs.Messages.isEmpty());
+  EXPECT_TRUE(app.Dialogs.Messages.back().startsWith("tolerance 1E-06 not met: estimated error ±"))
+      << app.Dialogs.Messages.back().toStdString();
+  const QLabel* line = app.MainForm.Results->ComparisonLabel;
+  EXPECT_TRUE(line->text().contains("tolerance 1E-06 not met: estimated error ±"))
+      << line->text().toStdString();
+  EXPECT_EQ(line->palette().color(line->foregroundRole()), kAmber);
 }
 
 TEST(MainWindowSolver, AToleranceOutOfRangeIsRefusedBeforeTheRun) {
