@@ -37,6 +37,7 @@
 #include "files/InitialTensionFile.h"
 #include "files/NumberText.h"
 #include "files/ProfileCsv.h"
+#include "files/ResultFile.h"
 #include "inputs/ParameterItems.h"
 #include "inputs/RangeChecks.h"
 #include "inputs/ReadRunParameters.h"
@@ -98,10 +99,13 @@ class WindowRunEnvironment : public RunEvents {
     SetBusyCursor(wasBusy);
   }
 
-  // The message that a value does not convert names no item: the label of the one that did not
-  // follows on a line of its own.
+  // The messages that a value does not convert and that the result file cannot be opened name
+  // no item: the label of the one at fault follows on a line of its own.
   QString WithItemLabel(std::string_view text) const {
     QString message = Utf8(text);
+    if (text == kResultFileCannotOpen) {
+      return message + QStringLiteral("\nSave File Name \"%1\"").arg(Utf8(texts_.ResultFileName));
+    }
     if (text != kInputValueNotCorrect) return message;
     RunParameters scratch;
     const ReadOutcome read = ReadRunParameters(texts_, scratch);

@@ -226,6 +226,12 @@ TEST(MainWindowRun, AResultFileThatIsAnInputIsRefusedBeforeAnythingIsWritten) {
   }
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
   EXPECT_EQ(saved.readAll(), dataBytes);
+  // A name in a folder that does not exist is named in the refusal.
+  app.Dialogs.Messages.clear();
+  app.MainForm.Edit44->setText("missing/result.txt");
+  app.MainForm.BitBtn1->click();
+  EXPECT_EQ(app.Dialogs.Messages,
+            QStringList({"Result file can not open!\nSave File Name \"missing/result.txt\""}));
   // Another name runs.
   app.MainForm.Edit44->setText("result.txt");
   app.MainForm.BitBtn1->click();
