@@ -60,6 +60,9 @@ constexpr int kFirstCountItem = 46;
 
 constexpr const char* kFolderCannotOpen = "Folder can not be opened!";
 
+// How often a long pass of the converged method lets the window's events through.
+constexpr qint64 kEventIntervalMs = 50;
+
 // The converged method's tolerance: the default of the "Solver" group, and its range.
 constexpr const char* kDefaultToleranceText = "1E-03";
 constexpr double kSmallestTolerance = 1e-8;
@@ -161,15 +164,16 @@ class WindowRunEnvironment : public RunEvents {
   // progress window shows how far it is. The window's events go through on this thread, so
   // that the progress is drawn and its Cancel button and the main window's close box work.
   bool PassFinished(int passes, double relativeDifference) override {
-    if (!progressOpen_ && sinceStart_.elapsed() >= progressDelayMs_) {
-      dialogs_.ProgressStart();
-      progressOpen_ = true;
-      // The arrow with the hourglass: the Cancel button can be pressed.
-      if (busy_) QApplication::changeOverrideCursor(Qt::BusyCursor);
-    }
-    QCoreApplication::processEvents();
-    const bool keepGoing = !progressOpen_ || dialogs_.ProgressUpdate(passes, relativeDifference);
-    return keepGoing && !stopRequested_;
+    passes_ = passes;
+    relativeDifference_ = relativeDifference;
+    return LetEventsThrough();
+  }
+
+  // Polled by the converged method within its passes, which on a long line last seconds: the
+  // window is drawn, and a cancel is seen, a few times a second rather than at a pass's end.
+  bool KeepGoingWithinPass() {
+    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventIntervalMs) return !stopRequested_;
+    return LetEventsThrough();
   }
 
   void SectionLengthsUpdated(const SectionLengths& lengths) override {
@@ -188,6 +192,19 @@ class WindowRunEnvironment : public RunEvents {
   bool ComparisonDropped() const { return comparisonDropped_; }
 
  private:
+  bool LetEventsThrough() {
+    if (!progressOpen_ && sinceStart_.elapsed() >= progressDelayMs_) {
+      dialogs_.ProgressStart();
+      progressOpen_ = true;
+      // The arrow with the hourglass: the Cancel button can be pressed.
+      if (busy_) QApplication::changeOverrideCursor(Qt::BusyCursor);
+    }
+    QCoreApplication::processEvents();
+    sinceEvents_.start();
+    const bool keepGoing = !progressOpen_ || dialogs_.ProgressUpdate(passes_, relativeDifference_);
+    return keepGoing && !stopRequested_;
+  }
+
   void EndProgress() {
     if (!progressOpen_) return;
     progressOpen_ = false;
@@ -202,6 +219,9 @@ class WindowRunEnvironment : public RunEvents {
   const FieldTexts& texts_;
   double tolerance_;  // of the converged method
   QElapsedTimer sinceStart_;
+  QElapsedTimer sinceEvents_;
+  int passes_ = 0;  // of the tension search so far, and the last pass's miss
+  double relativeDifference_ = 1;
   bool busy_ = false;
   bool progressOpen_ = false;
   bool calculationStarted_ = false;
@@ -993,8 +1013,10 @@ void TMainForm::BitBtn1Click() {
     std::optional<SpinningLineProfile> shownProfile;
     const SimulationState shownState = context_.State;
     if (Results->HasResults()) shownProfile.emplace(std::move(*context_.Profile));
+    RunOptions runOptions = *options;
+    runOptions.Converged.Cancelled = [&environment] { return !environment.KeepGoingWithinPass(); };
     try {
-      const RunReport report = RunDriver(context_, texts, environment, *options);
+      const RunReport report = RunDriver(context_, texts, environment, runOptions);
       failedItem = report.Read.FailedItem;
       if (report.Outcome == RunOutcome::InputRefused && report.Read.Ok) {
         failedItem = StepCountItemToFix(context_.Params);

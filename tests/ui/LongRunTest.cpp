@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <numeric>
+#include <utility>
 
 #include "files/ProfileCsv.h"
 #include "tests/ui/RecordingDialogs.h"
@@ -91,6 +93,29 @@ TEST_F(LongRun, CancelKeepsTheEarlierResultFileAndPage) {
                                                      session.App->Context.State,
                                                      form().Results->PointCount())));
   EXPECT_FALSE(form().Running());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(LongRun, AConvergedRunLetsEventsThroughAndIsCancelledWithinAPass) {
+  // A converged pass along a long line lasts seconds: the window is drawn and Cancel is seen
+  // while it goes on, not only when it ends.
+  SetInitialTension(kDefaultTension);
+  form().SolverMethodBox->setCurrentIndex(1);
+  // 20,000 steps of 0.035 cm.
+  for (const auto& [item, text] : {std::pair{41, "0.035"}, {46, "20000"}, {47, "0"}, {48, "0"}}) {
+    form().ItemField(item)->setText(text);
+  }
+  // Cancel is pressed at the first update that comes within a pass (the pass count of the one
+  // before it again).
+  dialogs().OnProgress = [this](int passes) {
+    const QList<int>& seen = dialogs().ProgressPasses;
+    return !(seen.size() >= 2 && seen[seen.size() - 2] == passes);
+  };
+  form().BitBtn1->click();
+  ASSERT_GE(dialogs().ProgressPasses.size(), 2);
+  EXPECT_EQ(dialogs().Messages, QStringList({kCalculationCancelled}));
+  EXPECT_EQ(dialogs().FinishCount, 0);
+  EXPECT_EQ(Contents(ResultPath()), "<missing>");
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
