@@ -105,9 +105,10 @@ CaseRunOutcome RunCase(const CaseRunRequest& request) {
   ScriptEnvironment environment(outcome.Messages, request.Cancel, request.Interrupted);
   outcome.Report = RunWithMethod(context, texts, environment, options);
   outcome.Passes = context.State.Iteration.CalculationLoopCount;
-  // A refused run writes nothing, and a file that failed may be an earlier run's.
+  // A refused or cancelled run writes nothing, and a file that failed may be an earlier run's.
   const RunOutcome how = outcome.Report.Outcome;
-  if (how != RunOutcome::InputRefused && how != RunOutcome::ResultFileFailed)
+  if (how != RunOutcome::InputRefused && how != RunOutcome::ResultFileFailed &&
+      !outcome.Report.Cancelled)
     outcome.ResultFileBytes = FileBytes(texts.ResultFileName);
 
   const int points = outcome.Report.PrintedPointCount;

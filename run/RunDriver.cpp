@@ -142,8 +142,10 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
     return Finish(report, events, resultFile, RunOutcome::CalculationFailed,
                   FaultMessage(state.Outcome.Fault));
   if (state.Outcome.Cancelled) {
+    // Cancelling is the user's choice, not a result: the earlier file of the name stays.
     report.Cancelled = true;
-    return Finish(report, events, resultFile, RunOutcome::CalculationFailed, kCalculationCancelled);
+    resultFile.Discard();
+    return Finish(report, events, RunOutcome::CalculationFailed, kCalculationCancelled);
   }
   // The stage that failed has shown its own message.
   if (!state.Outcome.CalculationOk)

@@ -7,14 +7,18 @@
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
+#include <QHash>
 #include <QMouseEvent>
 #include <QPen>
 #include <QXYSeries>
+#include <algorithm>
 #include <cmath>
 
 namespace korvane::ui {
 
 namespace {
+
+const QLatin1StringView kTwinSuffix("Converged");
 
 // The curves of a chart that hold points.
 QList<QXYSeries*> Curves(const QChart& chart) {
@@ -41,7 +45,49 @@ std::optional<double> ValueAt(const QXYSeries& curve, double x) {
   return std::nullopt;
 }
 
+// How many points of the curves lie under a box (in the chart's coordinates).
+int PointsUnder(QChart& chart, const QList<QXYSeries*>& curves, const QRectF& box) {
+  int count = 0;
+  for (QXYSeries* curve : curves) {
+    // The box in the curve's own values: its axes may differ from the other curves'.
+    const QPointF a = chart.mapToValue(box.topLeft(), curve);
+    const QPointF b = chart.mapToValue(box.bottomRight(), curve);
+    const QRectF values = QRectF(a, b).normalized();
+    for (const QPointF& point : curve->points()) count += values.contains(point) ? 1 : 0;
+  }
+  return count;
+}
+
 }  // namespace
+
+QPointF ChartTracker::BoxPosition(QChart& chart, const QList<QXYSeries*>& curves, double lineX,
+                                  QSizeF box) {
+  // Beside the line, at the top or the bottom of the plot, wherever it hides the fewest points
+  // of the curves; always whole inside the chart, over the axis labels if it must.
+  const QRectF plot = chart.plotArea();
+  const QRectF whole = chart.rect();
+  const double right = lineX + 6;
+  const double left = lineX - 6 - box.width();
+  const double top = plot.top() + 2;
+  const double bottom = plot.bottom() - 2 - box.height();
+  QPointF best;
+  int fewest = -1;
+  for (double y : {top, bottom}) {
+    for (double x : {right, left}) {
+      const bool fits = x >= plot.left() && x + box.width() <= plot.right();
+      const double clampedX = std::clamp(
+          x, whole.left() + 1, std::max(whole.left() + 1, whole.right() - box.width() - 1));
+      const QPointF at(clampedX, std::max(y, whole.top() + 1));
+      // A box pushed over the line hides the values it shows: the worst place.
+      const int hidden = PointsUnder(chart, curves, QRectF(at, box)) + (fits ? 0 : 100000);
+      if (fewest < 0 || hidden < fewest) {
+        fewest = hidden;
+        best = at;
+      }
+    }
+  }
+  return best;
+}
 
 ChartTracker::ChartTracker(QChartView* view)
     : QObject(view), view_(view), viewport_(view->viewport()) {
@@ -56,7 +102,7 @@ ChartTracker::ChartTracker(QChartView* view)
   box_->setBrush(QColor(255, 255, 255, 230));
   text_ = new QGraphicsSimpleTextItem(box_);
   QFont font;
-  font.setPixelSize(10);
+  font.setPixelSize(9);
   text_->setFont(font);
   for (QGraphicsItem* item :
        {static_cast<QGraphicsItem*>(line_), static_cast<QGraphicsItem*>(box_)}) {
@@ -85,15 +131,30 @@ QString ChartTracker::Text(const QChart& chart, double x) {
       chart.property(kTrackerXName).toString(),
       QString::number(x, 'f', chart.property(kTrackerXDecimals).toInt()));
   if (!unit.isEmpty()) text += ' ' + unit;
+  // One line per quantity: a curve's twin (named like it, with "Converged" after) adds its value
+  // to that line, so that the box stays narrow enough for the chart.
+  QStringList lines;
+  QHash<QString, qsizetype> lineOf;
   for (const QXYSeries* curve : Curves(chart)) {
     std::optional<double> value = ValueAt(*curve, x);
     if (!value) continue;
     if (curve->property(kLog10).toBool()) *value = std::pow(10.0, *value);
-    text += QStringLiteral("\n%1: %2")
-                .arg(curve->property(kQuantity).toString(), QString::number(*value, 'g', 5));
+    const QString number = QString::number(*value, 'g', 5);
+    const QString name = curve->objectName();
+    if (name.endsWith(kTwinSuffix)) {
+      const auto base = lineOf.constFind(name.chopped(kTwinSuffix.size()));
+      if (base != lineOf.constEnd()) {
+        lines[*base] += QStringLiteral(" (converged %1)").arg(number);
+        continue;
+      }
+    }
+    QString line = QStringLiteral("%1: %2").arg(curve->property(kQuantity).toString(), number);
     const QString curveUnit = curve->property(kUnit).toString();
-    if (curveUnit != "-") text += ' ' + curveUnit;
+    if (curveUnit != "-") line += ' ' + curveUnit;
+    if (!name.isEmpty()) lineOf.insert(name, lines.size());
+    lines << line;
   }
+  for (const QString& line : lines) text += '\n' + line;
   return text;
 }
 
@@ -121,10 +182,7 @@ void ChartTracker::Track(QPointF viewportPosition) {
   const QRectF boxRect(0, 0, textRect.width() + 8, textRect.height() + 6);
   text_->setPos(4, 3);
   box_->setRect(boxRect);
-  // Beside the line, on the side with room for it, at the top of the plot.
-  double boxX = lineX + 6;
-  if (boxX + boxRect.width() > plot.right()) boxX = lineX - 6 - boxRect.width();
-  box_->setPos(std::max(boxX, plot.left()), plot.top() + 2);
+  box_->setPos(BoxPosition(*chart, curves, lineX, boxRect.size()));
   line_->setVisible(true);
   box_->setVisible(true);
 }

@@ -2,8 +2,10 @@
 // nearest to the mouse, and a box with the values of every curve of the chart there.
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointF>
+#include <QSizeF>
 #include <QString>
 #include <optional>
 
@@ -12,6 +14,7 @@ class QChartView;
 class QGraphicsLineItem;
 class QGraphicsRectItem;
 class QGraphicsSimpleTextItem;
+class QXYSeries;
 
 namespace korvane::ui {
 
@@ -38,6 +41,10 @@ class ChartTracker : public QObject {
   // The tracker's text at x: a line with x, then one line per curve that reaches x, with its
   // value there (between two points of a curve, the straight line between them).
   static QString Text(const QChart& chart, double x);
+
+  // Where the tracker's box of the given size goes for a line at lineX (chart coordinates).
+  static QPointF BoxPosition(QChart& chart, const QList<QXYSeries*>& curves, double lineX,
+                             QSizeF box);
 
   // Shows the tracker for a position in the view's viewport; hides it outside the plot.
   void Track(QPointF viewportPosition);

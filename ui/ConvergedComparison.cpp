@@ -14,6 +14,9 @@ namespace korvane::ui {
 
 namespace {
 
+// The radial intervals of the classic method's cross-section.
+constexpr int kClassicRadialIntervals = 10;
+
 // The solver's messages in the background: nobody waits at a message box for them.
 class QuietReporter : public SimulationReporter {
  public:
@@ -71,6 +74,7 @@ void ConvergedComparison::Start(const RunParameters& params, double tolerance) {
   const unsigned generation = generation_;
   QThread* thread = QThread::create([this, params, tolerance, cancelled, generation] {
     auto result = std::make_shared<ComparisonResult>();
+    result->Tolerance = tolerance;
     ConvergedOptions options;
     options.Tolerance = tolerance;
     options.Cancelled = [cancelled] { return cancelled->load(); };
@@ -85,6 +89,23 @@ void ConvergedComparison::Start(const RunParameters& params, double tolerance) {
         result->State.Outcome.CalculationOk) {
       result->PointCount = std::min(result->Profile->PassPointCount, result->Profile->Capacity());
       FillStress(params, result->State, *result->Profile, result->PointCount);
+      // The classic method's radial model, solved to the same tolerance along the line.
+      if (!cancelled->load()) {
+        ConvergedOptions ten = options;
+        ten.RadialIntervals = kClassicRadialIntervals;
+        ten.SurfaceClustered = false;
+        auto profile = std::make_unique<SpinningLineProfile>();
+        SimulationState state;
+        std::vector<std::string> notes;
+        QuietReporter quiet(notes, *cancelled);
+        try {
+          result->TenIntervals = SolveConverged(params, ten, *profile, state, quiet);
+        } catch (const std::exception& error) {
+          result->TenIntervals.emplace();
+          result->TenIntervals->Status = ConvergedStatus::CalculationFailed;
+          result->TenIntervals->Message = error.what();
+        }
+      }
     }
     if (cancelled->load()) return;
     // Back to the window's thread; dropped there if a newer comparison has started since.

@@ -1,11 +1,13 @@
 // The converged method run beside a classic run, on a thread of its own: it solves the same
-// inputs to a stated accuracy so that the window can show how far the classic grid is off.
+// inputs to a stated accuracy, and again on 10 equal radial intervals, so that the window can
+// show how far the classic grid is off and why.
 // The window stays responsive; a new comparison or Cancel drops the one under way.
 #pragma once
 
 #include <QObject>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,9 +20,13 @@ class QThread;
 
 namespace korvane::ui {
 
-// What one background run left: its report, and its own profile and state.
+// What one background comparison left: the converged run's report, profile and state, and the
+// report of the same case on the classic method's radial grid, 10 equal intervals, which
+// tells the part of the gap that the radial grid makes from the part the axial steps make.
 struct ComparisonResult {
+  double Tolerance = 0;  // asked of both runs
   ConvergedReport Report;
+  std::optional<ConvergedReport> TenIntervals;  // none when cancelled before it ran
   std::unique_ptr<SpinningLineProfile> Profile = std::make_unique<SpinningLineProfile>();
   SimulationState State;
   int PointCount = 0;              // profile points of the converged line (0: none)

@@ -3,7 +3,6 @@
 #include <QCategoryAxis>
 #include <QColor>
 #include <QFont>
-#include <QXYSeries>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -22,7 +21,7 @@ QString DecadeLabel(int exponent) {
 QCategoryAxis* MakeDecadeAxis(const QString& title, const QColor& titleColor) {
   auto* axis = new QCategoryAxis;
   QFont titleFont;
-  titleFont.setPixelSize(10);
+  titleFont.setPixelSize(9);
   QFont labelsFont;
   labelsFont.setPixelSize(9);
   axis->setTitleText(title);
@@ -34,11 +33,11 @@ QCategoryAxis* MakeDecadeAxis(const QString& title, const QColor& titleColor) {
   return axis;
 }
 
-std::pair<double, double> CurvesYRange(const std::vector<const QXYSeries*>& curves) {
+std::pair<double, double> CurvesYRange(const std::vector<QList<QPointF>>& curves) {
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
-  for (const QXYSeries* curve : curves) {
-    for (const QPointF& point : curve->points()) {
+  for (const QList<QPointF>& curve : curves) {
+    for (const QPointF& point : curve) {
       low = std::min(low, point.y());
       high = std::max(high, point.y());
     }
@@ -46,7 +45,7 @@ std::pair<double, double> CurvesYRange(const std::vector<const QXYSeries*>& curv
   return {low, high};
 }
 
-void FitDecadeAxis(QCategoryAxis* axis, const std::vector<const QXYSeries*>& curves) {
+void FitDecadeAxis(QCategoryAxis* axis, const std::vector<QList<QPointF>>& curves) {
   const auto [low, high] = CurvesYRange(curves);
   int first = 0;
   int last = 1;

@@ -3,13 +3,14 @@
 // decades as powers of ten: 10³, 10⁴, ...
 #pragma once
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <utility>
 #include <vector>
 
 class QCategoryAxis;
 class QColor;
-class QXYSeries;
 
 namespace korvane::ui {
 
@@ -19,9 +20,10 @@ QString DecadeLabel(int exponent);
 QCategoryAxis* MakeDecadeAxis(const QString& title, const QColor& titleColor);
 
 // Runs the axis over the whole decades that hold the curves' values (at least one decade).
-void FitDecadeAxis(QCategoryAxis* axis, const std::vector<const QXYSeries*>& curves);
+void FitDecadeAxis(QCategoryAxis* axis, const std::vector<QList<QPointF>>& curves);
 
-// The smallest and largest y of the curves; empty curves add nothing (low > high when all are).
-std::pair<double, double> CurvesYRange(const std::vector<const QXYSeries*>& curves);
+// The smallest and largest y of the curves' points; empty curves add nothing (low > high when
+// all are).
+std::pair<double, double> CurvesYRange(const std::vector<QList<QPointF>>& curves);
 
 }  // namespace korvane::ui

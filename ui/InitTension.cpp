@@ -1,6 +1,7 @@
 #include "ui/InitTension.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include <utility>
 
 #include "files/InitialTensionFile.h"
+#include "inputs/TextConversion.h"
 #include "ui/Look.h"
 #include "ui/UserDialogs.h"
 
@@ -39,6 +41,18 @@ TForm1::TForm1(RunContext& context, UserDialogs& dialogs, std::string tensionFil
   BitBtn1->setDefault(true);
   BitBtn1->setAutoDefault(true);
   connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+  CancelBtn = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), "Cancel", this);
+  CancelBtn->setObjectName("CancelBtn");
+  CancelBtn->setFixedSize(100, 31);
+  CancelBtn->setAutoDefault(false);
+  connect(CancelBtn, &QPushButton::clicked, this, &TForm1::CancelBtnClick);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->setSpacing(16);
+  buttons->addStretch();
+  buttons->addWidget(BitBtn1);
+  buttons->addWidget(CancelBtn);
+  buttons->addStretch();
 
   auto* row = new QHBoxLayout;
   row->addStretch();
@@ -50,7 +64,7 @@ TForm1::TForm1(RunContext& context, UserDialogs& dialogs, std::string tensionFil
   layout->addStretch(2);
   layout->addLayout(row);
   layout->addStretch(1);
-  layout->addWidget(BitBtn1, 0, Qt::AlignHCenter);
+  layout->addLayout(buttons);
 
   FormCreate();
 }
@@ -61,6 +75,13 @@ void TForm1::FormCreate() {
 
 void TForm1::BitBtn1Click() {
   const std::string text = Edit101->text().toStdString();
+  double tension = 0;
+  if (!ConvertDecimal(text, tension) || !(tension > 0)) {
+    dialogs_.Message(kInitialTensionNotPositive);
+    Edit101->setFocus(Qt::OtherFocusReason);
+    Edit101->selectAll();
+    return;
+  }
   if (StoreInitialTensionFile(tensionFilePath_, text)) {
     context_.Params.InitialTensionText = text;
   } else {
@@ -68,6 +89,19 @@ void TForm1::BitBtn1Click() {
     dialogs_.Message(kInitialTensionCannotStore);
   }
   accept();
+}
+
+void TForm1::CancelBtnClick() {
+  Edit101->setText(QString::fromStdString(context_.Params.InitialTensionText));
+  reject();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    CancelBtnClick();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 }  // namespace korvane::ui

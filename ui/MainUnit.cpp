@@ -37,12 +37,16 @@
 #include "files/InitialTensionFile.h"
 #include "files/NumberText.h"
 #include "files/ProfileCsv.h"
+#include "files/ResultFile.h"
 #include "inputs/ParameterItems.h"
+#include "inputs/RangeChecks.h"
+#include "inputs/ReadRunParameters.h"
 #include "inputs/SectionLengths.h"
 #include "inputs/TextConversion.h"
 #include "ui/ColumnSchematic.h"
 #include "ui/ConvergedComparison.h"
 #include "ui/Look.h"
+#include "ui/ResultFileClash.h"
 #include "ui/ResultsPage.h"
 #include "ui/UserDialogs.h"
 
@@ -55,6 +59,9 @@ constexpr int kFirstIncrementItem = 41;
 constexpr int kFirstCountItem = 46;
 
 constexpr const char* kFolderCannotOpen = "Folder can not be opened!";
+
+// How often a long pass of the converged method lets the window's events through.
+constexpr qint64 kEventIntervalMs = 50;
 
 // The converged method's tolerance: the default of the "Solver" group, and its range.
 constexpr const char* kDefaultToleranceText = "1E-03";
@@ -72,11 +79,13 @@ class WindowRunEnvironment : public RunEvents {
   // stopRequested: set while the run goes on when the window is closed or Esc is pressed; it
   // cancels the run.
   WindowRunEnvironment(TMainForm& form, UserDialogs& dialogs, int progressDelayMs,
-                       const bool& stopRequested)
+                       const bool& stopRequested, const FieldTexts& texts, double tolerance)
       : form_(form),
         dialogs_(dialogs),
         progressDelayMs_(progressDelayMs),
-        stopRequested_(stopRequested) {
+        stopRequested_(stopRequested),
+        texts_(texts),
+        tolerance_(tolerance) {
     sinceStart_.start();
   }
   ~WindowRunEnvironment() override { SetBusyCursor(false); }
@@ -86,19 +95,57 @@ class WindowRunEnvironment : public RunEvents {
   // The box waits for the user with the normal cursor; the busy cursor comes back after it.
   // A message ends the progress window: it opens again if the iteration goes on.
   void ShowMessage(std::string_view text) override {
+    if (text != kCalculationCancelled) ResultsReplaced();
     const bool wasBusy = busy_;
     SetBusyCursor(false);
-    dialogs_.Message(Utf8(text));
+    dialogs_.Message(WithItemLabel(text));
     SetBusyCursor(wasBusy);
   }
+
+  // The messages that a value does not convert and that the result file cannot be opened name
+  // no item: the label of the one at fault follows on a line of its own.
+  QString WithItemLabel(std::string_view text) const {
+    QString message = Utf8(text);
+    if (text == kResultFileCannotOpen) {
+      return message + QStringLiteral("\nSave File Name \"%1\"").arg(Utf8(texts_.ResultFileName));
+    }
+    if (text != kInputValueNotCorrect) return message;
+    RunParameters scratch;
+    const ReadOutcome read = ReadRunParameters(texts_, scratch);
+    if (read.InitialTensionFailed) {
+      message += QStringLiteral("\n%1 (Change Initial Tension)").arg(kInitialTensionLabel);
+    } else if (read.FailedItem >= 1 && read.FailedItem <= kItemCount) {
+      message += '\n' + Utf8(ItemByNumber(read.FailedItem).EntryLabel).trimmed();
+    }
+    return message;
+  }
+
+  // Once the calculation has started, anything but a cancel ends the shown results: the page
+  // is emptied before the run's first message, as the result file will be replaced.
+  void ResultsReplaced() {
+    if (!calculationStarted_ || replaced_) return;
+    replaced_ = true;
+    form_.Results->Clear();
+  }
+  bool Replaced() const { return replaced_; }
 
   // The busy cursor from the start of a run to its end; the finish dialog after a success, and
   // the file list read again once a result file has been written.
   void RunStarted() override { SetBusyCursor(true); }
 
   void RunFinished(const RunReport& report) override {
+    if (!report.Cancelled) ResultsReplaced();
     SetBusyCursor(false);
-    if (report.Outcome == RunOutcome::Success) dialogs_.ShowFinish();
+    if (report.Outcome == RunOutcome::Success) {
+      // A converged run that stopped short of its tolerance is not reported as a success.
+      if (report.Converged && !report.Converged->ToleranceMet) {
+        dialogs_.Message(ToleranceNotMetText(tolerance_, report.Converged->EstimatedTensionError) +
+                         QStringLiteral(".\nThe results were written; the estimated error is "
+                                        "larger than asked for."));
+      } else {
+        dialogs_.ShowFinish();
+      }
+    }
     if (report.Outcome != RunOutcome::InputRefused) form_.RefreshFileList();
   }
 
@@ -117,6 +164,35 @@ class WindowRunEnvironment : public RunEvents {
   // progress window shows how far it is. The window's events go through on this thread, so
   // that the progress is drawn and its Cancel button and the main window's close box work.
   bool PassFinished(int passes, double relativeDifference) override {
+    passes_ = passes;
+    relativeDifference_ = relativeDifference;
+    return LetEventsThrough();
+  }
+
+  // Polled by the converged method within its passes, which on a long line last seconds: the
+  // window is drawn, and a cancel is seen, a few times a second rather than at a pass's end.
+  bool KeepGoingWithinPass() {
+    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventIntervalMs) return !stopRequested_;
+    return LetEventsThrough();
+  }
+
+  void SectionLengthsUpdated(const SectionLengths& lengths) override {
+    form_.ShowSectionLengths(lengths);
+  }
+
+  // The results of the last run stay on their page while this one computes, as the earlier
+  // result file stays until this run's replaces it; a run that is refused or cancelled leaves
+  // both as they were. A comparison still under way gives the run the processor.
+  void CalculationStarting() override {
+    calculationStarted_ = true;
+    comparisonDropped_ = form_.Comparison->Pending();
+    form_.Comparison->Cancel();
+  }
+  // A comparison of the shown results was under way when the calculation started.
+  bool ComparisonDropped() const { return comparisonDropped_; }
+
+ private:
+  bool LetEventsThrough() {
     if (!progressOpen_ && sinceStart_.elapsed() >= progressDelayMs_) {
       dialogs_.ProgressStart();
       progressOpen_ = true;
@@ -124,23 +200,11 @@ class WindowRunEnvironment : public RunEvents {
       if (busy_) QApplication::changeOverrideCursor(Qt::BusyCursor);
     }
     QCoreApplication::processEvents();
-    const bool keepGoing = !progressOpen_ || dialogs_.ProgressUpdate(passes, relativeDifference);
+    sinceEvents_.start();
+    const bool keepGoing = !progressOpen_ || dialogs_.ProgressUpdate(passes_, relativeDifference_);
     return keepGoing && !stopRequested_;
   }
 
-  void SectionLengthsUpdated(const SectionLengths& lengths) override {
-    form_.ShowSectionLengths(lengths);
-  }
-
-  // The results of the last run stay on their page until this run starts computing: a run that
-  // is refused leaves them, and the result file, as they were.
-  // So does the comparison of those results, which is dropped.
-  void CalculationStarting() override {
-    form_.Comparison->Cancel();
-    form_.Results->Clear();
-  }
-
- private:
   void EndProgress() {
     if (!progressOpen_) return;
     progressOpen_ = false;
@@ -152,9 +216,17 @@ class WindowRunEnvironment : public RunEvents {
   UserDialogs& dialogs_;
   int progressDelayMs_;
   const bool& stopRequested_;
+  const FieldTexts& texts_;
+  double tolerance_;  // of the converged method
   QElapsedTimer sinceStart_;
+  QElapsedTimer sinceEvents_;
+  int passes_ = 0;  // of the tension search so far, and the last pass's miss
+  double relativeDifference_ = 1;
   bool busy_ = false;
   bool progressOpen_ = false;
+  bool calculationStarted_ = false;
+  bool replaced_ = false;
+  bool comparisonDropped_ = false;
 };
 
 // While a run lets events through, the main window takes no input: a second OK, typing into
@@ -904,6 +976,9 @@ void TMainForm::Edit38Exit() {
 
 void TMainForm::BitBtn1Click() {
   if (running_) return;
+  // A run pressed from a step field (Enter, Alt+O) leaves it: the summary follows its text
+  // whatever becomes of the run.
+  UpdateSectionLengths();
   running_ = true;
   closeRequested_ = false;
   stopRequested_ = false;
@@ -917,15 +992,45 @@ void TMainForm::BitBtn1Click() {
     return;
   }
   const FieldTexts texts = FieldTextsOfWindow();
+  // The result file may not replace a file the user works from.
+  if (const std::optional<std::string> clash =
+          ResultFileClash(texts.ResultFileName, {{"the data file", DataFileName},
+                                                 {"the data file", savedDataFileName_},
+                                                 {"the initial tension file", tensionFilePath_}})) {
+    running_ = false;
+    dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(*clash)));
+    TabbedNotebook1->setCurrentIndex(0);
+    Edit44->setFocus(Qt::OtherFocusReason);
+    Edit44->selectAll();
+    return;
+  }
   int failedItem = 0;
   {
     RunInputBlocker blocker(*this, stopRequested_);
-    WindowRunEnvironment environment(*this, dialogs_, progressDelayMs_, stopRequested_);
+    WindowRunEnvironment environment(*this, dialogs_, progressDelayMs_, stopRequested_, texts,
+                                     options->Converged.Tolerance);
+    // The shown results' profile and state, for their export, while the run fills new ones.
+    std::optional<SpinningLineProfile> shownProfile;
+    const SimulationState shownState = context_.State;
+    if (Results->HasResults()) shownProfile.emplace(std::move(*context_.Profile));
+    RunOptions runOptions = *options;
+    runOptions.Converged.Cancelled = [&environment] { return !environment.KeepGoingWithinPass(); };
     try {
-      const RunReport report = RunDriver(context_, texts, environment, *options);
+      const RunReport report = RunDriver(context_, texts, environment, runOptions);
       failedItem = report.Read.FailedItem;
       if (report.Outcome == RunOutcome::InputRefused && report.Read.Ok) {
         failedItem = StepCountItemToFix(context_.Params);
+      }
+      if (!environment.Replaced()) {
+        // Nothing replaced the shown results: they stay, with their comparison.
+        if (shownProfile) {
+          *context_.Profile = std::move(*shownProfile);
+          context_.State = shownState;
+        }
+        if (environment.ComparisonDropped()) {
+          Comparison->Start(resultParams_, comparisonTolerance_);
+          Results->ShowComparisonRunning();
+        }
       }
       if (report.PrintedPointCount > 0) {
         // The page and its export keep the inputs of the run they show.
@@ -933,16 +1038,19 @@ void TMainForm::BitBtn1Click() {
         Results->ShowResults(resultParams_, *context_.Profile, context_.State,
                              report.PrintedPointCount, report.Outcome);
         if (report.Converged) {
-          Results->ShowConvergedRun(*report.Converged);
+          Results->ShowConvergedRun(*report.Converged, options->Converged.Tolerance);
         } else if (report.Outcome == RunOutcome::Success) {
           // How far the classic grid is off: the same case, converged, without blocking.
-          Comparison->Start(resultParams_, options->Converged.Tolerance);
+          comparisonTolerance_ = options->Converged.Tolerance;
+          Comparison->Start(resultParams_, comparisonTolerance_);
           Results->ShowComparisonRunning();
         }
       }
     } catch (const std::exception& error) {
       // A failure that no stage reported ends the run; the user still learns of it.
       environment.SetBusyCursor(false);
+      Comparison->Cancel();
+      Results->Clear();
       dialogs_.Message(QStringLiteral("The calculation stopped: %1").arg(Utf8(error.what())));
     }
   }
@@ -983,8 +1091,9 @@ void TMainForm::SaveDataBtnClick() {
   if (running_) return;
   const QString path = dialogs_.SaveFile("Save Data File", currentFolder_, "Text files (*.txt)");
   if (path.isEmpty()) return;
-  const FileResult saved =
-      DataFileWriter(QFile::encodeName(path).toStdString(), FieldTextsOfWindow());
+  const std::string name = QFile::encodeName(path).toStdString();
+  const FileResult saved = DataFileWriter(name, FieldTextsOfWindow());
+  if (saved.ok()) savedDataFileName_ = name;
   if (!saved.ok()) dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(saved.Message)));
   // The saved file, or what a failed write left, shows in the list.
   RefreshFileList();

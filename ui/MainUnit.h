@@ -142,7 +142,9 @@ class TMainForm : public QWidget {
   std::array<QLineEdit*, kItemCount> itemFields_ = {};
   std::array<int, kItemCount> itemPages_ = {};
   QString currentFolder_;
-  std::string DataFileName;  // the last data file chosen, as the file dialog gave it
+  std::string DataFileName;            // the last data file chosen, as the file dialog gave it
+  std::string savedDataFileName_;      // the last data file saved
+  double comparisonTolerance_ = 1e-3;  // of the comparison of the shown results
   bool running_ = false;
   bool closeRequested_ = false;  // the window was closed during a run: cancel, then close
   bool stopRequested_ = false;   // closed, or Esc pressed, during a run: cancel it

@@ -54,6 +54,9 @@ constexpr int kGridRows = 3;
 
 const char* const kRadialZ = "radialZ";
 
+// The radial intervals of the classic method's table (and of a converged profile without nodes).
+constexpr int kClassicRadialIntervals = 10;
+
 // A classic spinneret tension within this relative distance of the converged one: the classic
 // grid is fine for the case.
 constexpr double kClassicGoodEnough = 0.01;
@@ -90,6 +93,11 @@ struct ChartDescription {
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
+// A curve is drawn through at most about this many points: a converged line of 200,000 steps
+// would take seconds to draw, and the window has a few hundred pixels for it. The thinned
+// curve keeps the lowest and the highest value of each stretch, its ends, and so its peaks.
+constexpr qsizetype kMostDrawnPoints = 4000;
+
 const std::vector<ChartDescription>& LineCharts() {
   static const std::vector<ChartDescription> charts = {
       {"SolventChart",
@@ -107,7 +115,7 @@ const std::vector<ChartDescription>& LineCharts() {
        "Filament velocity",
        0,
        1,
-       {"velocity (cm/s)", AxisKind::FromZero, Qt::black},
+       {"v (cm/s)", AxisKind::FromZero, Qt::black},
        std::nullopt,
        {{"FilamentVelocity", "filament", "filament velocity", "cm/s", kVelocityColor, false,
          "filament_velocity"}}},
@@ -155,7 +163,7 @@ QFont PixelFont(int pixels, bool bold = false) {
 QValueAxis* MakeValueAxis(const QString& title, const QColor& titleColor = Qt::black) {
   auto* axis = new QValueAxis;
   axis->setTitleText(title);
-  axis->setTitleFont(PixelFont(10));
+  axis->setTitleFont(PixelFont(9));
   axis->setTitleBrush(titleColor);
   axis->setLabelsFont(PixelFont(9));
   axis->setLabelFormat("%g");
@@ -174,16 +182,21 @@ double NiceStep(double span, int parts) {
   return 10 * magnitude;
 }
 
-// The distance axis runs exactly over the computed line, with round tick values.
+// The distance axis runs exactly over the computed line, with round tick values. The axis lays
+// out its ticks at every change: the new range with the old interval (700 cm in steps of 0.1
+// cm after a line that ended at 0.5 cm) would make thousands of them, for seconds. Neither
+// step on the way makes more ticks than the old or the new range does.
 void SetDistanceRange(QValueAxis* axis, double from, double to) {
   if (!(to > from)) to = from + 1;
-  axis->setRange(from, to);
+  const double step = NiceStep(to - from, 4);
   axis->setTickType(QValueAxis::TicksDynamic);
   axis->setTickAnchor(0);
-  axis->setTickInterval(NiceStep(to - from, 4));
+  axis->setTickInterval(std::max(axis->tickInterval(), step));
+  axis->setRange(from, to);
+  axis->setTickInterval(step);
 }
 
-void FitValueAxis(QValueAxis* axis, const std::vector<const QXYSeries*>& curves,
+void FitValueAxis(QValueAxis* axis, const std::vector<QList<QPointF>>& curves,
                   bool fromZero = false) {
   auto [low, high] = CurvesYRange(curves);
   if (low > high) {
@@ -211,6 +224,40 @@ int NearestPoint(const SpinningLineProfile& profile, int pointCount, double z) {
   return best;
 }
 
+// The profile index nearest to the distance z among points 0 .. pointCount - 1 that have a
+// radial profile at the solver's own nodes, when the profile keeps them for some points only.
+int NearestRadialPoint(const SpinningLineProfile& profile, int pointCount, double z) {
+  const int stride = profile.RadialNodeStride;
+  if (stride <= 1) return NearestPoint(profile, pointCount, z);
+  int best = 0;
+  for (int i = stride; i < pointCount; i += stride) {
+    if (std::fabs(profile.ProfileZ[i] - z) < std::fabs(profile.ProfileZ[best] - z)) best = i;
+  }
+  return best;
+}
+
+// The solvent across the filament at point i: at the converged method's own nodes when the
+// profile has them (they resolve the skin at the surface), else at the table's equal nodes.
+QList<QPointF> RadialPoints(const SpinningLineProfile& profile, int i, int tableIntervals) {
+  QList<QPointF> points;
+  const int stride = profile.RadialNodeStride;
+  if (stride > 0 && i % stride == 0 &&
+      static_cast<size_t>(i / stride) < profile.ProfileRadialNodes.size()) {
+    const std::vector<double>& values = profile.ProfileRadialNodes[static_cast<size_t>(i / stride)];
+    for (size_t node = 0; node < values.size() && node < profile.RadialNodeXi.size(); ++node) {
+      if (std::isfinite(values[node]))
+        points.append(QPointF(profile.RadialNodeXi[node], values[node]));
+    }
+    if (!points.isEmpty()) return points;
+  }
+  const int intervals = std::clamp(tableIntervals, 1, kRadialCapacity - 1);
+  for (int node = 0; node <= intervals; ++node) {
+    const double value = profile.ProfileRadialSolvent[i][node];
+    if (std::isfinite(value)) points.append(QPointF(static_cast<double>(node) / intervals, value));
+  }
+  return points;
+}
+
 QString ZText(double z) {
   return QString::number(z, 'f', 1);
 }
@@ -231,10 +278,10 @@ QAbstractAxis* MakeAxis(const AxisDescription& description) {
 ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   setObjectName("ResultsPage");
 
-  // One line of figures above the charts, with the export at its end.
+  // One line of figures above the charts. Each keeps its whole text: the line fits the
+  // narrowest window the input pages allow.
   auto* figures = new QHBoxLayout;
   figures->setSpacing(3);
-  // The figures keep to their line: a narrow window clips them rather than growing.
   auto figure = [this, figures](const QString& caption, const char* name, const QString& tip) {
     auto* captionLabel = new QLabel(caption, this);
     SetTextColor(captionLabel, kBlue);
@@ -243,7 +290,6 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     for (QLabel* label : {captionLabel, value}) {
       SetPixelFont(label, 11);
-      label->setMinimumWidth(1);
       label->setToolTip(tip);
     }
     figures->addWidget(captionLabel);
@@ -265,7 +311,6 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   ExportCsvBtn->setObjectName("ExportCsvBtn");
   ExportCsvBtn->setFocusPolicy(Qt::ClickFocus);
   connect(ExportCsvBtn, &QPushButton::clicked, this, &ResultsPage::ExportCsvRequested);
-  figures->addWidget(ExportCsvBtn);
 
   // A profile that ends short of the line says so above the charts.
   EndNoteLabel = new QLabel(this);
@@ -369,8 +414,16 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(4, 4, 4, 4);
   layout->setSpacing(4);
   layout->addLayout(figures);
-  layout->addWidget(ComparisonLabel);
-  layout->addWidget(EndNoteLabel);
+  // The notes on the results beside the export, which leaves the figures their line.
+  auto* notes = new QVBoxLayout;
+  notes->setSpacing(2);
+  notes->addWidget(ComparisonLabel);
+  notes->addWidget(EndNoteLabel);
+  auto* notesRow = new QHBoxLayout;
+  notesRow->setSpacing(6);
+  notesRow->addLayout(notes, 1);
+  notesRow->addWidget(ExportCsvBtn, 0, Qt::AlignTop);
+  layout->addLayout(notesRow);
   layout->addWidget(stack_, 1);
 
   Clear();
@@ -468,53 +521,157 @@ void ResultsPage::ShowComparison(const ComparisonResult& result) {
     SetComparisonText(QStringLiteral("Converged method: no comparison, %1").arg(why), kPoorColor);
     return;
   }
-  FillCurves(converged_, ProfileSource{params_, *result.Profile, result.State, result.PointCount});
-  FitAxes();
+  // The axes take the new curves first: no curve is ever laid out against a range far from
+  // its values.
+  const std::vector<QList<QPointF>> curves = CurvePoints(
+      converged_, ProfileSource{params_, *result.Profile, result.State, result.PointCount});
+  FitAxes(ShownPoints(classic_), curves);
+  FillCurves(converged_, curves);
+  ShowConvergedRadialProfiles(*result.Profile, result.PointCount);
   const double converged = report.SpinneretTension;
   const double relative = (classicTension_ - converged) / converged;
   const bool good = std::fabs(relative) <= kClassicGoodEnough;
-  SetComparisonText(
-      QString::fromUtf8("Converged (dashed): %1 dyn (±%2); classic %3 dyn is %4 % %5 — %6")
+  QString text =
+      QString::fromUtf8("Converged (dashed): %1 dyn (±%2); classic is %3 % %4")
           .arg(NumberText(Exponent(converged, 3, 2)),
                QString::number(report.EstimatedTensionError, 'E', 0),
-               NumberText(Exponent(classicTension_, 3, 2)),
-               QString::number(std::fabs(relative) * 100, 'f', 1), relative < 0 ? "low" : "high",
-               good ? "the classic grid is good enough" : "refine the increments"),
-      good ? kGoodColor : kPoorColor);
+               QString::number(std::fabs(relative) * 100, 'f', 1), relative < 0 ? "low" : "high");
+  QColor color = good ? kGoodColor : kPoorColor;
+  if (!report.ToleranceMet) {
+    text += QStringLiteral(" (converged %1)")
+                .arg(ToleranceNotMetText(result.Tolerance, report.EstimatedTensionError));
+    color = kAmber;
+  }
+  if (good) {
+    SetComparisonText(text + QString::fromUtf8(" — the classic grid is good enough."), color);
+    return;
+  }
+  // The classic method's radial grid is fixed at 10 intervals: the converged run on that grid
+  // parts the gap into what the radial grid makes and what the axial steps make.
+  const std::optional<ConvergedReport>& ten = result.TenIntervals;
+  if (!ten || ten->Status != ConvergedStatus::Converged) {
+    SetComparisonText(text + QString::fromUtf8(" — see the Converged solver (Input Condition 2)."),
+                      color);
+    return;
+  }
+  const double radial = (ten->SpinneretTension - converged) / converged;
+  const double axial = (classicTension_ - ten->SpinneretTension) / converged;
+  auto part = [](double share) {
+    return QString::fromUtf8("%1%2 %")
+        .arg(share < 0 ? "−" : "+")
+        .arg(QString::number(std::fabs(share) * 100, 'f', 1));
+  };
+  text += QString::fromUtf8(": radial grid (10 intervals) %1, axial steps %2. ")
+              .arg(part(radial), part(axial));
+  if (std::fabs(axial) > std::fabs(radial)) {
+    text += QString::fromUtf8(
+        "Smaller increments reduce the axial part; the Converged solver "
+        "(Input Condition 2) removes both.");
+  } else {
+    text += QString::fromUtf8(
+        "The classic radial grid is fixed: use the Converged solver "
+        "(Input Condition 2).");
+  }
+  SetComparisonText(text, color);
+  ComparisonLabel->setToolTip(QString::fromUtf8(
+      "The parts are estimated by the converged method on 10 equal radial intervals, the classic "
+      "method's radial grid: the radial grid's part is converged (automatic grid) − converged "
+      "(10 intervals), the axial steps' part converged (10 intervals) − classic."));
 }
 
-void ResultsPage::ShowConvergedRun(const ConvergedReport& report) {
+QString ToleranceNotMetText(double tolerance, double estimatedError) {
+  return QString::fromUtf8("tolerance %1 not met: estimated error ±%2 dyn")
+      .arg(QString::number(tolerance, 'E', 0), QString::number(estimatedError, 'E', 0));
+}
+
+void ResultsPage::ShowConvergedRun(const ConvergedReport& report, double tolerance) {
   if (!HasResults()) return;
+  const QString tension = NumberText(Exponent(report.SpinneretTension, 3, 2));
+  if (!report.ToleranceMet) {
+    SetComparisonText(
+        QString::fromUtf8("Converged method: %1 dyn, %2 (%3 radial intervals)")
+            .arg(tension, ToleranceNotMetText(tolerance, report.EstimatedTensionError))
+            .arg(report.RadialIntervals),
+        kAmber);
+    return;
+  }
   SetComparisonText(QString::fromUtf8("Converged method: %1 dyn (±%2), %3 radial intervals")
-                        .arg(NumberText(Exponent(report.SpinneretTension, 3, 2)),
-                             QString::number(report.EstimatedTensionError, 'E', 0))
+                        .arg(tension, QString::number(report.EstimatedTensionError, 'E', 0))
                         .arg(report.RadialIntervals),
                     kNoteColor);
 }
 
-void ResultsPage::FillCurves(const std::vector<QLineSeries*>& series, const ProfileSource& source) {
+namespace {
+
+QList<QPointF> ThinnedForDrawing(const QList<QPointF>& points) {
+  const qsizetype buckets = kMostDrawnPoints / 2;
+  if (points.size() <= kMostDrawnPoints) return points;
+  QList<QPointF> thinned;
+  thinned.reserve(kMostDrawnPoints + 2);
+  thinned.append(points.front());
+  for (qsizetype b = 0; b < buckets; ++b) {
+    const qsizetype from = 1 + b * (points.size() - 2) / buckets;
+    const qsizetype to = 1 + (b + 1) * (points.size() - 2) / buckets;
+    if (from >= to) continue;
+    qsizetype low = from;
+    qsizetype high = from;
+    for (qsizetype i = from + 1; i < to; ++i) {
+      if (points[i].y() < points[low].y()) low = i;
+      if (points[i].y() > points[high].y()) high = i;
+    }
+    thinned.append(points[std::min(low, high)]);
+    if (low != high) thinned.append(points[std::max(low, high)]);
+  }
+  thinned.append(points.back());
+  return thinned;
+}
+
+}  // namespace
+
+std::vector<QList<QPointF>> ResultsPage::CurvePoints(const std::vector<QLineSeries*>& series,
+                                                     const ProfileSource& source) const {
+  std::vector<QList<QPointF>> curves(series.size());
   for (size_t k = 0; k < series.size(); ++k) {
     const bool decades = series[k]->property(kLog10).toBool();
     QList<QPointF> points;
+    points.reserve(source.PointCount);
     for (int i = 0; i < source.PointCount; ++i) {
       const double z = source.Profile.ProfileZ[i];
       double value = columns_[k]->Value(source, i);
       if (decades) value = value > 0 ? std::log10(value) : kNoValue;
       if (std::isfinite(z) && std::isfinite(value)) points.append(QPointF(z, value));
     }
-    series[k]->replace(points);
+    curves[k] = ThinnedForDrawing(points);
+  }
+  return curves;
+}
+
+std::vector<QList<QPointF>> ResultsPage::ShownPoints(const std::vector<QLineSeries*>& series) {
+  std::vector<QList<QPointF>> curves;
+  curves.reserve(series.size());
+  for (const QLineSeries* each : series) curves.push_back(each->points());
+  return curves;
+}
+
+void ResultsPage::FillCurves(const std::vector<QLineSeries*>& series,
+                             const std::vector<QList<QPointF>>& curves) {
+  for (size_t k = 0; k < series.size(); ++k) {
+    series[k]->replace(curves[k]);
+    // A line through one point draws nothing: the point itself is drawn.
+    series[k]->setPointsVisible(curves[k].size() == 1);
   }
 }
 
-void ResultsPage::FitAxes() {
-  auto fit = [this](QAbstractAxis* axis, AxisKind kind, const std::vector<size_t>& curves,
-                    QLineSeries* extra) {
-    std::vector<const QXYSeries*> shown;
+void ResultsPage::FitAxes(const std::vector<QList<QPointF>>& classic,
+                          const std::vector<QList<QPointF>>& converged) {
+  auto fit = [&](QAbstractAxis* axis, AxisKind kind, const std::vector<size_t>& curves,
+                 QLineSeries* extra) {
+    std::vector<QList<QPointF>> shown;
     for (size_t k : curves) {
-      shown.push_back(classic_[k]);
-      shown.push_back(converged_[k]);
+      shown.push_back(classic[k]);
+      shown.push_back(converged[k]);
     }
-    if (extra != nullptr) shown.push_back(extra);
+    if (extra != nullptr) shown.push_back(extra->points());
     if (kind == AxisKind::Decades) {
       FitDecadeAxis(static_cast<QCategoryAxis*>(axis), shown);
     } else {
@@ -556,7 +713,8 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   pointCount_ = pointCount;
   params_ = params;
 
-  FillCurves(classic_, ProfileSource{params, profile, state, pointCount});
+  const std::vector<QList<QPointF>> classic =
+      CurvePoints(classic_, ProfileSource{params, profile, state, pointCount});
 
   const int last = pointCount - 1;
   const double zStart = profile.ProfileZ[0];
@@ -564,8 +722,12 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
   takeUpSpeed_->replace(
       QList<QPointF>{QPointF(zStart, params.TakeUpSpeed), QPointF(zEnd, params.TakeUpSpeed)});
 
+  // The axes take the new curves first: a curve laid out against the ranges of the last
+  // results (a stress axis of 1E-05 g/den after a line whose tension fell to zero) would span
+  // millions of pixels.
   for (const LineChart& chart : charts_) SetDistanceRange(chart.Z, zStart, zEnd);
-  FitAxes();
+  FitAxes(classic, ShownPoints(converged_));
+  FillCurves(classic_, classic);
   ShowRadialProfiles(profile, state, pointCount);
 
   classicTension_ = profile.ProfileTension[0];
@@ -580,11 +742,10 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
       QStringLiteral("At Z = %1 cm, the end of the computed line").arg(ZText(zEnd)));
 
   if (outcome == RunOutcome::TensionBelowZero) {
-    EndNoteLabel->setText(
-        QStringLiteral("Partial results: the spinning tension fell to zero or below at Z = %1 cm, "
-                       "so the profile ends there, short of the %2 cm spinning line. The end "
-                       "figures are those of Z = %1 cm.")
-            .arg(ZText(zEnd), ZText(params.TotalSpinningLength)));
+    EndNoteLabel->setText(QStringLiteral("Partial results: the tension fell to zero at Z = %1 cm, "
+                                         "short of the %2 cm line; the end figures are those of "
+                                         "Z = %1 cm.")
+                              .arg(ZText(zEnd), ZText(params.TotalSpinningLength)));
     EndNoteLabel->show();
   }
 
@@ -594,21 +755,15 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
 
 void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
                                      const SimulationState& state, int pointCount) {
-  const int intervals = std::clamp(state.Constants.RadialIntervals, 1, kRadialCapacity - 1);
   const double zStart = profile.ProfileZ[0];
   const double zEnd = profile.ProfileZ[pointCount - 1];
   std::vector<int> shown;
   for (size_t k = 0; k < kRadialFractions.size(); ++k) {
-    const int i = NearestPoint(profile, pointCount, zStart + kRadialFractions[k] * (zEnd - zStart));
+    const int i =
+        NearestRadialPoint(profile, pointCount, zStart + kRadialFractions[k] * (zEnd - zStart));
     // A short line has fewer distinct points than fractions.
     if (std::find(shown.begin(), shown.end(), i) != shown.end()) continue;
     shown.push_back(i);
-    QList<QPointF> points;
-    for (int node = 0; node <= intervals; ++node) {
-      const double value = profile.ProfileRadialSolvent[i][node];
-      if (std::isfinite(value))
-        points.append(QPointF(static_cast<double>(node) / intervals, value));
-    }
     const double z = profile.ProfileZ[i];
     auto* series = new QLineSeries;
     series->setObjectName(QStringLiteral("RadialSolvent%1").arg(shown.size() - 1));
@@ -619,16 +774,50 @@ void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
     QPen pen(kRadialColors[k]);
     pen.setWidthF(1.6);
     series->setPen(pen);
-    series->setPointsVisible(true);
+    const QList<QPointF> points = RadialPoints(profile, i, state.Constants.RadialIntervals);
+    // The nodes as dots where there are few of them: the classic method's eleven.
+    series->setPointsVisible(points.size() <= kRadialCapacity);
     series->replace(points);
     radialChart_->addSeries(series);
     series->attachAxis(radialX_);
     series->attachAxis(radialAxis_);
   }
+  FitRadialAxis();
+}
+
+void ResultsPage::ShowConvergedRadialProfiles(const SpinningLineProfile& profile, int pointCount) {
+  for (QAbstractSeries* series : radialChart_->series()) {
+    if (series->objectName().endsWith("Converged")) {
+      radialChart_->removeSeries(series);
+      delete series;
+    }
+  }
+  for (QAbstractSeries* each : radialChart_->series()) {
+    auto* classic = static_cast<QLineSeries*>(each);
+    const double z = classic->property(kRadialZ).toDouble();
+    const int i = NearestRadialPoint(profile, pointCount, z);
+    auto* twin = new QLineSeries;
+    twin->setObjectName(classic->objectName() + "Converged");
+    twin->setName(classic->name() + " (converged)");
+    twin->setProperty(kQuantity, QStringLiteral("Z = %1 cm (converged)").arg(ZText(z)));
+    twin->setProperty(kUnit, "-");
+    QPen pen = classic->pen();
+    pen.setStyle(Qt::DashLine);
+    twin->setPen(pen);
+    twin->replace(RadialPoints(profile, i, kClassicRadialIntervals));
+    radialChart_->addSeries(twin);
+    twin->attachAxis(radialX_);
+    twin->attachAxis(radialAxis_);
+    for (QLegendMarker* marker : radialChart_->legend()->markers(twin)) marker->setVisible(false);
+  }
+  FitRadialAxis();
+}
+
+void ResultsPage::FitRadialAxis() {
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
   for (QAbstractSeries* series : radialChart_->series()) {
-    auto [seriesLow, seriesHigh] = CurvesYRange({static_cast<const QXYSeries*>(series)});
+    auto [seriesLow, seriesHigh] = CurvesYRange({static_cast<const QXYSeries*>(series)->points()});
     low = std::min(low, seriesLow);
     high = std::max(high, seriesHigh);
   }

@@ -2,6 +2,8 @@
 // spinning line, plotted against the distance from the spinneret.
 #pragma once
 
+#include <QColor>
+#include <QList>
 #include <QPointF>
 #include <QWidget>
 #include <array>
@@ -35,6 +37,12 @@ enum class AxisKind {
   Decades    // the curves hold decimal logarithms; the axis reads in powers of ten
 };
 
+// "tolerance 1E-06 not met: estimated error ±8E-05 dyn"
+QString ToleranceNotMetText(double tolerance, double estimatedError);
+
+// The colour of a result that holds, but not to the accuracy asked for.
+inline const QColor kAmber{0xb0, 0x60, 0x00};
+
 class ResultsPage : public QWidget {
   Q_OBJECT
 
@@ -53,8 +61,9 @@ class ResultsPage : public QWidget {
   // relative error, and the converged curves dashed beside the classic ones. A comparison that
   // failed says so on its line.
   void ShowComparison(const ComparisonResult& result);
-  // The results shown come from the converged method itself (report: its figures).
-  void ShowConvergedRun(const ConvergedReport& report);
+  // The results shown come from the converged method itself (report: its figures, at the
+  // tolerance asked for). A tolerance that was not met is said in amber.
+  void ShowConvergedRun(const ConvergedReport& report, double tolerance);
   // No results: the charts are emptied and the export is disabled.
   void Clear();
   bool HasResults() const { return pointCount_ > 0; }
@@ -86,13 +95,22 @@ class ResultsPage : public QWidget {
                          QValueAxis* x, QAbstractAxis* y);
   // The dashed twin of a classic curve, for the converged line.
   QLineSeries* AddConvergedTwin(QLineSeries* classic);
-  // Each curve takes its output column's finite values at the source's points; a curve on a
-  // decade axis takes the logarithms of the positive ones.
-  void FillCurves(const std::vector<QLineSeries*>& series, const ProfileSource& source);
-  void FitAxes();
+  // What each curve draws: its output column's finite values at the source's points (a curve
+  // on a decade axis the logarithms of the positive ones), thinned for drawing.
+  std::vector<QList<QPointF>> CurvePoints(const std::vector<QLineSeries*>& series,
+                                          const ProfileSource& source) const;
+  static std::vector<QList<QPointF>> ShownPoints(const std::vector<QLineSeries*>& series);
+  static void FillCurves(const std::vector<QLineSeries*>& series,
+                         const std::vector<QList<QPointF>>& curves);
+  // Fits the value axes of the charts along the line to the classic and converged curves.
+  void FitAxes(const std::vector<QList<QPointF>>& classic,
+               const std::vector<QList<QPointF>>& converged);
   void SetComparisonText(const QString& text, const QColor& color);
   void ShowRadialProfiles(const SpinningLineProfile& profile, const SimulationState& state,
                           int pointCount);
+  // The dashed twin of each radial profile shown, from a converged line at the same distance.
+  void ShowConvergedRadialProfiles(const SpinningLineProfile& profile, int pointCount);
+  void FitRadialAxis();
 
   QStackedWidget* stack_ = nullptr;
   QGridLayout* grid_ = nullptr;

@@ -104,6 +104,10 @@ void ConvergedPass::StorePoint(int i, SpinningLineProfile& profile, const double
   for (int j = 0; j < kPrintedRadialNodes; ++j) {
     profile.ProfileRadialSolvent[i][j] = RadialValueAt(grid, y, j / 10.0);
   }
+  const int stride = profile.RadialNodeStride;
+  if (stride > 0 && i % stride == 0) {
+    profile.ProfileRadialNodes[static_cast<size_t>(i / stride)].assign(y, y + grid.Intervals + 1);
+  }
 }
 
 PassResult ConvergedPass::Run(double tension, double relativeTolerance,
@@ -128,6 +132,7 @@ PassResult ConvergedPass::Integrate(double zStart, double zEnd, double relativeT
   for (size_t e = 0; e < y_.size(); ++e) absTol_[e] = relativeTolerance * scale_[e];
   const int last = static_cast<int>(printZ_.size()) - 1;
   const double length = zEnd;
+  if (profile) profile->KeepRadialNodes(model_.Grid().Xi, last + 1);
 
   // Ends the pass at zReached with the state in y_.
   auto finish = [&](PassEnd end, double zReached) {

@@ -13,6 +13,8 @@ namespace korvane {
 inline constexpr int kProfileCapacity = 2001;
 // Columns of the radial table (radial nodes 0..10 are used).
 inline constexpr int kRadialCapacity = 21;
+// The most values of the table of the converged method's own radial nodes (32 MB).
+inline constexpr int64_t kMostRadialNodeValues = 4'000'000;
 
 // Columns allocated once by their owner (about 0.6 MB) and overwritten by every run and every
 // pass; a run of the classic method never allocates.
@@ -34,6 +36,21 @@ struct SpinningLineProfile {
   }
   int Capacity() const { return static_cast<int>(ProfileZ.size()); }
 
+  // Makes room for the solvent at the radial nodes xi (r/R) of every stride-th of `points`
+  // print points, the stride chosen so that the table stays within kMostRadialNodeValues.
+  void KeepRadialNodes(const std::vector<double>& xi, int points) {
+    const int64_t nodes = std::max<int64_t>(1, static_cast<int64_t>(xi.size()));
+    const int64_t rows = std::max<int64_t>(1, kMostRadialNodeValues / nodes);
+    const auto stride = static_cast<int32_t>(std::max<int64_t>(1, (points + rows - 1) / rows));
+    const auto kept = static_cast<size_t>((points - 1) / stride + 1);
+    // Every pass of a run on one grid overwrites the rows it reaches.
+    if (xi == RadialNodeXi && stride == RadialNodeStride && kept == ProfileRadialNodes.size())
+      return;
+    RadialNodeXi = xi;
+    RadialNodeStride = stride;
+    ProfileRadialNodes.assign(kept, {});
+  }
+
   bool operator==(const SpinningLineProfile&) const = default;
 
   int32_t ProfilePointCount = 0;              // points of the grid
@@ -53,6 +70,12 @@ struct SpinningLineProfile {
   std::vector<double> ProfileEvaporationFlux;     // mol/(cm2 s)
   std::vector<double> ProfileStress;              // g/den, filled by the result file
   std::vector<std::array<double, kRadialCapacity>> ProfileRadialSolvent;  // row k: nodes of point k
+  // The converged method's own radial nodes, which resolve the thin skin at the surface that the
+  // table above cannot: r/R of each node, and the solvent at them for print point
+  // k * RadialNodeStride in row k. Empty (stride 0) after a classic run.
+  std::vector<double> RadialNodeXi;
+  int32_t RadialNodeStride = 0;
+  std::vector<std::vector<double>> ProfileRadialNodes;
 };
 
 }  // namespace korvane

@@ -99,13 +99,14 @@ def test_outcomes_the_batch_runner_does_not_reach_from_a_data_file(tmp_path):
     assert r.outcome == korvane.Outcome.SUCCESS
     assert (tmp_path / "there.txt").read_bytes() == r.result_file_bytes
 
-    # Cancelled before it started: one pass, then the run ends like a failed calculation.
+    # Cancelled before it started: one pass, then the run ends like a failed calculation, and
+    # writes nothing.
     token = korvane.CancelToken()
     token.cancel()
     r = korvane.run(korvane.Case(), 3.0, cancel=token)
     assert (r.outcome, r.cancelled, r.passes) == (korvane.Outcome.CALCULATION_FAILED, True, 1)
     assert r.messages == ["Calculation cancelled."]
-    assert r.result_file_bytes.endswith(b"h/kx                     =  7.50\r\n\r\n")
+    assert r.result_file_bytes == b""
     r = korvane.run(korvane.Case(), 3.0, "converged", radial_intervals=10, cancel=token)
     assert (r.outcome, r.cancelled, r.converged) == (korvane.Outcome.CALCULATION_FAILED, True, None)
     assert r.messages == ["Calculation cancelled."]

@@ -204,13 +204,18 @@ TEST_F(RunDriverTest, EachKindOfFloatingPointFaultEndsTheRunWithItsKindAndPlace)
   }
 }
 
-TEST_F(RunDriverTest, CancellingEndsTheRunLikeAFailedCalculation) {
+TEST_F(RunDriverTest, CancellingEndsTheRunAndKeepsTheEarlierResultFile) {
+  testing::WriteBytes(folder.File("result.txt"), "an earlier run's results\r\n");
   environment.CancelAfterPasses = 2;
   const RunReport report = RunDriver(context, Texts(), environment);
   EXPECT_EQ(report.Outcome, RunOutcome::CalculationFailed);
   EXPECT_TRUE(report.Cancelled);
   EXPECT_EQ(environment.Messages, std::vector<std::string>{kCalculationCancelled});
-  EXPECT_TRUE(EndsWith(ReadBytes(folder.File("result.txt")), kLastEchoLine));
+  EXPECT_EQ(ReadBytes(folder.File("result.txt")), "an earlier run's results\r\n");
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(RunDriverTest, EachRunInOneContextGivesWhatAFreshContextGives) {

@@ -71,6 +71,46 @@ TEST(InitialTension, TheCloseBoxStoresNothingAndTheFieldKeepsTheTypedText) {
   EXPECT_EQ(dialog.Edit101->text(), "9");
 }
 
+TEST(InitialTension, OkRefusesATextThatIsNotAPositiveNumberAndCancelAndEscDiscardTheText) {
+  Session session;
+  ASSERT_TRUE(StoreInitialTensionFile(session.TensionPath, "7"));
+  Program app(session.TensionPath);
+  TForm1& dialog = app.Form1;
+  // Every later run on the machine would read the stored text.
+  for (const char* text : {"abc", "", "  ", "0", "-2.5", "1e999", "3,5", "nan"}) {
+    SCOPED_TRACE(text);
+    app.Dialogs.Messages.clear();
+    dialog.show();
+    dialog.Edit101->setText(text);
+    dialog.BitBtn1->click();
+    EXPECT_EQ(app.Dialogs.Messages, QStringList({kInitialTensionNotPositive}));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(Contents(session.TensionPath), "7\r\n");
+    EXPECT_EQ(app.Context.Params.InitialTensionText, "7");
+  }
+  // Cancel and Esc close it without storing, and the field shows the text in effect again.
+  for (bool byEsc : {false, true}) {
+    SCOPED_TRACE(byEsc ? "Esc" : "Cancel");
+    dialog.show();
+    dialog.Edit101->setText("12");
+    if (byEsc) {
+      QTest::keyClick(dialog.Edit101, Qt::Key_Escape);
+    } else {
+      dialog.CancelBtn->click();
+    }
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(dialog.Edit101->text(), "7");
+    EXPECT_EQ(Contents(session.TensionPath), "7\r\n");
+    EXPECT_EQ(app.Context.Params.InitialTensionText, "7");
+  }
+  dialog.show();
+  dialog.Edit101->setText(" 2.5E+0 ");
+  dialog.BitBtn1->click();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(Contents(session.TensionPath), " 2.5E+0 \r\n");
+}
+
 TEST(InitialTension, FilesThatCannotBeReadOrStoredAreReported) {
   Session session;
   // A folder where the file should be: it exists but cannot be read as a file.

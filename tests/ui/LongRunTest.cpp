@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <numeric>
+#include <utility>
 
-#include "files/ResultFile.h"
+#include "files/ProfileCsv.h"
 #include "tests/ui/RecordingDialogs.h"
 #include "ui/ResultsPage.h"
 
@@ -20,14 +23,6 @@ namespace {
 QByteArray Contents(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-// The result file of a run that ended before its results: the input echo alone.
-QByteArray InputEchoOnly(const RunParameters& params, const QString& folder) {
-  RunParameters copy = params;
-  copy.ResultFileName = QDir(folder).filePath("echo-only.txt").toStdString();
-  EXPECT_TRUE(InputDataWriter(copy).ok());
-  return Contents(QString::fromStdString(copy.ResultFileName));
 }
 
 const std::string kTinyTension = "1e-9";
@@ -53,18 +48,21 @@ class LongRun : public testing::Test {
   Session session;
 };
 
-TEST_F(LongRun, CancelEndsTheRunLikeAFailedCalculation) {
-  // Results of an earlier run are on the page until the long one starts.
+TEST_F(LongRun, CancelKeepsTheEarlierResultFileAndPage) {
+  // Results of an earlier run, with their file and the comparison under way.
   SetInitialTension(kDefaultTension);
   form().BitBtn1->click();
   ASSERT_TRUE(form().Results->HasResults());
+  const QByteArray earlierFile = Contents(ResultPath());
+  const RunParameters shown = session.App->Context.Params;
+  const QString stress = form().Results->EndStressValue->text();
   SetInitialTension(kTinyTension);
   dialogs().Messages.clear();
   dialogs().FinishCount = 0;
   dialogs().ProgressPasses.clear();
   dialogs().ProgressStarts = dialogs().ProgressEnds = 0;
 
-  bool resultsDuringRun = true;
+  bool resultsDuringRun = false;
   dialogs().OnProgress = [&](int passes) {
     resultsDuringRun = form().Results->HasResults();
     return passes < 20;
@@ -80,11 +78,44 @@ TEST_F(LongRun, CancelEndsTheRunLikeAFailedCalculation) {
   EXPECT_EQ(dialogs().ProgressEnds, 1);
   EXPECT_EQ(dialogs().Messages, QStringList({kCalculationCancelled}));
   EXPECT_EQ(dialogs().FinishCount, 0);
-  EXPECT_EQ(Contents(ResultPath()),
-            InputEchoOnly(session.App->Context.Params, session.Folder.path()));
-  EXPECT_FALSE(resultsDuringRun);
-  EXPECT_FALSE(form().Results->HasResults());
+  // The earlier file, the page and what it exports are those of the earlier run.
+  EXPECT_EQ(Contents(ResultPath()), earlierFile);
+  EXPECT_EQ(QDir(session.Folder.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList({"result.txt"}));
+  EXPECT_TRUE(resultsDuringRun);
+  ASSERT_TRUE(form().Results->HasResults());
+  EXPECT_EQ(form().Results->EndStressValue->text(), stress);
+  EXPECT_TRUE(form().Comparison->Pending());
+  dialogs().FileToSave = session.Folder.filePath("kept.csv");
+  form().Results->ExportCsvBtn->click();
+  EXPECT_EQ(Contents(dialogs().FileToSave),
+            QByteArray::fromStdString(ProfileCsvText(shown, *session.App->Context.Profile,
+                                                     session.App->Context.State,
+                                                     form().Results->PointCount())));
   EXPECT_FALSE(form().Running());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(LongRun, AConvergedRunLetsEventsThroughAndIsCancelledWithinAPass) {
+  // A converged pass along a long line lasts seconds: the window is drawn and Cancel is seen
+  // while it goes on, not only when it ends.
+  SetInitialTension(kDefaultTension);
+  form().SolverMethodBox->setCurrentIndex(1);
+  // 20,000 steps of 0.035 cm.
+  for (const auto& [item, text] : {std::pair{41, "0.035"}, {46, "20000"}, {47, "0"}, {48, "0"}}) {
+    form().ItemField(item)->setText(text);
+  }
+  // Cancel is pressed at the first update that comes within a pass (the pass count of the one
+  // before it again).
+  dialogs().OnProgress = [this](int passes) {
+    const QList<int>& seen = dialogs().ProgressPasses;
+    return !(seen.size() >= 2 && seen[seen.size() - 2] == passes);
+  };
+  form().BitBtn1->click();
+  ASSERT_GE(dialogs().ProgressPasses.size(), 2);
+  EXPECT_EQ(dialogs().Messages, QStringList({kCalculationCancelled}));
+  EXPECT_EQ(dialogs().FinishCount, 0);
+  EXPECT_EQ(Contents(ResultPath()), "<missing>");
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
@@ -186,8 +217,7 @@ TEST_F(LongRun, ClosingTheWindowCancelsTheRunAndClosesItAfterwards) {
   EXPECT_TRUE(visibleDuringRun);
   EXPECT_EQ(dialogs().ProgressPasses.size(), 3);
   EXPECT_EQ(dialogs().Messages, QStringList({kCalculationCancelled}));
-  EXPECT_EQ(Contents(ResultPath()),
-            InputEchoOnly(session.App->Context.Params, session.Folder.path()));
+  EXPECT_EQ(Contents(ResultPath()), "<missing>");
   EXPECT_EQ(closed.count(), 1);
   EXPECT_FALSE(form().isVisible());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);

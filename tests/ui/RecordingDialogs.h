@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "run/RunDriver.h"
@@ -14,6 +15,11 @@
 #include "ui/InitTension.h"
 #include "ui/MainUnit.h"
 #include "ui/UserDialogs.h"
+
+// Failed comparisons of texts print the texts.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace korvane::ui::test {
 

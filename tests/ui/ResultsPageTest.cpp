@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QValueAxis>
 #include <QXYSeries>
 #include <cmath>
 
@@ -180,11 +181,25 @@ TEST(ResultsPage, ARunWhoseTensionFallsToZeroShowsThePointsUpToTheLastPrinted) {
   EXPECT_EQ(page.EndStressValue->text(),
             Text(Exponent(profile.ProfileStress[printed - 1], 3, 2)) + " g/den");
 
-  // A whole run afterwards takes the note away.
+  // A whole run afterwards takes the note away. Its distance axes never lay out more ticks
+  // than the short line or the whole one needs: the whole line in the short one's steps would
+  // freeze the window for seconds.
+  double mostTicks = 0;
+  for (QChartView* view : page.findChildren<QChartView*>()) {
+    if (view->objectName() == "RadialChart") continue;
+    auto* z = qobject_cast<QValueAxis*>(view->chart()->axes(Qt::Horizontal).front());
+    auto count = [z, &mostTicks] {
+      mostTicks = std::max(mostTicks, (z->max() - z->min()) / z->tickInterval());
+    };
+    QObject::connect(z, &QValueAxis::rangeChanged, z, count);
+    QObject::connect(z, &QValueAxis::tickIntervalChanged, z, count);
+  }
   app.MainForm.ItemField(30)->setText("833.0");
   app.MainForm.BitBtn1->click();
   ASSERT_EQ(page.PointCount(), profile.ProfilePointCount);
   EXPECT_TRUE(page.EndNoteLabel->isHidden());
+  EXPECT_GT(mostTicks, 0);
+  EXPECT_LE(mostTicks, 10);
 }
 
 TEST(ResultsPage, ARefusedRunLeavesThePageAndARunThatComputesEmptiesIt) {
@@ -203,7 +218,8 @@ TEST(ResultsPage, ARefusedRunLeavesThePageAndARunThatComputesEmptiesIt) {
   app.MainForm.ItemField(1)->setText("2.0");
   app.MainForm.ItemField(30)->setText("fast");
   app.MainForm.BitBtn1->click();
-  ASSERT_EQ(app.Dialogs.Messages.back(), kInputValueNotCorrect);
+  ASSERT_EQ(app.Dialogs.Messages.back(),
+            QString(kInputValueNotCorrect) + QString::fromUtf8("\nTake-up speed (cm/s)"));
   EXPECT_TRUE(page.HasResults());
   EXPECT_EQ(SeriesCount(page), points);
   EXPECT_EQ(page.EndStressValue->text(), stress);
@@ -276,6 +292,38 @@ TEST_F(HandMadeProfile, ValuesThatAreNotFiniteOrNotPositiveOnALogAxisAreLeftOut)
   EXPECT_EQ(SeriesNamed(page, "RadialSolvent0")->count(), 10);
 }
 
+TEST_F(HandMadeProfile, ALongLineIsThinnedForDrawingAndKeepsItsEndsAndPeaks) {
+  // 200,001 points, as a converged line of 200,000 steps has: a slow rise with one sharp peak
+  // and one sharp dip.
+  constexpr int kPoints = 200001;
+  profile->Resize(kPoints);
+  profile->ProfilePointCount = kPoints;
+  for (int i = 0; i < kPoints; ++i) {
+    profile->ProfileZ[i] = 0.0035 * i;
+    profile->ProfileTension[i] = 3 + 1e-5 * i;
+  }
+  profile->ProfileTension[123457] = 50;
+  profile->ProfileTension[7] = -1;
+  page.ShowResults(params, *profile, state, kPoints);
+
+  const QXYSeries* tension = SeriesNamed(page, "Tension");
+  EXPECT_LE(tension->count(), 4002);
+  EXPECT_GE(tension->count(), 2000);
+  EXPECT_EQ(tension->at(0), QPointF(0, 3));
+  EXPECT_EQ(tension->at(tension->count() - 1), QPointF(0.0035 * (kPoints - 1), 3 + 2.0));
+  double highest = 0, lowest = 0;
+  for (const QPointF& point : tension->points()) {
+    highest = std::max(highest, point.y());
+    lowest = std::min(lowest, point.y());
+  }
+  EXPECT_EQ(highest, 50);
+  EXPECT_EQ(lowest, -1);
+  for (qsizetype i = 1; i < tension->count(); ++i)
+    ASSERT_LT(tension->at(i - 1).x(), tension->at(i).x());
+  // The page counts the points of the run, and exports them all.
+  EXPECT_EQ(page.PointCount(), kPoints);
+}
+
 TEST_F(HandMadeProfile, AShortLineShowsEachRadialProfileOnce) {
   // Two points: the spinneret and the end; 1/8 and 1/4 are nearest the spinneret, 1/2 is as
   // near to both and takes the spinneret too.
@@ -289,6 +337,10 @@ TEST_F(HandMadeProfile, AShortLineShowsEachRadialProfileOnce) {
   EXPECT_NE(SeriesNamed(page, "RadialSolvent0"), nullptr);
   EXPECT_EQ(SeriesNamed(page, "RadialSolvent1"), nullptr);
   EXPECT_EQ(SeriesNamed(page, "Tension")->count(), 1);
+  // A line through one point draws nothing: the point is drawn instead.
+  EXPECT_TRUE(SeriesNamed(page, "Tension")->pointsVisible());
+  page.ShowResults(params, *profile, state, 6);
+  EXPECT_FALSE(SeriesNamed(page, "Tension")->pointsVisible());
 }
 
 TEST_F(HandMadeProfile, TheMouseAnywhereOverAPlotShowsEveryCurveAtTheNearestPoint) {

@@ -16,7 +16,9 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+#include <cmath>
 
+#include "files/InitialTensionFile.h"
 #include "inputs/ReadRunParameters.h"
 #include "tests/ui/RecordingDialogs.h"
 #include "ui/ConvergedComparison.h"
@@ -63,7 +65,7 @@ TEST(MainWindowRun, ARefusedFieldIsReportedOnceAndGetsTheFocus) {
   const struct {
     const char* text;
     QString message;
-  } cases[] = {{"fast", kInputValueNotCorrect},  // letters
+  } cases[] = {{"fast", QString(kInputValueNotCorrect) + "\nTake-up speed (cm/s)"},  // letters
                {"-833", "\"Take-up speed (cm/s)\" must be greater than 0."}};
   for (const auto& c : cases) {
     Session session;
@@ -140,7 +142,8 @@ TEST(MainWindowRun, EnterInAFieldOfTheFirstPageStartsARun) {
   EXPECT_TRUE(app.Dialogs.Messages.isEmpty());
 
   QTest::keyClick(app.MainForm.findChild<QLineEdit*>("Edit2"), Qt::Key_Return);
-  EXPECT_EQ(app.Dialogs.Messages, QStringList({kInputValueNotCorrect}));
+  EXPECT_EQ(app.Dialogs.Messages,
+            QStringList({QString(kInputValueNotCorrect) + "\nTake-up speed (cm/s)"}));
 }
 
 TEST(MainWindowRun, AnAltKeyNeverTypesIntoAField) {
@@ -172,7 +175,8 @@ TEST(MainWindowRun, AltOAndAltCPressOkAndCloseFromEveryPage) {
   for (int waited = 0; app.Dialogs.Messages.isEmpty() && waited < 2000; waited += 20) {
     QTest::qWait(20);
   }
-  EXPECT_EQ(app.Dialogs.Messages, QStringList({kInputValueNotCorrect}));
+  EXPECT_EQ(app.Dialogs.Messages,
+            QStringList({QString(kInputValueNotCorrect) + "\nTake-up speed (cm/s)"}));
   EXPECT_EQ(room->text(), "30.0");
 
   app.MainForm.TabbedNotebook1->setCurrentIndex(1);
@@ -182,6 +186,90 @@ TEST(MainWindowRun, AltOAndAltCPressOkAndCloseFromEveryPage) {
   for (int waited = 0; closed.isEmpty() && waited < 2000; waited += 20) QTest::qWait(20);
   EXPECT_EQ(closed.count(), 1);
   EXPECT_EQ(room->text(), "30.0");
+}
+
+TEST(MainWindowRun, AResultFileThatIsAnInputIsRefusedBeforeAnythingIsWritten) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  // A data file loaded from the working folder, and the initial tension file.
+  const QString data = session.Folder.filePath("case.txt");
+  app.Dialogs.FileToSave = data;
+  app.MainForm.SaveDataBtnClick();
+  QFile saved(data);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  const QByteArray dataBytes = saved.readAll();
+  saved.close();
+  app.Dialogs.FileToOpen = data;
+  app.MainForm.InputDataBtnClick();
+  ASSERT_TRUE(StoreInitialTensionFile(session.TensionPath, "3.0"));
+  const struct {
+    QString name;
+    QString message;
+  } cases[] = {
+      {"case.txt", "The result file (Save File Name) \"case.txt\" is the data file \"" + data +
+                       "\", which it would overwrite."},
+      {"./case.txt", "The result file (Save File Name) \"./case.txt\" is the data file \"" + data +
+                         "\", which it would overwrite."},
+      {QString::fromStdString(session.TensionPath),
+       "The result file (Save File Name) \"" + QString::fromStdString(session.TensionPath) +
+           "\" is the initial tension file \"" + QString::fromStdString(session.TensionPath) +
+           "\", which it would overwrite."}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.toStdString());
+    app.Dialogs.Messages.clear();
+    app.MainForm.Edit44->setText(c.name);
+    app.MainForm.BitBtn1->click();
+    EXPECT_EQ(app.Dialogs.Messages, QStringList({c.message}));
+    EXPECT_EQ(app.Dialogs.FinishCount, 0);
+    EXPECT_EQ(app.MainForm.focusWidget(), app.MainForm.Edit44);
+  }
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(saved.readAll(), dataBytes);
+  // A name in a folder that does not exist is named in the refusal.
+  app.Dialogs.Messages.clear();
+  app.MainForm.Edit44->setText("missing/result.txt");
+  app.MainForm.BitBtn1->click();
+  EXPECT_EQ(app.Dialogs.Messages,
+            QStringList({"Result file can not open!\nSave File Name \"missing/result.txt\""}));
+  // Another name runs.
+  app.MainForm.Edit44->setText("result.txt");
+  app.MainForm.BitBtn1->click();
+  EXPECT_EQ(app.Dialogs.FinishCount, 1);
+}
+
+TEST(MainWindowRun, AltOFromAStepFieldRunsWithTheLengthsOfItsText) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  app.MainForm.activateWindow();
+  if (!QTest::qWaitForWindowActive(&app.MainForm, 2000)) GTEST_SKIP() << "no active window here";
+  app.MainForm.TabbedNotebook1->setCurrentIndex(1);
+  // "Number of increments-4" typed and not left; the run is pressed with Alt+O. A run that is
+  // refused without moving the focus (here for the initial tension) as well as one that computes.
+  for (const char* tension : {"abc", "3.0"}) {
+    SCOPED_TRACE(tension);
+    const bool refused = std::string(tension) == "abc";
+    app.Context.Params.InitialTensionText = tension;
+    QLineEdit* count4 = app.MainForm.ItemField(49);
+    count4->setFocus();
+    count4->selectAll();
+    QTest::keyClicks(count4, refused ? "10" : "8");
+    app.Dialogs.Messages.clear();
+    QTest::keyClick(count4, Qt::Key_O, Qt::AltModifier);
+    for (int waited = 0; app.Dialogs.Messages.isEmpty() && waited < 5000; waited += 20) {
+      QTest::qWait(20);
+    }
+    EXPECT_EQ(app.MainForm.focusWidget(), count4);
+    if (refused) {
+      EXPECT_EQ(app.Dialogs.Messages,
+                QStringList({QString(kInputValueNotCorrect) +
+                             "\nAssumed initial tension (dyn) (Change Initial Tension)"}));
+    }
+    EXPECT_EQ(app.MainForm.SummaryLabels[3]->text().toStdString(), refused ? " 50.0" : " 40.0");
+    EXPECT_EQ(app.MainForm.SummaryLabels[5]->text().toStdString(), refused ? "750.0" : "740.0");
+    EXPECT_EQ(app.Context.Params.TotalSpinningLength, refused ? 750.0 : 740.0);
+  }
 }
 
 }  // namespace
@@ -219,6 +307,18 @@ TEST(MainWindowSolver, AClassicRunIsComparedWithTheConvergedLineInTheBackground)
   EXPECT_TRUE(line.startsWith("Converged (dashed): ")) << line.toStdString();
   EXPECT_TRUE(line.contains(" dyn (±")) << line.toStdString();
   EXPECT_TRUE(line.contains(QRegularExpression(" is [0-9.]+ % (low|high)"))) << line.toStdString();
+  // The default case's gap comes mostly from the classic method's 10 radial intervals, which
+  // smaller increments cannot change: the line parts it and points to the converged solver.
+  const QRegularExpressionMatch parts =
+      QRegularExpression(QString::fromUtf8(" is ([0-9.]+) % low: radial grid \\(10 intervals\\) "
+                                           "−([0-9.]+) %, axial steps ([−+])([0-9.]+) %"))
+          .match(line);
+  ASSERT_TRUE(parts.hasMatch()) << line.toStdString();
+  const double axial = (parts.captured(3) == "+" ? 1 : -1) * parts.captured(4).toDouble();
+  EXPECT_NEAR(parts.captured(2).toDouble() - axial, parts.captured(1).toDouble(), 0.11);
+  EXPECT_GT(parts.captured(2).toDouble(), std::fabs(axial)) << line.toStdString();
+  EXPECT_FALSE(line.contains("refine the increments")) << line.toStdString();
+  EXPECT_TRUE(line.contains("use the Converged solver")) << line.toStdString();
   // Each classic curve has a dashed twin of the same colour with the converged line.
   for (const char* name :
        {"Tension", "Stress", "AverageSolvent", "FilamentVelocity", "GasTemperature"}) {
@@ -233,6 +333,21 @@ TEST(MainWindowSolver, AClassicRunIsComparedWithTheConvergedLineInTheBackground)
     // Both lines end near each other: a curve the converged run does not fill would not.
     const double classicEnd = classic->at(classic->count() - 1).y();
     EXPECT_NEAR(converged->at(converged->count() - 1).y(), classicEnd, 0.3 * classicEnd);
+  }
+  // The radial profiles too, at the converged solver's own nodes: finer towards the surface,
+  // where the skin forms, than the classic method's 11.
+  for (const char* name : {"RadialSolvent0", "RadialSolvent1", "RadialSolvent4"}) {
+    SCOPED_TRACE(name);
+    QLineSeries* classic = Series(app.MainForm, name);
+    QLineSeries* converged = Series(app.MainForm, QString(name) + "Converged");
+    ASSERT_NE(classic, nullptr);
+    ASSERT_NE(converged, nullptr);
+    EXPECT_EQ(converged->pen().style(), Qt::DashLine);
+    EXPECT_EQ(converged->pen().color(), classic->pen().color());
+    ASSERT_GT(converged->count(), 11);
+    EXPECT_EQ(converged->at(0).x(), 0.0);
+    EXPECT_EQ(converged->at(converged->count() - 1).x(), 1.0);
+    EXPECT_LT(1.0 - converged->at(converged->count() - 2).x(), 0.1);
   }
   // The background solver shows no message box of its own.
   EXPECT_EQ(app.Dialogs.Messages.size(), 1) << app.Dialogs.Messages.join('\n').toStdString();
@@ -278,6 +393,29 @@ TEST(MainWindowSolver, AConvergedRunWritesItsResultsAndNeedsNoComparison) {
   ASSERT_TRUE(app.MainForm.Results->HasResults());
   EXPECT_FALSE(app.MainForm.Comparison->Pending());
   EXPECT_TRUE(app.MainForm.Results->ComparisonLabel->text().startsWith("Converged method: "));
+  // Its radial profiles are drawn at its own nodes.
+  QLineSeries* radial = Series(app.MainForm, "RadialSolvent1");
+  ASSERT_NE(radial, nullptr);
+  EXPECT_GT(radial->count(), 11);
+  EXPECT_EQ(radial->at(radial->count() - 1).x(), 1.0);
+}
+
+TEST(MainWindowSolver, AToleranceThatIsNotMetIsSaidInAmberAndNotReportedAsSuccess) {
+  Session session;
+  Program& app = *session.App;
+  app.MainForm.show();
+  app.MainForm.SolverMethodBox->setCurrentIndex(1);
+  app.MainForm.ToleranceEdit->setText("1e-6");
+  app.MainForm.BitBtn1->click();
+  ASSERT_TRUE(app.MainForm.Results->HasResults()) << app.Dialogs.Messages.join('\n').toStdString();
+  EXPECT_EQ(app.Dialogs.FinishCount, 0);
+  ASSERT_FALSE(app.Dialogs.Messages.isEmpty());
+  EXPECT_TRUE(app.Dialogs.Messages.back().startsWith("tolerance 1E-06 not met: estimated error ±"))
+      << app.Dialogs.Messages.back().toStdString();
+  const QLabel* line = app.MainForm.Results->ComparisonLabel;
+  EXPECT_TRUE(line->text().contains("tolerance 1E-06 not met: estimated error ±"))
+      << line->text().toStdString();
+  EXPECT_EQ(line->palette().color(line->foregroundRole()), kAmber);
 }
 
 TEST(MainWindowSolver, AToleranceOutOfRangeIsRefusedBeforeTheRun) {
