@@ -121,10 +121,6 @@ std::optional<SweepPlan> ParseSweep(std::string_view text, std::string& error) {
     return std::nullopt;
   }
   const ParameterItem& item = ItemByNumber(number);
-  if (item.Fixed) {
-    error = "item " + std::to_string(number) + " is fixed and cannot be swept";
-    return std::nullopt;
-  }
   SweepPlan plan;
   plan.Item = number;
   const std::string_view values = text.substr(equals + 1);

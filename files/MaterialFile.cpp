@@ -1,11 +1,12 @@
 #include "files/MaterialFile.h"
 
+#include <toml++/toml.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <toml++/toml.h>
 
 #include "files/NumberText.h"
 #include "inputs/MaterialItems.h"
@@ -107,8 +108,8 @@ class ItemReader {
       Refuse(path_, node.source(), name + " takes a finite number, not " + ShortestText(value));
     if (item->Type == ItemType::Int32 &&
         (value != std::floor(value) || std::fabs(value) > 2147483647.0))
-      Refuse(path_, node.source(), name + " takes whole numbers; " + ShortestText(value) +
-                                       " is not one");
+      Refuse(path_, node.source(),
+             name + " takes whole numbers; " + ShortestText(value) + " is not one");
     if (const std::optional<std::string> problem = ItemRangeProblem(*item, value))
       Refuse(path_, node.source(), name + ": " + *problem);
     lines_[item->Number] = static_cast<int>(key.source().begin.line);
@@ -155,9 +156,9 @@ Material ReadDocument(const toml::table& document, const std::string& path) {
       if (!node.is_table()) Refuse(path, node.source(), "laws is a table: [laws]");
       for (const auto& [law, formula] : *node.as_table()) {
         if (!IsLawName(law.str()))
-          Refuse(path, law.source(),
-                 "[laws] " + Quoted(law.str()) + " is not a law; the laws are " +
-                     MaterialLawList());
+          Refuse(
+              path, law.source(),
+              "[laws] " + Quoted(law.str()) + " is not a law; the laws are " + MaterialLawList());
         if (!formula.is_string())
           Refuse(path, formula.source(),
                  "[laws] " + std::string(law.str()) + " takes a formula in quotes, not " +
@@ -172,8 +173,9 @@ Material ReadDocument(const toml::table& document, const std::string& path) {
       Refuse(path, node.source(), std::string(name) + " is a table: " + Bracketed(name));
     } else if (node.is_table()) {
       Refuse(path, key.source(),
-             Bracketed(name) + " is not a table of a material; the tables are [dope], "
-             "[solvent], [gas] and [laws]");
+             Bracketed(name) +
+                 " is not a table of a material; the tables are [dope], "
+                 "[solvent], [gas] and [laws]");
     } else {
       items.Read(key, node, nullptr);
     }
@@ -181,8 +183,9 @@ Material ReadDocument(const toml::table& document, const std::string& path) {
   if (!named || material.Name.empty())
     throw Refusal{path + ": the material has no name (name = \"...\")"};
   if (!sourced || material.Source.empty())
-    throw Refusal{path + ": the material does not say where its values come from "
-                         "(source = \"...\")"};
+    throw Refusal{path +
+                  ": the material does not say where its values come from "
+                  "(source = \"...\")"};
   material.Values = items.Values();
   return material;
 }

@@ -30,7 +30,7 @@ struct MaterialValue {
 struct Material {
   std::string Name;
   std::string Source;
-  std::vector<MaterialValue> Values;                         // in the order of the item numbers
+  std::vector<MaterialValue> Values;                      // in the order of the item numbers
   std::vector<std::pair<std::string, std::string>> Laws;  // law name and formula, as written
 };
 

@@ -17,8 +17,8 @@ inline constexpr std::array<const char*, 3> kMaterialTables = {"dope", "solvent"
 
 // The property laws a material may give as formulas, by name.
 inline constexpr std::array<const char*, 6> kMaterialLawNames = {
-    "diffusion_coefficient",    "zero_shear_viscosity",   "vapor_pressure",
-    "surface_vapor_fraction",   "gas_conductivity",       "gas_kinematic_viscosity"};
+    "diffusion_coefficient",  "zero_shear_viscosity", "vapor_pressure",
+    "surface_vapor_fraction", "gas_conductivity",     "gas_kinematic_viscosity"};
 
 // True for the items of the dope, the solvent and the spinning gas.
 bool IsMaterialItem(const ParameterItem& item);

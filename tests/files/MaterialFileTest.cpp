@@ -89,8 +89,9 @@ TEST(MaterialFile, MissingFileIsUnreadableNotRefused) {
   const MaterialLoad load = LoadMaterialFile("no/such/material.toml");
   EXPECT_FALSE(load.Ok);
   EXPECT_TRUE(load.Unreadable);
-  EXPECT_EQ(load.Message, "The material file no/such/material.toml could not be opened: No such "
-                          "file or directory");
+  EXPECT_EQ(load.Message,
+            "The material file no/such/material.toml could not be opened: No such "
+            "file or directory");
 }
 
 // The shipped built-in material holds every dope, solvent and gas item at the very double of
