@@ -213,7 +213,9 @@ MaterialLoad LoadMaterialFile(const std::string& path) {
   load.Unreadable = true;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
-    load.Message = "The material file " + path + " could not be opened: " + std::strerror(errno);
+    load.Error = errno;
+    load.Message =
+        "The material file " + path + " could not be opened: " + std::strerror(load.Error);
     return load;
   }
   std::string text;
@@ -226,6 +228,7 @@ MaterialLoad LoadMaterialFile(const std::string& path) {
   const int error = errno;
   std::fclose(file);
   if (failed) {
+    load.Error = error;
     load.Message = "The material file " + path + " could not be read: " + std::strerror(error);
     return load;
   }
@@ -238,10 +241,13 @@ MaterialLoad LoadMaterialFile(const std::string& path) {
 }
 
 void ApplyMaterial(const Material& material, FieldTexts& texts) {
-  for (const MaterialValue& value : material.Values)
-    texts.Items[static_cast<size_t>(value.Item->Number - 1)] =
-        value.Item->Type == ItemType::Int32 ? std::to_string(static_cast<int32_t>(value.Value))
-                                            : ShortestText(value.Value);
+  for (const MaterialValue& value : material.Values) {
+    std::string& text = texts.Items[static_cast<size_t>(value.Item->Number - 1)];
+    // A text that already reads as the value stays as the user wrote it ("1.0", not "1").
+    if (ConvertItemText(*value.Item, text) == value.Value) continue;
+    text = value.Item->Type == ItemType::Int32 ? std::to_string(static_cast<int32_t>(value.Value))
+                                               : ShortestText(value.Value);
+  }
 }
 
 }  // namespace korvane

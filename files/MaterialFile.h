@@ -37,6 +37,7 @@ struct Material {
 struct MaterialLoad {
   bool Ok = false;
   bool Unreadable = false;  // the file could not be opened or read (Message says why)
+  int Error = 0;            // then the system's error number
   std::string Message;
   Material Value;
 };
@@ -48,7 +49,7 @@ MaterialLoad LoadMaterialFile(const std::string& path);
 MaterialLoad ReadMaterial(std::string_view text, const std::string& path);
 
 // Sets the field texts of the material's items, fixed ones included, to the shortest texts of
-// their values; every other text stays.
+// their values; a text that already reads as the value, and every other item's, stays.
 void ApplyMaterial(const Material& material, FieldTexts& texts);
 
 }  // namespace korvane

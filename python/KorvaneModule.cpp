@@ -15,6 +15,7 @@
 #include "files/DataFileWriter.h"
 #include "files/FileBytes.h"
 #include "files/InitialTensionFile.h"
+#include "files/MaterialFile.h"
 #include "files/OutputPaths.h"
 #include "files/ProfileCsv.h"
 #include "files/ResultFile.h"
@@ -141,8 +142,6 @@ std::string TextForValue(const ParameterItem& item, const py::handle& value) {
 }
 
 void SetItem(FieldTexts& texts, const ParameterItem& item, const py::handle& value) {
-  if (item.Fixed)
-    RaiseInputError(Quoted(ItemDisplayName(item)) + " is fixed and cannot be changed", &item);
   texts.Items[static_cast<size_t>(item.Number - 1)] = TextForValue(item, value);
 }
 
@@ -189,6 +188,18 @@ FieldTexts LoadCase(const std::filesystem::path& path) {
   FieldTexts texts = DefaultFieldTexts();
   ApplyDataFileValues(load.Values, texts);
   return texts;
+}
+
+// Applies a material file as the batch runner's --material does, refusing it in the same words:
+// OSError (FileNotFoundError, ...) when it cannot be read, InputError when it is no material.
+void ApplyMaterialFile(FieldTexts& texts, const std::filesystem::path& path) {
+  const MaterialLoad load = LoadMaterialFile(path.string());
+  if (load.Unreadable) {
+    PyErr_SetObject(PyExc_OSError, py::make_tuple(load.Error, load.Message, path.string()).ptr());
+    throw py::error_already_set();
+  }
+  if (!load.Ok) RaiseInputError(load.Message);
+  ApplyMaterial(load.Value, texts);
 }
 
 // Refuses, in the batch runner's words, a file to write that is an input of the run: the
@@ -444,6 +455,9 @@ PYBIND11_MODULE(_korvane, m) {
                   "file.")
       .def("save", &SaveCase, py::arg("path"),
            "Saves the case as an input data file that loads back to the same case.")
+      .def("apply_material", &ApplyMaterialFile, py::arg("path"),
+           "Sets the items a material file (TOML) gives, fixed ones included. Raises "
+           "InputError when the file is no material, OSError when it cannot be read.")
       .def(
           "__getitem__",
           [](const FieldTexts& texts, const py::handle& key) {
@@ -455,7 +469,7 @@ PYBIND11_MODULE(_korvane, m) {
           [](FieldTexts& texts, const py::handle& key, const py::handle& value) {
             SetItem(texts, ItemOf(key), value);
           },
-          "Sets an item by its number or name; fixed items refuse.")
+          "Sets an item by its number or name, fixed items included.")
       .def(
           "text",
           [](const FieldTexts& texts, const py::handle& key) { return TextOf(texts, ItemOf(key)); },

@@ -107,10 +107,7 @@ TEST(MaterialFile, BuiltInMaterialEqualsTheItemDefaults) {
         << ItemName(*value.Item);
   FieldTexts texts = DefaultFieldTexts();
   ApplyMaterial(load.Value, texts);
-  for (const ParameterItem& item : ParameterItems())
-    EXPECT_EQ(ConvertItemText(item, texts.Items[static_cast<size_t>(item.Number - 1)]),
-              ConvertItemText(item, item.DefaultText))
-        << ItemName(item);
+  EXPECT_EQ(texts.Items, DefaultFieldTexts().Items);
 }
 
 }  // namespace
