@@ -171,7 +171,7 @@ Material ReadDocument(const toml::table& document, const std::string& path) {
         items.Read(itemKey, value, table.c_str());
     } else if (IsMaterialTable(name)) {
       Refuse(path, node.source(), std::string(name) + " is a table: " + Bracketed(name));
-    } else if (node.is_table()) {
+    } else if (node.is_table() && !ItemByName(name)) {
       Refuse(path, key.source(),
              Bracketed(name) +
                  " is not a table of a material; the tables are [dope], "

@@ -219,6 +219,16 @@ void CheckOutput(const std::string& role, const std::string& path, bool readsTen
 }
 
 void SaveCase(const FieldTexts& texts, const std::filesystem::path& path) {
+  // A data file never sets a fixed item, so one that differs from its default would be lost.
+  for (const ParameterItem& item : ParameterItems()) {
+    if (item.Fixed &&
+        ConvertItemText(item, TextOf(texts, item)) != ConvertItemText(item, item.DefaultText))
+      RaiseInputError(std::string(ItemName(item)) + " (item " + std::to_string(item.Number) +
+                          ") is fixed: a data file does not keep it, so the case would load "
+                          "back with " +
+                          item.DefaultText,
+                      &item);
+  }
   CheckOutput("the data file", path.string(), true);
   const FileResult saved = DataFileWriter(path.string(), texts);
   if (saved.Status == FileStatus::BadValue) RaiseInputError(saved.Message);
@@ -454,7 +464,9 @@ PYBIND11_MODULE(_korvane, m) {
                   "default). Raises InputError when the file cannot be read or is not a data "
                   "file.")
       .def("save", &SaveCase, py::arg("path"),
-           "Saves the case as an input data file that loads back to the same case.")
+           "Saves the case as an input data file that loads back to the same case. Raises "
+           "InputError for a case whose fixed items differ from their defaults, which a data "
+           "file does not keep.")
       .def("apply_material", &ApplyMaterialFile, py::arg("path"),
            "Sets the items a material file (TOML) gives, fixed ones included. Raises "
            "InputError when the file is no material, OSError when it cannot be read.")

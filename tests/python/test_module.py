@@ -217,6 +217,10 @@ def test_materials_apply_and_refuse_as_the_batch_runner_does(tmp_path, batch_run
     with pytest.raises(FileNotFoundError, match="missing.toml"):
         case.apply_material(tmp_path / "missing.toml")
     assert (case.viscosity_param_1, case.take_up_speed) == (6000.0, 833.0)
+    # A data file does not keep fixed items: saving one that differs would lose it.
+    with pytest.raises(korvane.InputError, match=r"viscosity_param_1 \(item 4\) is fixed"):
+        case.save(tmp_path / "case.txt")
+    assert not (tmp_path / "case.txt").exists()
 
 
 def test_writers_refuse_what_the_batch_runner_refuses(tmp_path, batch_runner):
