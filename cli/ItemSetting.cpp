@@ -17,8 +17,10 @@ std::optional<ItemSetting> ParseItemSetting(std::string_view text, std::string& 
   const ParameterItem* item = ItemByNumberOrName(name);
   if (!item) {
     const std::string closest = ClosestItemName(name);
-    error = "\"" + name + "\" is no input item (a number from 1 to 51 or a name such as " +
-            (closest.empty() ? std::string("take_up_speed") : closest) + ")";
+    error = "\"" + name + "\" is no input item (" +
+            (closest.empty() ? "a number from 1 to 51 or a name such as take_up_speed"
+                             : "did you mean " + closest + "?") +
+            ")";
     return std::nullopt;
   }
   ItemSetting setting{item->Number, std::string(text.substr(equals + 1))};

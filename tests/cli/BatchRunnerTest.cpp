@@ -174,8 +174,8 @@ TEST(BatchRunner, RefusesOptionsThatCannotRun) {
       {"--sweep 29=1:1000:1000 --sweep 30=1:11:11", "--sweep: the sweeps give more than 10000"},
       {"--set 26=0", "--set: dope_output: \"Dope output (g/s)\" must be greater than 0."},
       {"--set take_up_sped=900",
-       "--set: \"take_up_sped\" is no input item (a number from 1 to "
-       "51 or a name such as take_up_speed)"},
+       "--set: \"take_up_sped\" is no input item (did you mean take_up_speed?)"},
+      {"--set speed=900", "--set: \"speed\" is no input item (a number from 1 to 51 or a name"},
       {"--set 29=4.5", "--set: filament_count: Input value is not correct! (\"4.5\")"},
       {"--set 30=900 --set take_up_speed=800", "--set: take_up_speed is set twice"},
       {"--set 30=900 --sweep 30=800,833", "--set: item 30 is also swept"},
