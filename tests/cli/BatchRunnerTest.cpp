@@ -396,6 +396,8 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
   const std::string data = DataFileFrom(ReadBytes(folder.File("default.txt")), 0, "");
   WriteBytes(folder.File("case.txt"), data);
   WriteBytes(folder.File("r_800.txt"), data);
+  const std::string material = "name = \"m\"\nsource = \"a test\"\n";
+  WriteBytes(folder.File("m.toml"), material);
   std::filesystem::create_directory(folder.File("sub"));
   const std::set<std::string> before = FileNames(folder);
 
@@ -406,6 +408,7 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
       {"case.txt -o case.txt", "-o \"case.txt\" is the data file \"case.txt\""},
       {"case.txt -o out.txt --csv case.txt", "--csv \"case.txt\" is the data file"},
       {"case.txt -o sub/../case.txt", "-o \"sub/../case.txt\" is the data file"},
+      {"--material m.toml --csv m.toml", "--csv \"m.toml\" is the material file \"m.toml\""},
       {"case.txt --sweep 30=800 -o s.txt --summary ./case.txt", "--summary \"./case.txt\" is"},
       {"r_800.txt --sweep 30=800,833 -o r.txt",
        "The result file of 30=800 \"r_800.txt\" is the data file \"r_800.txt\""},
@@ -428,6 +431,7 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
     EXPECT_EQ(FileNames(folder), before) << row.Arguments;
     EXPECT_EQ(ReadBytes(folder.File("case.txt")), data) << row.Arguments;
     EXPECT_EQ(ReadBytes(folder.File("r_800.txt")), data) << row.Arguments;
+    EXPECT_EQ(ReadBytes(folder.File("m.toml")), material) << row.Arguments;
   }
 }
 
