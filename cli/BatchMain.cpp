@@ -11,10 +11,12 @@
 #include <string>
 #include <thread>
 
+#include "cli/ItemSetting.h"
 #include "cli/Sweep.h"
 #include "files/DataFile.h"
 #include "files/FileBytes.h"
 #include "files/InitialTensionFile.h"
+#include "files/MaterialFile.h"
 #include "files/NumberText.h"
 #include "files/OutputPaths.h"
 #include "files/PendingFile.h"
@@ -209,6 +211,15 @@ int main(int argc, char** argv) {
                  "converged: also the derivatives of the spinneret tension (printed) and of the "
                  "profile (CSV columns) with respect to these decimal items, ITEM[,ITEM...] by "
                  "number or name (take_up_speed)");
+  std::string materialFile;
+  app.add_option("--material", materialFile,
+                 "apply a material file (TOML: dope, solvent and gas items by name, fixed ones "
+                 "included) on top of the data file or the default case");
+  std::vector<std::string> settingTexts;
+  app.add_option("--set", settingTexts,
+                 "set an item after the data file and the material: ITEM=VALUE, ITEM a number "
+                 "or a name (take_up_speed), fixed items included; repeatable")
+      ->allow_extra_args(false);
   std::vector<std::string> sweeps;
   std::string summaryFile = "sweep.csv";
   int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -254,6 +265,21 @@ int main(int argc, char** argv) {
     runOptions.Converged.Sensitivities = std::move(*parameters);
   }
 
+  std::vector<ItemSetting> settings;
+  for (const std::string& text : settingTexts) {
+    std::string error;
+    std::optional<ItemSetting> setting = ParseItemSetting(text, error);
+    if (!setting) {
+      std::cerr << "--set: " << error << '\n';
+      return static_cast<int>(RunOutcome::InputRefused);
+    }
+    settings.push_back(std::move(*setting));
+  }
+  if (const std::optional<std::string> problem = ItemSettingsProblem(settings)) {
+    std::cerr << "--set: " << *problem << '\n';
+    return static_cast<int>(RunOutcome::InputRefused);
+  }
+
   RemovePendingFilesOnTermination();
   BatchEnvironment environment;
   FieldTexts texts = DefaultFieldTexts();
@@ -273,10 +299,20 @@ int main(int argc, char** argv) {
     }
     ApplyDataFileValues(load.Values, texts);
   }
+  if (!materialFile.empty()) {
+    const MaterialLoad material = LoadMaterialFile(materialFile);
+    if (!material.Ok) {
+      environment.ShowMessage(material.Message);
+      return static_cast<int>(RunOutcome::InputRefused);
+    }
+    ApplyMaterial(material.Value, texts);
+  }
+  ApplyItemSettings(settings, texts);
 
   // What the run reads and what it will write, checked before anything is written.
   std::vector<NamedFile> inputs, outputs;
   if (!dataFile.empty()) inputs.push_back({"the data file", dataFile});
+  if (!materialFile.empty()) inputs.push_back({"the material file", materialFile});
   if (app.count("--initial-tension") == 0)
     inputs.push_back({"the initial tension file", InitialTensionFilePath()});
   std::vector<SweepPlan> plans;
@@ -288,6 +324,13 @@ int main(int argc, char** argv) {
       return static_cast<int>(RunOutcome::InputRefused);
     }
     plans.push_back(std::move(*plan));
+  }
+  for (const SweepPlan& plan : plans) {
+    for (const ItemSetting& setting : settings) {
+      if (setting.Item != plan.Item) continue;
+      std::cerr << "--set: item " << plan.Item << " is also swept\n";
+      return static_cast<int>(RunOutcome::InputRefused);
+    }
   }
   if (const std::optional<std::string> problem = SweepGridProblem(plans)) {
     std::cerr << "--sweep: " << *problem << '\n';

@@ -1,13 +1,13 @@
 #include "cli/Sweep.h"
 
 #include <atomic>
-#include <charconv>
 #include <cmath>
 #include <mutex>
 #include <thread>
 
 #include "core/model/FilamentStress.h"
 #include "core/results/TensionBelowZero.h"
+#include "files/NumberText.h"
 #include "files/ProfileColumns.h"
 #include "files/ProfileCsv.h"
 #include "inputs/ParameterItems.h"
@@ -20,12 +20,6 @@ namespace {
 constexpr int kMaxSweepValues = 10000;
 // The product of several sweeps is held to as many cases as one sweep may have.
 constexpr int kMaxSweepCases = kMaxSweepValues;
-
-std::string ShortestText(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
 
 std::vector<std::string> Split(std::string_view text, char separator) {
   std::vector<std::string> parts;
@@ -127,10 +121,6 @@ std::optional<SweepPlan> ParseSweep(std::string_view text, std::string& error) {
     return std::nullopt;
   }
   const ParameterItem& item = ItemByNumber(number);
-  if (item.Fixed) {
-    error = "item " + std::to_string(number) + " is fixed and cannot be swept";
-    return std::nullopt;
-  }
   SweepPlan plan;
   plan.Item = number;
   const std::string_view values = text.substr(equals + 1);

@@ -14,13 +14,13 @@
 namespace korvane {
 
 struct SweepPlan {
-  int Item = 0;                         // 1..51, not a fixed item
+  int Item = 0;                         // 1..51, fixed items included
   std::vector<std::string> ValueTexts;  // the field texts to run, in order
 };
 
 // "ITEM=V1,V2,..." or "ITEM=START:STOP:COUNT" (COUNT values from START to STOP, evenly spaced).
-// Empty, with error set, when the text is malformed, the item is unknown or fixed, or a value is
-// not a number of the item's kind.
+// Empty, with error set, when the text is malformed, the item is unknown, or a value is not a
+// number of the item's kind. A fixed item is swept like any other.
 std::optional<SweepPlan> ParseSweep(std::string_view text, std::string& error);
 
 // The cases of several sweeps are their product, the first sweep's values varying slowest.

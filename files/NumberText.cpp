@@ -189,4 +189,10 @@ std::string PanelText(double value) {
   return text;
 }
 
+std::string ShortestText(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
 }  // namespace korvane

@@ -31,6 +31,10 @@ std::string Integer(int32_t value);
 // a value outside the 32-bit range gives kNonFiniteNumberText.
 std::string FormatNumber(double value, NumberFormat format);
 
+// The shortest text that reads back as the same double ("833", "1.31e-07"): how a value given
+// as a number becomes an entry field's text.
+std::string ShortestText(double value);
+
 // A panel's length text: Fixed(5,1) padded on the left to five characters.
 std::string PanelText(double value);
 

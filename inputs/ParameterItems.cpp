@@ -1,5 +1,6 @@
 #include "inputs/ParameterItems.h"
 
+#include <charconv>
 #include <cmath>
 #include <stdexcept>
 
@@ -292,6 +293,15 @@ const ParameterItem* ItemByName(std::string_view name) {
   for (const ParameterItem& item : kItems)
     if (name == ItemName(item)) return &item;
   return nullptr;
+}
+
+const ParameterItem* ItemByNumberOrName(std::string_view text) {
+  if (const ParameterItem* item = ItemByName(text)) return item;
+  int number = 0;
+  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (problem != std::errc() || end != text.data() + text.size()) return nullptr;
+  if (number < 1 || number > kItemCount) return nullptr;
+  return &kItems[static_cast<size_t>(number - 1)];
 }
 
 std::string ItemDisplayName(const ParameterItem& item) {

@@ -82,6 +82,10 @@ const char* ItemName(const ParameterItem& item);
 // The item of that script name, or nullptr.
 const ParameterItem* ItemByName(std::string_view name);
 
+// The item of a text as users name items: its number ("30") or its script name
+// ("take_up_speed"); nullptr for any other text.
+const ParameterItem* ItemByNumberOrName(std::string_view text);
+
 // The value of an item in a run record, as a double (Int32 items converted exactly).
 double ItemValue(const ParameterItem& item, const RunParameters& params);
 

@@ -91,4 +91,12 @@ ReadOutcome CheckInputRanges(const RunParameters& params) {
   return outcome;
 }
 
+std::optional<std::string> ItemRangeProblem(const ParameterItem& item, double value) {
+  for (const ItemBound& entry : kItemBounds) {
+    if (entry.Number != item.Number || entry.CountItem != 0 || entry.Range.Holds(value)) continue;
+    return Refusal(item.EntryLabel, entry.Range);
+  }
+  return std::nullopt;
+}
+
 }  // namespace korvane

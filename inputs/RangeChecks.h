@@ -4,7 +4,11 @@
 // item by its entry label.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "core/model/RunParameters.h"
+#include "inputs/ParameterItems.h"
 #include "inputs/ReadRunParameters.h"
 
 namespace korvane {
@@ -16,5 +20,10 @@ inline constexpr const char* kInitialTensionLabel = "Assumed initial tension (dy
 // tension; Ok when every value lies within its bound. The correlation parameters and the jacket
 // positions have no bound here.
 ReadOutcome CheckInputRanges(const RunParameters& params);
+
+// Why the value is outside the item's bound, in the words of CheckInputRanges; empty when it
+// lies within it. A bound that depends on another item (the increment of a section without
+// steps) is left to CheckInputRanges.
+std::optional<std::string> ItemRangeProblem(const ParameterItem& item, double value);
 
 }  // namespace korvane

@@ -15,6 +15,7 @@
 #include "files/DataFileWriter.h"
 #include "files/FileBytes.h"
 #include "files/InitialTensionFile.h"
+#include "files/MaterialFile.h"
 #include "files/OutputPaths.h"
 #include "files/ProfileCsv.h"
 #include "files/ResultFile.h"
@@ -141,8 +142,6 @@ std::string TextForValue(const ParameterItem& item, const py::handle& value) {
 }
 
 void SetItem(FieldTexts& texts, const ParameterItem& item, const py::handle& value) {
-  if (item.Fixed)
-    RaiseInputError(Quoted(ItemDisplayName(item)) + " is fixed and cannot be changed", &item);
   texts.Items[static_cast<size_t>(item.Number - 1)] = TextForValue(item, value);
 }
 
@@ -191,6 +190,18 @@ FieldTexts LoadCase(const std::filesystem::path& path) {
   return texts;
 }
 
+// Applies a material file as the batch runner's --material does, refusing it in the same words:
+// OSError (FileNotFoundError, ...) when it cannot be read, InputError when it is no material.
+void ApplyMaterialFile(FieldTexts& texts, const std::filesystem::path& path) {
+  const MaterialLoad load = LoadMaterialFile(path.string());
+  if (load.Unreadable) {
+    PyErr_SetObject(PyExc_OSError, py::make_tuple(load.Error, load.Message, path.string()).ptr());
+    throw py::error_already_set();
+  }
+  if (!load.Ok) RaiseInputError(load.Message);
+  ApplyMaterial(load.Value, texts);
+}
+
 // Refuses, in the batch runner's words, a file to write that is an input of the run: the
 // machine's initial tension file, which every run reads unless given a tension. The rest of the
 // batch runner's rules (a folder, a write-protected file, a pipe nobody reads, a device written
@@ -208,6 +219,16 @@ void CheckOutput(const std::string& role, const std::string& path, bool readsTen
 }
 
 void SaveCase(const FieldTexts& texts, const std::filesystem::path& path) {
+  // A data file never sets a fixed item, so one that differs from its default would be lost.
+  for (const ParameterItem& item : ParameterItems()) {
+    if (item.Fixed &&
+        ConvertItemText(item, TextOf(texts, item)) != ConvertItemText(item, item.DefaultText))
+      RaiseInputError(std::string(ItemName(item)) + " (item " + std::to_string(item.Number) +
+                          ") is fixed: a data file does not keep it, so the case would load "
+                          "back with " +
+                          item.DefaultText,
+                      &item);
+  }
   CheckOutput("the data file", path.string(), true);
   const FileResult saved = DataFileWriter(path.string(), texts);
   if (saved.Status == FileStatus::BadValue) RaiseInputError(saved.Message);
@@ -450,7 +471,12 @@ PYBIND11_MODULE(_korvane, m) {
                   "default). Raises InputError when the file cannot be read or is not a data "
                   "file.")
       .def("save", &SaveCase, py::arg("path"),
-           "Saves the case as an input data file that loads back to the same case.")
+           "Saves the case as an input data file that loads back to the same case. Raises "
+           "InputError for a case whose fixed items differ from their defaults, which a data "
+           "file does not keep.")
+      .def("apply_material", &ApplyMaterialFile, py::arg("path"),
+           "Sets the items a material file (TOML) gives, fixed ones included. Raises "
+           "InputError when the file is no material, OSError when it cannot be read.")
       .def(
           "__getitem__",
           [](const FieldTexts& texts, const py::handle& key) {
@@ -462,7 +488,7 @@ PYBIND11_MODULE(_korvane, m) {
           [](FieldTexts& texts, const py::handle& key, const py::handle& value) {
             SetItem(texts, ItemOf(key), value);
           },
-          "Sets an item by its number or name; fixed items refuse.")
+          "Sets an item by its number or name, fixed items included.")
       .def(
           "text",
           [](const FieldTexts& texts, const py::handle& key) { return TextOf(texts, ItemOf(key)); },

@@ -20,11 +20,12 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebI
 if $check_deps; then
   bash "$root/scripts/check-deps.sh" --full "$build" clang clang++
 fi
-cmake --build "$build" -j"$(nproc)" --target fuzz_text_conversion fuzz_data_file fuzz_number_text
+cmake --build "$build" -j"$(nproc)" --target fuzz_text_conversion fuzz_data_file fuzz_number_text \
+  fuzz_material
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-for target in text_conversion data_file number_text; do
+for target in text_conversion data_file number_text material; do
   mkdir -p "$scratch/$target"
   cp "$root/fuzz/corpus/$target/"* "$scratch/$target/"
   echo "== fuzz_$target for $seconds s"

@@ -21,6 +21,8 @@ packages=(
   # Qt6Charts' package configuration needs Qt6OpenGL's, which qt6-charts-dev does not pull in.
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libsundials-dev
+  # Material files (TOML).
+  libtomlplusplus-dev
   pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
   python3-pandas python3-matplotlib
   xvfb xauth

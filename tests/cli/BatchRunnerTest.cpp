@@ -83,6 +83,29 @@ TEST(BatchRunner, DefaultCaseSucceedsAndMatchesTheRegressionFile) {
             ReadBytes(std::string(KORVANE_GOLDEN_DIR) + "/default_result.txt"));
 }
 
+// The built-in material, or fixed items set to their defaults, change nothing; a material's
+// fixed item runs as the same value set by --set, and the input echo shows it.
+TEST(BatchRunner, MaterialAndSettingsRunTheValuesTheyGive) {
+  TemporaryFolder folder;
+  const std::string golden = ReadBytes(std::string(KORVANE_GOLDEN_DIR) + "/default_result.txt");
+  for (const std::string arguments : {"--material '" KORVANE_MATERIALS_DIR "/default.toml'",
+                                      "--set 4=5512.3 --set dope_output=0.0343 --set 30=833"}) {
+    const BatchRun run = RunBatch(folder, "--initial-tension 3.0 " + arguments);
+    ASSERT_EQ(run.Status, 0) << arguments << "\n" << run.Err;
+    EXPECT_EQ(ReadBytes(folder.File("result.txt")), golden) << arguments;
+  }
+  WriteBytes(folder.File("m.toml"),
+             "name = \"m\"\nsource = \"a test\"\nviscosity_param_1 = 6000\n");
+  ASSERT_EQ(RunBatch(folder, "--initial-tension 3.0 --material m.toml -o m.txt").Status, 0);
+  ASSERT_EQ(RunBatch(folder, "--initial-tension 3.0 --set viscosity_param_1=6000 -o s.txt").Status,
+            0);
+  const std::string material = ReadBytes(folder.File("m.txt"));
+  EXPECT_EQ(material, ReadBytes(folder.File("s.txt")));
+  EXPECT_NE(material.find("4. Viscosity eq. param. - 1        =  6.0000E+03\r\n"),
+            std::string::npos)
+      << material.substr(0, 2000);
+}
+
 // The text with every run of digits made one 0 and every run of blanks one blank: the lines of
 // two tables of one layout are then equal but for the signs of exponents.
 std::string Layout(const std::string& text) {
@@ -131,7 +154,7 @@ TEST(BatchRunner, ConvergedRunWritesTheClassicLayoutAndSaysSo) {
       << coarse.Err;
 }
 
-TEST(BatchRunner, RefusesMethodOptionsThatCannotRun) {
+TEST(BatchRunner, RefusesOptionsThatCannotRun) {
   TemporaryFolder folder;
   const struct {
     const char* Arguments;
@@ -159,6 +182,14 @@ TEST(BatchRunner, RefusesMethodOptionsThatCannotRun) {
       // A data file after a --sweep is the data file, not a second sweep text.
       {"--sweep 30=800 missing.txt", "Data file can not open!"},
       {"--sweep 29=1:1000:1000 --sweep 30=1:11:11", "--sweep: the sweeps give more than 10000"},
+      {"--set 26=0", "--set: dope_output: \"Dope output (g/s)\" must be greater than 0."},
+      {"--set take_up_sped=900",
+       "--set: \"take_up_sped\" is no input item (did you mean take_up_speed?)"},
+      {"--set speed=900", "--set: \"speed\" is no input item (a number from 1 to 51 or a name"},
+      {"--set 29=4.5", "--set: filament_count: Input value is not correct! (\"4.5\")"},
+      {"--set 30=900 --set take_up_speed=800", "--set: take_up_speed is set twice"},
+      {"--set 30=900 --sweep 30=800,833", "--set: item 30 is also swept"},
+      {"--material none.toml", "The material file none.toml could not be opened"},
   };
   for (const auto& row : rows) {
     const BatchRun run = RunBatch(folder, std::string("--initial-tension 3.0 ") + row.Arguments);
@@ -375,6 +406,8 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
   const std::string data = DataFileFrom(ReadBytes(folder.File("default.txt")), 0, "");
   WriteBytes(folder.File("case.txt"), data);
   WriteBytes(folder.File("r_800.txt"), data);
+  const std::string material = "name = \"m\"\nsource = \"a test\"\n";
+  WriteBytes(folder.File("m.toml"), material);
   std::filesystem::create_directory(folder.File("sub"));
   const std::set<std::string> before = FileNames(folder);
 
@@ -385,6 +418,7 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
       {"case.txt -o case.txt", "-o \"case.txt\" is the data file \"case.txt\""},
       {"case.txt -o out.txt --csv case.txt", "--csv \"case.txt\" is the data file"},
       {"case.txt -o sub/../case.txt", "-o \"sub/../case.txt\" is the data file"},
+      {"--material m.toml --csv m.toml", "--csv \"m.toml\" is the material file \"m.toml\""},
       {"case.txt --sweep 30=800 -o s.txt --summary ./case.txt", "--summary \"./case.txt\" is"},
       {"r_800.txt --sweep 30=800,833 -o r.txt",
        "The result file of 30=800 \"r_800.txt\" is the data file \"r_800.txt\""},
@@ -407,6 +441,7 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
     EXPECT_EQ(FileNames(folder), before) << row.Arguments;
     EXPECT_EQ(ReadBytes(folder.File("case.txt")), data) << row.Arguments;
     EXPECT_EQ(ReadBytes(folder.File("r_800.txt")), data) << row.Arguments;
+    EXPECT_EQ(ReadBytes(folder.File("m.toml")), material) << row.Arguments;
   }
 }
 

@@ -25,15 +25,17 @@ TEST(ParseSweep, ListsAndRanges) {
   ASSERT_TRUE(plan) << error;
   EXPECT_EQ(plan->ValueTexts, (std::vector<std::string>{"40", "44", "48"}));
 
+  plan = ParseSweep("26=0.03,0.04", error);  // a fixed item
+  ASSERT_TRUE(plan) << error;
+  EXPECT_EQ(plan->ValueTexts, (std::vector<std::string>{"0.03", "0.04"}));
+
   plan = ParseSweep("3=0.7:0.7:1", error);
   ASSERT_TRUE(plan) << error;
   EXPECT_EQ(plan->ValueTexts, std::vector<std::string>{"0.7"});
 }
 
-TEST(ParseSweep, RefusesFixedUnknownAndMalformedSweeps) {
-  for (const char* text : {"4=1,2",        // fixed item
-                           "26=0.03",      // fixed item
-                           "0=1", "52=1",  // no such item
+TEST(ParseSweep, RefusesUnknownAndMalformedSweeps) {
+  for (const char* text : {"0=1", "52=1",  // no such item
                            "x=1", "30", "30=", "30=1,,2", "30=a", "30=1:2", "30=1:2:0", "30=1:2:x",
                            "29=40:48:4",  // a whole-number item given 40, 42.67, ...
                            "46=1.5"}) {
