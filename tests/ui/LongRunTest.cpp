@@ -101,8 +101,8 @@ TEST_F(LongRun, AConvergedRunLetsEventsThroughAndIsCancelledWithinAPass) {
   // while it goes on, not only when it ends.
   SetInitialTension(kDefaultTension);
   form().SolverMethodBox->setCurrentIndex(1);
-  // 20,000 steps of 0.035 cm.
-  for (const auto& [item, text] : {std::pair{41, "0.035"}, {46, "20000"}, {47, "0"}, {48, "0"}}) {
+  // 200,000 steps of 0.0035 cm.
+  for (const auto& [item, text] : {std::pair{41, "0.0035"}, {46, "200000"}, {47, "0"}, {48, "0"}}) {
     form().ItemField(item)->setText(text);
   }
   // Cancel is pressed at the first update that comes within a pass (the pass count of the one
