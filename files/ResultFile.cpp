@@ -224,7 +224,10 @@ FileResult ConvergedTrailerWriter(PendingFile& file, double tolerance,
   for (const std::string& line : {std::string(), summary})
     if (FileResult r = Line(file, line); !r.ok()) return r;
   if (!report.ToleranceMet) {
-    return Line(file, "The estimated error of the spinneret tension is larger than the tolerance.");
+    // Why, where the solver said: the error, the end of the line, or a line solved in parts.
+    return Line(file, report.ToleranceNote.empty()
+                          ? std::string("The tolerance is not met.")
+                          : "The tolerance is not met: " + report.ToleranceNote + ".");
   }
   return {};
 }

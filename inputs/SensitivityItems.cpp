@@ -1,7 +1,5 @@
 #include "inputs/SensitivityItems.h"
 
-#include <charconv>
-
 namespace korvane {
 
 std::optional<std::string> SensitivityRefusal(const ParameterItem& item) {
@@ -18,13 +16,7 @@ std::optional<std::string> SensitivityRefusal(const ParameterItem& item) {
 
 std::optional<SensitivityParameter> SensitivityParameterFor(std::string_view text,
                                                             std::string& error) {
-  const ParameterItem* item = ItemByName(text);
-  int number = 0;
-  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (!item && problem == std::errc() && end == text.data() + text.size() && number >= 1 &&
-      number <= kItemCount) {
-    item = &ItemByNumber(number);
-  }
+  const ParameterItem* item = ItemByNumberOrName(text);
   if (!item) {
     std::string message(1, '"');
     message.append(text);

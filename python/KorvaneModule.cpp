@@ -16,6 +16,7 @@
 #include "files/FileBytes.h"
 #include "files/InitialTensionFile.h"
 #include "files/MaterialFile.h"
+#include "files/NumberText.h"
 #include "files/OutputPaths.h"
 #include "files/ProfileCsv.h"
 #include "files/ResultFile.h"
@@ -53,12 +54,6 @@ py::handle InputErrorType() {
 
 std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
-}
-
-std::string ShortestText(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
 }
 
 const ParameterItem& ItemOf(const py::handle& key) {

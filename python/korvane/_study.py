@@ -61,7 +61,7 @@ class _Stop(Exception):
 
 
 def _item_name(key) -> str:
-    """The script name of an item given by name or number; fixed items cannot be studied."""
+    """The script name of an item given by name or number (fixed items too, as in a sweep)."""
     if isinstance(key, str):
         item = _ITEMS.get(key)
     elif isinstance(key, int) and not isinstance(key, bool):
@@ -70,10 +70,6 @@ def _item_name(key) -> str:
         item = None
     if item is None:
         raise KeyError(f"no input item is named or numbered {key!r}")
-    if item["fixed"]:
-        error = _korvane.InputError(f'"{item["label"]}" is fixed and cannot be changed')
-        error.item, error.name = item["number"], item["name"]
-        raise error
     return item["name"]
 
 

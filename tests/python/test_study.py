@@ -71,6 +71,10 @@ def test_a_grid_runs_every_combination_in_order_with_failed_cases_as_rows(local_
     assert list(row.messages) == r.messages
     np.testing.assert_array_equal(row.profile["gas_temperature"], r.profile["gas_temperature"])
 
+    # A fixed item is studied like any other, as the batch runner sweeps it.
+    fixed = korvane.study(korvane.Case(), {4: [korvane.Case().viscosity_param_1]}, initial_tension=3.0)
+    assert fixed.spinneret_tension[0] == korvane.run(korvane.Case(), 3.0).spinneret_tension
+
 
 def test_samples_one_thread_and_pandas_give_the_same_rows(local_table):
     rows = [0, 5, 13]
@@ -92,7 +96,7 @@ def test_samples_one_thread_and_pandas_give_the_same_rows(local_table):
 
 REFUSED_STUDIES = [
     # (arguments of study(), exception, words of the message)
-    ({"grid": {4: [1.0, 2.0]}}, korvane.InputError, "is fixed"),
+    ({"grid": {52: [1.0, 2.0]}}, KeyError, "52"),
     ({"grid": {"speed": [1.0]}}, KeyError, "speed"),
     ({}, ValueError, "a grid or samples"),
     # Refused before a case is made: a million cases would take gigabytes and hours.
