@@ -3,9 +3,7 @@
 #include <cvodes/cvodes.h>
 #include <nvector/nvector_serial.h>
 #include <sundials/sundials_context.h>
-#include <sunlinsol/sunlinsol_band.h>
 #include <sunlinsol/sunlinsol_dense.h>
-#include <sunmatrix/sunmatrix_band.h>
 #include <sunmatrix/sunmatrix_dense.h>
 
 #include <algorithm>
@@ -29,52 +27,23 @@ struct StiffIntegrator::Impl {
   SUNMatrix Jacobian = nullptr;
   SUNLinearSolver Solver = nullptr;
   bool Initialised = false;
-  int Bandwidth = 0;
-  LocalColumns Local;
-  std::vector<double> Work;  // perturbed state, then f there or the local columns
-  long JacobianRhs = 0;      // evaluations for the banded Jacobian
+  std::vector<double> Work;  // perturbed state, then f there
+  long JacobianRhs = 0;      // evaluations for the difference-quotient columns
 
-  // The band of the Jacobian, column by column: f(y + d e_k) - f(y) over d.
-  static int BandJacobian(sunrealtype z, N_Vector y, N_Vector fy, SUNMatrix jacobian, void* data,
-                          N_Vector, N_Vector, N_Vector) {
-    auto* self = static_cast<Impl*>(data);
-    const int n = self->Size;
-    const double* yv = N_VGetArrayPointer(y);
-    const double* f0 = N_VGetArrayPointer(fy);
-    double* yp = self->Work.data();
-    double* fp = yp + n;
-    for (int e = 0; e < n; ++e) yp[e] = yv[e];
-    CVodeGetErrWeights(self->Memory, self->ErrorWeights);
-    const double* ewt = N_VGetArrayPointer(self->ErrorWeights);
-    int firstFull = 0;
-    if (self->Local) {
-      double* lower = fp;
-      double* diagonal = fp + n;
-      double* upper = fp + 2 * n;
-      const int flag = self->Local(yv, firstFull, lower, diagonal, upper);
-      if (flag != 0) return flag;
-      SUNMatZero(jacobian);
-      for (int k = 0; k < firstFull; ++k) {
-        if (k > 0) SM_ELEMENT_B(jacobian, k - 1, k) = upper[k - 1];
-        SM_ELEMENT_B(jacobian, k, k) = diagonal[k];
-        if (k + 1 < n) SM_ELEMENT_B(jacobian, k + 1, k) = lower[k + 1];
-      }
-    }
-    for (int k = firstFull; k < n; ++k) {
-      // The usual increment: sqrt(unit roundoff) times the component or its tolerance scale.
-      const double scale = std::max(std::fabs(yv[k]), 1 / ewt[k]);
-      const double d = 1.4901161193847656e-08 * scale;
-      yp[k] = yv[k] + d;
-      const int flag = self->F(z, yp, fp);
-      ++self->JacobianRhs;
-      yp[k] = yv[k];
-      if (flag != 0) return flag;
-      const int first = std::max(0, k - self->Bandwidth);
-      const int last = std::min(n - 1, k + self->Bandwidth);
-      for (int i = first; i <= last; ++i) SM_ELEMENT_B(jacobian, i, k) = (fp[i] - f0[i]) / d;
-    }
-    return 0;
+  // What every integrator needs before its linear solver: the context, the vectors and the
+  // library's memory.
+  void Create(int size, int rootCount, Rhs rhs, Roots roots) {
+    Size = size;
+    RootCount = rootCount;
+    F = std::move(rhs);
+    G = std::move(roots);
+    SUNContext_Create(nullptr, &Context);
+    Y = N_VNew_Serial(size, Context);
+    AbsTol = N_VNew_Serial(size, Context);
+    ErrorWeights = N_VNew_Serial(size, Context);
+    Memory = CVodeCreate(CV_BDF, Context);
   }
+
   // The whole Jacobian in bordered tridiagonal form: the blocks from the callback, the
   // border's columns by difference quotients.
   static int WholeBorderedJacobian(sunrealtype z, N_Vector y, N_Vector fy, SUNMatrix jacobian,
@@ -194,44 +163,19 @@ struct StiffIntegrator::Impl {
   }
 };
 
-StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int bandwidth,
-                                 LocalColumns local)
+StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots)
     : impl_(std::make_unique<Impl>()) {
   Impl& m = *impl_;
-  m.Size = size;
-  m.RootCount = rootCount;
-  m.F = std::move(rhs);
-  m.G = std::move(roots);
-  SUNContext_Create(nullptr, &m.Context);
-  m.Y = N_VNew_Serial(size, m.Context);
-  m.AbsTol = N_VNew_Serial(size, m.Context);
-  m.ErrorWeights = N_VNew_Serial(size, m.Context);
-  m.Memory = CVodeCreate(CV_BDF, m.Context);
-  if (bandwidth > 0 && bandwidth < size - 1) {
-    m.Bandwidth = bandwidth;
-    m.Jacobian = SUNBandMatrix(size, bandwidth, bandwidth, m.Context);
-    m.Solver = SUNLinSol_Band(m.Y, m.Jacobian, m.Context);
-    m.Work.assign(4 * static_cast<size_t>(size), 0);
-    m.Local = std::move(local);
-  } else {
-    m.Jacobian = SUNDenseMatrix(size, size, m.Context);
-    m.Solver = SUNLinSol_Dense(m.Y, m.Jacobian, m.Context);
-  }
+  m.Create(size, rootCount, std::move(rhs), std::move(roots));
+  m.Jacobian = SUNDenseMatrix(size, size, m.Context);
+  m.Solver = SUNLinSol_Dense(m.Y, m.Jacobian, m.Context);
 }
 
 StiffIntegrator::StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int inner,
                                  BorderedJacobian jacobian)
     : impl_(std::make_unique<Impl>()) {
   Impl& m = *impl_;
-  m.Size = size;
-  m.RootCount = rootCount;
-  m.F = std::move(rhs);
-  m.G = std::move(roots);
-  SUNContext_Create(nullptr, &m.Context);
-  m.Y = N_VNew_Serial(size, m.Context);
-  m.AbsTol = N_VNew_Serial(size, m.Context);
-  m.ErrorWeights = N_VNew_Serial(size, m.Context);
-  m.Memory = CVodeCreate(CV_BDF, m.Context);
+  m.Create(size, rootCount, std::move(rhs), std::move(roots));
   m.Jacobian = NewBorderedMatrix(size, inner, m.Context);
   m.Solver = NewBorderedSolver(size, inner, m.Context);
   m.Work.assign(2 * static_cast<size_t>(size), 0);
@@ -271,7 +215,6 @@ bool StiffIntegrator::Start(double z0, const double* y0, double relativeToleranc
     if (flag == CV_SUCCESS) flag = CVodeSetUserData(m.Memory, &m);
     if (flag == CV_SUCCESS) flag = CVodeSetErrHandlerFn(m.Memory, &Impl::SilentErrors, nullptr);
     if (flag == CV_SUCCESS) flag = CVodeSetLinearSolver(m.Memory, m.Solver, m.Jacobian);
-    if (flag == CV_SUCCESS && m.Bandwidth > 0) flag = CVodeSetJacFn(m.Memory, &Impl::BandJacobian);
     if (flag == CV_SUCCESS && m.Bordered) {
       flag = CVodeSetJacFn(m.Memory, &Impl::WholeBorderedJacobian);
     }

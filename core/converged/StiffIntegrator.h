@@ -1,5 +1,5 @@
 // An adaptive, error-controlled stiff integrator of dy/dz = f(z, y) (variable-order backward
-// differentiation with Newton iteration on a dense, banded or bordered tridiagonal Jacobian) with
+// differentiation with Newton iteration on a dense or bordered tridiagonal Jacobian) with
 // dense output and root finding. The rest of the solver sees only this interface, not the library
 // behind it.
 #pragma once
@@ -17,12 +17,6 @@ class StiffIntegrator {
   using Rhs = std::function<int(double z, const double* y, double* dy)>;
   // g(z, y): the integration stops where one of them changes sign.
   using Roots = std::function<void(double z, const double* y, double* g)>;
-
-  // For a banded Jacobian: the columns before `firstFullColumn` are tridiagonal, with row j's
-  // entries lower[j] (column j - 1), diagonal[j] and upper[j] (column j + 1) given for
-  // j < firstFullColumn + 1; the others are taken by difference quotients. 0 on success.
-  using LocalColumns = std::function<int(const double* y, int& firstFullColumn, double* lower,
-                                         double* diagonal, double* upper)>;
 
   // For a bordered tridiagonal Jacobian: the first `inner` components couple among themselves
   // only with their neighbours and through one weighted sum, and any component may couple
@@ -51,11 +45,9 @@ class StiffIntegrator {
     long RhsEvaluations = 0;  // including those for the difference-quotient Jacobian
   };
 
-  // bandwidth > 0: the Newton iteration uses only the Jacobian's band of that half-width, each
-  // column by its own difference quotient (the entries further out slow the iteration down a
-  // little but the error test keeps the accuracy); 0: the whole Jacobian.
-  StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int bandwidth = 0,
-                  LocalColumns local = nullptr);
+  // The Newton iteration on the whole Jacobian, dense, by the library's difference quotients
+  // (for small systems).
+  StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots);
   // The Newton iteration on the whole Jacobian in the bordered tridiagonal form above
   // (0 < inner < size), factored in a time that grows linearly with the size.
   StiffIntegrator(int size, int rootCount, Rhs rhs, Roots roots, int inner,
