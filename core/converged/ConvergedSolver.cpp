@@ -26,8 +26,11 @@ constexpr double kIntegratorShare = 0.01;
 constexpr double kTighterIntegration = 10;
 // The share of the requested accuracy left to the radial grid.
 constexpr double kRadialShare = 0.6;
-// The automatic radial grids: surface-clustered, from this many intervals, doubled.
+// The automatic radial grids: surface-clustered, from this many intervals, doubled; from
+// fewer at coarse tolerances, where the extrapolation beyond 64 intervals meets them.
 constexpr int kFirstAutomaticIntervals = 16;
+constexpr int kFirstCoarseAutomaticIntervals = 8;
+constexpr double kCoarseTolerance = 1e-3;
 // A given radial grid is checked against grids with twice and four times its intervals up to
 // this many, against grids with half and a quarter of them beyond.
 constexpr int kLargestFinerCompanion = 64;
@@ -311,6 +314,8 @@ class Solver {
   std::vector<double> breaks_;
   bool clustered_ = false;
   double integratorTolerance_ = 0;
+  // The tolerance the answer's line is written at.
+  double writtenTolerance_ = 0;
   double initialTension_ = 1;
   // Where the line was first split in parts (0: it is not).
   double split_ = 0;
@@ -687,6 +692,7 @@ bool Solver::LayOut() {
                     FormatZ(slowest) + " to " + FormatZ(fastest) + " cm/s).");
   }
   integratorTolerance_ = kIntegratorShare * o_.Tolerance;
+  writtenTolerance_ = integratorTolerance_;
   initialTension_ =
       p_.InitialTension > 0 && std::isfinite(p_.InitialTension) ? p_.InitialTension : 1.0;
   clustered_ = o_.RadialIntervals == 0 || o_.SurfaceClustered;
@@ -708,7 +714,9 @@ bool Solver::RefineGrid() {
   GridSolution guess;
   guess.Tension = initialTension_;
   for (size_t k = 0;; ++k) {
-    const int intervals = automatic ? kFirstAutomaticIntervals << k : plan[k];
+    const int first = o_.Tolerance >= kCoarseTolerance ? kFirstCoarseAutomaticIntervals
+                                                       : kFirstAutomaticIntervals;
+    const int intervals = automatic ? first << k : plan[k];
     auto pass = MakePass(intervals);
     if (k > 0 && grids_.size() >= 2 && automatic) {
       // Further grids: each doubling moves the tension about a quarter as far as the last.
@@ -819,12 +827,33 @@ bool Solver::EstimateErrors() {
   GridSolution tighter;
   ConvergedPass& pass = *answerPass_;
   const double tight = integratorTolerance_ / kTighterIntegration;
-  if (own.PartZ.empty()) {
+  double slopeError = 0;
+  if (extrapolated) {
+    // The line to be written, at the extrapolated tension and the tighter tolerance: the
+    // Newton step from it back to the grid's own mismatch is the grid's solution at that
+    // tolerance. That step is as long as the extrapolation, and as uncertain as the slope,
+    // which the two finest grids show.
+    PassResult pr;
+    if (!Pass(pass, answer_.Tension, tight, &profile_, pr)) return false;
+    written_ = Written{&pass, answer_.Tension, tight, pr};
+    writtenTolerance_ = tight;
+    if (pr.End != PassEnd::Complete) {
+      return Fail(ConvergedStatus::CalculationFailed,
+                  "Sorry, this case does not converge: the line ends early at z = " +
+                      FormatZ(pr.EndZ) + " cm.");
+    }
+    const double step = std::log(answer_.Tension / own.Tension);
+    tighter = own;
+    tighter.Tension =
+        answer_.Tension * std::exp(-(target_.Mismatch(pr) - own.Mismatch) / own.Slope);
+    const GridSolution& before = grids_[grids_.size() - 2];
+    slopeError = own.Tension * std::fabs(step) * std::fabs(own.Slope - before.Slope) / own.Slope;
+  } else if (own.PartZ.empty()) {
     if (!Shifted(pass, own, tight, tighter)) return false;
   } else if (!Solve(pass, own, tight, tighter)) {
     return false;
   }
-  const double move = kSafetyFactor * std::fabs(tighter.Tension - own.Tension);
+  const double move = kSafetyFactor * (std::fabs(tighter.Tension - own.Tension) + slopeError);
   if (extrapolated) {
     // F = F(N) + c (F(N) - F(N/2)) with c = 1 / (2^p - 1): the errors of the two finest grids'
     // solutions carry over with the weights 1 + c and c. The grid before is taken to have the
@@ -844,7 +873,7 @@ bool Solver::EstimateErrors() {
 
 bool Solver::Conclude() {
   PassResult final;
-  if (!WrittenLine(*answerPass_, answer_, integratorTolerance_, final)) return false;
+  if (!WrittenLine(*answerPass_, answer_, writtenTolerance_, final)) return false;
   Count(*answerPass_);
   Finish(*answerPass_, final, answer_.Intervals, answer_.Tension);
   const double tol = o_.Tolerance;
