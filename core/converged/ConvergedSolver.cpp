@@ -334,6 +334,8 @@ class Solver {
   // solution, whose line is written at the answer's tension.
   RadialEstimate extrapolation_;
   GridSolution gridAnswer_;
+  // The mismatch of the finest grid's pass at the extrapolated tension.
+  double answerMismatch_ = 0;
 };
 
 bool Solver::Checked(PassResult& result) {
@@ -846,33 +848,35 @@ bool Solver::EstimateErrors() {
   GridSolution tighter;
   ConvergedPass& pass = *answerPass_;
   const double tight = integratorTolerance_ / kTighterIntegration;
-  double slopeError = 0;
   if (extrapolated) {
-    // The line to be written, at the extrapolated tension and the tighter tolerance: the
-    // Newton step from it back to the grid's own mismatch is the grid's solution at that
-    // tolerance. That step is as long as the extrapolation, and as uncertain as the slope,
-    // which the two finest grids show.
-    PassResult pr;
-    if (!Pass(pass, answer_.Tension, tight, &profile_, pr)) return false;
-    written_ = Written{&pass, answer_.Tension, tight, pr};
-    writtenTolerance_ = tight;
-    if (pr.End != PassEnd::Complete) {
-      return Fail(ConvergedStatus::CalculationFailed,
-                  "Sorry, this case does not converge: the line ends early at z = " +
-                      FormatZ(pr.EndZ) + " cm.");
+    // The grid's line at the extrapolated tension, at the integrator's tolerance and, to be
+    // written, at the tighter one: the difference of their ends, by the grid's slope, is the
+    // move of the grid's solution to the tighter tolerance. The first also tells how far the
+    // grid's model misses the target at that tension.
+    PassResult normal;
+    PassResult line;
+    if (!Pass(pass, answer_.Tension, integratorTolerance_, nullptr, normal) ||
+        !Pass(pass, answer_.Tension, tight, &profile_, line)) {
+      return false;
     }
-    const double step = std::log(answer_.Tension / own.Tension);
+    written_ = Written{&pass, answer_.Tension, tight, line};
+    writtenTolerance_ = tight;
+    if (normal.End != PassEnd::Complete || line.End != PassEnd::Complete) {
+      const double z = normal.End != PassEnd::Complete ? normal.EndZ : line.EndZ;
+      return Fail(
+          ConvergedStatus::CalculationFailed,
+          "Sorry, this case does not converge: the line ends early at z = " + FormatZ(z) + " cm.");
+    }
+    answerMismatch_ = target_.Mismatch(normal);
     tighter = own;
     tighter.Tension =
-        answer_.Tension * std::exp(-(target_.Mismatch(pr) - own.Mismatch) / own.Slope);
-    const GridSolution& before = grids_[grids_.size() - 2];
-    slopeError = own.Tension * std::fabs(step) * std::fabs(own.Slope - before.Slope) / own.Slope;
+        own.Tension * std::exp(-(target_.Mismatch(line) - answerMismatch_) / own.Slope);
   } else if (own.PartZ.empty()) {
     if (!Shifted(pass, own, tight, tighter)) return false;
   } else if (!Solve(pass, own, tight, tighter)) {
     return false;
   }
-  const double move = kSafetyFactor * (std::fabs(tighter.Tension - own.Tension) + slopeError);
+  const double move = kSafetyFactor * std::fabs(tighter.Tension - own.Tension);
   if (extrapolated) {
     // F = F(N) + c (F(N) - F(N/2)) with c = 1 / (2^p - 1): the errors of the two finest grids'
     // solutions carry over with the weights 1 + c and c. The grid before is taken to have the
@@ -900,12 +904,11 @@ bool Solver::Conclude() {
   report_.EstimatedRelativeTensionError = report_.EstimatedTensionError / answer_.Tension;
   report_.EndMismatch = target_.RelativeMiss(final);
   if (extrapolation_.Order > 0) {
-    // The finest grid's line at the extrapolated tension misses the target by what the
-    // grid's own solution and its slope predict: as far as the grid's model is from the
-    // converged one.
-    const double predicted =
-        gridAnswer_.Mismatch + gridAnswer_.Slope * std::log(answer_.Tension / gridAnswer_.Tension);
-    report_.ExtrapolationEndMismatch = target_.Tension ? predicted : std::expm1(predicted);
+    // The finest grid's line at the extrapolated tension misses the target as far as the
+    // grid's model is from the converged one: by what that grid's pass there at the
+    // integrator's tolerance showed.
+    report_.ExtrapolationEndMismatch =
+        target_.Tension ? answerMismatch_ : std::expm1(answerMismatch_);
   }
   report_.SplitZ = split_;
   report_.LargestPartStep = answer_.LargestJump;
