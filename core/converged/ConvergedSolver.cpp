@@ -115,7 +115,15 @@ struct RadialEstimate {
   double Error = 0;  // dyn, the safety factor included
   double Order = 0;  // the observed order (0: none)
   double Limit = 0;  // the extrapolation to infinitely many intervals (with an order)
+  // Of a limit from grids that double: F(N) + (F(N) - F(N/2)) / Divisor, Divisor = 2^p - 1.
+  double Divisor = 0;
 };
+
+// The extrapolation beyond a value `fine` on a grid and `coarse` on one with half its intervals,
+// for every value of a line alike.
+double Extrapolated(double fine, double coarse, double divisor) {
+  return fine + (fine - coarse) / divisor;
+}
 
 // F(h) = F* + C h^p through three solutions (h = 1 / intervals), the error of the answer `fa`
 // (one of them, or a coarser one). The order comes from the three (capped at the formal order);
@@ -334,8 +342,10 @@ class Solver {
   // solution, whose line is written at the answer's tension.
   RadialEstimate extrapolation_;
   GridSolution gridAnswer_;
-  // The mismatch of the finest grid's pass at the extrapolated tension.
-  double answerMismatch_ = 0;
+  // The solvent the gas gained on the second finest grid's line.
+  double coarseGained_ = 0;
+  // The profile becomes the extrapolation beyond it (on half the intervals) and itself.
+  void ExtrapolateLine(const SpinningLineProfile& coarse, double divisor);
 };
 
 bool Solver::Checked(PassResult& result) {
@@ -807,8 +817,9 @@ RadialEstimate Solver::Extrapolation() const {
     // the next term's share and the integration's.
     if (e.Order >= kLowestFormalOrder && e.Order <= kHighestFormalOrder) {
       e.Order = kFormalRadialOrder;
-      e.Limit = tension[0] + (tension[0] - tension[1]) / (std::pow(2.0, kFormalRadialOrder) - 1);
     }
+    e.Divisor = std::pow(2.0, std::min(e.Order, kFormalRadialOrder)) - 1;
+    e.Limit = Extrapolated(tension[0], tension[1], e.Divisor);
     return e;
   };
   const RadialEstimate finest = through(n - 1);
@@ -849,28 +860,35 @@ bool Solver::EstimateErrors() {
   ConvergedPass& pass = *answerPass_;
   const double tight = integratorTolerance_ / kTighterIntegration;
   if (extrapolated) {
-    // The grid's line at the extrapolated tension, at the integrator's tolerance and, to be
-    // written, at the tighter one: the difference of their ends, by the grid's slope, is the
-    // move of the grid's solution to the tighter tolerance. The first also tells how far the
-    // grid's model misses the target at that tension.
-    PassResult normal;
+    // The written line is the extrapolation of the two finest grids' lines, each at its own
+    // tension, value by value: its spinneret tension is the answer, and it meets the target
+    // as both do. The finest grid's line is integrated at the tighter tolerance, and the
+    // Newton step to its own mismatch is the move of its solution.
+    const GridSolution& coarse = grids_[grids_.size() - 2];
+    auto coarsePass = MakePass(coarse.Intervals);
+    SpinningLineProfile coarseProfile = profile_;
+    PassResult coarseLine;
     PassResult line;
-    if (!Pass(pass, answer_.Tension, integratorTolerance_, nullptr, normal) ||
-        !Pass(pass, answer_.Tension, tight, &profile_, line)) {
+    if (!Pass(*coarsePass, coarse.Tension, integratorTolerance_, &coarseProfile, coarseLine) ||
+        !Pass(pass, own.Tension, tight, &profile_, line)) {
       return false;
     }
-    written_ = Written{&pass, answer_.Tension, tight, line};
-    writtenTolerance_ = tight;
-    if (normal.End != PassEnd::Complete || line.End != PassEnd::Complete) {
-      const double z = normal.End != PassEnd::Complete ? normal.EndZ : line.EndZ;
+    Count(*coarsePass);
+    if (coarseLine.End != PassEnd::Complete || line.End != PassEnd::Complete) {
+      const double z = coarseLine.End != PassEnd::Complete ? coarseLine.EndZ : line.EndZ;
       return Fail(
           ConvergedStatus::CalculationFailed,
           "Sorry, this case does not converge: the line ends early at z = " + FormatZ(z) + " cm.");
     }
-    answerMismatch_ = target_.Mismatch(normal);
     tighter = own;
-    tighter.Tension =
-        own.Tension * std::exp(-(target_.Mismatch(line) - answerMismatch_) / own.Slope);
+    tighter.Tension = own.Tension * std::exp(-(target_.Mismatch(line) - own.Mismatch) / own.Slope);
+    const double divisor = radial.Divisor;
+    coarseGained_ = coarsePass->EndState()[coarse.Intervals + 5];
+    ExtrapolateLine(coarseProfile, divisor);
+    line.EndVelocity = Extrapolated(line.EndVelocity, coarseLine.EndVelocity, divisor);
+    line.EndTension = Extrapolated(line.EndTension, coarseLine.EndTension, divisor);
+    written_ = Written{&pass, answer_.Tension, tight, line};
+    writtenTolerance_ = tight;
   } else if (own.PartZ.empty()) {
     if (!Shifted(pass, own, tight, tighter)) return false;
   } else if (!Solve(pass, own, tight, tighter)) {
@@ -881,7 +899,7 @@ bool Solver::EstimateErrors() {
     // F = F(N) + c (F(N) - F(N/2)) with c = 1 / (2^p - 1): the errors of the two finest grids'
     // solutions carry over with the weights 1 + c and c. The grid before is taken to have the
     // integration error of the finest.
-    const double c = 1 / (std::pow(2.0, std::min(radial.Order, kFormalRadialOrder)) - 1);
+    const double c = 1 / radial.Divisor;
     const GridSolution& before = grids_[grids_.size() - 2];
     report_.IntegrationTensionError =
         move * (1 + 2 * c) + own.SearchError() * (1 + c) + before.SearchError() * c;
@@ -903,17 +921,10 @@ bool Solver::Conclude() {
   report_.EstimatedTensionError = report_.RadialTensionError + report_.IntegrationTensionError;
   report_.EstimatedRelativeTensionError = report_.EstimatedTensionError / answer_.Tension;
   report_.EndMismatch = target_.RelativeMiss(final);
-  if (extrapolation_.Order > 0) {
-    // The finest grid's line at the extrapolated tension misses the target as far as the
-    // grid's model is from the converged one: by what that grid's pass there at the
-    // integrator's tolerance showed.
-    report_.ExtrapolationEndMismatch =
-        target_.Tension ? answerMismatch_ : std::expm1(answerMismatch_);
-  }
   report_.SplitZ = split_;
   report_.LargestPartStep = answer_.LargestJump;
   const bool errorMet = report_.EstimatedRelativeTensionError <= tol;
-  const bool endMet = std::fabs(report_.EndMismatch - report_.ExtrapolationEndMismatch) <= tol;
+  const bool endMet = std::fabs(report_.EndMismatch) <= tol;
   const bool stepsMet = report_.LargestPartStep <= tol;
   report_.ToleranceMet = errorMet && endMet && stepsMet;
   if (report_.ToleranceMet) {
@@ -932,10 +943,6 @@ bool Solver::Conclude() {
       note += std::string("the line ends ") + FormatShare(100 * std::fabs(report_.EndMismatch)) +
               " % " + (report_.EndMismatch > 0 ? "above" : "below") +
               (target_.Tension ? " the take-up tension" : " the take-up speed");
-      if (report_.ExtrapolationEndMismatch != 0) {
-        note += " (the extrapolation beyond the radial grids explains " +
-                FormatShare(100 * report_.ExtrapolationEndMismatch) + " %)";
-      }
     }
     if (!stepsMet) {
       if (!note.empty()) note += "; ";
@@ -1021,13 +1028,44 @@ bool Solver::CheckWritten(const PassResult& final) {
   return true;
 }
 
+void Solver::ExtrapolateLine(const SpinningLineProfile& coarse, double divisor) {
+  SpinningLineProfile& fine = profile_;
+  std::vector<double> SpinningLineProfile::*const columns[] = {
+      &SpinningLineProfile::ProfileAvgSolvent,
+      &SpinningLineProfile::ProfileSurfaceSolvent,
+      &SpinningLineProfile::ProfileYarnVelocity,
+      &SpinningLineProfile::ProfileYarnTemp,
+      &SpinningLineProfile::ProfileTension,
+      &SpinningLineProfile::ProfileGasTemp,
+      &SpinningLineProfile::ProfileGasVelocity,
+      &SpinningLineProfile::ProfileGasSolventFraction,
+      &SpinningLineProfile::ProfileElongViscosity,
+      &SpinningLineProfile::ProfileHeatTransfer,
+      &SpinningLineProfile::ProfileFilamentHeatCoeff,
+      &SpinningLineProfile::ProfileEvaporationFlux};
+  for (int i = 0; i < fine.ProfilePointCount; ++i) {
+    const auto k = static_cast<size_t>(i);
+    for (const auto column : columns) {
+      double& value = (fine.*column)[k];
+      value = Extrapolated(value, (coarse.*column)[k], divisor);
+    }
+    for (size_t j = 0; j < kRadialCapacity; ++j) {
+      double& value = fine.ProfileRadialSolvent[k][j];
+      value = Extrapolated(value, coarse.ProfileRadialSolvent[k][j], divisor);
+    }
+  }
+}
+
 void Solver::Finish(const ConvergedPass& pass, const PassResult& final, int intervals,
                     double tension) {
   const std::vector<double>& end = pass.EndState();
   const double wEnd = profile_.ProfileAvgSolvent[profile_.ProfilePointCount - 1];
   const double lost =
       state_.Constants.TotalSolventFlow - state_.Constants.TotalPolymerFlow * wEnd / (1 - wEnd);
-  const double gained = end[intervals + 5] - state_.Constants.GasSolventMassFlow;
+  const double gas = extrapolation_.Order > 0
+                         ? Extrapolated(end[intervals + 5], coarseGained_, extrapolation_.Divisor)
+                         : end[intervals + 5];
+  const double gained = gas - state_.Constants.GasSolventMassFlow;
   report_.SolventBalanceError = lost != 0 ? (lost - gained) / lost : 0;
   report_.Status = ConvergedStatus::Converged;
   report_.RadialIntervals = intervals;

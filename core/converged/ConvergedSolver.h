@@ -76,10 +76,6 @@ struct ConvergedReport {
   // (end velocity - take-up speed) / take-up speed of the written line, or the same of the
   // tension at take-up when that is the target.
   double EndMismatch = 0;
-  // The part of it that an answer extrapolated beyond the radial grids explains: the line is
-  // written on the finest grid at the extrapolated tension, which that grid's model meets
-  // its target at only as closely as it is radially converged (0: no extrapolation).
-  double ExtrapolationEndMismatch = 0;
   // The order of convergence the three radial grids showed (0: they showed none).
   double RadialOrder = 0;
   // Where the first part ended of a line integrated in parts, each from its own tension (0: in
