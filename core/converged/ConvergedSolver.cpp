@@ -326,8 +326,6 @@ class Solver {
   std::vector<double> breaks_;
   bool clustered_ = false;
   double integratorTolerance_ = 0;
-  // The tolerance the answer's line is written at.
-  double writtenTolerance_ = 0;
   double initialTension_ = 1;
   // Where the line was first split in parts (0: it is not).
   double split_ = 0;
@@ -708,7 +706,6 @@ bool Solver::LayOut() {
                     FormatZ(slowest) + " to " + FormatZ(fastest) + " cm/s).");
   }
   integratorTolerance_ = kIntegratorShare * o_.Tolerance;
-  writtenTolerance_ = integratorTolerance_;
   initialTension_ =
       p_.InitialTension > 0 && std::isfinite(p_.InitialTension) ? p_.InitialTension : 1.0;
   clustered_ = o_.RadialIntervals == 0 || o_.SurfaceClustered;
@@ -862,49 +859,53 @@ bool Solver::EstimateErrors() {
   if (extrapolated) {
     // The written line is the extrapolation of the two finest grids' lines, each at its own
     // tension, value by value: its spinneret tension is the answer, and it meets the target
-    // as both do. The finest grid's line is integrated at the tighter tolerance, and the
-    // Newton step to its own mismatch is the move of its solution.
+    // as both do. The finest grid's line at the tighter tolerance gives the move of its
+    // solution; the two lines show what the searches left over on the two grids.
     const GridSolution& coarse = grids_[grids_.size() - 2];
     auto coarsePass = MakePass(coarse.Intervals);
     SpinningLineProfile coarseProfile = profile_;
     PassResult coarseLine;
+    PassResult tightLine;
     PassResult line;
     if (!Pass(*coarsePass, coarse.Tension, integratorTolerance_, &coarseProfile, coarseLine) ||
-        !Pass(pass, own.Tension, tight, &profile_, line)) {
+        !Pass(pass, own.Tension, tight, nullptr, tightLine) ||
+        !Pass(pass, own.Tension, integratorTolerance_, &profile_, line)) {
       return false;
     }
     Count(*coarsePass);
-    if (coarseLine.End != PassEnd::Complete || line.End != PassEnd::Complete) {
-      const double z = coarseLine.End != PassEnd::Complete ? coarseLine.EndZ : line.EndZ;
-      return Fail(
-          ConvergedStatus::CalculationFailed,
-          "Sorry, this case does not converge: the line ends early at z = " + FormatZ(z) + " cm.");
+    for (const PassResult* r : {&coarseLine, &tightLine, &line}) {
+      if (r->End != PassEnd::Complete) {
+        return Fail(ConvergedStatus::CalculationFailed,
+                    "Sorry, this case does not converge: the line ends early at z = " +
+                        FormatZ(r->EndZ) + " cm.");
+      }
     }
+    const double mismatch = target_.Mismatch(line);
     tighter = own;
-    tighter.Tension = own.Tension * std::exp(-(target_.Mismatch(line) - own.Mismatch) / own.Slope);
-    const double divisor = radial.Divisor;
+    tighter.Tension = own.Tension * std::exp(-(target_.Mismatch(tightLine) - mismatch) / own.Slope);
+    const double c = 1 / radial.Divisor;
+    const double searched =
+        (1 + c) * std::max(own.SearchError(), own.Tension * std::fabs(mismatch) / own.Slope) +
+        c * std::max(coarse.SearchError(),
+                     coarse.Tension * std::fabs(target_.Mismatch(coarseLine)) / coarse.Slope);
     coarseGained_ = coarsePass->EndState()[coarse.Intervals + 5];
-    ExtrapolateLine(coarseProfile, divisor);
-    line.EndVelocity = Extrapolated(line.EndVelocity, coarseLine.EndVelocity, divisor);
-    line.EndTension = Extrapolated(line.EndTension, coarseLine.EndTension, divisor);
-    written_ = Written{&pass, answer_.Tension, tight, line};
-    writtenTolerance_ = tight;
+    ExtrapolateLine(coarseProfile, radial.Divisor);
+    line.EndVelocity = Extrapolated(line.EndVelocity, coarseLine.EndVelocity, radial.Divisor);
+    line.EndTension = Extrapolated(line.EndTension, coarseLine.EndTension, radial.Divisor);
+    written_ = Written{&pass, answer_.Tension, integratorTolerance_, line};
+    // F = F(N) + c (F(N) - F(N/2)) with c = 1 / (2^p - 1): the errors of the two finest grids'
+    // solutions carry over with the weights 1 + c and c. The grid before is taken to have the
+    // integration error of the finest.
+    report_.IntegrationTensionError =
+        kSafetyFactor * std::fabs(tighter.Tension - own.Tension) * (1 + 2 * c) + searched;
   } else if (own.PartZ.empty()) {
     if (!Shifted(pass, own, tight, tighter)) return false;
   } else if (!Solve(pass, own, tight, tighter)) {
     return false;
   }
-  const double move = kSafetyFactor * std::fabs(tighter.Tension - own.Tension);
-  if (extrapolated) {
-    // F = F(N) + c (F(N) - F(N/2)) with c = 1 / (2^p - 1): the errors of the two finest grids'
-    // solutions carry over with the weights 1 + c and c. The grid before is taken to have the
-    // integration error of the finest.
-    const double c = 1 / radial.Divisor;
-    const GridSolution& before = grids_[grids_.size() - 2];
+  if (!extrapolated) {
     report_.IntegrationTensionError =
-        move * (1 + 2 * c) + own.SearchError() * (1 + c) + before.SearchError() * c;
-  } else {
-    report_.IntegrationTensionError = move + own.SearchError();
+        kSafetyFactor * std::fabs(tighter.Tension - own.Tension) + own.SearchError();
   }
   if (radial.Order == 0) {
     report_.ToleranceNote = "the radial grids do not yet converge steadily";
@@ -914,7 +915,7 @@ bool Solver::EstimateErrors() {
 
 bool Solver::Conclude() {
   PassResult final;
-  if (!WrittenLine(*answerPass_, answer_, writtenTolerance_, final)) return false;
+  if (!WrittenLine(*answerPass_, answer_, integratorTolerance_, final)) return false;
   Count(*answerPass_);
   Finish(*answerPass_, final, answer_.Intervals, answer_.Tension);
   const double tol = o_.Tolerance;
