@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/converged/ConvergedPass.h"
@@ -342,6 +343,15 @@ class Solver {
   GridSolution gridAnswer_;
   // The solvent the gas gained on the second finest grid's line.
   double coarseGained_ = 0;
+  // A grid's line at its own tension: the last grid's and the one's before.
+  struct GridLine {
+    int Intervals = 0;
+    SpinningLineProfile Profile;
+    PassResult Result;
+    double GasSolventFlow = 0;  // at the end of the line
+  };
+  std::optional<GridLine> lastLine_;
+  std::optional<GridLine> previousLine_;
   // The profile becomes the extrapolation beyond it (on half the intervals) and itself.
   void ExtrapolateLine(const SpinningLineProfile& coarse, double divisor);
 };
@@ -760,6 +770,14 @@ bool Solver::RefineGrid() {
     }
     if (!stepped && !Solve(*pass, guess, integratorTolerance_, solution)) return false;
     solution.Intervals = intervals;
+    // The line of the grid at its tension, when the search's last pass wrote it: the line of the
+    // grid before the finest is extrapolated.
+    previousLine_ = std::move(lastLine_);
+    lastLine_.reset();
+    if (automatic && written_.Pass == pass.get() && written_.Tension == solution.Tension &&
+        written_.Tolerance == integratorTolerance_) {
+      lastLine_ = GridLine{intervals, profile_, written_.Result, pass->EndState()[intervals + 5]};
+    }
     if (k == 0 || automatic) {
       report_.SearchPasses = report_.Passes - passesBefore;
       answer_ = solution;
@@ -862,18 +880,26 @@ bool Solver::EstimateErrors() {
     // as both do. The finest grid's line at the tighter tolerance gives the move of its
     // solution; the two lines show what the searches left over on the two grids.
     const GridSolution& coarse = grids_[grids_.size() - 2];
-    auto coarsePass = MakePass(coarse.Intervals);
-    SpinningLineProfile coarseProfile = profile_;
-    PassResult coarseLine;
+    if (!previousLine_ || previousLine_->Intervals != coarse.Intervals) {
+      auto coarsePass = MakePass(coarse.Intervals);
+      GridLine c{coarse.Intervals, profile_, {}, 0};
+      if (!Pass(*coarsePass, coarse.Tension, integratorTolerance_, &c.Profile, c.Result)) {
+        return false;
+      }
+      Count(*coarsePass);
+      c.GasSolventFlow = coarsePass->EndState()[coarse.Intervals + 5];
+      previousLine_ = std::move(c);
+    }
+    const SpinningLineProfile& coarseProfile = previousLine_->Profile;
+    const PassResult& coarseLine = previousLine_->Result;
     PassResult tightLine;
     PassResult line;
-    if (!Pass(*coarsePass, coarse.Tension, integratorTolerance_, &coarseProfile, coarseLine) ||
-        !Pass(pass, own.Tension, tight, nullptr, tightLine) ||
+    if (!Pass(pass, own.Tension, tight, nullptr, tightLine) ||
         !Pass(pass, own.Tension, integratorTolerance_, &profile_, line)) {
       return false;
     }
-    Count(*coarsePass);
-    for (const PassResult* r : {&coarseLine, &tightLine, &line}) {
+    for (const PassResult* r : {&coarseLine, static_cast<const PassResult*>(&tightLine),
+                                static_cast<const PassResult*>(&line)}) {
       if (r->End != PassEnd::Complete) {
         return Fail(ConvergedStatus::CalculationFailed,
                     "Sorry, this case does not converge: the line ends early at z = " +
@@ -888,7 +914,7 @@ bool Solver::EstimateErrors() {
         (1 + c) * std::max(own.SearchError(), own.Tension * std::fabs(mismatch) / own.Slope) +
         c * std::max(coarse.SearchError(),
                      coarse.Tension * std::fabs(target_.Mismatch(coarseLine)) / coarse.Slope);
-    coarseGained_ = coarsePass->EndState()[coarse.Intervals + 5];
+    coarseGained_ = previousLine_->GasSolventFlow;
     ExtrapolateLine(coarseProfile, radial.Divisor);
     line.EndVelocity = Extrapolated(line.EndVelocity, coarseLine.EndVelocity, radial.Divisor);
     line.EndTension = Extrapolated(line.EndTension, coarseLine.EndTension, radial.Divisor);
