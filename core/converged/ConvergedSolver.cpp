@@ -338,7 +338,7 @@ class Solver {
   GridSolution answer_;
   std::unique_ptr<ConvergedPass> answerPass_;
   // An answer extrapolated beyond the grids: the extrapolation, and the finest grid's own
-  // solution, whose line is written at the answer's tension.
+  // solution, whose line is extrapolated with the grid's before.
   RadialEstimate extrapolation_;
   GridSolution gridAnswer_;
   // The solvent the gas gained on the second finest grid's line.
@@ -1076,6 +1076,7 @@ void Solver::ExtrapolateLine(const SpinningLineProfile& coarse, double divisor) 
       double& value = (fine.*column)[k];
       value = Extrapolated(value, (coarse.*column)[k], divisor);
     }
+    // The radial profile is written at the same fractions of the radius on every grid.
     for (size_t j = 0; j < kRadialCapacity; ++j) {
       double& value = fine.ProfileRadialSolvent[k][j];
       value = Extrapolated(value, coarse.ProfileRadialSolvent[k][j], divisor);
