@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/converged/ConvergedPass.h"
@@ -21,18 +22,25 @@ using Clock = std::chrono::steady_clock;
 
 // The integrator's local tolerance as a share of the requested accuracy: its global error is
 // several times its local one where the velocity grows exponentially.
-constexpr double kIntegratorShare = 0.02;
+constexpr double kIntegratorShare = 0.01;
 // The integration error is measured by a solution at this many times tighter a tolerance.
 constexpr double kTighterIntegration = 10;
 // The share of the requested accuracy left to the radial grid.
 constexpr double kRadialShare = 0.6;
-// The automatic radial grids: surface-clustered, from this many intervals, doubled.
+// The automatic radial grids: surface-clustered, from this many intervals, doubled; from
+// fewer at coarse tolerances, where the extrapolation beyond 64 intervals meets them.
 constexpr int kFirstAutomaticIntervals = 16;
+constexpr int kFirstCoarseAutomaticIntervals = 8;
+constexpr double kCoarseTolerance = 1e-3;
 // A given radial grid is checked against grids with twice and four times its intervals up to
 // this many, against grids with half and a quarter of them beyond.
 constexpr int kLargestFinerCompanion = 64;
 // The accuracy of the tension search as a share of the requested accuracy.
 constexpr double kSearchShare = 0.2;
+// The relative error of a slope d mismatch / d ln F carried over from the grid before, from
+// the third grid on: the slopes of successive grids beyond the second differ by a few per
+// cent at most (by a tenth and more between the first two).
+constexpr double kSlopeUncertainty = 0.1;
 // Each estimated error part is this many times the move it is measured from: the moves are
 // themselves estimates, and a bound must hold where they fall short. The radial part of an
 // answer on the finest of three grids that show an order takes the smaller factor; one that
@@ -41,6 +49,9 @@ constexpr double kSafetyFactor = 2;
 constexpr double kRadialSafetyFactor = 1.25;
 // The radial differences are second order: an observed order above this is taken as this.
 constexpr double kFormalRadialOrder = 2;
+// Grids of an observed order between these converge at the formal order.
+constexpr double kLowestFormalOrder = 1.5;
+constexpr double kHighestFormalOrder = 3;
 // Below this observed order the grids are not yet converging steadily.
 constexpr double kLowestRadialOrder = 0.5;
 // Before two passes show it, d ln vL / d ln F is taken as this multiple of ln(vL / v0): 1 for a
@@ -104,7 +115,16 @@ struct Target {
 struct RadialEstimate {
   double Error = 0;  // dyn, the safety factor included
   double Order = 0;  // the observed order (0: none)
+  double Limit = 0;  // the extrapolation to infinitely many intervals (with an order)
+  // Of a limit from grids that double: F(N) + (F(N) - F(N/2)) / Divisor, Divisor = 2^p - 1.
+  double Divisor = 0;
 };
+
+// The extrapolation beyond a value `fine` on a grid and `coarse` on one with half its intervals,
+// for every value of a line alike.
+double Extrapolated(double fine, double coarse, double divisor) {
+  return fine + (fine - coarse) / divisor;
+}
 
 // F(h) = F* + C h^p through three solutions (h = 1 / intervals), the error of the answer `fa`
 // (one of them, or a coarser one). The order comes from the three (capped at the formal order);
@@ -143,6 +163,7 @@ RadialEstimate EstimateRadialError(const int (&intervals)[3], const double (&ten
     e.Order = lo;
     const double p = std::min(lo, kFormalRadialOrder);
     const double limit = f1 + d12 * std::pow(h1, p) / (std::pow(h2, p) - std::pow(h1, p));
+    e.Limit = limit;
     // An answer coarser than the finest grid rests on the extrapolation beyond it.
     e.Error = (answerIsFinest ? kRadialSafetyFactor : kSafetyFactor) * std::fabs(fa - limit);
   } else {
@@ -199,6 +220,9 @@ class Solver {
   bool RefineGrid();
   // The answer's radial error from the three finest grids solved so far.
   RadialEstimate FinestGridsEstimate() const;
+  // The extrapolation beyond the three finest grids, with its error from the move since the
+  // extrapolation beyond the three before (no order: none).
+  RadialEstimate Extrapolation() const;
   bool EstimateErrors();
   bool Conclude();
 
@@ -313,6 +337,23 @@ class Solver {
   std::vector<GridSolution> grids_;
   GridSolution answer_;
   std::unique_ptr<ConvergedPass> answerPass_;
+  // An answer extrapolated beyond the grids: the extrapolation, and the finest grid's own
+  // solution, whose line is extrapolated with the grid's before.
+  RadialEstimate extrapolation_;
+  GridSolution gridAnswer_;
+  // The solvent the gas gained on the second finest grid's line.
+  double coarseGained_ = 0;
+  // A grid's line at its own tension: the last grid's and the one's before.
+  struct GridLine {
+    int Intervals = 0;
+    SpinningLineProfile Profile;
+    PassResult Result;
+    double GasSolventFlow = 0;  // at the end of the line
+  };
+  std::optional<GridLine> lastLine_;
+  std::optional<GridLine> previousLine_;
+  // The profile becomes the extrapolation beyond it (on half the intervals) and itself.
+  void ExtrapolateLine(const SpinningLineProfile& coarse, double divisor);
 };
 
 bool Solver::Checked(PassResult& result) {
@@ -696,7 +737,9 @@ bool Solver::RefineGrid() {
   GridSolution guess;
   guess.Tension = initialTension_;
   for (size_t k = 0;; ++k) {
-    const int intervals = automatic ? kFirstAutomaticIntervals << k : plan[k];
+    const int first = o_.Tolerance >= kCoarseTolerance ? kFirstCoarseAutomaticIntervals
+                                                       : kFirstAutomaticIntervals;
+    const int intervals = automatic ? first << k : plan[k];
     auto pass = MakePass(intervals);
     if (k > 0 && grids_.size() >= 2 && automatic) {
       // Further grids: each doubling moves the tension about a quarter as far as the last.
@@ -707,28 +750,34 @@ bool Solver::RefineGrid() {
       return false;
     }
     const int passesBefore = report_.Passes;
+    // Every grid is solved to the search's accuracy: the extrapolation beyond them is only as
+    // good as they are. From a close prediction, one Newton step does that.
     GridSolution solution;
-    // A grid that only helps to find the order takes the Newton step from one pass at the
-    // prediction; the grid the refinement stops on is searched to the end.
-    bool searched = true;
-    if (automatic && grids_.size() >= 2 && split_ == 0 && guess.Slope > 0) {
+    bool stepped = false;
+    if (automatic && k >= 2 && split_ == 0 && guess.Slope > 0) {
       PassResult pr;
-      if (!Pass(*pass, guess.Tension, integratorTolerance_, &profile_, pr)) return false;
-      written_ = Written{pass.get(), guess.Tension, integratorTolerance_, pr};
+      if (!Pass(*pass, guess.Tension, integratorTolerance_, nullptr, pr)) return false;
       if (pr.End == PassEnd::Complete) {
-        solution = guess;
-        solution.Mismatch = target_.Mismatch(pr);
-        if (std::fabs(solution.Mismatch) > kSearchShare * o_.Tolerance) {
-          solution.Tension = guess.Tension * std::exp(-solution.Mismatch / guess.Slope);
-          searched = false;
+        const double mismatch = target_.Mismatch(pr);
+        guess.Tension *= std::exp(-mismatch / guess.Slope);
+        // What is left after the step is the slope's error times the mismatch before it.
+        if (kSlopeUncertainty * std::fabs(mismatch) <= kSearchShare * o_.Tolerance) {
+          solution = guess;
+          solution.Mismatch = kSlopeUncertainty * mismatch;
+          stepped = true;
         }
-      } else if (!Solve(*pass, guess, integratorTolerance_, solution)) {
-        return false;
       }
-    } else if (!Solve(*pass, guess, integratorTolerance_, solution)) {
-      return false;
     }
+    if (!stepped && !Solve(*pass, guess, integratorTolerance_, solution)) return false;
     solution.Intervals = intervals;
+    // The line of the grid at its tension, when the search's last pass wrote it: the line of the
+    // grid before the finest is extrapolated.
+    previousLine_ = std::move(lastLine_);
+    lastLine_.reset();
+    if (automatic && written_.Pass == pass.get() && written_.Tension == solution.Tension &&
+        written_.Tolerance == integratorTolerance_) {
+      lastLine_ = GridLine{intervals, profile_, written_.Result, pass->EndState()[intervals + 5]};
+    }
     if (k == 0 || automatic) {
       report_.SearchPasses = report_.Passes - passesBefore;
       answer_ = solution;
@@ -751,18 +800,56 @@ bool Solver::RefineGrid() {
       }
       break;
     }
-    if (e.Error <= kRadialShare * o_.Tolerance * solution.Tension ||
-        2 * intervals > kLargestAutomaticIntervals) {
-      if (!searched) {
-        if (!Solve(*answerPass_, solution, integratorTolerance_, answer_)) return false;
-        answer_.Intervals = intervals;
-        grids_.back() = answer_;
-        report_.SearchPasses = report_.Passes - passesBefore;
-      }
+    const double share = kRadialShare * o_.Tolerance * solution.Tension;
+    const RadialEstimate x = Extrapolation();
+    const bool last = 2 * intervals > kLargestAutomaticIntervals;
+    if (x.Order > 0 && solution.Slope > 0 && (x.Error <= share || (last && x.Error < e.Error))) {
+      // The answer is the extrapolation beyond the three finest grids.
+      gridAnswer_ = answer_;
+      answer_.Tension = x.Limit;
+      extrapolation_ = x;
       break;
     }
+    if (e.Error <= share || last) break;
   }
   return true;
+}
+
+RadialEstimate Solver::Extrapolation() const {
+  RadialEstimate x;
+  const size_t n = grids_.size();
+  if (n < 4) return x;
+  for (const GridSolution& g : grids_) {
+    if (!g.PartZ.empty()) return x;
+  }
+  const auto through = [&](size_t last) {
+    const int intervals[3] = {grids_[last].Intervals, grids_[last - 1].Intervals,
+                              grids_[last - 2].Intervals};
+    const double tension[3] = {grids_[last].Tension, grids_[last - 1].Tension,
+                               grids_[last - 2].Tension};
+    RadialEstimate e = EstimateRadialError(intervals, tension, tension[0], true);
+    // Grids that show the formal order are extrapolated with it: the observed order carries
+    // the next term's share and the integration's.
+    if (e.Order >= kLowestFormalOrder && e.Order <= kHighestFormalOrder) {
+      e.Order = kFormalRadialOrder;
+    }
+    e.Divisor = std::pow(2.0, std::min(e.Order, kFormalRadialOrder)) - 1;
+    e.Limit = Extrapolated(tension[0], tension[1], e.Divisor);
+    return e;
+  };
+  const RadialEstimate finest = through(n - 1);
+  const RadialEstimate before = through(n - 2);
+  if (finest.Order == 0 || before.Order == 0) return x;
+  x = finest;
+  // The extrapolations converge at least as fast as the grids: the move from the one before
+  // bounds the error of the last, and more so where they converge faster.
+  // The move is (4 F(N) - 5 F(N/2) + F(N/4)) / 3 at the formal order: what the searches
+  // left over on those grids may hide part of it.
+  const double hidden = (4 * grids_[n - 1].SearchError() + 5 * grids_[n - 2].SearchError() +
+                         grids_[n - 3].SearchError()) /
+                        3;
+  x.Error = kRadialSafetyFactor * (std::fabs(finest.Limit - before.Limit) + hidden);
+  return x;
 }
 
 RadialEstimate Solver::FinestGridsEstimate() const {
@@ -775,23 +862,77 @@ RadialEstimate Solver::FinestGridsEstimate() const {
 }
 
 bool Solver::EstimateErrors() {
-  // From the three finest grids, the answer's among them or coarser.
-  const RadialEstimate radial = FinestGridsEstimate();
+  // From the three finest grids, the answer's among them or coarser, or beyond them.
+  const bool extrapolated = extrapolation_.Order > 0;
+  const RadialEstimate radial = extrapolated ? extrapolation_ : FinestGridsEstimate();
   report_.RadialTensionError = radial.Error;
   report_.RadialOrder = radial.Order;
 
-  // The integration error: the answer again on its own grid at a tighter tolerance, by a Newton
-  // step with the answer's slope from one pass (a line in parts is solved again).
+  // The integration error: the finest grid's solution again at a tighter tolerance, by a
+  // Newton step with its slope from one pass (a line in parts is solved again).
+  const GridSolution& own = extrapolated ? gridAnswer_ : answer_;
   GridSolution tighter;
   ConvergedPass& pass = *answerPass_;
   const double tight = integratorTolerance_ / kTighterIntegration;
-  if (answer_.PartZ.empty()) {
-    if (!Shifted(pass, answer_, tight, tighter)) return false;
-  } else if (!Solve(pass, answer_, tight, tighter)) {
+  if (extrapolated) {
+    // The written line is the extrapolation of the two finest grids' lines, each at its own
+    // tension, value by value: its spinneret tension is the answer, and it meets the target
+    // as both do. The finest grid's line at the tighter tolerance gives the move of its
+    // solution; the two lines show what the searches left over on the two grids.
+    const GridSolution& coarse = grids_[grids_.size() - 2];
+    if (!previousLine_ || previousLine_->Intervals != coarse.Intervals) {
+      auto coarsePass = MakePass(coarse.Intervals);
+      GridLine c{coarse.Intervals, profile_, {}, 0};
+      if (!Pass(*coarsePass, coarse.Tension, integratorTolerance_, &c.Profile, c.Result)) {
+        return false;
+      }
+      Count(*coarsePass);
+      c.GasSolventFlow = coarsePass->EndState()[coarse.Intervals + 5];
+      previousLine_ = std::move(c);
+    }
+    const SpinningLineProfile& coarseProfile = previousLine_->Profile;
+    const PassResult& coarseLine = previousLine_->Result;
+    PassResult tightLine;
+    PassResult line;
+    if (!Pass(pass, own.Tension, tight, nullptr, tightLine) ||
+        !Pass(pass, own.Tension, integratorTolerance_, &profile_, line)) {
+      return false;
+    }
+    for (const PassResult* r : {&coarseLine, static_cast<const PassResult*>(&tightLine),
+                                static_cast<const PassResult*>(&line)}) {
+      if (r->End != PassEnd::Complete) {
+        return Fail(ConvergedStatus::CalculationFailed,
+                    "Sorry, this case does not converge: the line ends early at z = " +
+                        FormatZ(r->EndZ) + " cm.");
+      }
+    }
+    const double mismatch = target_.Mismatch(line);
+    tighter = own;
+    tighter.Tension = own.Tension * std::exp(-(target_.Mismatch(tightLine) - mismatch) / own.Slope);
+    const double c = 1 / radial.Divisor;
+    const double searched =
+        (1 + c) * std::max(own.SearchError(), own.Tension * std::fabs(mismatch) / own.Slope) +
+        c * std::max(coarse.SearchError(),
+                     coarse.Tension * std::fabs(target_.Mismatch(coarseLine)) / coarse.Slope);
+    coarseGained_ = previousLine_->GasSolventFlow;
+    ExtrapolateLine(coarseProfile, radial.Divisor);
+    line.EndVelocity = Extrapolated(line.EndVelocity, coarseLine.EndVelocity, radial.Divisor);
+    line.EndTension = Extrapolated(line.EndTension, coarseLine.EndTension, radial.Divisor);
+    written_ = Written{&pass, answer_.Tension, integratorTolerance_, line};
+    // F = F(N) + c (F(N) - F(N/2)) with c = 1 / (2^p - 1): the errors of the two finest grids'
+    // solutions carry over with the weights 1 + c and c. The grid before is taken to have the
+    // integration error of the finest.
+    report_.IntegrationTensionError =
+        kSafetyFactor * std::fabs(tighter.Tension - own.Tension) * (1 + 2 * c) + searched;
+  } else if (own.PartZ.empty()) {
+    if (!Shifted(pass, own, tight, tighter)) return false;
+  } else if (!Solve(pass, own, tight, tighter)) {
     return false;
   }
-  report_.IntegrationTensionError =
-      kSafetyFactor * std::fabs(tighter.Tension - answer_.Tension) + answer_.SearchError();
+  if (!extrapolated) {
+    report_.IntegrationTensionError =
+        kSafetyFactor * std::fabs(tighter.Tension - own.Tension) + own.SearchError();
+  }
   if (radial.Order == 0) {
     report_.ToleranceNote = "the radial grids do not yet converge steadily";
   }
@@ -914,13 +1055,45 @@ bool Solver::CheckWritten(const PassResult& final) {
   return true;
 }
 
+void Solver::ExtrapolateLine(const SpinningLineProfile& coarse, double divisor) {
+  SpinningLineProfile& fine = profile_;
+  std::vector<double> SpinningLineProfile::*const columns[] = {
+      &SpinningLineProfile::ProfileAvgSolvent,
+      &SpinningLineProfile::ProfileSurfaceSolvent,
+      &SpinningLineProfile::ProfileYarnVelocity,
+      &SpinningLineProfile::ProfileYarnTemp,
+      &SpinningLineProfile::ProfileTension,
+      &SpinningLineProfile::ProfileGasTemp,
+      &SpinningLineProfile::ProfileGasVelocity,
+      &SpinningLineProfile::ProfileGasSolventFraction,
+      &SpinningLineProfile::ProfileElongViscosity,
+      &SpinningLineProfile::ProfileHeatTransfer,
+      &SpinningLineProfile::ProfileFilamentHeatCoeff,
+      &SpinningLineProfile::ProfileEvaporationFlux};
+  for (int i = 0; i < fine.ProfilePointCount; ++i) {
+    const auto k = static_cast<size_t>(i);
+    for (const auto column : columns) {
+      double& value = (fine.*column)[k];
+      value = Extrapolated(value, (coarse.*column)[k], divisor);
+    }
+    // The radial profile is written at the same fractions of the radius on every grid.
+    for (size_t j = 0; j < kRadialCapacity; ++j) {
+      double& value = fine.ProfileRadialSolvent[k][j];
+      value = Extrapolated(value, coarse.ProfileRadialSolvent[k][j], divisor);
+    }
+  }
+}
+
 void Solver::Finish(const ConvergedPass& pass, const PassResult& final, int intervals,
                     double tension) {
   const std::vector<double>& end = pass.EndState();
   const double wEnd = profile_.ProfileAvgSolvent[profile_.ProfilePointCount - 1];
   const double lost =
       state_.Constants.TotalSolventFlow - state_.Constants.TotalPolymerFlow * wEnd / (1 - wEnd);
-  const double gained = end[intervals + 5] - state_.Constants.GasSolventMassFlow;
+  const double gas = extrapolation_.Order > 0
+                         ? Extrapolated(end[intervals + 5], coarseGained_, extrapolation_.Divisor)
+                         : end[intervals + 5];
+  const double gained = gas - state_.Constants.GasSolventMassFlow;
   report_.SolventBalanceError = lost != 0 ? (lost - gained) / lost : 0;
   report_.Status = ConvergedStatus::Converged;
   report_.RadialIntervals = intervals;
