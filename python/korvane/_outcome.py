@@ -37,5 +37,5 @@ class Outcome(enum.IntEnum):
     def __str__(self) -> str:
         return self.name
 
-    def __format__(self, spec: str) -> str:
-        return format(self.name, spec)
+    def __format__(self, format_spec: str) -> str:
+        return format(self.name, format_spec)
