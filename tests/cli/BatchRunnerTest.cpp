@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "RecordingEnvironment.h"
+#include "files/CaseFile.h"
 #include "files/DataFile.h"
 
 namespace korvane {
@@ -83,14 +84,25 @@ TEST(BatchRunner, DefaultCaseSucceedsAndMatchesTheRegressionFile) {
             ReadBytes(std::string(KORVANE_GOLDEN_DIR) + "/default_result.txt"));
 }
 
-// The built-in material, or fixed items set to their defaults, change nothing; a material's
-// fixed item runs as the same value set by --set, and the input echo shows it.
+// The built-in material, fixed items set to their defaults, a saved default case (which carries
+// its initial tension) and the default result file opened as a case change nothing; the command
+// line's method wins over the case's. A material's fixed item runs as the same value set by
+// --set, and the input echo shows it.
 TEST(BatchRunner, MaterialAndSettingsRunTheValuesTheyGive) {
   TemporaryFolder folder;
   const std::string golden = ReadBytes(std::string(KORVANE_GOLDEN_DIR) + "/default_result.txt");
-  for (const std::string arguments : {"--material '" KORVANE_MATERIALS_DIR "/default.toml'",
-                                      "--set 4=5512.3 --set dope_output=0.0343 --set 30=833"}) {
-    const BatchRun run = RunBatch(folder, "--initial-tension 3.0 " + arguments);
+  CaseFile saved;
+  saved.Name = "default";
+  saved.Texts = DefaultFieldTexts();
+  ASSERT_TRUE(CaseFileWriter(folder.File("default.toml"), saved).ok());
+  saved.Solver.Converged = true;
+  ASSERT_TRUE(CaseFileWriter(folder.File("converged.toml"), saved).ok());
+  for (const std::string arguments :
+       {"--initial-tension 3.0 --material '" KORVANE_MATERIALS_DIR "/default.toml'",
+        "--initial-tension 3.0 --set 4=5512.3 --set dope_output=0.0343 --set 30=833",
+        "default.toml", "converged.toml --method classic",
+        "--initial-tension 3.0 '" KORVANE_GOLDEN_DIR "/default_result.txt'"}) {
+    const BatchRun run = RunBatch(folder, arguments);
     ASSERT_EQ(run.Status, 0) << arguments << "\n" << run.Err;
     EXPECT_EQ(ReadBytes(folder.File("result.txt")), golden) << arguments;
   }
