@@ -21,7 +21,8 @@ namespace {
 
 using namespace toml_reading;
 
-constexpr const char* kCaseKeys[] = {"items", "jackets", "solver", "material", "initial_tension"};
+constexpr const char* kCaseKeys[] = {"name",   "items",    "jackets",
+                                     "solver", "material", "initial_tension"};
 constexpr const char* kJacketed = "jacketed";
 constexpr const char* kInsulated = "insulated";
 
