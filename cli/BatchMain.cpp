@@ -324,6 +324,8 @@ int main(int argc, char** argv) {
   // What the run reads and what it will write, checked before anything is written.
   std::vector<NamedFile> inputs, outputs;
   if (!dataFile.empty()) inputs.push_back({input.Role, dataFile});
+  if (!input.MaterialFile.empty())
+    inputs.push_back({"the case's material file", input.MaterialFile});
   if (!materialFile.empty()) inputs.push_back({"the material file", materialFile});
   if (app.count("--initial-tension") == 0 && !input.HasInitialTension)
     inputs.push_back({"the initial tension file", InitialTensionFilePath()});

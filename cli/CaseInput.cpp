@@ -20,6 +20,7 @@ std::optional<CaseInput> LoadCaseInput(const std::string& path, FieldTexts& text
       input.Role = "the case file";
       input.Solver = load.Value.Solver;
       input.HasInitialTension = load.Value.HasInitialTension;
+      input.MaterialFile = load.Value.MaterialFile;
       return input;
     }
     case InputFileKind::ResultFile: {

@@ -16,6 +16,7 @@ struct CaseInput {
   std::string Role = "the data file";  // how messages name the file
   CaseSolver Solver;                   // a case file's solver options
   bool HasInitialTension = false;      // a case file gave the initial tension
+  std::string MaterialFile;            // the material file a case file read, if any
   std::vector<std::string> Notes;      // what the user should know about the reading
 };
 

@@ -203,6 +203,7 @@ class CaseReader {
         } else {
           std::filesystem::path file = Text(path_, name, node);
           if (file.is_relative()) file = std::filesystem::path(path_).parent_path() / file;
+          value.MaterialFile = file.string();
           const MaterialLoad load = LoadMaterialFile(file.string());
           if (!load.Ok) Refuse(path_, node.source(), "material: " + load.Message);
           material = load.Value;

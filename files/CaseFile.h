@@ -39,6 +39,7 @@ struct CaseFile {
                      // is the default one)
   bool HasInitialTension = false;  // the file gave initial_tension
   std::string MaterialName;        // the material the file named, if any
+  std::string MaterialFile;        // the material file it read, as opened (empty: none)
   CaseSolver Solver;
 };
 

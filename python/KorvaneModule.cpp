@@ -190,6 +190,11 @@ FieldTexts LoadCase(const std::filesystem::path& path) {
                                                               : LoadDataFile(path.string());
   if (!load.Ok) RaiseInputError(load.Message);
   if (kind == InputFileKind::ResultFile) {
+    const std::string note =
+        path.string() +
+        ": a result file does not record the jacket modes; all three are taken "
+        "as insulated.";
+    if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0) throw py::error_already_set();
     texts.Items = load.Values.Items;  // the echo holds every item, fixed ones included
     texts.Jacketed = load.Values.Jacketed;
   } else {
@@ -536,12 +541,14 @@ PYBIND11_MODULE(_korvane, m) {
       .def("__repr__", &CaseRepr)
       .def(py::pickle(
           [](const FieldTexts& texts) {
-            return py::make_tuple(py::cast(texts.Items), py::cast(texts.Jacketed));
+            return py::make_tuple(py::cast(texts.Items), py::cast(texts.Jacketed),
+                                  texts.InitialTensionText);
           },
           [](const py::tuple& state) {
             FieldTexts texts = DefaultFieldTexts();
             texts.Items = state[0].cast<std::array<std::string, kItemCount>>();
             texts.Jacketed = state[1].cast<std::array<bool, kJacketCount>>();
+            if (state.size() > 2) texts.InitialTensionText = state[2].cast<std::string>();
             return texts;
           }));
   for (const ParameterItem& item : ParameterItems()) {
