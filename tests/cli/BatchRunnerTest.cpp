@@ -422,6 +422,7 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
   WriteBytes(folder.File("r_800.txt"), data);
   const std::string material = "name = \"m\"\nsource = \"a test\"\n";
   WriteBytes(folder.File("m.toml"), material);
+  WriteBytes(folder.File("c.toml"), "material = \"m.toml\"\n");
   std::filesystem::create_directory(folder.File("sub"));
   const std::set<std::string> before = FileNames(folder);
 
@@ -433,6 +434,8 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
       {"case.txt -o out.txt --csv case.txt", "--csv \"case.txt\" is the data file"},
       {"case.txt -o sub/../case.txt", "-o \"sub/../case.txt\" is the data file"},
       {"--material m.toml --csv m.toml", "--csv \"m.toml\" is the material file \"m.toml\""},
+      {"c.toml -o c.toml", "-o \"c.toml\" is the case file \"c.toml\""},
+      {"c.toml -o m.toml", "-o \"m.toml\" is the case's material file \"m.toml\""},
       {"case.txt --sweep 30=800 -o s.txt --summary ./case.txt", "--summary \"./case.txt\" is"},
       {"r_800.txt --sweep 30=800,833 -o r.txt",
        "The result file of 30=800 \"r_800.txt\" is the data file \"r_800.txt\""},
