@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "cli/CaseInput.h"
 #include "cli/ItemSetting.h"
 #include "cli/Sweep.h"
 #include "files/DataFile.h"
@@ -181,7 +182,9 @@ int main(int argc, char** argv) {
       "Without DATA_FILE the default case is run."};
   app.set_version_flag("--version", "korvane-batch 1.3f");
   std::string dataFile, resultFile = "result.txt", initialTension;
-  app.add_option("DATA_FILE", dataFile, "input data file (54 lines of label = value)");
+  app.add_option("DATA_FILE", dataFile,
+                 "input data file (54 lines of label = value), case file (TOML) or result file "
+                 "(its INPUT DATA), told apart by their content");
   app.add_option("-o,--output", resultFile, "result file to write")->capture_default_str();
   app.add_option("--initial-tension", initialTension,
                  "assumed initial spinning tension in dyn (default: the text of the initial "
@@ -249,8 +252,27 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : static_cast<int>(RunOutcome::InputRefused);
   }
 
+  // The case is built in this order, each step over the one before: the input file, then
+  // --material, then --set; the method options on the command line win over a case file's.
+  FieldTexts texts = DefaultFieldTexts();
+  texts.ResultFileName = resultFile;
+  CaseInput input;
+  if (!dataFile.empty()) {
+    std::string error;
+    std::optional<CaseInput> loaded = LoadCaseInput(dataFile, texts, error);
+    if (!loaded) {
+      std::cerr << error << '\n';
+      return static_cast<int>(RunOutcome::InputRefused);
+    }
+    input = std::move(*loaded);
+    for (const std::string& note : input.Notes) std::cerr << note << '\n';
+  }
   runOptions.Method = method == "converged" ? SolverMethod::Converged : SolverMethod::Classic;
   if (app.count("--take-up-tension") > 0) runOptions.Converged.TakeUpTension = takeUpTension;
+  ApplyCaseSolver(input.Solver,
+                  {app.count("--method") > 0, app.count("--tolerance") > 0,
+                   app.count("--radial-intervals") > 0, app.count("--take-up-tension") > 0},
+                  runOptions);
   if (const std::optional<std::string> problem = MethodOptionsProblem(app, runOptions)) {
     std::cerr << *problem << '\n';
     return static_cast<int>(RunOutcome::InputRefused);
@@ -282,22 +304,12 @@ int main(int argc, char** argv) {
 
   RemovePendingFilesOnTermination();
   BatchEnvironment environment;
-  FieldTexts texts = DefaultFieldTexts();
-  texts.ResultFileName = resultFile;
   if (app.count("--initial-tension") > 0) {
     texts.InitialTensionText = initialTension;
-  } else {
+  } else if (!input.HasInitialTension) {
     const InitialTensionRead read = ReadInitialTensionFile(InitialTensionFilePath());
     if (!read.Ok) environment.ShowMessage(read.Message);
     texts.InitialTensionText = read.Text;
-  }
-  if (!dataFile.empty()) {
-    const DataFileLoad load = LoadDataFile(dataFile);
-    if (!load.Ok) {
-      environment.ShowMessage(load.Message);
-      return static_cast<int>(RunOutcome::InputRefused);
-    }
-    ApplyDataFileValues(load.Values, texts);
   }
   if (!materialFile.empty()) {
     const MaterialLoad material = LoadMaterialFile(materialFile);
@@ -311,9 +323,11 @@ int main(int argc, char** argv) {
 
   // What the run reads and what it will write, checked before anything is written.
   std::vector<NamedFile> inputs, outputs;
-  if (!dataFile.empty()) inputs.push_back({"the data file", dataFile});
+  if (!dataFile.empty()) inputs.push_back({input.Role, dataFile});
+  if (!input.MaterialFile.empty())
+    inputs.push_back({"the case's material file", input.MaterialFile});
   if (!materialFile.empty()) inputs.push_back({"the material file", materialFile});
-  if (app.count("--initial-tension") == 0)
+  if (app.count("--initial-tension") == 0 && !input.HasInitialTension)
     inputs.push_back({"the initial tension file", InitialTensionFilePath()});
   std::vector<SweepPlan> plans;
   for (const std::string& sweep : sweeps) {

@@ -1,5 +1,6 @@
 #include "files/DataFile.h"
 
+#include <string_view>
 #include <vector>
 
 #include "files/TextLines.h"
@@ -65,6 +66,42 @@ DataFileLoad LoadDataFile(const std::string& path) {
     return load;
   }
   return DataFileReader(lines, path);
+}
+
+bool IsResultFileStart(const DataFileLines& lines) {
+  return lines[0] == "==========" && lines[1] == "INPUT DATA";
+}
+
+DataFileLoad LoadResultFileInputs(const std::string& path) {
+  // The section holds the 51 item lines among its titles and blank lines.
+  constexpr size_t kSectionLines = 100;
+  DataFileLoad load;
+  std::vector<std::string> lines;
+  const ReadStatus status = ReadFirstLines(path, kSectionLines, kDataFileMaxBytes, lines);
+  if (status != ReadStatus::Ok) {
+    load.Message = status == ReadStatus::NotRegular ? '"' + path + '"' + kNotARegularFileSuffix
+                                                    : std::string(kDataFileCannotOpen);
+    return load;
+  }
+  for (const ParameterItem& item : ParameterItems()) {
+    bool found = false;
+    for (const std::string& line : lines) {
+      const std::string_view label = item.EchoLabel;
+      if (line.compare(0, label.size(), label) != 0) continue;
+      const size_t first = line.find_first_not_of(' ', label.size());
+      const size_t last = line.find_last_not_of(' ');
+      load.Values.Items[static_cast<size_t>(item.Number - 1)] =
+          first == std::string::npos ? std::string() : line.substr(first, last - first + 1);
+      found = true;
+      break;
+    }
+    if (!found) {
+      load.Message = '"' + path + '"' + kNotADataFileSuffix;
+      return load;
+    }
+  }
+  load.Ok = true;
+  return load;
 }
 
 }  // namespace korvane

@@ -47,4 +47,12 @@ DataFileLoad DataFileReader(const DataFileLines& lines, const std::string& dataF
 // double quotes followed by " is not a regular file!" or " is not a correct data file!").
 DataFileLoad LoadDataFile(const std::string& path);
 
+// A result file's INPUT DATA section read as a data file: the 51 items as the echo wrote them
+// (so with the echo's rounding, e.g. "833.00"). The echo does not record the jacket modes; they
+// read as insulated. The message, when the file is none, is the data file's.
+DataFileLoad LoadResultFileInputs(const std::string& path);
+
+// True when the lines begin as a result file does ("==========", "INPUT DATA").
+bool IsResultFileStart(const DataFileLines& lines);
+
 }  // namespace korvane

@@ -1,7 +1,5 @@
 #include "files/MaterialFile.h"
 
-#include <toml++/toml.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -9,40 +7,27 @@
 #include <map>
 
 #include "files/NumberText.h"
+#include "files/TomlReading.h"
 #include "inputs/MaterialItems.h"
 #include "inputs/RangeChecks.h"
 
 namespace korvane {
 
-namespace {
-
-// No material comes near this; a larger file is refused rather than read into memory.
-constexpr size_t kLargestMaterialFile = 1 << 20;
-
-struct Refusal {
-  std::string Message;
-};
+namespace toml_reading {
 
 std::string At(const std::string& path, const toml::source_region& where) {
   return path + ", line " + std::to_string(where.begin.line) + ": ";
 }
 
-[[noreturn]] void Refuse(const std::string& path, const toml::source_region& where,
-                         const std::string& what) {
+void Refuse(const std::string& path, const toml::source_region& where, const std::string& what) {
   throw Refusal{At(path, where) + what};
 }
 
-// "[name]", built by appending: GCC 12 warns falsely (-Wrestrict) on "[" + std::string(name).
+// Built by appending: GCC 12 warns falsely (-Wrestrict) on "[" + std::string(name).
 std::string Bracketed(std::string_view name) {
   std::string table = "[";
   table.append(name).push_back(']');
   return table;
-}
-
-std::string Quoted(std::string_view text) {
-  std::string quoted = "\"";
-  quoted.append(text).push_back('"');
-  return quoted;
 }
 
 const char* TypeName(const toml::node& node) {
@@ -69,6 +54,27 @@ std::string Text(const std::string& path, std::string_view key, const toml::node
     Refuse(path, node.source(),
            std::string(key) + " takes a text in quotes, not " + TypeName(node));
   return node.as_string()->get();
+}
+
+std::string ParseErrorMessage(const toml::parse_error& error, const std::string& path) {
+  const toml::source_region& where = error.source();
+  return path + ", line " + std::to_string(where.begin.line) + ", column " +
+         std::to_string(where.begin.column) + ": " + std::string(error.description());
+}
+
+}  // namespace toml_reading
+
+namespace {
+
+using namespace toml_reading;
+
+// No material comes near this; a larger file is refused rather than read into memory.
+constexpr size_t kLargestMaterialFile = 1 << 20;
+
+std::string Quoted(std::string_view text) {
+  std::string quoted = "\"";
+  quoted.append(text).push_back('"');
+  return quoted;
 }
 
 // Reads an item's value: a number, within the item's range.
@@ -140,7 +146,9 @@ bool IsLawName(std::string_view name) {
   return false;
 }
 
-Material ReadDocument(const toml::table& document, const std::string& path) {
+}  // namespace
+
+Material toml_reading::ReadMaterialTable(const toml::table& document, const std::string& path) {
   Material material;
   ItemReader items(path);
   bool named = false, sourced = false;
@@ -190,54 +198,63 @@ Material ReadDocument(const toml::table& document, const std::string& path) {
   return material;
 }
 
-}  // namespace
-
 MaterialLoad ReadMaterial(std::string_view text, const std::string& path) {
   MaterialLoad load;
   try {
     const toml::table document = toml::parse(text, path);
-    load.Value = ReadDocument(document, path);
+    load.Value = toml_reading::ReadMaterialTable(document, path);
     load.Ok = true;
   } catch (const toml::parse_error& error) {
-    const toml::source_region& where = error.source();
-    load.Message = path + ", line " + std::to_string(where.begin.line) + ", column " +
-                   std::to_string(where.begin.column) + ": " + std::string(error.description());
-  } catch (const Refusal& refusal) {
+    load.Message = toml_reading::ParseErrorMessage(error, path);
+  } catch (const toml_reading::Refusal& refusal) {
     load.Message = refusal.Message;
   }
   return load;
 }
 
-MaterialLoad LoadMaterialFile(const std::string& path) {
-  MaterialLoad load;
-  load.Unreadable = true;
+toml_reading::SmallFileRead toml_reading::ReadSmallTextFile(const std::string& path,
+                                                            const std::string& what) {
+  SmallFileRead read;
+  read.Unreadable = true;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
-    load.Error = errno;
-    load.Message =
-        "The material file " + path + " could not be opened: " + std::strerror(load.Error);
-    return load;
+    read.Error = errno;
+    read.Message =
+        "The " + what + " " + path + " could not be opened: " + std::strerror(read.Error);
+    return read;
   }
-  std::string text;
   char buffer[8192];
   size_t got = 0;
   while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0 &&
-         text.size() <= kLargestMaterialFile)
-    text.append(buffer, got);
+         read.Text.size() <= kLargestMaterialFile)
+    read.Text.append(buffer, got);
   const bool failed = std::ferror(file) != 0;
   const int error = errno;
   std::fclose(file);
   if (failed) {
-    load.Error = error;
-    load.Message = "The material file " + path + " could not be read: " + std::strerror(error);
+    read.Error = error;
+    read.Message = "The " + what + " " + path + " could not be read: " + std::strerror(error);
+    return read;
+  }
+  read.Unreadable = false;
+  if (read.Text.size() > kLargestMaterialFile) {
+    read.Message = path + ": a " + what + " is at most 1 MiB; this is not one";
+    return read;
+  }
+  read.Ok = true;
+  return read;
+}
+
+MaterialLoad LoadMaterialFile(const std::string& path) {
+  const toml_reading::SmallFileRead read = toml_reading::ReadSmallTextFile(path, "material file");
+  if (!read.Ok) {
+    MaterialLoad load;
+    load.Unreadable = read.Unreadable;
+    load.Error = read.Error;
+    load.Message = read.Message;
     return load;
   }
-  load.Unreadable = false;
-  if (text.size() > kLargestMaterialFile) {
-    load.Message = path + ": a material file is at most 1 MiB; this is not one";
-    return load;
-  }
-  return ReadMaterial(text, path);
+  return ReadMaterial(read.Text, path);
 }
 
 void ApplyMaterial(const Material& material, FieldTexts& texts) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "files/CaseFile.h"
 #include "files/DataFile.h"
 #include "files/DataFileWriter.h"
 #include "files/FileBytes.h"
@@ -178,10 +179,27 @@ std::string CaseRepr(const FieldTexts& texts) {
 }
 
 FieldTexts LoadCase(const std::filesystem::path& path) {
-  const DataFileLoad load = LoadDataFile(path.string());
-  if (!load.Ok) RaiseInputError(load.Message);
   FieldTexts texts = DefaultFieldTexts();
-  ApplyDataFileValues(load.Values, texts);
+  const InputFileKind kind = InputFileKindOf(path.string());
+  if (kind == InputFileKind::CaseFile) {
+    const CaseLoad load = LoadCaseFile(path.string());
+    if (!load.Ok) RaiseInputError(load.Message);
+    return load.Value.Texts;
+  }
+  const DataFileLoad load = kind == InputFileKind::ResultFile ? LoadResultFileInputs(path.string())
+                                                              : LoadDataFile(path.string());
+  if (!load.Ok) RaiseInputError(load.Message);
+  if (kind == InputFileKind::ResultFile) {
+    const std::string note =
+        path.string() +
+        ": a result file does not record the jacket modes; all three are taken "
+        "as insulated.";
+    if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0) throw py::error_already_set();
+    texts.Items = load.Values.Items;  // the echo holds every item, fixed ones included
+    texts.Jacketed = load.Values.Jacketed;
+  } else {
+    ApplyDataFileValues(load.Values, texts);
+  }
   return texts;
 }
 
@@ -213,7 +231,20 @@ void CheckOutput(const std::string& role, const std::string& path, bool readsTen
   throw py::error_already_set();
 }
 
-void SaveCase(const FieldTexts& texts, const std::filesystem::path& path) {
+void SaveCase(const FieldTexts& texts, const std::filesystem::path& path,
+              const std::optional<std::string>& format) {
+  if (format && *format != "case" && *format != "data")
+    throw py::value_error("format: \"case\" or \"data\", not \"" + *format + "\"");
+  if (format ? *format == "case" : path.extension() == ".toml") {
+    CheckOutput("the case file", path.string(), true);
+    CaseFile value;
+    value.Name = path.stem().string();
+    value.Texts = texts;
+    const FileResult saved = CaseFileWriter(path.string(), value);
+    if (saved.Status == FileStatus::BadValue) RaiseInputError(saved.Message);
+    if (!saved.ok()) RaiseFileError(saved);
+    return;
+  }
   // A data file never sets a fixed item, so one that differs from its default would be lost.
   for (const ParameterItem& item : ParameterItems()) {
     if (item.Fixed &&
@@ -462,13 +493,21 @@ PYBIND11_MODULE(_korvane, m) {
   caseClass.def(py::init(&DefaultFieldTexts), "The worked default case.")
       .def_static("default", &DefaultFieldTexts, "The worked default case.")
       .def_static("load", &LoadCase, py::arg("path"),
-                  "The case of an input data file (items the file cannot change keep their "
-                  "default). Raises InputError when the file cannot be read or is not a data "
-                  "file.")
-      .def("save", &SaveCase, py::arg("path"),
-           "Saves the case as an input data file that loads back to the same case. Raises "
-           "InputError for a case whose fixed items differ from their defaults, which a data "
-           "file does not keep.")
+                  "The case of a file, told by its content: an input data file (items it cannot "
+                  "change keep their default), a case file (TOML: every item, the jackets, the "
+                  "material and the initial tension), or a result file (its INPUT DATA, as "
+                  "rounded there; the jackets read as insulated, which it does not record). "
+                  "Raises InputError when the file cannot be read or is none of them.")
+      .def("save", &SaveCase, py::arg("path"), py::arg("format") = py::none(),
+           "Saves the case so that it loads back to the same case: as a case file (TOML) for "
+           "a name ending in .toml or format=\"case\", otherwise as an input data file "
+           "(format=\"data\"). Raises InputError for a data file of a case whose fixed items "
+           "differ from their defaults, which a data file does not keep.")
+      .def_property(
+          "initial_tension", [](const FieldTexts& texts) { return texts.InitialTensionText; },
+          [](FieldTexts& texts, const std::string& text) { texts.InitialTensionText = text; },
+          "The initial tension a case file carries, as text (default \"3.0\"). run() starts "
+          "from its own initial_tension argument; pass case.initial_tension to use this one.")
       .def("apply_material", &ApplyMaterialFile, py::arg("path"),
            "Sets the items a material file (TOML) gives, fixed ones included. Raises "
            "InputError when the file is no material, OSError when it cannot be read.")
@@ -502,12 +541,14 @@ PYBIND11_MODULE(_korvane, m) {
       .def("__repr__", &CaseRepr)
       .def(py::pickle(
           [](const FieldTexts& texts) {
-            return py::make_tuple(py::cast(texts.Items), py::cast(texts.Jacketed));
+            return py::make_tuple(py::cast(texts.Items), py::cast(texts.Jacketed),
+                                  texts.InitialTensionText);
           },
           [](const py::tuple& state) {
             FieldTexts texts = DefaultFieldTexts();
             texts.Items = state[0].cast<std::array<std::string, kItemCount>>();
             texts.Jacketed = state[1].cast<std::array<bool, kJacketCount>>();
+            if (state.size() > 2) texts.InitialTensionText = state[2].cast<std::string>();
             return texts;
           }));
   for (const ParameterItem& item : ParameterItems()) {

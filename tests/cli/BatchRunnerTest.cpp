@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "RecordingEnvironment.h"
+#include "files/CaseFile.h"
 #include "files/DataFile.h"
 
 namespace korvane {
@@ -83,14 +84,25 @@ TEST(BatchRunner, DefaultCaseSucceedsAndMatchesTheRegressionFile) {
             ReadBytes(std::string(KORVANE_GOLDEN_DIR) + "/default_result.txt"));
 }
 
-// The built-in material, or fixed items set to their defaults, change nothing; a material's
-// fixed item runs as the same value set by --set, and the input echo shows it.
+// The built-in material, fixed items set to their defaults, a saved default case (which carries
+// its initial tension) and the default result file opened as a case change nothing; the command
+// line's method wins over the case's. A material's fixed item runs as the same value set by
+// --set, and the input echo shows it.
 TEST(BatchRunner, MaterialAndSettingsRunTheValuesTheyGive) {
   TemporaryFolder folder;
   const std::string golden = ReadBytes(std::string(KORVANE_GOLDEN_DIR) + "/default_result.txt");
-  for (const std::string arguments : {"--material '" KORVANE_MATERIALS_DIR "/default.toml'",
-                                      "--set 4=5512.3 --set dope_output=0.0343 --set 30=833"}) {
-    const BatchRun run = RunBatch(folder, "--initial-tension 3.0 " + arguments);
+  CaseFile saved;
+  saved.Name = "default";
+  saved.Texts = DefaultFieldTexts();
+  ASSERT_TRUE(CaseFileWriter(folder.File("default.toml"), saved).ok());
+  saved.Solver.Converged = true;
+  ASSERT_TRUE(CaseFileWriter(folder.File("converged.toml"), saved).ok());
+  for (const std::string arguments :
+       {"--initial-tension 3.0 --material '" KORVANE_MATERIALS_DIR "/default.toml'",
+        "--initial-tension 3.0 --set 4=5512.3 --set dope_output=0.0343 --set 30=833",
+        "default.toml", "converged.toml --method classic",
+        "--initial-tension 3.0 '" KORVANE_GOLDEN_DIR "/default_result.txt'"}) {
+    const BatchRun run = RunBatch(folder, arguments);
     ASSERT_EQ(run.Status, 0) << arguments << "\n" << run.Err;
     EXPECT_EQ(ReadBytes(folder.File("result.txt")), golden) << arguments;
   }
@@ -410,6 +422,7 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
   WriteBytes(folder.File("r_800.txt"), data);
   const std::string material = "name = \"m\"\nsource = \"a test\"\n";
   WriteBytes(folder.File("m.toml"), material);
+  WriteBytes(folder.File("c.toml"), "material = \"m.toml\"\n");
   std::filesystem::create_directory(folder.File("sub"));
   const std::set<std::string> before = FileNames(folder);
 
@@ -421,6 +434,8 @@ TEST(BatchRunner, RefusesAnOutputThatIsAnInputOrAnotherOutputBeforeWritingAnythi
       {"case.txt -o out.txt --csv case.txt", "--csv \"case.txt\" is the data file"},
       {"case.txt -o sub/../case.txt", "-o \"sub/../case.txt\" is the data file"},
       {"--material m.toml --csv m.toml", "--csv \"m.toml\" is the material file \"m.toml\""},
+      {"c.toml -o c.toml", "-o \"c.toml\" is the case file \"c.toml\""},
+      {"c.toml -o m.toml", "-o \"m.toml\" is the case's material file \"m.toml\""},
       {"case.txt --sweep 30=800 -o s.txt --summary ./case.txt", "--summary \"./case.txt\" is"},
       {"r_800.txt --sweep 30=800,833 -o r.txt",
        "The result file of 30=800 \"r_800.txt\" is the data file \"r_800.txt\""},

@@ -222,6 +222,21 @@ def test_materials_apply_and_refuse_as_the_batch_runner_does(tmp_path, batch_run
     with pytest.raises(korvane.InputError, match=r"viscosity_param_1 \(item 4\) is fixed"):
         case.save(tmp_path / "case.txt")
     assert not (tmp_path / "case.txt").exists()
+    # A case file keeps them, every text as typed, the jackets and the initial tension, and runs
+    # in the batch runner as it does here.
+    case.filament_count = "0x30"
+    case.dope_output = "3.43E-2"
+    case.jacket_modes = ("jacketed", "insulated", "jacketed")
+    case.initial_tension = "2.5"
+    case.save(tmp_path / "case.toml")
+    loaded = korvane.Case.load(tmp_path / "case.toml")
+    assert loaded == case and (loaded.text(29), loaded.text(26), loaded.initial_tension) == ("0x30", "3.43E-2", "2.5")
+    case.save(tmp_path / "case.txt", format="case")
+    assert (tmp_path / "case.txt").read_bytes() == (tmp_path / "case.toml").read_bytes()
+    done = subprocess.run([batch_runner, "case.toml", "-o", "batch.txt"], capture_output=True, text=True, cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    korvane.run(loaded, loaded.initial_tension).write_result_file(tmp_path / "module.txt")
+    assert (tmp_path / "module.txt").read_bytes() == (tmp_path / "batch.txt").read_bytes()
 
 
 def test_writers_refuse_what_the_batch_runner_refuses(tmp_path, batch_runner):
