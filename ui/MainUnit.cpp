@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -26,8 +25,6 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QWindow>
-#include <cstdint>
 #include <exception>
 #include <initializer_list>
 #include <memory>
@@ -37,10 +34,8 @@
 #include "files/InitialTensionFile.h"
 #include "files/NumberText.h"
 #include "files/ProfileCsv.h"
-#include "files/ResultFile.h"
 #include "inputs/ParameterItems.h"
 #include "inputs/RangeChecks.h"
-#include "inputs/ReadRunParameters.h"
 #include "inputs/SectionLengths.h"
 #include "inputs/TextConversion.h"
 #include "ui/ColumnSchematic.h"
@@ -49,6 +44,7 @@
 #include "ui/ResultFileClash.h"
 #include "ui/ResultsPage.h"
 #include "ui/UserDialogs.h"
+#include "ui/WindowRun.h"
 
 namespace korvane::ui {
 
@@ -60,9 +56,6 @@ constexpr int kFirstCountItem = 46;
 
 constexpr const char* kFolderCannotOpen = "Folder can not be opened!";
 
-// How often a long pass of the converged method lets the window's events through.
-constexpr qint64 kEventIntervalMs = 50;
-
 // The converged method's tolerance: the default of the "Solver" group, and its range.
 constexpr const char* kDefaultToleranceText = "1E-03";
 constexpr double kSmallestTolerance = kSmallestConvergedTolerance;
@@ -71,217 +64,6 @@ constexpr double kLargestTolerance = kLargestConvergedTolerance;
 QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-// What one run needs from the window: its message boxes, the busy cursor, the progress
-// window of a long run, the finish dialog, the file list and the summary.
-class WindowRunEnvironment : public RunEvents {
- public:
-  // stopRequested: set while the run goes on when the window is closed or Esc is pressed; it
-  // cancels the run.
-  WindowRunEnvironment(TMainForm& form, UserDialogs& dialogs, int progressDelayMs,
-                       const bool& stopRequested, const FieldTexts& texts, double tolerance)
-      : form_(form),
-        dialogs_(dialogs),
-        progressDelayMs_(progressDelayMs),
-        stopRequested_(stopRequested),
-        texts_(texts),
-        tolerance_(tolerance) {
-    sinceStart_.start();
-  }
-  ~WindowRunEnvironment() override { SetBusyCursor(false); }
-  WindowRunEnvironment(const WindowRunEnvironment&) = delete;
-  WindowRunEnvironment& operator=(const WindowRunEnvironment&) = delete;
-
-  // The box waits for the user with the normal cursor; the busy cursor comes back after it.
-  // A message ends the progress window: it opens again if the iteration goes on.
-  void ShowMessage(std::string_view text) override {
-    if (text != kCalculationCancelled) ResultsReplaced();
-    const bool wasBusy = busy_;
-    SetBusyCursor(false);
-    dialogs_.Message(WithItemLabel(text));
-    SetBusyCursor(wasBusy);
-  }
-
-  // The messages that a value does not convert and that the result file cannot be opened name
-  // no item: the label of the one at fault follows on a line of its own.
-  QString WithItemLabel(std::string_view text) const {
-    QString message = Utf8(text);
-    if (text == kResultFileCannotOpen) {
-      return message + QStringLiteral("\nSave File Name \"%1\"").arg(Utf8(texts_.ResultFileName));
-    }
-    if (text != kInputValueNotCorrect) return message;
-    RunParameters scratch;
-    const ReadOutcome read = ReadRunParameters(texts_, scratch);
-    if (read.InitialTensionFailed) {
-      message += QStringLiteral("\n%1 (Change Initial Tension)").arg(kInitialTensionLabel);
-    } else if (read.FailedItem >= 1 && read.FailedItem <= kItemCount) {
-      message += '\n' + Utf8(ItemByNumber(read.FailedItem).EntryLabel).trimmed();
-    }
-    return message;
-  }
-
-  // Once the calculation has started, anything but a cancel ends the shown results: the page
-  // is emptied before the run's first message, as the result file will be replaced.
-  void ResultsReplaced() {
-    if (!calculationStarted_ || replaced_) return;
-    replaced_ = true;
-    form_.Results->Clear();
-  }
-  bool Replaced() const { return replaced_; }
-
-  // The busy cursor from the start of a run to its end; the finish dialog after a success, and
-  // the file list read again once a result file has been written.
-  void RunStarted() override { SetBusyCursor(true); }
-
-  void RunFinished(const RunReport& report) override {
-    if (!report.Cancelled) ResultsReplaced();
-    SetBusyCursor(false);
-    if (report.Outcome == RunOutcome::Success) {
-      // A converged run that stopped short of its tolerance is not reported as a success.
-      if (report.Converged && !report.Converged->ToleranceMet) {
-        dialogs_.Message(ToleranceNotMetText(tolerance_, report.Converged->EstimatedTensionError) +
-                         QStringLiteral(".\nThe results were written; the estimated error is "
-                                        "larger than asked for."));
-      } else {
-        dialogs_.ShowFinish();
-      }
-    }
-    if (report.Outcome != RunOutcome::InputRefused) form_.RefreshFileList();
-  }
-
-  void SetBusyCursor(bool busy) {
-    if (!busy) EndProgress();
-    if (busy == busy_) return;
-    busy_ = busy;
-    if (busy) {
-      QApplication::setOverrideCursor(progressOpen_ ? Qt::BusyCursor : Qt::WaitCursor);
-    } else {
-      QApplication::restoreOverrideCursor();
-    }
-  }
-
-  // After every pass of the tension iteration. Once the run has lasted the delay, the
-  // progress window shows how far it is. The window's events go through on this thread, so
-  // that the progress is drawn and its Cancel button and the main window's close box work.
-  bool PassFinished(int passes, double relativeDifference) override {
-    passes_ = passes;
-    relativeDifference_ = relativeDifference;
-    return LetEventsThrough();
-  }
-
-  // Polled by the converged method within its passes, which on a long line last seconds: the
-  // window is drawn, and a cancel is seen, a few times a second rather than at a pass's end.
-  bool KeepGoingWithinPass() {
-    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventIntervalMs) return !stopRequested_;
-    return LetEventsThrough();
-  }
-
-  void SectionLengthsUpdated(const SectionLengths& lengths) override {
-    form_.ShowSectionLengths(lengths);
-  }
-
-  // The results of the last run stay on their page while this one computes, as the earlier
-  // result file stays until this run's replaces it; a run that is refused or cancelled leaves
-  // both as they were. A comparison still under way gives the run the processor.
-  void CalculationStarting() override {
-    calculationStarted_ = true;
-    comparisonDropped_ = form_.Comparison->Pending();
-    form_.Comparison->Cancel();
-  }
-  // A comparison of the shown results was under way when the calculation started.
-  bool ComparisonDropped() const { return comparisonDropped_; }
-
- private:
-  bool LetEventsThrough() {
-    if (!progressOpen_ && sinceStart_.elapsed() >= progressDelayMs_) {
-      dialogs_.ProgressStart();
-      progressOpen_ = true;
-      // The arrow with the hourglass: the Cancel button can be pressed.
-      if (busy_) QApplication::changeOverrideCursor(Qt::BusyCursor);
-    }
-    QCoreApplication::processEvents();
-    sinceEvents_.start();
-    const bool keepGoing = !progressOpen_ || dialogs_.ProgressUpdate(passes_, relativeDifference_);
-    return keepGoing && !stopRequested_;
-  }
-
-  void EndProgress() {
-    if (!progressOpen_) return;
-    progressOpen_ = false;
-    dialogs_.ProgressEnd();
-    if (busy_) QApplication::changeOverrideCursor(Qt::WaitCursor);
-  }
-
-  TMainForm& form_;
-  UserDialogs& dialogs_;
-  int progressDelayMs_;
-  const bool& stopRequested_;
-  const FieldTexts& texts_;
-  double tolerance_;  // of the converged method
-  QElapsedTimer sinceStart_;
-  QElapsedTimer sinceEvents_;
-  int passes_ = 0;  // of the tension search so far, and the last pass's miss
-  double relativeDifference_ = 1;
-  bool busy_ = false;
-  bool progressOpen_ = false;
-  bool calculationStarted_ = false;
-  bool replaced_ = false;
-  bool comparisonDropped_ = false;
-};
-
-// While a run lets events through, the main window takes no input: a second OK, typing into
-// a field or loading a data file would change what the run is reading or start another run
-// inside it. Mouse and keyboard events meant for the window are dropped; other windows (the
-// progress window with its Cancel button, the message boxes) get theirs. Esc in the window
-// asks the run to stop.
-class RunInputBlocker : public QObject {
- public:
-  RunInputBlocker(QWidget& window, bool& stopRequested)
-      : window_(window), stopRequested_(stopRequested) {
-    QCoreApplication::instance()->installEventFilter(this);
-  }
-  ~RunInputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
-  RunInputBlocker(const RunInputBlocker&) = delete;
-  RunInputBlocker& operator=(const RunInputBlocker&) = delete;
-
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    switch (event->type()) {
-      case QEvent::KeyPress:
-        if (!InWindow(watched)) return false;
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) stopRequested_ = true;
-        return true;
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::Wheel:
-      case QEvent::KeyRelease:
-      case QEvent::Shortcut:
-      case QEvent::ContextMenu:
-      case QEvent::InputMethod:
-      case QEvent::TouchBegin:
-      case QEvent::TouchUpdate:
-      case QEvent::TouchEnd:
-      case QEvent::TabletPress:
-      case QEvent::TabletRelease:
-      case QEvent::DragEnter:
-      case QEvent::DragMove:
-      case QEvent::Drop:
-        return InWindow(watched);
-      default:
-        return false;
-    }
-  }
-
- private:
-  bool InWindow(QObject* watched) const {
-    if (auto* widget = qobject_cast<QWidget*>(watched)) return widget->window() == &window_;
-    if (auto* window = qobject_cast<QWindow*>(watched)) return window == window_.windowHandle();
-    return false;
-  }
-
-  QWidget& window_;
-  bool& stopRequested_;
-};
 
 // The page of an item's field: the material data on the first, the rest on the second.
 int PageOfGroup(ItemGroup group) {
@@ -293,17 +75,6 @@ int PageOfGroup(ItemGroup group) {
     default:
       return 1;
   }
-}
-
-// After a refused run whose step counts do not fit the profile: the count field to correct,
-// the first negative one or else the first one (their sum is out of range). 0 when they fit.
-int StepCountItemToFix(const RunParameters& params) {
-  int64_t sum = 0;
-  for (int i = 0; i < kSectionCount; ++i) {
-    if (params.IncrementCount[i] < 0) return kFirstCountItem + i;
-    sum += params.IncrementCount[i];
-  }
-  return sum >= 1 && sum <= kProfileCapacity - 1 ? 0 : kFirstCountItem;
 }
 
 // A row of labels and fields, left to right, ending in a stretch.
