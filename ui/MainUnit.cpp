@@ -40,6 +40,7 @@
 #include "inputs/TextConversion.h"
 #include "ui/ColumnSchematic.h"
 #include "ui/ConvergedComparison.h"
+#include "ui/FolderBrowser.h"
 #include "ui/Look.h"
 #include "ui/ResultFileClash.h"
 #include "ui/ResultsPage.h"
@@ -53,8 +54,6 @@ namespace {
 // Items of the "Calculation Accuracy" group: increments 41..45, then counts 46..50.
 constexpr int kFirstIncrementItem = 41;
 constexpr int kFirstCountItem = 46;
-
-constexpr const char* kFolderCannotOpen = "Folder can not be opened!";
 
 // The converged method's tolerance: the default of the "Solver" group, and its range.
 constexpr const char* kDefaultToleranceText = "1E-03";
@@ -134,17 +133,24 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
   for (QLineEdit* field : itemFields_) field->installEventFilter(this);
   Edit44->installEventFilter(this);
 
-  currentFolder_ = QDir::currentPath();
-  FillDriveList();
-  FillDirectoryList();
-  RefreshFileList();
-
   resize(682, 570);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
 
   FormCreate();
+}
+
+bool TMainForm::OpenFolder(const QString& path) {
+  return Folders->OpenFolder(path);
+}
+
+QString TMainForm::CurrentFolder() const {
+  return Folders->CurrentFolder();
+}
+
+void TMainForm::RefreshFileList() {
+  Folders->RefreshFileList();
 }
 
 QLineEdit* TMainForm::ItemField(int number) const {
@@ -252,29 +258,11 @@ QWidget* TMainForm::BuildPage1() {
   solventLayout->addLayout(vapour);
 
   // The working folder: drive, folder tree, file list with its filter.
-  DriveComboBox1 = new QComboBox(page);
-  DriveComboBox1->setObjectName("DriveComboBox1");
-  DriveComboBox1->setFixedWidth(145);
-  DirectoryListBox1 = new QTreeWidget(page);
-  DirectoryListBox1->setObjectName("DirectoryListBox1");
-  DirectoryListBox1->setHeaderHidden(true);
-  DirectoryListBox1->setIndentation(10);
-  DirectoryListBox1->setFixedWidth(145);
-  DirectoryListBox1->setMinimumHeight(100);
-  FileListBox1 = new QListWidget(page);
-  FileListBox1->setObjectName("FileListBox1");
-  FileListBox1->setFixedWidth(143);
-  FileListBox1->setMinimumHeight(100);
-  FilterComboBox1 = new QComboBox(page);
-  FilterComboBox1->setObjectName("FilterComboBox1");
-  FilterComboBox1->setFixedWidth(143);
-  // "*" is every file here, as *.* is on the systems where every name has an extension.
-  FilterComboBox1->addItem("All files (*.*)", QStringLiteral("*"));
-  FilterComboBox1->addItem("Text files (*.*)", QStringLiteral("*.txt"));
-  connect(DriveComboBox1, &QComboBox::activated, this, &TMainForm::DriveChosen);
-  connect(DirectoryListBox1, &QTreeWidget::itemActivated, this,
-          [this](QTreeWidgetItem* item, int) { DirectoryActivated(item); });
-  connect(FilterComboBox1, &QComboBox::currentIndexChanged, this, [this] { RefreshFileList(); });
+  Folders = new FolderBrowser(dialogs_, page);
+  DriveComboBox1 = Folders->DriveBox;
+  DirectoryListBox1 = Folders->FolderTree;
+  FileListBox1 = Folders->FileList;
+  FilterComboBox1 = Folders->FilterBox;
 
   QGroupBox* save = new QGroupBox("Save File Name", page);
   save->setObjectName("GroupBox4");
@@ -319,14 +307,6 @@ QWidget* TMainForm::BuildPage1() {
   panelLayout->setContentsMargins(2, 2, 2, 2);
   panelLayout->addWidget(Image1);
 
-  auto* folders = new QVBoxLayout;
-  folders->setSpacing(4);
-  folders->addWidget(DriveComboBox1);
-  folders->addWidget(DirectoryListBox1, 1);
-  auto* files = new QVBoxLayout;
-  files->setSpacing(4);
-  files->addWidget(FileListBox1, 1);
-  files->addWidget(FilterComboBox1);
   auto* actions = new QVBoxLayout;
   actions->setSpacing(0);
   actions->addWidget(save);
@@ -337,8 +317,7 @@ QWidget* TMainForm::BuildPage1() {
   actions->addStretch();
   auto* bottom = new QHBoxLayout;
   bottom->setSpacing(10);
-  bottom->addLayout(folders);
-  bottom->addLayout(files);
+  bottom->addWidget(Folders);
   bottom->addStretch();
   bottom->addLayout(actions);
 
@@ -594,101 +573,6 @@ void TMainForm::SetTabSequence() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The working folder.
-
-void TMainForm::FillDriveList() {
-  DriveComboBox1->clear();
-  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-    if (!volume.isValid() || !volume.isReady()) continue;
-    const QString root = volume.rootPath();
-    if (DriveComboBox1->findData(root) >= 0) continue;
-    const QString name = volume.displayName();
-    DriveComboBox1->addItem(name == root ? root : QStringLiteral("%1  [%2]").arg(root, name), root);
-  }
-}
-
-void TMainForm::FillDirectoryList() {
-  DirectoryListBox1->clear();
-  // The chain of folders from the root down to the working folder, then its subfolders.
-  QStringList chain;
-  QDir walk(currentFolder_);
-  chain.prepend(walk.absolutePath());
-  while (walk.cdUp()) chain.prepend(walk.absolutePath());
-
-  const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
-  const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
-  QTreeWidgetItem* parent = nullptr;
-  for (const QString& path : chain) {
-    const QString name = QDir(path).dirName();
-    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(DirectoryListBox1);
-    item->setText(0, name.isEmpty() || QDir(path).isRoot() ? QDir::toNativeSeparators(path) : name);
-    item->setData(0, Qt::UserRole, path);
-    item->setIcon(0, openIcon);
-    parent = item;
-  }
-  const QFileInfoList subfolders =
-      QDir(currentFolder_)
-          .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-  for (const QFileInfo& info : subfolders) {
-    auto* item = new QTreeWidgetItem(parent);
-    item->setText(0, info.fileName());
-    item->setData(0, Qt::UserRole, info.absoluteFilePath());
-    item->setIcon(0, closedIcon);
-  }
-  DirectoryListBox1->expandAll();
-  if (parent != nullptr) {
-    DirectoryListBox1->setCurrentItem(parent);
-    DirectoryListBox1->scrollToItem(parent);
-  }
-
-  // The drive list shows the volume that holds the working folder.
-  int best = -1;
-  qsizetype bestLength = -1;
-  for (int i = 0; i < DriveComboBox1->count(); ++i) {
-    const QString root = DriveComboBox1->itemData(i).toString();
-    const bool holds =
-        currentFolder_ == root || currentFolder_.startsWith(root.endsWith('/') ? root : root + '/');
-    if (holds && root.size() > bestLength) {
-      best = i;
-      bestLength = root.size();
-    }
-  }
-  if (best >= 0) DriveComboBox1->setCurrentIndex(best);
-}
-
-bool TMainForm::OpenFolder(const QString& path) {
-  const QString absolute = QDir(path).absolutePath();
-  if (!QDir(absolute).exists() || !QDir::setCurrent(absolute)) {
-    dialogs_.Message(kFolderCannotOpen);
-    return false;
-  }
-  currentFolder_ = QDir::currentPath();
-  FillDirectoryList();
-  RefreshFileList();
-  return true;
-}
-
-void TMainForm::DirectoryActivated(QTreeWidgetItem* item) {
-  if (item == nullptr) return;
-  OpenFolder(item->data(0, Qt::UserRole).toString());
-}
-
-void TMainForm::DriveChosen(int index) {
-  if (index < 0) return;
-  if (!OpenFolder(DriveComboBox1->itemData(index).toString())) {
-    FillDirectoryList();  // puts the drive list back on the working folder's volume
-  }
-}
-
-void TMainForm::RefreshFileList() {
-  const QString pattern = FilterComboBox1->currentData().toString();
-  const QStringList names =
-      QDir(currentFolder_).entryList({pattern}, QDir::Files, QDir::Name | QDir::IgnoreCase);
-  FileListBox1->clear();
-  FileListBox1->addItems(names);
-}
-
-// ---------------------------------------------------------------------------------------------
 // Events.
 
 void TMainForm::FormCreate() {
@@ -844,7 +728,7 @@ void TMainForm::BitBtn3Click() {
 
 void TMainForm::InputDataBtnClick() {
   if (running_) return;
-  const QString path = dialogs_.OpenDataFile(currentFolder_);
+  const QString path = dialogs_.OpenDataFile(CurrentFolder());
   if (path.isEmpty()) {
     dialogs_.Message(kSelectOneDataFile);
     return;
@@ -860,7 +744,7 @@ void TMainForm::InputDataBtnClick() {
 
 void TMainForm::SaveDataBtnClick() {
   if (running_) return;
-  const QString path = dialogs_.SaveFile("Save Data File", currentFolder_, "Text files (*.txt)");
+  const QString path = dialogs_.SaveFile("Save Data File", CurrentFolder(), "Text files (*.txt)");
   if (path.isEmpty()) return;
   const std::string name = QFile::encodeName(path).toStdString();
   const FileResult saved = DataFileWriter(name, FieldTextsOfWindow());
@@ -877,8 +761,8 @@ void TMainForm::ExportCsvClick() {
       QFileInfo(QFile::decodeName(QByteArray::fromStdString(resultParams_.ResultFileName)))
           .completeBaseName();
   if (name.isEmpty()) name = QStringLiteral("result");
-  const QString path = dialogs_.SaveFile("Export CSV", QDir(currentFolder_).filePath(name + ".csv"),
-                                         "CSV files (*.csv)");
+  const QString path = dialogs_.SaveFile(
+      "Export CSV", QDir(CurrentFolder()).filePath(name + ".csv"), "CSV files (*.csv)");
   if (path.isEmpty()) return;
   const FileResult written =
       WriteProfileCsv(QFile::encodeName(path).toStdString(), resultParams_, *context_.Profile,

@@ -22,12 +22,12 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace korvane::ui {
 
 class ColumnSchematic;
 class ConvergedComparison;
+class FolderBrowser;
 class ResultsPage;
 class UserDialogs;
 
@@ -60,7 +60,7 @@ class TMainForm : public QWidget {
   // Makes a folder the working folder: the process's current directory, the folder tree and
   // the file list follow it. False when the folder cannot be entered.
   bool OpenFolder(const QString& path);
-  QString CurrentFolder() const { return currentFolder_; }
+  QString CurrentFolder() const;
   // Re-reads the file list from the working folder with the chosen filter.
   void RefreshFileList();
 
@@ -86,6 +86,8 @@ class TMainForm : public QWidget {
   QPushButton* InputDataBtn = nullptr;
   QPushButton* SaveDataBtn = nullptr;
   ResultsPage* Results = nullptr;
+  // The working folder and its parts.
+  FolderBrowser* Folders = nullptr;
   QComboBox* DriveComboBox1 = nullptr;
   QTreeWidget* DirectoryListBox1 = nullptr;
   QListWidget* FileListBox1 = nullptr;
@@ -128,10 +130,6 @@ class TMainForm : public QWidget {
   QLabel* MakeLabel(const QString& text, QWidget* parent);
   QGroupBox* MakeGroup(const QString& caption, QWidget* parent);
   void SetTabSequence();
-  void FillDriveList();
-  void FillDirectoryList();
-  void DirectoryActivated(QTreeWidgetItem* item);
-  void DriveChosen(int index);
   void ShowItemField(int number);
   QString FirstBadStepField() const;
   bool IsStepField(const QObject* object) const;
@@ -141,7 +139,6 @@ class TMainForm : public QWidget {
   std::string tensionFilePath_;
   std::array<QLineEdit*, kItemCount> itemFields_ = {};
   std::array<int, kItemCount> itemPages_ = {};
-  QString currentFolder_;
   std::string DataFileName;            // the last data file chosen, as the file dialog gave it
   std::string savedDataFileName_;      // the last data file saved
   double comparisonTolerance_ = 1e-3;  // of the comparison of the shown results
