@@ -41,6 +41,7 @@
 #include "ui/ColumnSchematic.h"
 #include "ui/ConvergedComparison.h"
 #include "ui/FolderBrowser.h"
+#include "ui/InputPages.h"
 #include "ui/Look.h"
 #include "ui/ResultFileClash.h"
 #include "ui/ResultsPage.h"
@@ -50,10 +51,6 @@
 namespace korvane::ui {
 
 namespace {
-
-// Items of the "Calculation Accuracy" group: increments 41..45, then counts 46..50.
-constexpr int kFirstIncrementItem = 41;
-constexpr int kFirstCountItem = 46;
 
 // The converged method's tolerance: the default of the "Solver" group, and its range.
 constexpr const char* kDefaultToleranceText = "1E-03";
@@ -76,15 +73,6 @@ int PageOfGroup(ItemGroup group) {
   }
 }
 
-// A row of labels and fields, left to right, ending in a stretch.
-QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
-  auto* row = new QHBoxLayout;
-  row->setSpacing(4);
-  for (QWidget* widget : widgets) row->addWidget(widget);
-  row->addStretch();
-  return row;
-}
-
 }  // namespace
 
 TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tensionFilePath,
@@ -102,6 +90,10 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
   TabbedNotebook1->tabBar()->setFocusPolicy(Qt::NoFocus);
   TabbedNotebook1->addTab(BuildPage1(), "Input Condition 1");
   TabbedNotebook1->addTab(BuildPage2(), "Input Condition 2");
+  RadioGroups = inputs_.RadioGroups;
+  JacketedButtons = inputs_.JacketedButtons;
+  InsulatedButtons = inputs_.InsulatedButtons;
+  SummaryLabels = inputs_.SummaryLabels;
   Results = new ResultsPage;
   TabbedNotebook1->addTab(Results, "Results");
   connect(Results, &ResultsPage::ExportCsvRequested, this, &TMainForm::ExportCsvClick);
@@ -130,7 +122,7 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
     });
   }
   // Any other Alt key in a field is a mnemonic the window does not have, never text.
-  for (QLineEdit* field : itemFields_) field->installEventFilter(this);
+  for (QLineEdit* field : inputs_.ItemFields) field->installEventFilter(this);
   Edit44->installEventFilter(this);
 
   resize(682, 570);
@@ -154,7 +146,7 @@ void TMainForm::RefreshFileList() {
 }
 
 QLineEdit* TMainForm::ItemField(int number) const {
-  return itemFields_.at(number - 1);
+  return inputs_.ItemFields.at(number - 1);
 }
 
 int TMainForm::ItemPage(int number) const {
@@ -164,98 +156,12 @@ int TMainForm::ItemPage(int number) const {
 // ---------------------------------------------------------------------------------------------
 // Building the pages.
 
-QLineEdit* TMainForm::MakeField(int number, QWidget* parent, int widthInDigits) {
-  const ParameterItem& item = ItemByNumber(number);
-  auto* field = new QLineEdit(Utf8(item.DefaultText), parent);
-  field->setObjectName(item.ControlName);
-  field->setEnabled(!item.Fixed);
-  const int digit = field->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-  field->setFixedWidth(digit * widthInDigits + 12);
-  field->setFixedHeight(field->fontMetrics().height() + 6);
-  itemFields_[number - 1] = field;
-  return field;
-}
-
-QLabel* TMainForm::MakeLabel(const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  SetTextColor(label, kBlue);
-  return label;
-}
-
-QGroupBox* TMainForm::MakeGroup(const QString& caption, QWidget* parent) {
-  auto* group = new QGroupBox(caption, parent);
-  SetTextColor(group, kMaroon);
-  return group;
-}
-
 QWidget* TMainForm::BuildPage1() {
   auto* page = new QWidget;
   page->setObjectName("InputCondition1");
-  auto label = [this, page](int number) {
-    return MakeLabel(Utf8(ItemByNumber(number).EntryLabel), page);
-  };
-  auto text = [this, page](const char* caption) {
-    return MakeLabel(QString::fromUtf8(caption), page);
-  };
-
-  // Spinning Dope: three plain rows, then the viscosity and diffusion formulas with their fixed
-  // parameters, then the critical fraction with the exponent's temperature line.
-  QGroupBox* dope = MakeGroup("Spinning Dope", page);
-  dope->setObjectName("GroupBox1");
-  auto* dopeGrid = new QGridLayout;
-  dopeGrid->setHorizontalSpacing(8);
-  dopeGrid->setVerticalSpacing(3);
-  for (int number = 1; number <= 3; ++number) {
-    dopeGrid->addWidget(label(number), number - 1, 0);
-    dopeGrid->addWidget(MakeField(number, dope), number - 1, 1);
-  }
-  dopeGrid->setColumnStretch(2, 1);
-  // The exponent of (1 - ωs) sits raised, as it is written.
-  auto* exponent = new QVBoxLayout;
-  exponent->setSpacing(0);
-  exponent->addWidget(MakeField(5, dope, 4));
-  exponent->addSpacing(12);
-  auto* viscosity = Row({label(4), MakeField(4, dope, 7), label(5)});
-  viscosity->insertLayout(3, exponent);
-  viscosity->insertWidget(4, label(6));
-  viscosity->insertWidget(5, MakeField(6, dope, 7));
-  viscosity->insertWidget(6, text("/(t + 273) }"));
-  auto* diffusion =
-      Row({label(7), MakeField(7, dope, 8), label(8), MakeField(8, dope, 7), text("/(t + 273) }")});
-  auto* critical = Row({label(9), MakeField(9, dope, 6), label(10), MakeField(10, dope, 7),
-                        label(11), MakeField(11, dope, 7)});
-  auto* dopeLayout = new QVBoxLayout(dope);
-  dopeLayout->setSpacing(3);
-  dopeLayout->addLayout(dopeGrid);
-  dopeLayout->addLayout(viscosity);
-  dopeLayout->addLayout(diffusion);
-  dopeLayout->addLayout(critical);
-
-  // Solvent: three plain rows beside the Solvent-Gas group, then the vapour-pressure formula.
-  QGroupBox* solvent = MakeGroup("Solvent", page);
-  solvent->setObjectName("GroupBox2");
-  auto* solventGrid = new QGridLayout;
-  solventGrid->setHorizontalSpacing(8);
-  solventGrid->setVerticalSpacing(3);
-  for (int number = 12; number <= 14; ++number) {
-    solventGrid->addWidget(label(number), number - 12, 0);
-    solventGrid->addWidget(MakeField(number, solvent), number - 12, 1);
-  }
-  QGroupBox* solventGas = MakeGroup("Solvent-Gas", solvent);
-  solventGas->setObjectName("GroupBox3");
-  auto* solventGasLayout = new QHBoxLayout(solventGas);
-  solventGasLayout->addWidget(label(51));
-  solventGasLayout->addWidget(MakeField(51, solventGas, 6));
-  auto* solventTop = new QHBoxLayout;
-  solventTop->addLayout(solventGrid);
-  solventTop->addStretch();
-  solventTop->addWidget(solventGas, 0, Qt::AlignTop);
-  auto* vapour = Row({label(15), MakeField(15, solvent, 6), label(16), MakeField(16, solvent, 7),
-                      label(17), MakeField(17, solvent, 6), text(") ]")});
-  auto* solventLayout = new QVBoxLayout(solvent);
-  solventLayout->setSpacing(3);
-  solventLayout->addLayout(solventTop);
-  solventLayout->addLayout(vapour);
+  InputPageBuilder builder(inputs_);
+  QGroupBox* dope = BuildDopeGroup(builder, page);
+  QGroupBox* solvent = BuildSolventGroup(builder, page);
 
   // The working folder: drive, folder tree, file list with its filter.
   Folders = new FolderBrowser(dialogs_, page);
@@ -353,156 +259,14 @@ QWidget* TMainForm::BuildPage1() {
 }
 
 QWidget* TMainForm::BuildPage2() {
-  auto* page = new QWidget;
-  page->setObjectName("InputCondition2");
-  auto label = [this, page](int number) {
-    return MakeLabel(Utf8(ItemByNumber(number).EntryLabel), page);
-  };
-
-  // The groups with a left and a right column share their column widths, so that the fields
-  // line up from group to group.
-  std::vector<QGridLayout*> twoColumnGrids;
-  std::vector<QLabel*> leftLabels;
-  std::vector<QLabel*> rightLabels;
-  auto twoColumns = [&](QGroupBox* group, std::initializer_list<std::pair<int, int>> rows) {
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(8);
-    grid->setVerticalSpacing(1);
-    int row = 0;
-    for (const auto& [leftItem, rightItem] : rows) {
-      if (leftItem != 0) {
-        QLabel* text = label(leftItem);
-        leftLabels.push_back(text);
-        grid->addWidget(text, row, 0);
-        grid->addWidget(MakeField(leftItem, group), row, 1);
-      }
-      if (rightItem != 0) {
-        QLabel* text = label(rightItem);
-        rightLabels.push_back(text);
-        grid->addWidget(text, row, 3);
-        grid->addWidget(MakeField(rightItem, group), row, 4);
-      }
-      ++row;
-    }
-    grid->setColumnMinimumWidth(2, 6);
-    grid->setColumnStretch(2, 1);
-    twoColumnGrids.push_back(grid);
-    return grid;
-  };
-
-  QGroupBox* gas = MakeGroup("Spinning Gas", page);
-  gas->setObjectName("GroupBox5");
-  QGridLayout* gasGrid = twoColumns(gas, {{18, 19}, {20, 21}});
-  gasGrid->addLayout(Row({label(22), MakeField(22, gas, 10), label(23), MakeField(23, gas, 9)}), 2,
-                     0, 1, 2);
-  gasGrid->addLayout(Row({label(24), MakeField(24, gas, 8), label(25), MakeField(25, gas, 8)}), 2,
-                     3, 1, 2);
-  auto* gasLayout = new QVBoxLayout(gas);
-  gasLayout->setContentsMargins(6, 0, 6, 2);
-  gasLayout->addLayout(gasGrid);
-
-  QGroupBox* condition = MakeGroup("Spinning Condition", page);
-  condition->setObjectName("GroupBox6");
-  QGridLayout* conditionGrid =
-      twoColumns(condition, {{26, 27}, {28, 29}, {30, 31}, {32, 33}, {34, 0}});
-  auto* conditionLayout = new QVBoxLayout(condition);
-  conditionLayout->setContentsMargins(6, 0, 6, 2);
-  conditionLayout->addLayout(conditionGrid);
-
-  QGroupBox* structure = MakeGroup("Spinning Column Structure", page);
-  structure->setObjectName("GroupBox7");
-  QGridLayout* structureGrid = twoColumns(structure, {{35, 0}, {36, 37}, {38, 39}});
-  // The long label of the insulation coefficient runs into the middle; its field follows it.
-  structureGrid->addLayout(Row({label(40), MakeField(40, structure)}), 3, 0, 1, 5);
-  auto* jackets = new QHBoxLayout;
-  jackets->setSpacing(12);
-  for (int j = 0; j < kJacketCount; ++j) {
-    QGroupBox* group = MakeGroup(QStringLiteral("Jacket-%1").arg(j + 1), structure);
-    group->setObjectName(QStringLiteral("RadioGroup%1").arg(j + 1));
-    JacketedButtons[j] = new QRadioButton("Jacketed", group);
-    InsulatedButtons[j] = new QRadioButton("Insulated", group);
-    for (QRadioButton* button : {JacketedButtons[j], InsulatedButtons[j]}) {
-      SetTextColor(button, Qt::black);
-    }
-    InsulatedButtons[j]->setChecked(true);
-    auto* items = new QHBoxLayout(group);
-    items->setContentsMargins(8, 0, 8, 0);
-    items->addWidget(JacketedButtons[j]);
-    items->addWidget(InsulatedButtons[j]);
-    RadioGroups[j] = group;
-    jackets->addWidget(group, 1);
-  }
-  auto* structureLayout = new QVBoxLayout(structure);
-  structureLayout->setContentsMargins(6, 0, 6, 2);
-  structureLayout->setSpacing(2);
-  structureLayout->addLayout(structureGrid);
-  structureLayout->addLayout(jackets);
-
-  // Calculation Accuracy: increment, count and section length of each section, then the total.
-  QGroupBox* accuracy = MakeGroup("Calculation Accuracy", page);
-  accuracy->setObjectName("GroupBox8");
-  auto* accuracyGrid = new QGridLayout;
-  accuracyGrid->setHorizontalSpacing(8);
-  accuracyGrid->setVerticalSpacing(1);
-  auto makeSummary = [accuracy](int index) {
-    auto* panel = new QLabel(accuracy);
-    panel->setObjectName(QStringLiteral("Label%1").arg(60 + index));
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setFixedSize(75, 20);
-    panel->setAutoFillBackground(true);
-    panel->setTextInteractionFlags(Qt::NoTextInteraction);
-    // Every value has one decimal: right-aligned, the decimal points line up.
-    panel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    panel->setIndent(4);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::WindowText, index == kSectionCount ? kGreen : QColor(Qt::black));
-    panel->setPalette(palette);
-    return panel;
-  };
-  for (int i = 0; i < kSectionCount; ++i) {
-    accuracyGrid->addWidget(label(kFirstIncrementItem + i), i, 0);
-    accuracyGrid->addWidget(MakeField(kFirstIncrementItem + i, accuracy, 6), i, 1);
-    accuracyGrid->addWidget(label(kFirstCountItem + i), i, 3);
-    accuracyGrid->addWidget(MakeField(kFirstCountItem + i, accuracy, 6), i, 4);
-    accuracyGrid->addWidget(MakeLabel(QStringLiteral("Length-%1 (cm)").arg(i + 1), accuracy), i, 6);
-    SummaryLabels[i] = makeSummary(i);
-    accuracyGrid->addWidget(SummaryLabels[i], i, 7);
-  }
-  // The solver of a run sits in the free corner beside the total.
-  accuracyGrid->addWidget(BuildSolverGroup(accuracy), kSectionCount, 0, 1, 4);
-  accuracyGrid->addWidget(MakeLabel("Total spinning length (cm)", accuracy), kSectionCount, 4, 1, 3,
-                          Qt::AlignRight);
-  SummaryLabels[kSectionCount] = makeSummary(kSectionCount);
-  accuracyGrid->addWidget(SummaryLabels[kSectionCount], kSectionCount, 7);
-  accuracyGrid->setColumnStretch(2, 1);
-  accuracyGrid->setColumnStretch(5, 1);
-  auto* accuracyLayout = new QVBoxLayout(accuracy);
-  accuracyLayout->setContentsMargins(6, 0, 6, 2);
-  accuracyLayout->addLayout(accuracyGrid);
-
+  InputPageBuilder builder(inputs_);
+  QWidget* page =
+      BuildSecondInputPage(builder, [this](QWidget* parent) { return BuildSolverGroup(parent); });
   // Leaving any step field refreshes the summary.
-  for (int number = kFirstIncrementItem; number < kFirstCountItem + kSectionCount; ++number) {
+  for (int number = kFirstIncrementItem; number < kFirstIncrementCountItem + kSectionCount;
+       ++number) {
     ItemField(number)->installEventFilter(this);
   }
-
-  int leftWidth = 0;
-  int rightWidth = 0;
-  for (QLabel* text : leftLabels) leftWidth = std::max(leftWidth, text->sizeHint().width());
-  for (QLabel* text : rightLabels) rightWidth = std::max(rightWidth, text->sizeHint().width());
-  for (QGridLayout* grid : twoColumnGrids) {
-    grid->setColumnMinimumWidth(0, leftWidth);
-    grid->setColumnMinimumWidth(3, rightWidth);
-  }
-
-  auto* pageLayout = new QVBoxLayout(page);
-  pageLayout->setContentsMargins(6, 0, 6, 2);
-  pageLayout->setSpacing(0);
-  pageLayout->addWidget(gas);
-  pageLayout->addWidget(condition);
-  pageLayout->addWidget(structure);
-  pageLayout->addWidget(accuracy);
-  pageLayout->addStretch();
   return page;
 }
 
@@ -809,7 +573,7 @@ bool TMainForm::UpdateSectionLengths() {
   std::array<std::string, kSectionCount> counts;
   for (int i = 0; i < kSectionCount; ++i) {
     increments[i] = ItemField(kFirstIncrementItem + i)->text().toStdString();
-    counts[i] = ItemField(kFirstCountItem + i)->text().toStdString();
+    counts[i] = ItemField(kFirstIncrementCountItem + i)->text().toStdString();
   }
   const std::optional<SectionLengths> lengths = ComputeSectionLengths(increments, counts);
   if (!lengths) return false;
@@ -828,7 +592,7 @@ void TMainForm::ShowSectionLengths(const SectionLengths& lengths) {
 // The label of the first step field, in the order the summary reads them, that does not convert.
 QString TMainForm::FirstBadStepField() const {
   for (int i = 0; i < kSectionCount; ++i) {
-    for (int number : {kFirstIncrementItem + i, kFirstCountItem + i}) {
+    for (int number : {kFirstIncrementItem + i, kFirstIncrementCountItem + i}) {
       const ParameterItem& item = ItemByNumber(number);
       const std::string text = ItemField(number)->text().toStdString();
       if (!ConvertItemText(item, text)) return Utf8(item.EntryLabel);
@@ -838,7 +602,8 @@ QString TMainForm::FirstBadStepField() const {
 }
 
 bool TMainForm::IsStepField(const QObject* object) const {
-  for (int number = kFirstIncrementItem; number < kFirstCountItem + kSectionCount; ++number) {
+  for (int number = kFirstIncrementItem; number < kFirstIncrementCountItem + kSectionCount;
+       ++number) {
     if (ItemField(number) == object) return true;
   }
   return false;

@@ -11,6 +11,7 @@
 #include "files/DataFile.h"
 #include "inputs/FieldTexts.h"
 #include "run/RunDriver.h"
+#include "ui/InputPages.h"
 
 class QComboBox;
 class QFrame;
@@ -126,9 +127,6 @@ class TMainForm : public QWidget {
   // The method and tolerance chosen in the "Solver" group; nullopt when the tolerance is not a
   // number in its range.
   std::optional<RunOptions> ChosenRunOptions() const;
-  QLineEdit* MakeField(int number, QWidget* parent, int widthInDigits = 9);
-  QLabel* MakeLabel(const QString& text, QWidget* parent);
-  QGroupBox* MakeGroup(const QString& caption, QWidget* parent);
   void SetTabSequence();
   void ShowItemField(int number);
   QString FirstBadStepField() const;
@@ -137,7 +135,7 @@ class TMainForm : public QWidget {
   RunContext& context_;
   UserDialogs& dialogs_;
   std::string tensionFilePath_;
-  std::array<QLineEdit*, kItemCount> itemFields_ = {};
+  InputControls inputs_;  // the fields, jackets and length panels of the input pages
   std::array<int, kItemCount> itemPages_ = {};
   std::string DataFileName;            // the last data file chosen, as the file dialog gave it
   std::string savedDataFileName_;      // the last data file saved
