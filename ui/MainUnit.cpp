@@ -1,6 +1,7 @@
 #include "ui/MainUnit.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -32,8 +33,10 @@
 
 #include "files/DataFileWriter.h"
 #include "files/InitialTensionFile.h"
+#include "files/MaterialFile.h"
 #include "files/NumberText.h"
 #include "files/ProfileCsv.h"
+#include "inputs/MaterialItems.h"
 #include "inputs/ParameterItems.h"
 #include "inputs/RangeChecks.h"
 #include "inputs/SectionLengths.h"
@@ -201,6 +204,13 @@ QWidget* TMainForm::BuildPage1() {
   connect(BitBtn3, &QPushButton::clicked, this, &TMainForm::BitBtn3Click);
   connect(InputDataBtn, &QPushButton::clicked, this, &TMainForm::InputDataBtnClick);
   connect(SaveDataBtn, &QPushButton::clicked, this, &TMainForm::SaveDataBtnClick);
+  MaterialBtn = new QPushButton(QStringLiteral("Material\u2026"), page);
+  MaterialBtn->setObjectName("MaterialBtn");
+  MaterialBtn->setFixedSize(140, 30);
+  EditFixedBox = new QCheckBox("Edit fixed items", page);
+  EditFixedBox->setObjectName("EditFixedBox");
+  connect(MaterialBtn, &QPushButton::clicked, this, &TMainForm::MaterialBtnClick);
+  connect(EditFixedBox, &QCheckBox::toggled, this, &TMainForm::EditFixedToggled);
 
   Panel1 = new QFrame(page);
   Panel1->setObjectName("Panel1");
@@ -243,7 +253,11 @@ QWidget* TMainForm::BuildPage1() {
   right->addWidget(SaveDataBtn, 0, Qt::AlignHCenter);
   right->addSpacing(12);
   right->addWidget(BitBtn3, 0, Qt::AlignHCenter);
-  right->addSpacing(30);
+  right->addSpacing(6);
+  right->addWidget(MaterialBtn, 0, Qt::AlignHCenter);
+  right->addSpacing(4);
+  right->addWidget(EditFixedBox, 0, Qt::AlignHCenter);
+  right->addSpacing(8);
 
   auto* pageLayout = new QHBoxLayout(page);
   pageLayout->setContentsMargins(11, 4, 11, 6);
@@ -330,8 +344,8 @@ void TMainForm::SetTabSequence() {
   for (size_t i = 1; i < sequence.size(); ++i) setTabOrder(sequence[i - 1], sequence[i]);
 
   for (QWidget* widget : std::initializer_list<QWidget*>{
-           Edit44, BitBtn1, BitBtn2, BitBtn3, InputDataBtn, SaveDataBtn, DriveComboBox1,
-           DirectoryListBox1, FileListBox1, FilterComboBox1}) {
+           Edit44, BitBtn1, BitBtn2, BitBtn3, InputDataBtn, SaveDataBtn, MaterialBtn, EditFixedBox,
+           DriveComboBox1, DirectoryListBox1, FileListBox1, FilterComboBox1}) {
     widget->setFocusPolicy(Qt::ClickFocus);
   }
 }
@@ -518,6 +532,39 @@ void TMainForm::SaveDataBtnClick() {
   RefreshFileList();
 }
 
+void TMainForm::MaterialBtnClick() {
+  if (running_) return;
+  const MaterialChoice choice = dialogs_.ChooseMaterial(Utf8(materialName_), Utf8(materialSource_));
+  FieldTexts texts = FieldTextsOfWindow();
+  if (choice == MaterialChoice::BuiltIn) {
+    for (const ParameterItem& item : ParameterItems()) {
+      if (IsMaterialItem(item)) texts.Items[item.Number - 1] = item.DefaultText;
+    }
+    materialName_ = kBuiltInMaterialName;
+    materialSource_ = kBuiltInMaterialSource;
+  } else if (choice == MaterialChoice::LoadFile) {
+    const QString path = dialogs_.OpenMaterialFile(CurrentFolder());
+    if (path.isEmpty()) return;
+    const MaterialLoad load = LoadMaterialFile(QFile::encodeName(path).toStdString());
+    if (!load.Ok) {
+      dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(load.Message)));
+      return;
+    }
+    ApplyMaterial(load.Value, texts);
+    materialName_ = load.Value.Name;
+    materialSource_ = load.Value.Source;
+  } else {
+    return;
+  }
+  ShowFieldTexts(texts);
+}
+
+void TMainForm::EditFixedToggled(bool editable) {
+  for (const ParameterItem& item : ParameterItems()) {
+    if (item.Fixed) ItemField(item.Number)->setEnabled(editable);
+  }
+}
+
 void TMainForm::ExportCsvClick() {
   if (running_ || !Results->HasResults()) return;
   // The table is named after the result file of the run, in the working folder.
@@ -540,10 +587,13 @@ void TMainForm::ShowDataFileValues(const DataFileValues& values) {
   // The fixed fields keep their texts; every other field and the jackets take the file's.
   FieldTexts texts = FieldTextsOfWindow();
   ApplyDataFileValues(values, texts);
-  for (int number = 1; number <= kItemCount; ++number) {
-    const QString text = Utf8(texts.Items[number - 1]);
-    if (ItemField(number)->text() != text) ItemField(number)->setText(text);
+  // With "Edit fixed items" ticked the fixed fields take the file's texts too.
+  if (EditFixedBox->isChecked()) {
+    for (const ParameterItem& item : ParameterItems()) {
+      if (item.Fixed) texts.Items[item.Number - 1] = values.Items[item.Number - 1];
+    }
   }
+  ShowFieldTexts(texts);
   for (int j = 0; j < kJacketCount; ++j) {
     (texts.Jacketed[j] ? JacketedButtons[j] : InsulatedButtons[j])->setChecked(true);
   }
@@ -607,6 +657,13 @@ bool TMainForm::IsStepField(const QObject* object) const {
     if (ItemField(number) == object) return true;
   }
   return false;
+}
+
+void TMainForm::ShowFieldTexts(const FieldTexts& texts) {
+  for (int number = 1; number <= kItemCount; ++number) {
+    const QString text = Utf8(texts.Items[number - 1]);
+    if (ItemField(number)->text() != text) ItemField(number)->setText(text);
+  }
 }
 
 void TMainForm::ShowItemField(int number) {

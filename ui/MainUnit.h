@@ -13,6 +13,7 @@
 #include "run/RunDriver.h"
 #include "ui/InputPages.h"
 
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -34,6 +35,8 @@ class UserDialogs;
 
 inline constexpr const char* kMainCaption = "Korvane Ver. 1.3f";
 inline constexpr const char* kSelectOneDataFile = "Select one data file! Please try again.";
+inline constexpr const char* kBuiltInMaterialName = "Built-in";
+inline constexpr const char* kBuiltInMaterialSource = "the default values of the items";
 inline constexpr const char* kToleranceOutOfRange =
     "\"Tolerance\" value should be a number between 1E-08 and 1E-02!";
 
@@ -67,7 +70,8 @@ class TMainForm : public QWidget {
 
   void FormCreate();
   void FormShow();
-  // Fills the enabled entry fields and the radio groups from a data file, then the summary.
+  // Fills the entry fields and the radio groups from a data file, then the summary. The fixed
+  // fields keep their texts unless "Edit fixed items" is ticked.
   void ShowDataFileValues(const DataFileValues& values);
 
   // How long a run goes on before its progress window opens (half a second by default).
@@ -85,6 +89,10 @@ class TMainForm : public QWidget {
   QPushButton* BitBtn2 = nullptr;
   QPushButton* BitBtn3 = nullptr;
   QPushButton* InputDataBtn = nullptr;
+  // The material of the dope, solvent and gas items: shown, loaded from a file or reset.
+  QPushButton* MaterialBtn = nullptr;
+  // Unticked (the default), the fixed items' fields are disabled and a data file leaves them.
+  QCheckBox* EditFixedBox = nullptr;
   QPushButton* SaveDataBtn = nullptr;
   ResultsPage* Results = nullptr;
   // The working folder and its parts.
@@ -108,6 +116,8 @@ class TMainForm : public QWidget {
   void BitBtn3Click();
   void InputDataBtnClick();
   void SaveDataBtnClick();
+  void MaterialBtnClick();
+  void EditFixedToggled(bool editable);
   void ExportCsvClick();
   void Edit38Exit();
 
@@ -129,6 +139,7 @@ class TMainForm : public QWidget {
   std::optional<RunOptions> ChosenRunOptions() const;
   void SetTabSequence();
   void ShowItemField(int number);
+  void ShowFieldTexts(const FieldTexts& texts);
   QString FirstBadStepField() const;
   bool IsStepField(const QObject* object) const;
 
@@ -146,6 +157,8 @@ class TMainForm : public QWidget {
   RunParameters resultParams_;   // the inputs of the run whose results the page shows
   int progressDelayMs_ = 500;
   bool shownOnce_ = false;
+  std::string materialName_ = kBuiltInMaterialName;
+  std::string materialSource_ = kBuiltInMaterialSource;
 };
 
 }  // namespace korvane::ui
