@@ -35,8 +35,9 @@ class UserDialogs;
 
 inline constexpr const char* kMainCaption = "Korvane Ver. 1.3f";
 inline constexpr const char* kSelectOneDataFile = "Select one data file! Please try again.";
-inline constexpr const char* kBuiltInMaterialName = "Built-in";
-inline constexpr const char* kBuiltInMaterialSource = "the default values of the items";
+inline constexpr const char* kBuiltInMaterialName = "Built-in material";
+inline constexpr const char* kBuiltInMaterialSource =
+    "The built-in defaults of Korvane's input items (items 1-25 and 51); no other source.";
 inline constexpr const char* kToleranceOutOfRange =
     "\"Tolerance\" value should be a number between 1E-08 and 1E-02!";
 
