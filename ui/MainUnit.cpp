@@ -429,6 +429,7 @@ void TMainForm::BitBtn1Click() {
   if (const std::optional<std::string> clash =
           ResultFileClash(texts.ResultFileName, {{"the data file", DataFileName},
                                                  {"the data file", savedDataFileName_},
+                                                 {"the material file", materialFileName_},
                                                  {"the initial tension file", tensionFilePath_}})) {
     running_ = false;
     dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(*clash)));
@@ -545,11 +546,13 @@ void TMainForm::MaterialBtnClick() {
   } else if (choice == MaterialChoice::LoadFile) {
     const QString path = dialogs_.OpenMaterialFile(CurrentFolder());
     if (path.isEmpty()) return;
-    const MaterialLoad load = LoadMaterialFile(QFile::encodeName(path).toStdString());
+    const std::string name = QFile::encodeName(path).toStdString();
+    const MaterialLoad load = LoadMaterialFile(name);
     if (!load.Ok) {
       dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(load.Message)));
       return;
     }
+    materialFileName_ = name;
     ApplyMaterial(load.Value, texts);
     materialName_ = load.Value.Name;
     materialSource_ = load.Value.Source;

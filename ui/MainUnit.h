@@ -151,6 +151,7 @@ class TMainForm : public QWidget {
   std::array<int, kItemCount> itemPages_ = {};
   std::string DataFileName;            // the last data file chosen, as the file dialog gave it
   std::string savedDataFileName_;      // the last data file saved
+  std::string materialFileName_;       // the last material file loaded
   double comparisonTolerance_ = 1e-3;  // of the comparison of the shown results
   bool running_ = false;
   bool closeRequested_ = false;  // the window was closed during a run: cancel, then close
