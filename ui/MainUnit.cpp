@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QFrame>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -20,7 +19,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QStorageInfo>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
