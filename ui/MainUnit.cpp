@@ -1,15 +1,14 @@
 #include "ui/MainUnit.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QFrame>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -20,14 +19,11 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QStorageInfo>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QWindow>
-#include <cstdint>
 #include <exception>
 #include <initializer_list>
 #include <memory>
@@ -35,33 +31,27 @@
 
 #include "files/DataFileWriter.h"
 #include "files/InitialTensionFile.h"
+#include "files/MaterialFile.h"
 #include "files/NumberText.h"
 #include "files/ProfileCsv.h"
-#include "files/ResultFile.h"
+#include "inputs/MaterialItems.h"
 #include "inputs/ParameterItems.h"
 #include "inputs/RangeChecks.h"
-#include "inputs/ReadRunParameters.h"
 #include "inputs/SectionLengths.h"
 #include "inputs/TextConversion.h"
 #include "ui/ColumnSchematic.h"
 #include "ui/ConvergedComparison.h"
+#include "ui/FolderBrowser.h"
+#include "ui/InputPages.h"
 #include "ui/Look.h"
 #include "ui/ResultFileClash.h"
 #include "ui/ResultsPage.h"
 #include "ui/UserDialogs.h"
+#include "ui/WindowRun.h"
 
 namespace korvane::ui {
 
 namespace {
-
-// Items of the "Calculation Accuracy" group: increments 41..45, then counts 46..50.
-constexpr int kFirstIncrementItem = 41;
-constexpr int kFirstCountItem = 46;
-
-constexpr const char* kFolderCannotOpen = "Folder can not be opened!";
-
-// How often a long pass of the converged method lets the window's events through.
-constexpr qint64 kEventIntervalMs = 50;
 
 // The converged method's tolerance: the default of the "Solver" group, and its range.
 constexpr const char* kDefaultToleranceText = "1E-03";
@@ -71,217 +61,6 @@ constexpr double kLargestTolerance = kLargestConvergedTolerance;
 QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-// What one run needs from the window: its message boxes, the busy cursor, the progress
-// window of a long run, the finish dialog, the file list and the summary.
-class WindowRunEnvironment : public RunEvents {
- public:
-  // stopRequested: set while the run goes on when the window is closed or Esc is pressed; it
-  // cancels the run.
-  WindowRunEnvironment(TMainForm& form, UserDialogs& dialogs, int progressDelayMs,
-                       const bool& stopRequested, const FieldTexts& texts, double tolerance)
-      : form_(form),
-        dialogs_(dialogs),
-        progressDelayMs_(progressDelayMs),
-        stopRequested_(stopRequested),
-        texts_(texts),
-        tolerance_(tolerance) {
-    sinceStart_.start();
-  }
-  ~WindowRunEnvironment() override { SetBusyCursor(false); }
-  WindowRunEnvironment(const WindowRunEnvironment&) = delete;
-  WindowRunEnvironment& operator=(const WindowRunEnvironment&) = delete;
-
-  // The box waits for the user with the normal cursor; the busy cursor comes back after it.
-  // A message ends the progress window: it opens again if the iteration goes on.
-  void ShowMessage(std::string_view text) override {
-    if (text != kCalculationCancelled) ResultsReplaced();
-    const bool wasBusy = busy_;
-    SetBusyCursor(false);
-    dialogs_.Message(WithItemLabel(text));
-    SetBusyCursor(wasBusy);
-  }
-
-  // The messages that a value does not convert and that the result file cannot be opened name
-  // no item: the label of the one at fault follows on a line of its own.
-  QString WithItemLabel(std::string_view text) const {
-    QString message = Utf8(text);
-    if (text == kResultFileCannotOpen) {
-      return message + QStringLiteral("\nSave File Name \"%1\"").arg(Utf8(texts_.ResultFileName));
-    }
-    if (text != kInputValueNotCorrect) return message;
-    RunParameters scratch;
-    const ReadOutcome read = ReadRunParameters(texts_, scratch);
-    if (read.InitialTensionFailed) {
-      message += QStringLiteral("\n%1 (Change Initial Tension)").arg(kInitialTensionLabel);
-    } else if (read.FailedItem >= 1 && read.FailedItem <= kItemCount) {
-      message += '\n' + Utf8(ItemByNumber(read.FailedItem).EntryLabel).trimmed();
-    }
-    return message;
-  }
-
-  // Once the calculation has started, anything but a cancel ends the shown results: the page
-  // is emptied before the run's first message, as the result file will be replaced.
-  void ResultsReplaced() {
-    if (!calculationStarted_ || replaced_) return;
-    replaced_ = true;
-    form_.Results->Clear();
-  }
-  bool Replaced() const { return replaced_; }
-
-  // The busy cursor from the start of a run to its end; the finish dialog after a success, and
-  // the file list read again once a result file has been written.
-  void RunStarted() override { SetBusyCursor(true); }
-
-  void RunFinished(const RunReport& report) override {
-    if (!report.Cancelled) ResultsReplaced();
-    SetBusyCursor(false);
-    if (report.Outcome == RunOutcome::Success) {
-      // A converged run that stopped short of its tolerance is not reported as a success.
-      if (report.Converged && !report.Converged->ToleranceMet) {
-        dialogs_.Message(ToleranceNotMetText(tolerance_, report.Converged->EstimatedTensionError) +
-                         QStringLiteral(".\nThe results were written; the estimated error is "
-                                        "larger than asked for."));
-      } else {
-        dialogs_.ShowFinish();
-      }
-    }
-    if (report.Outcome != RunOutcome::InputRefused) form_.RefreshFileList();
-  }
-
-  void SetBusyCursor(bool busy) {
-    if (!busy) EndProgress();
-    if (busy == busy_) return;
-    busy_ = busy;
-    if (busy) {
-      QApplication::setOverrideCursor(progressOpen_ ? Qt::BusyCursor : Qt::WaitCursor);
-    } else {
-      QApplication::restoreOverrideCursor();
-    }
-  }
-
-  // After every pass of the tension iteration. Once the run has lasted the delay, the
-  // progress window shows how far it is. The window's events go through on this thread, so
-  // that the progress is drawn and its Cancel button and the main window's close box work.
-  bool PassFinished(int passes, double relativeDifference) override {
-    passes_ = passes;
-    relativeDifference_ = relativeDifference;
-    return LetEventsThrough();
-  }
-
-  // Polled by the converged method within its passes, which on a long line last seconds: the
-  // window is drawn, and a cancel is seen, a few times a second rather than at a pass's end.
-  bool KeepGoingWithinPass() {
-    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventIntervalMs) return !stopRequested_;
-    return LetEventsThrough();
-  }
-
-  void SectionLengthsUpdated(const SectionLengths& lengths) override {
-    form_.ShowSectionLengths(lengths);
-  }
-
-  // The results of the last run stay on their page while this one computes, as the earlier
-  // result file stays until this run's replaces it; a run that is refused or cancelled leaves
-  // both as they were. A comparison still under way gives the run the processor.
-  void CalculationStarting() override {
-    calculationStarted_ = true;
-    comparisonDropped_ = form_.Comparison->Pending();
-    form_.Comparison->Cancel();
-  }
-  // A comparison of the shown results was under way when the calculation started.
-  bool ComparisonDropped() const { return comparisonDropped_; }
-
- private:
-  bool LetEventsThrough() {
-    if (!progressOpen_ && sinceStart_.elapsed() >= progressDelayMs_) {
-      dialogs_.ProgressStart();
-      progressOpen_ = true;
-      // The arrow with the hourglass: the Cancel button can be pressed.
-      if (busy_) QApplication::changeOverrideCursor(Qt::BusyCursor);
-    }
-    QCoreApplication::processEvents();
-    sinceEvents_.start();
-    const bool keepGoing = !progressOpen_ || dialogs_.ProgressUpdate(passes_, relativeDifference_);
-    return keepGoing && !stopRequested_;
-  }
-
-  void EndProgress() {
-    if (!progressOpen_) return;
-    progressOpen_ = false;
-    dialogs_.ProgressEnd();
-    if (busy_) QApplication::changeOverrideCursor(Qt::WaitCursor);
-  }
-
-  TMainForm& form_;
-  UserDialogs& dialogs_;
-  int progressDelayMs_;
-  const bool& stopRequested_;
-  const FieldTexts& texts_;
-  double tolerance_;  // of the converged method
-  QElapsedTimer sinceStart_;
-  QElapsedTimer sinceEvents_;
-  int passes_ = 0;  // of the tension search so far, and the last pass's miss
-  double relativeDifference_ = 1;
-  bool busy_ = false;
-  bool progressOpen_ = false;
-  bool calculationStarted_ = false;
-  bool replaced_ = false;
-  bool comparisonDropped_ = false;
-};
-
-// While a run lets events through, the main window takes no input: a second OK, typing into
-// a field or loading a data file would change what the run is reading or start another run
-// inside it. Mouse and keyboard events meant for the window are dropped; other windows (the
-// progress window with its Cancel button, the message boxes) get theirs. Esc in the window
-// asks the run to stop.
-class RunInputBlocker : public QObject {
- public:
-  RunInputBlocker(QWidget& window, bool& stopRequested)
-      : window_(window), stopRequested_(stopRequested) {
-    QCoreApplication::instance()->installEventFilter(this);
-  }
-  ~RunInputBlocker() override { QCoreApplication::instance()->removeEventFilter(this); }
-  RunInputBlocker(const RunInputBlocker&) = delete;
-  RunInputBlocker& operator=(const RunInputBlocker&) = delete;
-
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    switch (event->type()) {
-      case QEvent::KeyPress:
-        if (!InWindow(watched)) return false;
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) stopRequested_ = true;
-        return true;
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::Wheel:
-      case QEvent::KeyRelease:
-      case QEvent::Shortcut:
-      case QEvent::ContextMenu:
-      case QEvent::InputMethod:
-      case QEvent::TouchBegin:
-      case QEvent::TouchUpdate:
-      case QEvent::TouchEnd:
-      case QEvent::TabletPress:
-      case QEvent::TabletRelease:
-      case QEvent::DragEnter:
-      case QEvent::DragMove:
-      case QEvent::Drop:
-        return InWindow(watched);
-      default:
-        return false;
-    }
-  }
-
- private:
-  bool InWindow(QObject* watched) const {
-    if (auto* widget = qobject_cast<QWidget*>(watched)) return widget->window() == &window_;
-    if (auto* window = qobject_cast<QWindow*>(watched)) return window == window_.windowHandle();
-    return false;
-  }
-
-  QWidget& window_;
-  bool& stopRequested_;
-};
 
 // The page of an item's field: the material data on the first, the rest on the second.
 int PageOfGroup(ItemGroup group) {
@@ -293,26 +72,6 @@ int PageOfGroup(ItemGroup group) {
     default:
       return 1;
   }
-}
-
-// After a refused run whose step counts do not fit the profile: the count field to correct,
-// the first negative one or else the first one (their sum is out of range). 0 when they fit.
-int StepCountItemToFix(const RunParameters& params) {
-  int64_t sum = 0;
-  for (int i = 0; i < kSectionCount; ++i) {
-    if (params.IncrementCount[i] < 0) return kFirstCountItem + i;
-    sum += params.IncrementCount[i];
-  }
-  return sum >= 1 && sum <= kProfileCapacity - 1 ? 0 : kFirstCountItem;
-}
-
-// A row of labels and fields, left to right, ending in a stretch.
-QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
-  auto* row = new QHBoxLayout;
-  row->setSpacing(4);
-  for (QWidget* widget : widgets) row->addWidget(widget);
-  row->addStretch();
-  return row;
 }
 
 }  // namespace
@@ -332,6 +91,10 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
   TabbedNotebook1->tabBar()->setFocusPolicy(Qt::NoFocus);
   TabbedNotebook1->addTab(BuildPage1(), "Input Condition 1");
   TabbedNotebook1->addTab(BuildPage2(), "Input Condition 2");
+  RadioGroups = inputs_.RadioGroups;
+  JacketedButtons = inputs_.JacketedButtons;
+  InsulatedButtons = inputs_.InsulatedButtons;
+  SummaryLabels = inputs_.SummaryLabels;
   Results = new ResultsPage;
   TabbedNotebook1->addTab(Results, "Results");
   connect(Results, &ResultsPage::ExportCsvRequested, this, &TMainForm::ExportCsvClick);
@@ -360,13 +123,8 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
     });
   }
   // Any other Alt key in a field is a mnemonic the window does not have, never text.
-  for (QLineEdit* field : itemFields_) field->installEventFilter(this);
+  for (QLineEdit* field : inputs_.ItemFields) field->installEventFilter(this);
   Edit44->installEventFilter(this);
-
-  currentFolder_ = QDir::currentPath();
-  FillDriveList();
-  FillDirectoryList();
-  RefreshFileList();
 
   resize(682, 570);
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -376,8 +134,20 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
   FormCreate();
 }
 
+bool TMainForm::OpenFolder(const QString& path) {
+  return Folders->OpenFolder(path);
+}
+
+QString TMainForm::CurrentFolder() const {
+  return Folders->CurrentFolder();
+}
+
+void TMainForm::RefreshFileList() {
+  Folders->RefreshFileList();
+}
+
 QLineEdit* TMainForm::ItemField(int number) const {
-  return itemFields_.at(number - 1);
+  return inputs_.ItemFields.at(number - 1);
 }
 
 int TMainForm::ItemPage(int number) const {
@@ -387,123 +157,19 @@ int TMainForm::ItemPage(int number) const {
 // ---------------------------------------------------------------------------------------------
 // Building the pages.
 
-QLineEdit* TMainForm::MakeField(int number, QWidget* parent, int widthInDigits) {
-  const ParameterItem& item = ItemByNumber(number);
-  auto* field = new QLineEdit(Utf8(item.DefaultText), parent);
-  field->setObjectName(item.ControlName);
-  field->setEnabled(!item.Fixed);
-  const int digit = field->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-  field->setFixedWidth(digit * widthInDigits + 12);
-  field->setFixedHeight(field->fontMetrics().height() + 6);
-  itemFields_[number - 1] = field;
-  return field;
-}
-
-QLabel* TMainForm::MakeLabel(const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  SetTextColor(label, kBlue);
-  return label;
-}
-
-QGroupBox* TMainForm::MakeGroup(const QString& caption, QWidget* parent) {
-  auto* group = new QGroupBox(caption, parent);
-  SetTextColor(group, kMaroon);
-  return group;
-}
-
 QWidget* TMainForm::BuildPage1() {
   auto* page = new QWidget;
   page->setObjectName("InputCondition1");
-  auto label = [this, page](int number) {
-    return MakeLabel(Utf8(ItemByNumber(number).EntryLabel), page);
-  };
-  auto text = [this, page](const char* caption) {
-    return MakeLabel(QString::fromUtf8(caption), page);
-  };
-
-  // Spinning Dope: three plain rows, then the viscosity and diffusion formulas with their fixed
-  // parameters, then the critical fraction with the exponent's temperature line.
-  QGroupBox* dope = MakeGroup("Spinning Dope", page);
-  dope->setObjectName("GroupBox1");
-  auto* dopeGrid = new QGridLayout;
-  dopeGrid->setHorizontalSpacing(8);
-  dopeGrid->setVerticalSpacing(3);
-  for (int number = 1; number <= 3; ++number) {
-    dopeGrid->addWidget(label(number), number - 1, 0);
-    dopeGrid->addWidget(MakeField(number, dope), number - 1, 1);
-  }
-  dopeGrid->setColumnStretch(2, 1);
-  // The exponent of (1 - ωs) sits raised, as it is written.
-  auto* exponent = new QVBoxLayout;
-  exponent->setSpacing(0);
-  exponent->addWidget(MakeField(5, dope, 4));
-  exponent->addSpacing(12);
-  auto* viscosity = Row({label(4), MakeField(4, dope, 7), label(5)});
-  viscosity->insertLayout(3, exponent);
-  viscosity->insertWidget(4, label(6));
-  viscosity->insertWidget(5, MakeField(6, dope, 7));
-  viscosity->insertWidget(6, text("/(t + 273) }"));
-  auto* diffusion =
-      Row({label(7), MakeField(7, dope, 8), label(8), MakeField(8, dope, 7), text("/(t + 273) }")});
-  auto* critical = Row({label(9), MakeField(9, dope, 6), label(10), MakeField(10, dope, 7),
-                        label(11), MakeField(11, dope, 7)});
-  auto* dopeLayout = new QVBoxLayout(dope);
-  dopeLayout->setSpacing(3);
-  dopeLayout->addLayout(dopeGrid);
-  dopeLayout->addLayout(viscosity);
-  dopeLayout->addLayout(diffusion);
-  dopeLayout->addLayout(critical);
-
-  // Solvent: three plain rows beside the Solvent-Gas group, then the vapour-pressure formula.
-  QGroupBox* solvent = MakeGroup("Solvent", page);
-  solvent->setObjectName("GroupBox2");
-  auto* solventGrid = new QGridLayout;
-  solventGrid->setHorizontalSpacing(8);
-  solventGrid->setVerticalSpacing(3);
-  for (int number = 12; number <= 14; ++number) {
-    solventGrid->addWidget(label(number), number - 12, 0);
-    solventGrid->addWidget(MakeField(number, solvent), number - 12, 1);
-  }
-  QGroupBox* solventGas = MakeGroup("Solvent-Gas", solvent);
-  solventGas->setObjectName("GroupBox3");
-  auto* solventGasLayout = new QHBoxLayout(solventGas);
-  solventGasLayout->addWidget(label(51));
-  solventGasLayout->addWidget(MakeField(51, solventGas, 6));
-  auto* solventTop = new QHBoxLayout;
-  solventTop->addLayout(solventGrid);
-  solventTop->addStretch();
-  solventTop->addWidget(solventGas, 0, Qt::AlignTop);
-  auto* vapour = Row({label(15), MakeField(15, solvent, 6), label(16), MakeField(16, solvent, 7),
-                      label(17), MakeField(17, solvent, 6), text(") ]")});
-  auto* solventLayout = new QVBoxLayout(solvent);
-  solventLayout->setSpacing(3);
-  solventLayout->addLayout(solventTop);
-  solventLayout->addLayout(vapour);
+  InputPageBuilder builder(inputs_);
+  QGroupBox* dope = BuildDopeGroup(builder, page);
+  QGroupBox* solvent = BuildSolventGroup(builder, page);
 
   // The working folder: drive, folder tree, file list with its filter.
-  DriveComboBox1 = new QComboBox(page);
-  DriveComboBox1->setObjectName("DriveComboBox1");
-  DriveComboBox1->setFixedWidth(145);
-  DirectoryListBox1 = new QTreeWidget(page);
-  DirectoryListBox1->setObjectName("DirectoryListBox1");
-  DirectoryListBox1->setHeaderHidden(true);
-  DirectoryListBox1->setIndentation(10);
-  DirectoryListBox1->setFixedWidth(145);
-  DirectoryListBox1->setMinimumHeight(100);
-  FileListBox1 = new QListWidget(page);
-  FileListBox1->setObjectName("FileListBox1");
-  FileListBox1->setFixedWidth(143);
-  FileListBox1->setMinimumHeight(100);
-  FilterComboBox1 = new QComboBox(page);
-  FilterComboBox1->setObjectName("FilterComboBox1");
-  FilterComboBox1->setFixedWidth(143);
-  // "*" is every file here, as *.* is on the systems where every name has an extension.
-  FilterComboBox1->addItem("All files (*.*)", QStringLiteral("*"));
-  FilterComboBox1->addItem("Text files (*.*)", QStringLiteral("*.txt"));
-  connect(DriveComboBox1, &QComboBox::activated, this, &TMainForm::DriveChosen);
-  connect(DirectoryListBox1, &QTreeWidget::itemActivated, this,
-          [this](QTreeWidgetItem* item, int) { DirectoryActivated(item); });
-  connect(FilterComboBox1, &QComboBox::currentIndexChanged, this, [this] { RefreshFileList(); });
+  Folders = new FolderBrowser(dialogs_, page);
+  DriveComboBox1 = Folders->DriveBox;
+  DirectoryListBox1 = Folders->FolderTree;
+  FileListBox1 = Folders->FileList;
+  FilterComboBox1 = Folders->FilterBox;
 
   QGroupBox* save = new QGroupBox("Save File Name", page);
   save->setObjectName("GroupBox4");
@@ -536,6 +202,13 @@ QWidget* TMainForm::BuildPage1() {
   connect(BitBtn3, &QPushButton::clicked, this, &TMainForm::BitBtn3Click);
   connect(InputDataBtn, &QPushButton::clicked, this, &TMainForm::InputDataBtnClick);
   connect(SaveDataBtn, &QPushButton::clicked, this, &TMainForm::SaveDataBtnClick);
+  MaterialBtn = new QPushButton(QStringLiteral("Material\u2026"), page);
+  MaterialBtn->setObjectName("MaterialBtn");
+  MaterialBtn->setFixedSize(140, 30);
+  EditFixedBox = new QCheckBox("Edit fixed items", page);
+  EditFixedBox->setObjectName("EditFixedBox");
+  connect(MaterialBtn, &QPushButton::clicked, this, &TMainForm::MaterialBtnClick);
+  connect(EditFixedBox, &QCheckBox::toggled, this, &TMainForm::EditFixedToggled);
 
   Panel1 = new QFrame(page);
   Panel1->setObjectName("Panel1");
@@ -548,14 +221,6 @@ QWidget* TMainForm::BuildPage1() {
   panelLayout->setContentsMargins(2, 2, 2, 2);
   panelLayout->addWidget(Image1);
 
-  auto* folders = new QVBoxLayout;
-  folders->setSpacing(4);
-  folders->addWidget(DriveComboBox1);
-  folders->addWidget(DirectoryListBox1, 1);
-  auto* files = new QVBoxLayout;
-  files->setSpacing(4);
-  files->addWidget(FileListBox1, 1);
-  files->addWidget(FilterComboBox1);
   auto* actions = new QVBoxLayout;
   actions->setSpacing(0);
   actions->addWidget(save);
@@ -566,8 +231,7 @@ QWidget* TMainForm::BuildPage1() {
   actions->addStretch();
   auto* bottom = new QHBoxLayout;
   bottom->setSpacing(10);
-  bottom->addLayout(folders);
-  bottom->addLayout(files);
+  bottom->addWidget(Folders);
   bottom->addStretch();
   bottom->addLayout(actions);
 
@@ -587,7 +251,11 @@ QWidget* TMainForm::BuildPage1() {
   right->addWidget(SaveDataBtn, 0, Qt::AlignHCenter);
   right->addSpacing(12);
   right->addWidget(BitBtn3, 0, Qt::AlignHCenter);
-  right->addSpacing(30);
+  right->addSpacing(6);
+  right->addWidget(MaterialBtn, 0, Qt::AlignHCenter);
+  right->addSpacing(4);
+  right->addWidget(EditFixedBox, 0, Qt::AlignHCenter);
+  right->addSpacing(8);
 
   auto* pageLayout = new QHBoxLayout(page);
   pageLayout->setContentsMargins(11, 4, 11, 6);
@@ -603,156 +271,14 @@ QWidget* TMainForm::BuildPage1() {
 }
 
 QWidget* TMainForm::BuildPage2() {
-  auto* page = new QWidget;
-  page->setObjectName("InputCondition2");
-  auto label = [this, page](int number) {
-    return MakeLabel(Utf8(ItemByNumber(number).EntryLabel), page);
-  };
-
-  // The groups with a left and a right column share their column widths, so that the fields
-  // line up from group to group.
-  std::vector<QGridLayout*> twoColumnGrids;
-  std::vector<QLabel*> leftLabels;
-  std::vector<QLabel*> rightLabels;
-  auto twoColumns = [&](QGroupBox* group, std::initializer_list<std::pair<int, int>> rows) {
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(8);
-    grid->setVerticalSpacing(1);
-    int row = 0;
-    for (const auto& [leftItem, rightItem] : rows) {
-      if (leftItem != 0) {
-        QLabel* text = label(leftItem);
-        leftLabels.push_back(text);
-        grid->addWidget(text, row, 0);
-        grid->addWidget(MakeField(leftItem, group), row, 1);
-      }
-      if (rightItem != 0) {
-        QLabel* text = label(rightItem);
-        rightLabels.push_back(text);
-        grid->addWidget(text, row, 3);
-        grid->addWidget(MakeField(rightItem, group), row, 4);
-      }
-      ++row;
-    }
-    grid->setColumnMinimumWidth(2, 6);
-    grid->setColumnStretch(2, 1);
-    twoColumnGrids.push_back(grid);
-    return grid;
-  };
-
-  QGroupBox* gas = MakeGroup("Spinning Gas", page);
-  gas->setObjectName("GroupBox5");
-  QGridLayout* gasGrid = twoColumns(gas, {{18, 19}, {20, 21}});
-  gasGrid->addLayout(Row({label(22), MakeField(22, gas, 10), label(23), MakeField(23, gas, 9)}), 2,
-                     0, 1, 2);
-  gasGrid->addLayout(Row({label(24), MakeField(24, gas, 8), label(25), MakeField(25, gas, 8)}), 2,
-                     3, 1, 2);
-  auto* gasLayout = new QVBoxLayout(gas);
-  gasLayout->setContentsMargins(6, 0, 6, 2);
-  gasLayout->addLayout(gasGrid);
-
-  QGroupBox* condition = MakeGroup("Spinning Condition", page);
-  condition->setObjectName("GroupBox6");
-  QGridLayout* conditionGrid =
-      twoColumns(condition, {{26, 27}, {28, 29}, {30, 31}, {32, 33}, {34, 0}});
-  auto* conditionLayout = new QVBoxLayout(condition);
-  conditionLayout->setContentsMargins(6, 0, 6, 2);
-  conditionLayout->addLayout(conditionGrid);
-
-  QGroupBox* structure = MakeGroup("Spinning Column Structure", page);
-  structure->setObjectName("GroupBox7");
-  QGridLayout* structureGrid = twoColumns(structure, {{35, 0}, {36, 37}, {38, 39}});
-  // The long label of the insulation coefficient runs into the middle; its field follows it.
-  structureGrid->addLayout(Row({label(40), MakeField(40, structure)}), 3, 0, 1, 5);
-  auto* jackets = new QHBoxLayout;
-  jackets->setSpacing(12);
-  for (int j = 0; j < kJacketCount; ++j) {
-    QGroupBox* group = MakeGroup(QStringLiteral("Jacket-%1").arg(j + 1), structure);
-    group->setObjectName(QStringLiteral("RadioGroup%1").arg(j + 1));
-    JacketedButtons[j] = new QRadioButton("Jacketed", group);
-    InsulatedButtons[j] = new QRadioButton("Insulated", group);
-    for (QRadioButton* button : {JacketedButtons[j], InsulatedButtons[j]}) {
-      SetTextColor(button, Qt::black);
-    }
-    InsulatedButtons[j]->setChecked(true);
-    auto* items = new QHBoxLayout(group);
-    items->setContentsMargins(8, 0, 8, 0);
-    items->addWidget(JacketedButtons[j]);
-    items->addWidget(InsulatedButtons[j]);
-    RadioGroups[j] = group;
-    jackets->addWidget(group, 1);
-  }
-  auto* structureLayout = new QVBoxLayout(structure);
-  structureLayout->setContentsMargins(6, 0, 6, 2);
-  structureLayout->setSpacing(2);
-  structureLayout->addLayout(structureGrid);
-  structureLayout->addLayout(jackets);
-
-  // Calculation Accuracy: increment, count and section length of each section, then the total.
-  QGroupBox* accuracy = MakeGroup("Calculation Accuracy", page);
-  accuracy->setObjectName("GroupBox8");
-  auto* accuracyGrid = new QGridLayout;
-  accuracyGrid->setHorizontalSpacing(8);
-  accuracyGrid->setVerticalSpacing(1);
-  auto makeSummary = [accuracy](int index) {
-    auto* panel = new QLabel(accuracy);
-    panel->setObjectName(QStringLiteral("Label%1").arg(60 + index));
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setFixedSize(75, 20);
-    panel->setAutoFillBackground(true);
-    panel->setTextInteractionFlags(Qt::NoTextInteraction);
-    // Every value has one decimal: right-aligned, the decimal points line up.
-    panel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    panel->setIndent(4);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::WindowText, index == kSectionCount ? kGreen : QColor(Qt::black));
-    panel->setPalette(palette);
-    return panel;
-  };
-  for (int i = 0; i < kSectionCount; ++i) {
-    accuracyGrid->addWidget(label(kFirstIncrementItem + i), i, 0);
-    accuracyGrid->addWidget(MakeField(kFirstIncrementItem + i, accuracy, 6), i, 1);
-    accuracyGrid->addWidget(label(kFirstCountItem + i), i, 3);
-    accuracyGrid->addWidget(MakeField(kFirstCountItem + i, accuracy, 6), i, 4);
-    accuracyGrid->addWidget(MakeLabel(QStringLiteral("Length-%1 (cm)").arg(i + 1), accuracy), i, 6);
-    SummaryLabels[i] = makeSummary(i);
-    accuracyGrid->addWidget(SummaryLabels[i], i, 7);
-  }
-  // The solver of a run sits in the free corner beside the total.
-  accuracyGrid->addWidget(BuildSolverGroup(accuracy), kSectionCount, 0, 1, 4);
-  accuracyGrid->addWidget(MakeLabel("Total spinning length (cm)", accuracy), kSectionCount, 4, 1, 3,
-                          Qt::AlignRight);
-  SummaryLabels[kSectionCount] = makeSummary(kSectionCount);
-  accuracyGrid->addWidget(SummaryLabels[kSectionCount], kSectionCount, 7);
-  accuracyGrid->setColumnStretch(2, 1);
-  accuracyGrid->setColumnStretch(5, 1);
-  auto* accuracyLayout = new QVBoxLayout(accuracy);
-  accuracyLayout->setContentsMargins(6, 0, 6, 2);
-  accuracyLayout->addLayout(accuracyGrid);
-
+  InputPageBuilder builder(inputs_);
+  QWidget* page =
+      BuildSecondInputPage(builder, [this](QWidget* parent) { return BuildSolverGroup(parent); });
   // Leaving any step field refreshes the summary.
-  for (int number = kFirstIncrementItem; number < kFirstCountItem + kSectionCount; ++number) {
+  for (int number = kFirstIncrementItem; number < kFirstIncrementCountItem + kSectionCount;
+       ++number) {
     ItemField(number)->installEventFilter(this);
   }
-
-  int leftWidth = 0;
-  int rightWidth = 0;
-  for (QLabel* text : leftLabels) leftWidth = std::max(leftWidth, text->sizeHint().width());
-  for (QLabel* text : rightLabels) rightWidth = std::max(rightWidth, text->sizeHint().width());
-  for (QGridLayout* grid : twoColumnGrids) {
-    grid->setColumnMinimumWidth(0, leftWidth);
-    grid->setColumnMinimumWidth(3, rightWidth);
-  }
-
-  auto* pageLayout = new QVBoxLayout(page);
-  pageLayout->setContentsMargins(6, 0, 6, 2);
-  pageLayout->setSpacing(0);
-  pageLayout->addWidget(gas);
-  pageLayout->addWidget(condition);
-  pageLayout->addWidget(structure);
-  pageLayout->addWidget(accuracy);
-  pageLayout->addStretch();
   return page;
 }
 
@@ -816,105 +342,10 @@ void TMainForm::SetTabSequence() {
   for (size_t i = 1; i < sequence.size(); ++i) setTabOrder(sequence[i - 1], sequence[i]);
 
   for (QWidget* widget : std::initializer_list<QWidget*>{
-           Edit44, BitBtn1, BitBtn2, BitBtn3, InputDataBtn, SaveDataBtn, DriveComboBox1,
-           DirectoryListBox1, FileListBox1, FilterComboBox1}) {
+           Edit44, BitBtn1, BitBtn2, BitBtn3, InputDataBtn, SaveDataBtn, MaterialBtn, EditFixedBox,
+           DriveComboBox1, DirectoryListBox1, FileListBox1, FilterComboBox1}) {
     widget->setFocusPolicy(Qt::ClickFocus);
   }
-}
-
-// ---------------------------------------------------------------------------------------------
-// The working folder.
-
-void TMainForm::FillDriveList() {
-  DriveComboBox1->clear();
-  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-    if (!volume.isValid() || !volume.isReady()) continue;
-    const QString root = volume.rootPath();
-    if (DriveComboBox1->findData(root) >= 0) continue;
-    const QString name = volume.displayName();
-    DriveComboBox1->addItem(name == root ? root : QStringLiteral("%1  [%2]").arg(root, name), root);
-  }
-}
-
-void TMainForm::FillDirectoryList() {
-  DirectoryListBox1->clear();
-  // The chain of folders from the root down to the working folder, then its subfolders.
-  QStringList chain;
-  QDir walk(currentFolder_);
-  chain.prepend(walk.absolutePath());
-  while (walk.cdUp()) chain.prepend(walk.absolutePath());
-
-  const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
-  const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
-  QTreeWidgetItem* parent = nullptr;
-  for (const QString& path : chain) {
-    const QString name = QDir(path).dirName();
-    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(DirectoryListBox1);
-    item->setText(0, name.isEmpty() || QDir(path).isRoot() ? QDir::toNativeSeparators(path) : name);
-    item->setData(0, Qt::UserRole, path);
-    item->setIcon(0, openIcon);
-    parent = item;
-  }
-  const QFileInfoList subfolders =
-      QDir(currentFolder_)
-          .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-  for (const QFileInfo& info : subfolders) {
-    auto* item = new QTreeWidgetItem(parent);
-    item->setText(0, info.fileName());
-    item->setData(0, Qt::UserRole, info.absoluteFilePath());
-    item->setIcon(0, closedIcon);
-  }
-  DirectoryListBox1->expandAll();
-  if (parent != nullptr) {
-    DirectoryListBox1->setCurrentItem(parent);
-    DirectoryListBox1->scrollToItem(parent);
-  }
-
-  // The drive list shows the volume that holds the working folder.
-  int best = -1;
-  qsizetype bestLength = -1;
-  for (int i = 0; i < DriveComboBox1->count(); ++i) {
-    const QString root = DriveComboBox1->itemData(i).toString();
-    const bool holds =
-        currentFolder_ == root || currentFolder_.startsWith(root.endsWith('/') ? root : root + '/');
-    if (holds && root.size() > bestLength) {
-      best = i;
-      bestLength = root.size();
-    }
-  }
-  if (best >= 0) DriveComboBox1->setCurrentIndex(best);
-}
-
-bool TMainForm::OpenFolder(const QString& path) {
-  const QString absolute = QDir(path).absolutePath();
-  if (!QDir(absolute).exists() || !QDir::setCurrent(absolute)) {
-    dialogs_.Message(kFolderCannotOpen);
-    return false;
-  }
-  currentFolder_ = QDir::currentPath();
-  FillDirectoryList();
-  RefreshFileList();
-  return true;
-}
-
-void TMainForm::DirectoryActivated(QTreeWidgetItem* item) {
-  if (item == nullptr) return;
-  OpenFolder(item->data(0, Qt::UserRole).toString());
-}
-
-void TMainForm::DriveChosen(int index) {
-  if (index < 0) return;
-  if (!OpenFolder(DriveComboBox1->itemData(index).toString())) {
-    FillDirectoryList();  // puts the drive list back on the working folder's volume
-  }
-}
-
-void TMainForm::RefreshFileList() {
-  const QString pattern = FilterComboBox1->currentData().toString();
-  const QStringList names =
-      QDir(currentFolder_).entryList({pattern}, QDir::Files, QDir::Name | QDir::IgnoreCase);
-  FileListBox1->clear();
-  FileListBox1->addItems(names);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -996,6 +427,7 @@ void TMainForm::BitBtn1Click() {
   if (const std::optional<std::string> clash =
           ResultFileClash(texts.ResultFileName, {{"the data file", DataFileName},
                                                  {"the data file", savedDataFileName_},
+                                                 {"the material file", materialFileName_},
                                                  {"the initial tension file", tensionFilePath_}})) {
     running_ = false;
     dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(*clash)));
@@ -1073,7 +505,7 @@ void TMainForm::BitBtn3Click() {
 
 void TMainForm::InputDataBtnClick() {
   if (running_) return;
-  const QString path = dialogs_.OpenDataFile(currentFolder_);
+  const QString path = dialogs_.OpenDataFile(CurrentFolder());
   if (path.isEmpty()) {
     dialogs_.Message(kSelectOneDataFile);
     return;
@@ -1089,7 +521,7 @@ void TMainForm::InputDataBtnClick() {
 
 void TMainForm::SaveDataBtnClick() {
   if (running_) return;
-  const QString path = dialogs_.SaveFile("Save Data File", currentFolder_, "Text files (*.txt)");
+  const QString path = dialogs_.SaveFile("Save Data File", CurrentFolder(), "Text files (*.txt)");
   if (path.isEmpty()) return;
   const std::string name = QFile::encodeName(path).toStdString();
   const FileResult saved = DataFileWriter(name, FieldTextsOfWindow());
@@ -1099,6 +531,41 @@ void TMainForm::SaveDataBtnClick() {
   RefreshFileList();
 }
 
+void TMainForm::MaterialBtnClick() {
+  if (running_) return;
+  const MaterialChoice choice = dialogs_.ChooseMaterial(Utf8(materialName_), Utf8(materialSource_));
+  FieldTexts texts = FieldTextsOfWindow();
+  if (choice == MaterialChoice::BuiltIn) {
+    for (const ParameterItem& item : ParameterItems()) {
+      if (IsMaterialItem(item)) texts.Items[item.Number - 1] = item.DefaultText;
+    }
+    materialName_ = kBuiltInMaterialName;
+    materialSource_ = kBuiltInMaterialSource;
+  } else if (choice == MaterialChoice::LoadFile) {
+    const QString path = dialogs_.OpenMaterialFile(CurrentFolder());
+    if (path.isEmpty()) return;
+    const std::string name = QFile::encodeName(path).toStdString();
+    const MaterialLoad load = LoadMaterialFile(name);
+    if (!load.Ok) {
+      dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(load.Message)));
+      return;
+    }
+    materialFileName_ = name;
+    ApplyMaterial(load.Value, texts);
+    materialName_ = load.Value.Name;
+    materialSource_ = load.Value.Source;
+  } else {
+    return;
+  }
+  ShowFieldTexts(texts);
+}
+
+void TMainForm::EditFixedToggled(bool editable) {
+  for (const ParameterItem& item : ParameterItems()) {
+    if (item.Fixed) ItemField(item.Number)->setEnabled(editable);
+  }
+}
+
 void TMainForm::ExportCsvClick() {
   if (running_ || !Results->HasResults()) return;
   // The table is named after the result file of the run, in the working folder.
@@ -1106,8 +573,8 @@ void TMainForm::ExportCsvClick() {
       QFileInfo(QFile::decodeName(QByteArray::fromStdString(resultParams_.ResultFileName)))
           .completeBaseName();
   if (name.isEmpty()) name = QStringLiteral("result");
-  const QString path = dialogs_.SaveFile("Export CSV", QDir(currentFolder_).filePath(name + ".csv"),
-                                         "CSV files (*.csv)");
+  const QString path = dialogs_.SaveFile(
+      "Export CSV", QDir(CurrentFolder()).filePath(name + ".csv"), "CSV files (*.csv)");
   if (path.isEmpty()) return;
   const FileResult written =
       WriteProfileCsv(QFile::encodeName(path).toStdString(), resultParams_, *context_.Profile,
@@ -1121,10 +588,13 @@ void TMainForm::ShowDataFileValues(const DataFileValues& values) {
   // The fixed fields keep their texts; every other field and the jackets take the file's.
   FieldTexts texts = FieldTextsOfWindow();
   ApplyDataFileValues(values, texts);
-  for (int number = 1; number <= kItemCount; ++number) {
-    const QString text = Utf8(texts.Items[number - 1]);
-    if (ItemField(number)->text() != text) ItemField(number)->setText(text);
+  // With "Edit fixed items" ticked the fixed fields take the file's texts too.
+  if (EditFixedBox->isChecked()) {
+    for (const ParameterItem& item : ParameterItems()) {
+      if (item.Fixed) texts.Items[item.Number - 1] = values.Items[item.Number - 1];
+    }
   }
+  ShowFieldTexts(texts);
   for (int j = 0; j < kJacketCount; ++j) {
     (texts.Jacketed[j] ? JacketedButtons[j] : InsulatedButtons[j])->setChecked(true);
   }
@@ -1154,7 +624,7 @@ bool TMainForm::UpdateSectionLengths() {
   std::array<std::string, kSectionCount> counts;
   for (int i = 0; i < kSectionCount; ++i) {
     increments[i] = ItemField(kFirstIncrementItem + i)->text().toStdString();
-    counts[i] = ItemField(kFirstCountItem + i)->text().toStdString();
+    counts[i] = ItemField(kFirstIncrementCountItem + i)->text().toStdString();
   }
   const std::optional<SectionLengths> lengths = ComputeSectionLengths(increments, counts);
   if (!lengths) return false;
@@ -1173,7 +643,7 @@ void TMainForm::ShowSectionLengths(const SectionLengths& lengths) {
 // The label of the first step field, in the order the summary reads them, that does not convert.
 QString TMainForm::FirstBadStepField() const {
   for (int i = 0; i < kSectionCount; ++i) {
-    for (int number : {kFirstIncrementItem + i, kFirstCountItem + i}) {
+    for (int number : {kFirstIncrementItem + i, kFirstIncrementCountItem + i}) {
       const ParameterItem& item = ItemByNumber(number);
       const std::string text = ItemField(number)->text().toStdString();
       if (!ConvertItemText(item, text)) return Utf8(item.EntryLabel);
@@ -1183,10 +653,18 @@ QString TMainForm::FirstBadStepField() const {
 }
 
 bool TMainForm::IsStepField(const QObject* object) const {
-  for (int number = kFirstIncrementItem; number < kFirstCountItem + kSectionCount; ++number) {
+  for (int number = kFirstIncrementItem; number < kFirstIncrementCountItem + kSectionCount;
+       ++number) {
     if (ItemField(number) == object) return true;
   }
   return false;
+}
+
+void TMainForm::ShowFieldTexts(const FieldTexts& texts) {
+  for (int number = 1; number <= kItemCount; ++number) {
+    const QString text = Utf8(texts.Items[number - 1]);
+    if (ItemField(number)->text() != text) ItemField(number)->setText(text);
+  }
 }
 
 void TMainForm::ShowItemField(int number) {

@@ -11,7 +11,9 @@
 #include "files/DataFile.h"
 #include "inputs/FieldTexts.h"
 #include "run/RunDriver.h"
+#include "ui/InputPages.h"
 
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -22,17 +24,20 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace korvane::ui {
 
 class ColumnSchematic;
 class ConvergedComparison;
+class FolderBrowser;
 class ResultsPage;
 class UserDialogs;
 
 inline constexpr const char* kMainCaption = "Korvane Ver. 1.3f";
 inline constexpr const char* kSelectOneDataFile = "Select one data file! Please try again.";
+inline constexpr const char* kBuiltInMaterialName = "Built-in material";
+inline constexpr const char* kBuiltInMaterialSource =
+    "The built-in defaults of Korvane's input items (items 1-25 and 51); no other source.";
 inline constexpr const char* kToleranceOutOfRange =
     "\"Tolerance\" value should be a number between 1E-08 and 1E-02!";
 
@@ -60,13 +65,14 @@ class TMainForm : public QWidget {
   // Makes a folder the working folder: the process's current directory, the folder tree and
   // the file list follow it. False when the folder cannot be entered.
   bool OpenFolder(const QString& path);
-  QString CurrentFolder() const { return currentFolder_; }
+  QString CurrentFolder() const;
   // Re-reads the file list from the working folder with the chosen filter.
   void RefreshFileList();
 
   void FormCreate();
   void FormShow();
-  // Fills the enabled entry fields and the radio groups from a data file, then the summary.
+  // Fills the entry fields and the radio groups from a data file, then the summary. The fixed
+  // fields keep their texts unless "Edit fixed items" is ticked.
   void ShowDataFileValues(const DataFileValues& values);
 
   // How long a run goes on before its progress window opens (half a second by default).
@@ -84,8 +90,14 @@ class TMainForm : public QWidget {
   QPushButton* BitBtn2 = nullptr;
   QPushButton* BitBtn3 = nullptr;
   QPushButton* InputDataBtn = nullptr;
+  // The material of the dope, solvent and gas items: shown, loaded from a file or reset.
+  QPushButton* MaterialBtn = nullptr;
+  // Unticked (the default), the fixed items' fields are disabled and a data file leaves them.
+  QCheckBox* EditFixedBox = nullptr;
   QPushButton* SaveDataBtn = nullptr;
   ResultsPage* Results = nullptr;
+  // The working folder and its parts.
+  FolderBrowser* Folders = nullptr;
   QComboBox* DriveComboBox1 = nullptr;
   QTreeWidget* DirectoryListBox1 = nullptr;
   QListWidget* FileListBox1 = nullptr;
@@ -105,6 +117,8 @@ class TMainForm : public QWidget {
   void BitBtn3Click();
   void InputDataBtnClick();
   void SaveDataBtnClick();
+  void MaterialBtnClick();
+  void EditFixedToggled(bool editable);
   void ExportCsvClick();
   void Edit38Exit();
 
@@ -124,26 +138,20 @@ class TMainForm : public QWidget {
   // The method and tolerance chosen in the "Solver" group; nullopt when the tolerance is not a
   // number in its range.
   std::optional<RunOptions> ChosenRunOptions() const;
-  QLineEdit* MakeField(int number, QWidget* parent, int widthInDigits = 9);
-  QLabel* MakeLabel(const QString& text, QWidget* parent);
-  QGroupBox* MakeGroup(const QString& caption, QWidget* parent);
   void SetTabSequence();
-  void FillDriveList();
-  void FillDirectoryList();
-  void DirectoryActivated(QTreeWidgetItem* item);
-  void DriveChosen(int index);
   void ShowItemField(int number);
+  void ShowFieldTexts(const FieldTexts& texts);
   QString FirstBadStepField() const;
   bool IsStepField(const QObject* object) const;
 
   RunContext& context_;
   UserDialogs& dialogs_;
   std::string tensionFilePath_;
-  std::array<QLineEdit*, kItemCount> itemFields_ = {};
+  InputControls inputs_;  // the fields, jackets and length panels of the input pages
   std::array<int, kItemCount> itemPages_ = {};
-  QString currentFolder_;
   std::string DataFileName;            // the last data file chosen, as the file dialog gave it
   std::string savedDataFileName_;      // the last data file saved
+  std::string materialFileName_;       // the last material file loaded
   double comparisonTolerance_ = 1e-3;  // of the comparison of the shown results
   bool running_ = false;
   bool closeRequested_ = false;  // the window was closed during a run: cancel, then close
@@ -151,6 +159,8 @@ class TMainForm : public QWidget {
   RunParameters resultParams_;   // the inputs of the run whose results the page shows
   int progressDelayMs_ = 500;
   bool shownOnce_ = false;
+  std::string materialName_ = kBuiltInMaterialName;
+  std::string materialSource_ = kBuiltInMaterialSource;
 };
 
 }  // namespace korvane::ui

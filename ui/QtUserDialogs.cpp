@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTreeView>
 
@@ -66,6 +67,30 @@ void FitFileDialog(QFileDialog& dialog) {
 QString QtUserDialogs::OpenDataFile(const QString& initialFolder) {
   // "*" is every file here, as *.* is where every name has an extension.
   QFileDialog dialog(mainWindow_, "Open", initialFolder, "Text files (*.txt);;All files (*)");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  FitFileDialog(dialog);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList chosen = dialog.selectedFiles();
+  return chosen.size() == 1 ? chosen.front() : QString();
+}
+
+MaterialChoice QtUserDialogs::ChooseMaterial(const QString& name, const QString& source) {
+  QMessageBox box(QMessageBox::NoIcon, "Material",
+                  QStringLiteral("Current material: %1\nSource: %2").arg(name, source),
+                  QMessageBox::Close, mainWindow_);
+  box.setWindowModality(Qt::ApplicationModal);
+  QPushButton* load = box.addButton("Load File...", QMessageBox::ActionRole);
+  QPushButton* builtIn = box.addButton("Built-in", QMessageBox::ResetRole);
+  box.exec();
+  if (box.clickedButton() == load) return MaterialChoice::LoadFile;
+  if (box.clickedButton() == builtIn) return MaterialChoice::BuiltIn;
+  return MaterialChoice::Keep;
+}
+
+QString QtUserDialogs::OpenMaterialFile(const QString& initialFolder) {
+  QFileDialog dialog(mainWindow_, "Open Material", initialFolder,
+                     "Material files (*.toml);;All files (*)");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   FitFileDialog(dialog);

@@ -33,6 +33,8 @@ class QtUserDialogs : public UserDialogs {
   QString OpenDataFile(const QString& initialFolder) override;
   QString SaveFile(const QString& caption, const QString& initialPath,
                    const QString& filter) override;
+  MaterialChoice ChooseMaterial(const QString& name, const QString& source) override;
+  QString OpenMaterialFile(const QString& initialFolder) override;
   void ShowFinish() override;
   void ShowInitialTension() override;
   void ProgressStart() override;

@@ -7,6 +7,9 @@
 
 namespace korvane::ui {
 
+// What the user chose in the material dialog.
+enum class MaterialChoice { Keep, LoadFile, BuiltIn };
+
 class UserDialogs {
  public:
   virtual ~UserDialogs() = default;
@@ -20,6 +23,12 @@ class UserDialogs {
   // file, or an empty text when the user cancelled.
   virtual QString SaveFile(const QString& caption, const QString& initialPath,
                            const QString& filter) = 0;
+  // The material dialog, modal: shows the current material's name and source, and offers to
+  // load a material file or to go back to the built-in material.
+  virtual MaterialChoice ChooseMaterial(const QString& name, const QString& source) = 0;
+  // The open-file dialog for a material file, starting in initialFolder. Returns the chosen
+  // file, or an empty text when the user cancelled.
+  virtual QString OpenMaterialFile(const QString& initialFolder) = 0;
   // The finish dialog, modal; returns when it has been closed.
   virtual void ShowFinish() = 0;
   // The Change Initial Tension dialog, modal; returns when it has been closed.

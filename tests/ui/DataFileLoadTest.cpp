@@ -1,6 +1,7 @@
-// Loading an input data file into the main window.
+// Loading an input data file, and a material file, into the main window.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -151,6 +152,86 @@ TEST_F(DataFileLoad, AStepFieldThatIsNotANumberIsNamedAndTheSummaryStays) {
   EXPECT_EQ(SummaryTexts(form()),
             QStringList({" 60.0", "200.0", "440.0", "  0.0", "  0.0", "700.0"}));
   EXPECT_EQ(session.App->Context.Params.TotalSpinningLength, 700.0);
+}
+
+TEST_F(DataFileLoad, FixedItemsComeFromTheFileOnlyWithEditFixedItemsTicked) {
+  // A file whose fixed item 4 (viscosity_param_1) differs from its default.
+  FieldTexts texts = DefaultFieldTexts();
+  ASSERT_TRUE(ItemByNumber(4).Fixed);
+  texts.Items[3] = "6000";
+  QList<QByteArray> lines = EchoItemLines(texts, session.Folder.path());
+  lines += {"Jacket-1 = 2", "Jacket-2 = 2", "Jacket-3 = 2"};
+  dialogs().FileToOpen = WriteDataFile(session.Folder.filePath("fixed.txt"), lines);
+  ASSERT_NE(ValueOf(lines[3]).toStdString(), DefaultFieldTexts().Items[3]);
+
+  form().InputDataBtn->click();
+  EXPECT_EQ(form().ItemField(4)->text().toStdString(), DefaultFieldTexts().Items[3]);
+
+  form().EditFixedBox->setChecked(true);
+  form().InputDataBtn->click();
+  EXPECT_TRUE(dialogs().Messages.isEmpty()) << dialogs().Messages.join('\n').toStdString();
+  for (const ParameterItem& item : ParameterItems()) {
+    EXPECT_EQ(form().ItemField(item.Number)->text(), ValueOf(lines[item.Number - 1]))
+        << item.ControlName;
+  }
+}
+
+QString WriteText(const QString& path, const QByteArray& text) {
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(text);
+  return path;
+}
+
+TEST_F(DataFileLoad, MaterialIsShownLoadedRefusedAndResetToTheBuiltInOne) {
+  const FieldTexts defaults = DefaultFieldTexts();
+  dialogs().MaterialAnswer = MaterialChoice::Keep;
+  form().MaterialBtn->click();
+  ASSERT_EQ(dialogs().MaterialsShown.size(), 1);
+  EXPECT_EQ(dialogs().MaterialsShown[0],
+            QStringList({kBuiltInMaterialName, kBuiltInMaterialSource}));
+
+  // A material sets its items, a fixed one included; the take-up speed typed stays.
+  form().ItemField(30)->setText("900");
+  dialogs().MaterialAnswer = MaterialChoice::LoadFile;
+  dialogs().MaterialToOpen =
+      WriteText(session.Folder.filePath("dope.toml"),
+                "name = \"Test dope\"\nsource = \"a table\"\n[dope]\ndope_density = 1.25\n"
+                "viscosity_param_1 = 6000\n");
+  form().MaterialBtn->click();
+  EXPECT_TRUE(dialogs().Messages.isEmpty()) << dialogs().Messages.join('\n').toStdString();
+  EXPECT_EQ(form().ItemField(1)->text(), "1.25");
+  EXPECT_EQ(form().ItemField(4)->text(), "6000");
+  EXPECT_EQ(form().ItemField(2)->text().toStdString(), defaults.Items[1]);
+  EXPECT_EQ(form().ItemField(30)->text(), "900");
+
+  // A refused material names the key and changes nothing.
+  dialogs().MaterialToOpen = WriteText(session.Folder.filePath("bad.toml"),
+                                       "name = \"x\"\nsource = \"y\"\ntake_up_speed = 1\n");
+  const QStringList before = FieldTextsOf(form());
+  form().MaterialBtn->click();
+  ASSERT_EQ(dialogs().Messages.size(), 1);
+  EXPECT_TRUE(dialogs().Messages[0].contains("take_up_speed"))
+      << dialogs().Messages[0].toStdString();
+  EXPECT_EQ(FieldTextsOf(form()), before);
+
+  // A cancelled open changes nothing either.
+  dialogs().MaterialToOpen.clear();
+  form().MaterialBtn->click();
+  EXPECT_EQ(FieldTextsOf(form()), before);
+  ASSERT_EQ(dialogs().MaterialsShown.size(), 4);
+  EXPECT_EQ(dialogs().MaterialsShown[3], QStringList({"Test dope", "a table"}));
+
+  // Back to the built-in material: its items take their defaults, the others stay.
+  dialogs().MaterialAnswer = MaterialChoice::BuiltIn;
+  form().MaterialBtn->click();
+  EXPECT_EQ(form().ItemField(1)->text().toStdString(), defaults.Items[0]);
+  EXPECT_EQ(form().ItemField(4)->text().toStdString(), defaults.Items[3]);
+  EXPECT_EQ(form().ItemField(30)->text(), "900");
+  dialogs().MaterialAnswer = MaterialChoice::Keep;
+  form().MaterialBtn->click();
+  EXPECT_EQ(dialogs().MaterialsShown.back(),
+            QStringList({kBuiltInMaterialName, kBuiltInMaterialSource}));
 }
 
 }  // namespace

@@ -8,10 +8,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include "files/InitialTensionFile.h"
@@ -196,6 +198,34 @@ TEST(ProgressWindow, ShowsThePassAndTellsTheRunOfCancelUntilItIsClosed) {
     }
     EXPECT_FALSE(dialogs.ProgressUpdate(2, 0.5));
     dialogs.ProgressEnd();
+  }
+}
+
+TEST(MaterialDialog, ShowsTheMaterialAndEachButtonGivesItsChoice) {
+  QWidget mainWindow;
+  QtUserDialogs dialogs;
+  dialogs.Attach(&mainWindow, nullptr, nullptr);
+  const std::pair<QString, MaterialChoice> presses[] = {{"Load File...", MaterialChoice::LoadFile},
+                                                        {"Built-in", MaterialChoice::BuiltIn},
+                                                        {"Close", MaterialChoice::Keep}};
+  for (const auto& [button, choice] : presses) {
+    SCOPED_TRACE(button.toStdString());
+    QString shown;
+    // Pressed as soon as the box is up; whatever happens the box is closed.
+    QTimer::singleShot(0, [&, name = button] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      shown = box->text();
+      for (QAbstractButton* each : box->buttons()) {
+        if (each->text() == name) {
+          each->click();
+          return;
+        }
+      }
+      box->close();
+    });
+    EXPECT_EQ(dialogs.ChooseMaterial("Test dope", "a table, p. 3"), choice);
+    EXPECT_EQ(shown, "Current material: Test dope\nSource: a table, p. 3");
   }
 }
 

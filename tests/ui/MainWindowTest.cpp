@@ -1,6 +1,7 @@
 // The main window's fields, summary, tab sequence and working-folder controls.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFocusEvent>
@@ -97,16 +98,25 @@ TEST(MainWindow, StartsWithTheDefaultCaseInNamedControls) {
   EXPECT_EQ(form.FieldTextsOfWindow().Jacketed, (std::array<bool, 3>{false, true, false}));
 }
 
-TEST(MainWindow, FixedFieldsCannotBeTyped) {
+TEST(MainWindow, FixedFieldsCanBeTypedOnlyWithEditFixedItemsTicked) {
   Session session;
   TMainForm& form = session.App->MainForm;
   form.show();
-  for (const char* name : {"Edit4", "Edit8", "Edit12", "Edit23"}) {
-    auto* field = form.findChild<QLineEdit*>(name);
-    const QString before = field->text();
-    QTest::keyClicks(field, "77");
-    EXPECT_EQ(field->text(), before) << name;
+  ASSERT_FALSE(form.EditFixedBox->isChecked());
+  for (const bool editable : {false, true, false}) {
+    form.EditFixedBox->setChecked(editable);
+    for (const char* name : {"Edit4", "Edit8", "Edit12", "Edit23"}) {
+      auto* field = form.findChild<QLineEdit*>(name);
+      const QString before = field->text();
+      field->setFocus();
+      field->end(false);
+      QTest::keyClicks(field, "77");
+      EXPECT_EQ(field->text(), editable ? before + "77" : before) << name;
+      field->setText(before);
+    }
   }
+  // The plain fields stay enabled either way.
+  EXPECT_TRUE(form.ItemField(1)->isEnabled());
 }
 
 TEST(MainWindow, SummaryShowsSectionLengthsAndTotal) {

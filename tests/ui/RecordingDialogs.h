@@ -38,6 +38,14 @@ class RecordingDialogs : public UserDialogs {
     SaveRequests << QStringList{caption, initialPath, filter};
     return FileToSave;
   }
+  MaterialChoice ChooseMaterial(const QString& name, const QString& source) override {
+    MaterialsShown << QStringList{name, source};
+    return MaterialAnswer;
+  }
+  QString OpenMaterialFile(const QString& initialFolder) override {
+    OpenFolders << initialFolder;
+    return MaterialToOpen;
+  }
   void ShowFinish() override {
     ++FinishCount;
     if (OnFinish) OnFinish();
@@ -59,9 +67,12 @@ class RecordingDialogs : public UserDialogs {
 
   QStringList Messages;
   QStringList OpenFolders;
-  QString FileToOpen;               // what the open-file dialog returns; empty is a cancel
-  QList<QStringList> SaveRequests;  // caption, initial path and filter of each save dialog
-  QString FileToSave;               // what the save dialog returns; empty is a cancel
+  QString FileToOpen;                 // what the open-file dialog returns; empty is a cancel
+  QList<QStringList> SaveRequests;    // caption, initial path and filter of each save dialog
+  QString FileToSave;                 // what the save dialog returns; empty is a cancel
+  QList<QStringList> MaterialsShown;  // name and source of each material dialog
+  MaterialChoice MaterialAnswer = MaterialChoice::Keep;
+  QString MaterialToOpen;  // what the material open dialog returns; empty is a cancel
   int ProgressStarts = 0;
   int ProgressEnds = 0;
   bool ProgressOpen = false;

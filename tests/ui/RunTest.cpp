@@ -202,6 +202,15 @@ TEST(MainWindowRun, AResultFileThatIsAnInputIsRefusedBeforeAnythingIsWritten) {
   saved.close();
   app.Dialogs.FileToOpen = data;
   app.MainForm.InputDataBtnClick();
+  // A material file loaded from there too.
+  const QString material = session.Folder.filePath("dope.toml");
+  QFile materialFile(material);
+  ASSERT_TRUE(materialFile.open(QIODevice::WriteOnly));
+  materialFile.write("name = \"m\"\nsource = \"s\"\ndope_density = 1.0\n");
+  materialFile.close();
+  app.Dialogs.MaterialAnswer = MaterialChoice::LoadFile;
+  app.Dialogs.MaterialToOpen = material;
+  app.MainForm.MaterialBtn->click();
   ASSERT_TRUE(StoreInitialTensionFile(session.TensionPath, "3.0"));
   const struct {
     QString name;
@@ -211,6 +220,8 @@ TEST(MainWindowRun, AResultFileThatIsAnInputIsRefusedBeforeAnythingIsWritten) {
                        "\", which it would overwrite."},
       {"./case.txt", "The result file (Save File Name) \"./case.txt\" is the data file \"" + data +
                          "\", which it would overwrite."},
+      {"dope.toml", "The result file (Save File Name) \"dope.toml\" is the material file \"" +
+                        material + "\", which it would overwrite."},
       {QString::fromStdString(session.TensionPath),
        "The result file (Save File Name) \"" + QString::fromStdString(session.TensionPath) +
            "\" is the initial tension file \"" + QString::fromStdString(session.TensionPath) +
