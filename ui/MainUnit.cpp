@@ -98,6 +98,7 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
   Results = new ResultsPage;
   TabbedNotebook1->addTab(Results, "Results");
   connect(Results, &ResultsPage::ExportCsvRequested, this, &TMainForm::ExportCsvClick);
+  Results->SetDialogs(&dialogs_, [this] { return CurrentFolder(); });
   Comparison = new ConvergedComparison(this);
   connect(Comparison, &ConvergedComparison::Finished, this,
           [this](const std::shared_ptr<const ComparisonResult>& result) {

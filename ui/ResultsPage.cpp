@@ -1,8 +1,12 @@
 #include "ui/ResultsPage.h"
 
+#include <QApplication>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QEvent>
 #include <QGraphicsLayout>
 #include <QGridLayout>
@@ -11,6 +15,7 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -18,11 +23,13 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "files/NumberText.h"
 #include "files/ProfileCsv.h"
+#include "ui/ChartExport.h"
 #include "ui/ChartTracker.h"
 #include "ui/DecadeAxis.h"
 #include "ui/Look.h"
@@ -843,7 +850,46 @@ void ResultsPage::Enlarge(QChartView* view) {
   for (QChartView* each : views_) each->setVisible(view == nullptr || each == view);
 }
 
+void ResultsPage::SetDialogs(UserDialogs* dialogs, std::function<QString()> folder) {
+  dialogs_ = dialogs;
+  folder_ = std::move(folder);
+}
+
+QMenu* ResultsPage::ChartMenu(QChartView* view) {
+  auto* menu = new QMenu;
+  const bool canSave = dialogs_ != nullptr && HasResults();
+  menu->addAction("Save as PNG...", this, [this, view] { SaveChart(view, false); })
+      ->setEnabled(canSave);
+  menu->addAction("Save as SVG...", this, [this, view] { SaveChart(view, true); })
+      ->setEnabled(canSave);
+  menu->addAction("Copy data as text", this,
+                  [view] { QApplication::clipboard()->setText(ChartDataText(*view)); })
+      ->setEnabled(HasResults());
+  return menu;
+}
+
+void ResultsPage::SaveChart(QChartView* view, bool svg) {
+  if (dialogs_ == nullptr) return;
+  const QString folder = folder_ ? folder_() : QDir::currentPath();
+  const QString suffix = svg ? "svg" : "png";
+  const QString path = dialogs_->SaveFile(svg ? "Save chart as SVG" : "Save chart as PNG",
+                                          QDir(folder).filePath(view->objectName() + '.' + suffix),
+                                          svg ? "SVG drawings (*.svg)" : "PNG pictures (*.png)");
+  if (path.isEmpty()) return;
+  const QString error = svg ? SaveChartSvg(*view, path) : SaveChartPng(*view, path);
+  if (!error.isEmpty()) dialogs_->Message(error);
+}
+
 bool ResultsPage::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ContextMenu) {
+    for (QChartView* view : views_) {
+      if (view->viewport() == watched) {
+        std::unique_ptr<QMenu> menu(ChartMenu(view));
+        menu->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+      }
+    }
+  }
   if (event->type() == QEvent::MouseButtonDblClick) {
     for (QChartView* view : views_) {
       if (view->viewport() == watched) {

@@ -7,6 +7,7 @@
 #include <QPointF>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "core/model/RunParameters.h"
@@ -15,6 +16,7 @@
 #include "files/ProfileColumns.h"
 #include "run/RunDriver.h"
 #include "ui/ConvergedComparison.h"
+#include "ui/UserDialogs.h"
 
 class QAbstractAxis;
 class QCategoryAxis;
@@ -23,6 +25,7 @@ class QChartView;
 class QGridLayout;
 class QLabel;
 class QLineSeries;
+class QMenu;
 class QPushButton;
 class QStackedWidget;
 class QValueAxis;
@@ -72,6 +75,13 @@ class ResultsPage : public QWidget {
   // Shows one chart alone over the whole page, or all of them again (nullptr).
   void Enlarge(QChartView* view);
 
+  // Where the chart menu asks for the file to save a chart in (none: saving is not offered),
+  // and the folder the save dialog starts in.
+  void SetDialogs(UserDialogs* dialogs, std::function<QString()> folder);
+  // The menu a right click on the chart opens: save it as PNG or SVG, copy its data as text.
+  // The caller owns it.
+  QMenu* ChartMenu(QChartView* view);
+
   QPushButton* ExportCsvBtn = nullptr;
   QLabel* EndNoteLabel = nullptr;
   QLabel* ComparisonLabel = nullptr;  // the converged method's figures beside the classic ones  //
@@ -112,6 +122,11 @@ class ResultsPage : public QWidget {
   void ShowConvergedRadialProfiles(const SpinningLineProfile& profile, int pointCount);
   void FitRadialAxis();
 
+  // Asks for a file and saves the chart in it; a failure is said in a message box.
+  void SaveChart(QChartView* view, bool svg);
+
+  UserDialogs* dialogs_ = nullptr;
+  std::function<QString()> folder_;
   QStackedWidget* stack_ = nullptr;
   QGridLayout* grid_ = nullptr;
   std::array<QChartView*, 6> views_ = {};

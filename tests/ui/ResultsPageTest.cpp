@@ -5,14 +5,20 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QValueAxis>
 #include <QXYSeries>
+#include <QXmlStreamReader>
 #include <cmath>
 
 #include "files/NumberText.h"
@@ -412,6 +418,61 @@ TEST_F(HandMadeProfile, ADoubleClickEnlargesAChartAndTheNextOneBringsTheOthersBa
   }
   doubleClick(tension);
   for (QChartView* view : page.findChildren<QChartView*>()) EXPECT_TRUE(view->isVisible());
+}
+
+// The chart menu: the file each save asks for is written whole, and the copied text holds every
+// curve of the chart by name and unit, point by point, in the values the chart reads.
+TEST_F(HandMadeProfile, AChartIsSavedAsPngOrSvgAndItsDataCopiedAsText) {
+  QTemporaryDir folder;
+  RecordingDialogs dialogs;
+  page.SetDialogs(&dialogs, [&] { return folder.path(); });
+  page.ShowResults(params, *profile, state, 6);
+  page.resize(660, 500);
+  page.show();
+  auto* tension = page.findChild<QChartView*>("TensionChart");
+  auto trigger = [&](QChartView* view, int action) {
+    std::unique_ptr<QMenu> menu(page.ChartMenu(view));
+    ASSERT_TRUE(menu->actions()[action]->isEnabled());
+    menu->actions()[action]->trigger();
+  };
+
+  dialogs.FileToSave = folder.filePath("tension.png");
+  trigger(tension, 0);
+  ASSERT_EQ(dialogs.SaveRequests.size(), 1);
+  EXPECT_EQ(dialogs.SaveRequests[0][1], folder.filePath("TensionChart.png"));
+  const QImage image(dialogs.FileToSave);
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(image.size(), tension->size() * tension->devicePixelRatio());
+
+  dialogs.FileToSave = folder.filePath("tension.svg");
+  trigger(tension, 1);
+  QFile svg(dialogs.FileToSave);
+  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+  QXmlStreamReader xml(&svg);
+  QString title;
+  while (!xml.atEnd()) {
+    if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QStringLiteral("title") &&
+        title.isEmpty())
+      title = xml.readElementText();
+  }
+  EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  EXPECT_EQ(title, tension->chart()->title());
+
+  // A save that cannot be written says so.
+  dialogs.FileToSave = folder.filePath("no such folder/tension.png");
+  trigger(tension, 0);
+  ASSERT_EQ(dialogs.Messages.size(), 1);
+  EXPECT_TRUE(dialogs.Messages[0].contains("no such folder")) << dialogs.Messages[0].toStdString();
+
+  trigger(tension, 2);
+  const QStringList lines = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 7);
+  EXPECT_EQ(lines[0], "Z (cm)\ttension (dyn)\tstress (g/den)");
+  EXPECT_EQ(lines[6], "50\t8\t0.006");
+  // The viscosity's curve holds logarithms; its text gives the values.
+  trigger(page.findChild<QChartView*>("ViscosityChart"), 2);
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\n20\t100000\t"))
+      << QGuiApplication::clipboard()->text().toStdString();
 }
 
 }  // namespace
