@@ -512,9 +512,16 @@ void ResultsPage::SetComparisonText(const QString& text, const QColor& color) {
 
 void ResultsPage::ShowComparisonRunning() {
   if (!HasResults()) return;
+  comparison_.reset();
   SetComparisonText(QString::fromUtf8("Converged method: solving the same case in the "
                                       "background…"),
                     kNoteColor);
+}
+
+void ResultsPage::ShowComparison(const std::shared_ptr<const ComparisonResult>& result) {
+  ShowComparison(*result);
+  if (HasResults() && result->Report.Status == ConvergedStatus::Converged && result->PointCount > 0)
+    comparison_ = result;
 }
 
 void ResultsPage::ShowComparison(const ComparisonResult& result) {
@@ -692,6 +699,7 @@ void ResultsPage::FitAxes(const std::vector<QList<QPointF>>& classic,
 }
 
 void ResultsPage::Clear() {
+  comparison_.reset();
   pointCount_ = 0;
   classicTension_ = 0;
   takeUpSpeed_->clear();

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "core/model/RunParameters.h"
@@ -64,6 +65,10 @@ class ResultsPage : public QWidget {
   // relative error, and the converged curves dashed beside the classic ones. A comparison that
   // failed says so on its line.
   void ShowComparison(const ComparisonResult& result);
+  // As above, and the converged line is kept for export while these results are shown.
+  void ShowComparison(const std::shared_ptr<const ComparisonResult>& result);
+  // The converged line of the shown results, when one was solved (else nullptr).
+  const ComparisonResult* ShownComparison() const { return comparison_.get(); }
   // The results shown come from the converged method itself (report: its figures, at the
   // tolerance asked for). A tolerance that was not met is said in amber.
   void ShowConvergedRun(const ConvergedReport& report, double tolerance);
@@ -126,6 +131,7 @@ class ResultsPage : public QWidget {
   void SaveChart(QChartView* view, bool svg);
 
   UserDialogs* dialogs_ = nullptr;
+  std::shared_ptr<const ComparisonResult> comparison_;
   std::function<QString()> folder_;
   QStackedWidget* stack_ = nullptr;
   QGridLayout* grid_ = nullptr;
