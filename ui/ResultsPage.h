@@ -7,6 +7,7 @@
 #include <QPointF>
 #include <QWidget>
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -29,6 +30,7 @@ class QLineSeries;
 class QMenu;
 class QPushButton;
 class QStackedWidget;
+class QTableWidget;
 class QValueAxis;
 class QXYSeries;
 
@@ -87,6 +89,21 @@ class ResultsPage : public QWidget {
   // The caller owns it.
   QMenu* ChartMenu(QChartView* view);
 
+  // The runs kept for comparison, the shown one first (0) and then the earlier ones, newest
+  // first. Each earlier run is drawn over the shown one in a fading colour unless hidden; a
+  // pinned run stays when a newer one would push it out.
+  static constexpr int kKeptRuns = 5;
+  int KeptRunCount() const { return static_cast<int>(runs_.size()); }
+  // What kept run k was run with that differs from the shown inputs, e.g. "take-up 900 cm/s"
+  // (at most two items, then "…"; "same inputs" when none differs).
+  QString KeptRunLabel(int k) const;
+  bool KeptRunPinned(int k) const { return runs_[static_cast<size_t>(k)].Pinned; }
+  bool KeptRunHidden(int k) const { return runs_[static_cast<size_t>(k)].Hidden; }
+  void SetKeptRunPinned(int k, bool pinned);
+  void SetKeptRunHidden(int k, bool hidden);
+  // The kept runs side by side: what differs, spinneret tension, end figures, pin and hide.
+  QTableWidget* RunsTable = nullptr;
+
   QPushButton* ExportCsvBtn = nullptr;
   QLabel* EndNoteLabel = nullptr;
   QLabel* ComparisonLabel = nullptr;  // the converged method's figures beside the classic ones  //
@@ -130,6 +147,25 @@ class ResultsPage : public QWidget {
   // Asks for a file and saves the chart in it; a failure is said in a message box.
   void SaveChart(QChartView* view, bool svg);
 
+  // A run kept for comparison: its inputs, its curves along the line as they were drawn (one
+  // list per entry of classic_), and its figures as the page showed them.
+  struct KeptRun {
+    RunParameters Params;
+    std::vector<QList<QPointF>> Curves;
+    QStringList Figures;  // spinneret tension, end solvent, end temperature, end stress
+    bool Pinned = false;
+    bool Hidden = false;
+  };
+  void KeepRun(KeptRun run);
+  // Redraws the earlier runs over the shown one and refits the axes to every curve drawn.
+  void DrawKeptRuns(bool fillTable = true);
+  void FillRunsTable();
+  // The converged curves with the earlier runs' curves added, for fitting the axes.
+  std::vector<QList<QPointF>> WithKeptRuns(std::vector<QList<QPointF>> curves) const;
+
+  std::deque<KeptRun> runs_;
+  std::vector<QLineSeries*> keptSeries_;
+  bool fillingTable_ = false;
   UserDialogs* dialogs_ = nullptr;
   std::shared_ptr<const ComparisonResult> comparison_;
   std::function<QString()> folder_;

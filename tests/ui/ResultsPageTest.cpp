@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QValueAxis>
 #include <QXYSeries>
@@ -418,6 +419,48 @@ TEST_F(HandMadeProfile, ADoubleClickEnlargesAChartAndTheNextOneBringsTheOthersBa
   }
   doubleClick(tension);
   for (QChartView* view : page.findChildren<QChartView*>()) EXPECT_TRUE(view->isVisible());
+}
+
+// Earlier runs are kept, labelled by what differs, drawn over the shown one unless hidden; a
+// new run pushes out the oldest one that is not pinned.
+TEST_F(HandMadeProfile, TheLastFiveRunsAreKeptAndDrawnOverTheShownOne) {
+  for (double speed : {700.0, 900.0, 833.0}) {
+    params.TakeUpSpeed = speed;
+    profile->ProfileTension[0] = speed / 100;
+    page.ShowResults(params, *profile, state, 6);
+  }
+  ASSERT_EQ(page.KeptRunCount(), 3);
+  EXPECT_EQ(page.KeptRunLabel(0), "same inputs");
+  EXPECT_EQ(page.KeptRunLabel(1), "take-up 900 cm/s");
+  EXPECT_EQ(page.KeptRunLabel(2), "take-up 700 cm/s");
+  EXPECT_EQ(page.RunsTable->rowCount(), 3);
+  EXPECT_EQ(page.RunsTable->item(1, 0)->text(), "take-up 900 cm/s");
+  EXPECT_EQ(page.RunsTable->item(2, 1)->text(), Text(Exponent(7, 3, 2)) + " dyn");
+  const QXYSeries* earlier = SeriesNamed(page, "TensionRun1");
+  ASSERT_NE(earlier, nullptr);
+  EXPECT_EQ(earlier->at(0), QPointF(0, 9));
+  EXPECT_LT(earlier->pen().color().alpha(), SeriesNamed(page, "Tension")->pen().color().alpha());
+
+  // Hiding takes a run off the charts; the table's box does it too.
+  page.SetKeptRunHidden(1, true);
+  EXPECT_EQ(SeriesNamed(page, "TensionRun1"), nullptr);
+  page.RunsTable->item(1, 6)->setCheckState(Qt::Unchecked);
+  EXPECT_FALSE(page.KeptRunHidden(1));
+  EXPECT_NE(SeriesNamed(page, "TensionRun1"), nullptr);
+
+  // The 700 cm/s run pinned outlives the 900 cm/s one.
+  page.RunsTable->item(2, 5)->setCheckState(Qt::Checked);
+  ASSERT_TRUE(page.KeptRunPinned(2));
+  for (double speed : {800.0, 810.0, 820.0}) {
+    params.TakeUpSpeed = speed;
+    page.ShowResults(params, *profile, state, 6);
+  }
+  ASSERT_EQ(page.KeptRunCount(), ResultsPage::kKeptRuns);
+  QStringList labels;
+  for (int k = 0; k < page.KeptRunCount(); ++k) labels << page.KeptRunLabel(k);
+  EXPECT_EQ(labels, QStringList({"same inputs", "take-up 810 cm/s", "take-up 800 cm/s",
+                                 "take-up 833 cm/s", "take-up 700 cm/s"}));
+  EXPECT_TRUE(page.KeptRunPinned(4));
 }
 
 // The chart menu: the file each save asks for is written whole, and the copied text holds every
