@@ -441,11 +441,12 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   RunsTable->setHorizontalHeaderLabels(
       {"Run", "Spinneret tension", "End solvent", "End temperature", "End stress", "Pin", "Hide"});
   RunsTable->verticalHeader()->hide();
+  RunsTable->verticalHeader()->setDefaultSectionSize(RunsTable->fontMetrics().height() + 4);
   RunsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   RunsTable->setSelectionMode(QAbstractItemView::NoSelection);
   RunsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   RunsTable->horizontalHeader()->setStretchLastSection(true);
-  RunsTable->setMaximumHeight(150);
+  RunsTable->setMaximumHeight(6 * (RunsTable->fontMetrics().height() + 4) + 6);
   // Tab keeps to the entry fields.
   RunsTable->setFocusPolicy(Qt::ClickFocus);
   RunsTable->hide();
