@@ -736,6 +736,8 @@ void ResultsPage::Clear() {
   for (QLineSeries* series : classic_) series->clear();
   for (QLineSeries* series : converged_) series->clear();
   for (QLineSeries* series : keptSeries_) series->clear();
+  // The kept runs come back with the next results.
+  RunsTable->hide();
   SetComparisonText({}, kNoteColor);
   radialChart_->removeAllSeries();
   for (QLabel* value :
@@ -920,7 +922,7 @@ void ResultsPage::FillRunsTable() {
       RunsTable->setItem(k, column, box);
     }
   }
-  RunsTable->setVisible(runs_.size() > 1);
+  RunsTable->setVisible(HasResults() && runs_.size() > 1);
   fillingTable_ = false;
 }
 

@@ -83,8 +83,12 @@ int main(int argc, char** argv) {
       form.TabbedNotebook1->setCurrentIndex(0);
       form.ItemField(30)->setText(speed);
       form.BitBtn1->click();
+      QElapsedTimer waited;
+      waited.start();
+      while (form.Comparison->Pending() && waited.elapsed() < 120000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+      }
     }
-    form.Comparison->Cancel();
     form.TabbedNotebook1->setCurrentWidget(form.Results);
     QApplication::processEvents();
     ok = form.Results->KeptRunCount() == 3 && form.grab().save(runsPage) && ok;
