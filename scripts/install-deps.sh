@@ -20,6 +20,8 @@ packages=(
   cmake make g++ pkg-config
   # Qt6Charts' package configuration needs Qt6OpenGL's, which qt6-charts-dev does not pull in.
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
+  # The charts saved as SVG drawings.
+  qt6-svg-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libsundials-dev
   # Material files (TOML).
   libtomlplusplus-dev

@@ -29,6 +29,7 @@
 #include <memory>
 #include <utility>
 
+#include "files/ComparisonCsv.h"
 #include "files/DataFileWriter.h"
 #include "files/InitialTensionFile.h"
 #include "files/MaterialFile.h"
@@ -98,10 +99,11 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
   Results = new ResultsPage;
   TabbedNotebook1->addTab(Results, "Results");
   connect(Results, &ResultsPage::ExportCsvRequested, this, &TMainForm::ExportCsvClick);
+  Results->SetDialogs(&dialogs_, [this] { return CurrentFolder(); });
   Comparison = new ConvergedComparison(this);
   connect(Comparison, &ConvergedComparison::Finished, this,
           [this](const std::shared_ptr<const ComparisonResult>& result) {
-            Results->ShowComparison(*result);
+            Results->ShowComparison(result);
           });
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
@@ -576,9 +578,16 @@ void TMainForm::ExportCsvClick() {
   const QString path = dialogs_.SaveFile(
       "Export CSV", QDir(CurrentFolder()).filePath(name + ".csv"), "CSV files (*.csv)");
   if (path.isEmpty()) return;
+  // With the converged line of the same case beside the run's columns, when there is one.
+  const std::string file = QFile::encodeName(path).toStdString();
+  const ComparisonResult* comparison = Results->ShownComparison();
   const FileResult written =
-      WriteProfileCsv(QFile::encodeName(path).toStdString(), resultParams_, *context_.Profile,
-                      context_.State, Results->PointCount());
+      comparison != nullptr
+          ? WriteComparisonCsv(file, resultParams_, *context_.Profile, context_.State,
+                               Results->PointCount(), *comparison->Profile, comparison->State,
+                               comparison->PointCount)
+          : WriteProfileCsv(file, resultParams_, *context_.Profile, context_.State,
+                            Results->PointCount());
   if (!written.ok())
     dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(written.Message)));
   RefreshFileList();

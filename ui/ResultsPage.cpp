@@ -1,28 +1,39 @@
 #include "ui/ResultsPage.h"
 
+#include <QApplication>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QEvent>
 #include <QGraphicsLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "files/NumberText.h"
 #include "files/ProfileCsv.h"
+#include "inputs/ParameterItems.h"
+#include "inputs/SensitivityItems.h"
+#include "ui/ChartExport.h"
 #include "ui/ChartTracker.h"
 #include "ui/DecadeAxis.h"
 #include "ui/Look.h"
@@ -425,6 +436,32 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   notesRow->addWidget(ExportCsvBtn, 0, Qt::AlignTop);
   layout->addLayout(notesRow);
   layout->addWidget(stack_, 1);
+  RunsTable = new QTableWidget(0, 7, this);
+  RunsTable->setObjectName("RunsTable");
+  RunsTable->setHorizontalHeaderLabels(
+      {"Run", "Spinneret tension", "End solvent", "End temperature", "End stress", "Pin", "Hide"});
+  RunsTable->verticalHeader()->hide();
+  RunsTable->verticalHeader()->setDefaultSectionSize(RunsTable->fontMetrics().height() + 4);
+  RunsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  RunsTable->setSelectionMode(QAbstractItemView::NoSelection);
+  RunsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  RunsTable->horizontalHeader()->setStretchLastSection(true);
+  RunsTable->setMaximumHeight(6 * (RunsTable->fontMetrics().height() + 4) + 6);
+  // Tab keeps to the entry fields.
+  RunsTable->setFocusPolicy(Qt::ClickFocus);
+  RunsTable->hide();
+  connect(RunsTable, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+    if (fillingTable_ || item->row() == 0) return;
+    // The table's own item stays: only the run and the curves change.
+    KeptRun& run = runs_[static_cast<size_t>(item->row())];
+    const bool checked = item->checkState() == Qt::Checked;
+    if (item->column() == 5) run.Pinned = checked;
+    if (item->column() == 6 && run.Hidden != checked) {
+      run.Hidden = checked;
+      DrawKeptRuns(false);
+    }
+  });
+  layout->addWidget(RunsTable);
 
   Clear();
 }
@@ -505,9 +542,16 @@ void ResultsPage::SetComparisonText(const QString& text, const QColor& color) {
 
 void ResultsPage::ShowComparisonRunning() {
   if (!HasResults()) return;
+  comparison_.reset();
   SetComparisonText(QString::fromUtf8("Converged method: solving the same case in the "
                                       "background…"),
                     kNoteColor);
+}
+
+void ResultsPage::ShowComparison(const std::shared_ptr<const ComparisonResult>& result) {
+  ShowComparison(*result);
+  if (HasResults() && result->Report.Status == ConvergedStatus::Converged && result->PointCount > 0)
+    comparison_ = result;
 }
 
 void ResultsPage::ShowComparison(const ComparisonResult& result) {
@@ -525,7 +569,7 @@ void ResultsPage::ShowComparison(const ComparisonResult& result) {
   // its values.
   const std::vector<QList<QPointF>> curves = CurvePoints(
       converged_, ProfileSource{params_, *result.Profile, result.State, result.PointCount});
-  FitAxes(ShownPoints(classic_), curves);
+  FitAxes(ShownPoints(classic_), WithKeptRuns(curves));
   FillCurves(converged_, curves);
   ShowConvergedRadialProfiles(*result.Profile, result.PointCount);
   const double converged = report.SpinneretTension;
@@ -685,11 +729,15 @@ void ResultsPage::FitAxes(const std::vector<QList<QPointF>>& classic,
 }
 
 void ResultsPage::Clear() {
+  comparison_.reset();
   pointCount_ = 0;
   classicTension_ = 0;
   takeUpSpeed_->clear();
   for (QLineSeries* series : classic_) series->clear();
   for (QLineSeries* series : converged_) series->clear();
+  for (QLineSeries* series : keptSeries_) series->clear();
+  // The kept runs come back with the next results.
+  RunsTable->hide();
   SetComparisonText({}, kNoteColor);
   radialChart_->removeAllSeries();
   for (QLabel* value :
@@ -751,6 +799,131 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
 
   ExportCsvBtn->setEnabled(true);
   stack_->setCurrentIndex(1);
+  KeepRun(KeptRun{params,
+                  classic,
+                  {SpinneretTensionValue->text(), EndSolventValue->text(),
+                   EndTemperatureValue->text(), EndStressValue->text()}});
+}
+
+void ResultsPage::KeepRun(KeptRun run) {
+  runs_.push_front(std::move(run));
+  if (runs_.size() > kKeptRuns) {
+    // The oldest earlier run that is not pinned makes room; with all of them pinned, the oldest.
+    auto drop = runs_.end() - 1;
+    for (auto each = runs_.end() - 1; each != runs_.begin(); --each) {
+      if (!each->Pinned) {
+        drop = each;
+        break;
+      }
+    }
+    runs_.erase(drop);
+  }
+  DrawKeptRuns();
+}
+
+QString ResultsPage::KeptRunLabel(int k) const {
+  const RunParameters& run = runs_[static_cast<size_t>(k)].Params;
+  QStringList differences;
+  int count = 0;
+  for (const ParameterItem& item : ParameterItems()) {
+    const double value = ItemValue(item, run);
+    if (value == ItemValue(item, params_)) continue;
+    if (++count > 2) continue;
+    QString label = QString::fromUtf8(ItemName(item)).replace('_', ' ');
+    label.replace("take up speed", "take-up");
+    const QString unit = QString::fromStdString(ItemUnit(item));
+    label += ' ' + QString::number(value, 'g', 6);
+    if (!unit.isEmpty()) label += ' ' + unit;
+    differences << label;
+  }
+  if (count > 2) differences << QString::fromUtf8("…");
+  return differences.isEmpty() ? QStringLiteral("same inputs") : differences.join(", ");
+}
+
+void ResultsPage::SetKeptRunPinned(int k, bool pinned) {
+  runs_[static_cast<size_t>(k)].Pinned = pinned;
+  FillRunsTable();
+}
+
+void ResultsPage::SetKeptRunHidden(int k, bool hidden) {
+  runs_[static_cast<size_t>(k)].Hidden = hidden;
+  DrawKeptRuns();
+}
+
+std::vector<QList<QPointF>> ResultsPage::WithKeptRuns(std::vector<QList<QPointF>> curves) const {
+  for (size_t k = 1; k < runs_.size(); ++k) {
+    if (runs_[k].Hidden) continue;
+    for (size_t c = 0; c < curves.size() && c < runs_[k].Curves.size(); ++c)
+      curves[c] += runs_[k].Curves[c];
+  }
+  return curves;
+}
+
+void ResultsPage::DrawKeptRuns(bool fillTable) {
+  for (QLineSeries* series : keptSeries_) {
+    series->chart()->removeSeries(series);
+    delete series;
+  }
+  keptSeries_.clear();
+  if (HasResults()) {
+    for (size_t k = 1; k < runs_.size(); ++k) {
+      if (runs_[k].Hidden) continue;
+      // Older runs fade further.
+      const int alpha = 170 - 35 * static_cast<int>(k - 1);
+      for (size_t c = 0; c < classic_.size(); ++c) {
+        QLineSeries* classic = classic_[c];
+        auto* series = new QLineSeries;
+        series->setObjectName(classic->objectName() + QStringLiteral("Run%1").arg(k));
+        series->setName(KeptRunLabel(static_cast<int>(k)));
+        series->setProperty(kQuantity,
+                            classic->property(kQuantity).toString() + " (" + series->name() + ")");
+        series->setProperty(kUnit, classic->property(kUnit));
+        series->setProperty(kLog10, classic->property(kLog10));
+        QColor color = classic->pen().color();
+        color.setAlpha(alpha);
+        QPen pen(color);
+        pen.setWidthF(1.0);
+        series->setPen(pen);
+        series->replace(runs_[k].Curves[c]);
+        classic->chart()->addSeries(series);
+        for (QAbstractAxis* axis : classic->attachedAxes()) series->attachAxis(axis);
+        for (QLegendMarker* marker : classic->chart()->legend()->markers(series))
+          marker->setVisible(false);
+        keptSeries_.push_back(series);
+      }
+    }
+    FitAxes(ShownPoints(classic_), WithKeptRuns(ShownPoints(converged_)));
+  }
+  if (fillTable) FillRunsTable();
+}
+
+void ResultsPage::FillRunsTable() {
+  fillingTable_ = true;
+  RunsTable->setRowCount(static_cast<int>(runs_.size()));
+  for (int k = 0; k < static_cast<int>(runs_.size()); ++k) {
+    const KeptRun& run = runs_[static_cast<size_t>(k)];
+    auto* name = new QTableWidgetItem(k == 0 ? QStringLiteral("this run") : KeptRunLabel(k));
+    if (k > 0) {
+      QColor color = kNoteColor;
+      color.setAlpha(run.Hidden ? 90 : 255);
+      name->setForeground(color);
+    }
+    RunsTable->setItem(k, 0, name);
+    for (int f = 0; f < run.Figures.size(); ++f)
+      RunsTable->setItem(k, f + 1, new QTableWidgetItem(run.Figures[f]));
+    for (int column : {5, 6}) {
+      auto* box = new QTableWidgetItem;
+      if (k > 0) {
+        box->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        box->setCheckState((column == 5 ? run.Pinned : run.Hidden) ? Qt::Checked : Qt::Unchecked);
+      } else {
+        box->setFlags(Qt::NoItemFlags);
+      }
+      RunsTable->setItem(k, column, box);
+    }
+  }
+  RunsTable->setVisible(HasResults() && runs_.size() > 1);
+  fillingTable_ = false;
 }
 
 void ResultsPage::ShowRadialProfiles(const SpinningLineProfile& profile,
@@ -843,7 +1016,46 @@ void ResultsPage::Enlarge(QChartView* view) {
   for (QChartView* each : views_) each->setVisible(view == nullptr || each == view);
 }
 
+void ResultsPage::SetDialogs(UserDialogs* dialogs, std::function<QString()> folder) {
+  dialogs_ = dialogs;
+  folder_ = std::move(folder);
+}
+
+QMenu* ResultsPage::ChartMenu(QChartView* view) {
+  auto* menu = new QMenu;
+  const bool canSave = dialogs_ != nullptr && HasResults();
+  menu->addAction("Save as PNG...", this, [this, view] { SaveChart(view, false); })
+      ->setEnabled(canSave);
+  menu->addAction("Save as SVG...", this, [this, view] { SaveChart(view, true); })
+      ->setEnabled(canSave);
+  menu->addAction("Copy data as text", this,
+                  [view] { QApplication::clipboard()->setText(ChartDataText(*view)); })
+      ->setEnabled(HasResults());
+  return menu;
+}
+
+void ResultsPage::SaveChart(QChartView* view, bool svg) {
+  if (dialogs_ == nullptr) return;
+  const QString folder = folder_ ? folder_() : QDir::currentPath();
+  const QString suffix = svg ? "svg" : "png";
+  const QString path = dialogs_->SaveFile(svg ? "Save chart as SVG" : "Save chart as PNG",
+                                          QDir(folder).filePath(view->objectName() + '.' + suffix),
+                                          svg ? "SVG drawings (*.svg)" : "PNG pictures (*.png)");
+  if (path.isEmpty()) return;
+  const QString error = svg ? SaveChartSvg(*view, path) : SaveChartPng(*view, path);
+  if (!error.isEmpty()) dialogs_->Message(error);
+}
+
 bool ResultsPage::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ContextMenu) {
+    for (QChartView* view : views_) {
+      if (view->viewport() == watched) {
+        std::unique_ptr<QMenu> menu(ChartMenu(view));
+        menu->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+      }
+    }
+  }
   if (event->type() == QEvent::MouseButtonDblClick) {
     for (QChartView* view : views_) {
       if (view->viewport() == watched) {

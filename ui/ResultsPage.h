@@ -7,6 +7,9 @@
 #include <QPointF>
 #include <QWidget>
 #include <array>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "core/model/RunParameters.h"
@@ -15,6 +18,7 @@
 #include "files/ProfileColumns.h"
 #include "run/RunDriver.h"
 #include "ui/ConvergedComparison.h"
+#include "ui/UserDialogs.h"
 
 class QAbstractAxis;
 class QCategoryAxis;
@@ -23,8 +27,10 @@ class QChartView;
 class QGridLayout;
 class QLabel;
 class QLineSeries;
+class QMenu;
 class QPushButton;
 class QStackedWidget;
+class QTableWidget;
 class QValueAxis;
 class QXYSeries;
 
@@ -61,6 +67,10 @@ class ResultsPage : public QWidget {
   // relative error, and the converged curves dashed beside the classic ones. A comparison that
   // failed says so on its line.
   void ShowComparison(const ComparisonResult& result);
+  // As above, and the converged line is kept for export while these results are shown.
+  void ShowComparison(const std::shared_ptr<const ComparisonResult>& result);
+  // The converged line of the shown results, when one was solved (else nullptr).
+  const ComparisonResult* ShownComparison() const { return comparison_.get(); }
   // The results shown come from the converged method itself (report: its figures, at the
   // tolerance asked for). A tolerance that was not met is said in amber.
   void ShowConvergedRun(const ConvergedReport& report, double tolerance);
@@ -71,6 +81,28 @@ class ResultsPage : public QWidget {
 
   // Shows one chart alone over the whole page, or all of them again (nullptr).
   void Enlarge(QChartView* view);
+
+  // Where the chart menu asks for the file to save a chart in (none: saving is not offered),
+  // and the folder the save dialog starts in.
+  void SetDialogs(UserDialogs* dialogs, std::function<QString()> folder);
+  // The menu a right click on the chart opens: save it as PNG or SVG, copy its data as text.
+  // The caller owns it.
+  QMenu* ChartMenu(QChartView* view);
+
+  // The runs kept for comparison, the shown one first (0) and then the earlier ones, newest
+  // first. Each earlier run is drawn over the shown one in a fading colour unless hidden; a
+  // pinned run stays when a newer one would push it out.
+  static constexpr int kKeptRuns = 5;
+  int KeptRunCount() const { return static_cast<int>(runs_.size()); }
+  // What kept run k was run with that differs from the shown inputs, e.g. "take-up 900 cm/s"
+  // (at most two items, then "…"; "same inputs" when none differs).
+  QString KeptRunLabel(int k) const;
+  bool KeptRunPinned(int k) const { return runs_[static_cast<size_t>(k)].Pinned; }
+  bool KeptRunHidden(int k) const { return runs_[static_cast<size_t>(k)].Hidden; }
+  void SetKeptRunPinned(int k, bool pinned);
+  void SetKeptRunHidden(int k, bool hidden);
+  // The kept runs side by side: what differs, spinneret tension, end figures, pin and hide.
+  QTableWidget* RunsTable = nullptr;
 
   QPushButton* ExportCsvBtn = nullptr;
   QLabel* EndNoteLabel = nullptr;
@@ -112,6 +144,31 @@ class ResultsPage : public QWidget {
   void ShowConvergedRadialProfiles(const SpinningLineProfile& profile, int pointCount);
   void FitRadialAxis();
 
+  // Asks for a file and saves the chart in it; a failure is said in a message box.
+  void SaveChart(QChartView* view, bool svg);
+
+  // A run kept for comparison: its inputs, its curves along the line as they were drawn (one
+  // list per entry of classic_), and its figures as the page showed them.
+  struct KeptRun {
+    RunParameters Params;
+    std::vector<QList<QPointF>> Curves;
+    QStringList Figures;  // spinneret tension, end solvent, end temperature, end stress
+    bool Pinned = false;
+    bool Hidden = false;
+  };
+  void KeepRun(KeptRun run);
+  // Redraws the earlier runs over the shown one and refits the axes to every curve drawn.
+  void DrawKeptRuns(bool fillTable = true);
+  void FillRunsTable();
+  // The converged curves with the earlier runs' curves added, for fitting the axes.
+  std::vector<QList<QPointF>> WithKeptRuns(std::vector<QList<QPointF>> curves) const;
+
+  std::deque<KeptRun> runs_;
+  std::vector<QLineSeries*> keptSeries_;
+  bool fillingTable_ = false;
+  UserDialogs* dialogs_ = nullptr;
+  std::shared_ptr<const ComparisonResult> comparison_;
+  std::function<QString()> folder_;
   QStackedWidget* stack_ = nullptr;
   QGridLayout* grid_ = nullptr;
   std::array<QChartView*, 6> views_ = {};

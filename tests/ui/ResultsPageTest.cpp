@@ -5,14 +5,21 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QValueAxis>
 #include <QXYSeries>
+#include <QXmlStreamReader>
 #include <cmath>
 
 #include "files/NumberText.h"
@@ -412,6 +419,103 @@ TEST_F(HandMadeProfile, ADoubleClickEnlargesAChartAndTheNextOneBringsTheOthersBa
   }
   doubleClick(tension);
   for (QChartView* view : page.findChildren<QChartView*>()) EXPECT_TRUE(view->isVisible());
+}
+
+// Earlier runs are kept, labelled by what differs, drawn over the shown one unless hidden; a
+// new run pushes out the oldest one that is not pinned.
+TEST_F(HandMadeProfile, TheLastFiveRunsAreKeptAndDrawnOverTheShownOne) {
+  for (double speed : {700.0, 900.0, 833.0}) {
+    params.TakeUpSpeed = speed;
+    profile->ProfileTension[0] = speed / 100;
+    page.ShowResults(params, *profile, state, 6);
+  }
+  ASSERT_EQ(page.KeptRunCount(), 3);
+  EXPECT_EQ(page.KeptRunLabel(0), "same inputs");
+  EXPECT_EQ(page.KeptRunLabel(1), "take-up 900 cm/s");
+  EXPECT_EQ(page.KeptRunLabel(2), "take-up 700 cm/s");
+  EXPECT_EQ(page.RunsTable->rowCount(), 3);
+  EXPECT_EQ(page.RunsTable->item(1, 0)->text(), "take-up 900 cm/s");
+  EXPECT_EQ(page.RunsTable->item(2, 1)->text(), Text(Exponent(7, 3, 2)) + " dyn");
+  const QXYSeries* earlier = SeriesNamed(page, "TensionRun1");
+  ASSERT_NE(earlier, nullptr);
+  EXPECT_EQ(earlier->at(0), QPointF(0, 9));
+  EXPECT_LT(earlier->pen().color().alpha(), SeriesNamed(page, "Tension")->pen().color().alpha());
+
+  // Hiding takes a run off the charts; the table's box does it too.
+  page.SetKeptRunHidden(1, true);
+  EXPECT_EQ(SeriesNamed(page, "TensionRun1"), nullptr);
+  page.RunsTable->item(1, 6)->setCheckState(Qt::Unchecked);
+  EXPECT_FALSE(page.KeptRunHidden(1));
+  EXPECT_NE(SeriesNamed(page, "TensionRun1"), nullptr);
+
+  // The 700 cm/s run pinned outlives the 900 cm/s one.
+  page.RunsTable->item(2, 5)->setCheckState(Qt::Checked);
+  ASSERT_TRUE(page.KeptRunPinned(2));
+  for (double speed : {800.0, 810.0, 820.0}) {
+    params.TakeUpSpeed = speed;
+    page.ShowResults(params, *profile, state, 6);
+  }
+  ASSERT_EQ(page.KeptRunCount(), ResultsPage::kKeptRuns);
+  QStringList labels;
+  for (int k = 0; k < page.KeptRunCount(); ++k) labels << page.KeptRunLabel(k);
+  EXPECT_EQ(labels, QStringList({"same inputs", "take-up 810 cm/s", "take-up 800 cm/s",
+                                 "take-up 833 cm/s", "take-up 700 cm/s"}));
+  EXPECT_TRUE(page.KeptRunPinned(4));
+}
+
+// The chart menu: the file each save asks for is written whole, and the copied text holds every
+// curve of the chart by name and unit, point by point, in the values the chart reads.
+TEST_F(HandMadeProfile, AChartIsSavedAsPngOrSvgAndItsDataCopiedAsText) {
+  QTemporaryDir folder;
+  RecordingDialogs dialogs;
+  page.SetDialogs(&dialogs, [&] { return folder.path(); });
+  page.ShowResults(params, *profile, state, 6);
+  page.resize(660, 500);
+  page.show();
+  auto* tension = page.findChild<QChartView*>("TensionChart");
+  auto trigger = [&](QChartView* view, int action) {
+    std::unique_ptr<QMenu> menu(page.ChartMenu(view));
+    ASSERT_TRUE(menu->actions()[action]->isEnabled());
+    menu->actions()[action]->trigger();
+  };
+
+  dialogs.FileToSave = folder.filePath("tension.png");
+  trigger(tension, 0);
+  ASSERT_EQ(dialogs.SaveRequests.size(), 1);
+  EXPECT_EQ(dialogs.SaveRequests[0][1], folder.filePath("TensionChart.png"));
+  const QImage image(dialogs.FileToSave);
+  ASSERT_FALSE(image.isNull());
+  EXPECT_EQ(image.size(), tension->size() * tension->devicePixelRatio());
+
+  dialogs.FileToSave = folder.filePath("tension.svg");
+  trigger(tension, 1);
+  QFile svg(dialogs.FileToSave);
+  ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
+  QXmlStreamReader xml(&svg);
+  QString title;
+  while (!xml.atEnd()) {
+    if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QStringLiteral("title") &&
+        title.isEmpty())
+      title = xml.readElementText();
+  }
+  EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  EXPECT_EQ(title, tension->chart()->title());
+
+  // A save that cannot be written says so.
+  dialogs.FileToSave = folder.filePath("no such folder/tension.png");
+  trigger(tension, 0);
+  ASSERT_EQ(dialogs.Messages.size(), 1);
+  EXPECT_TRUE(dialogs.Messages[0].contains("no such folder")) << dialogs.Messages[0].toStdString();
+
+  trigger(tension, 2);
+  const QStringList lines = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 7);
+  EXPECT_EQ(lines[0], "Z (cm)\ttension (dyn)\tstress (g/den)");
+  EXPECT_EQ(lines[6], "50\t8\t0.006");
+  // The viscosity's curve holds logarithms; its text gives the values.
+  trigger(page.findChild<QChartView*>("ViscosityChart"), 2);
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().contains("\n20\t100000\t"))
+      << QGuiApplication::clipboard()->text().toStdString();
 }
 
 }  // namespace

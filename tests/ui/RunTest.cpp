@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QChartView>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFocusEvent>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <cmath>
 
 #include "files/InitialTensionFile.h"
+#include "files/ProfileColumns.h"
 #include "inputs/ReadRunParameters.h"
 #include "tests/ui/RecordingDialogs.h"
 #include "ui/ConvergedComparison.h"
@@ -360,6 +362,22 @@ TEST(MainWindowSolver, AClassicRunIsComparedWithTheConvergedLineInTheBackground)
     EXPECT_EQ(converged->at(converged->count() - 1).x(), 1.0);
     EXPECT_LT(1.0 - converged->at(converged->count() - 2).x(), 0.1);
   }
+  // Export CSV puts the converged line's columns beside the run's, each line at its own points.
+  const ComparisonResult* comparison = app.MainForm.Results->ShownComparison();
+  ASSERT_NE(comparison, nullptr);
+  app.Dialogs.FileToSave = QDir(session.Folder.path()).filePath("compared.csv");
+  app.MainForm.Results->ExportCsvBtn->click();
+  QFile csv(app.Dialogs.FileToSave);
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  const QList<QByteArray> rows = csv.readAll().split('\n');
+  const int classicPoints = app.MainForm.Results->PointCount();
+  ASSERT_EQ(rows.size(), std::max(classicPoints, comparison->PointCount) + 2);  // header, last \n
+  const int columns = static_cast<int>(ProfileColumns().size());
+  EXPECT_EQ(rows[0].count(','), 2 * columns - 1);
+  EXPECT_TRUE(rows[0].contains(",converged Z (cm)")) << rows[0].toStdString();
+  EXPECT_EQ(rows[1].split(',')[columns], "0");
+  for (const QByteArray& row : rows.mid(1, rows.size() - 2))
+    ASSERT_EQ(row.count(','), 2 * columns - 1);
   // The background solver shows no message box of its own.
   EXPECT_EQ(app.Dialogs.Messages.size(), 1) << app.Dialogs.Messages.join('\n').toStdString();
 }
