@@ -433,7 +433,20 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
   auto* notesRow = new QHBoxLayout;
   notesRow->setSpacing(6);
   notesRow->addLayout(notes, 1);
-  notesRow->addWidget(ExportCsvBtn, 0, Qt::AlignTop);
+  RunsBtn = new QPushButton("Runs...", this);
+  RunsBtn->setObjectName("RunsBtn");
+  RunsBtn->setFocusPolicy(Qt::ClickFocus);
+  RunsBtn->setCheckable(true);
+  RunsBtn->setEnabled(false);
+  RunsBtn->setToolTip("Show the earlier runs drawn faintly on the charts, to pin or hide them");
+  connect(RunsBtn, &QPushButton::toggled, this, [this](bool) {
+    RunsTable->setVisible(HasResults() && runs_.size() > 1 && RunsBtn->isChecked());
+  });
+  auto* buttons = new QHBoxLayout;
+  buttons->setSpacing(4);
+  buttons->addWidget(RunsBtn, 0, Qt::AlignTop);
+  buttons->addWidget(ExportCsvBtn, 0, Qt::AlignTop);
+  notesRow->addLayout(buttons);
   layout->addLayout(notesRow);
   layout->addWidget(stack_, 1);
   RunsTable = new QTableWidget(0, 7, this);
@@ -922,7 +935,10 @@ void ResultsPage::FillRunsTable() {
       RunsTable->setItem(k, column, box);
     }
   }
-  RunsTable->setVisible(HasResults() && runs_.size() > 1);
+  RunsBtn->setEnabled(HasResults() && runs_.size() > 1);
+  RunsBtn->setText(runs_.size() > 1 ? QString("Runs (%1)...").arg(runs_.size())
+                                    : QString("Runs..."));
+  RunsTable->setVisible(HasResults() && runs_.size() > 1 && RunsBtn->isChecked());
   fillingTable_ = false;
 }
 

@@ -105,6 +105,9 @@ class ResultsPage : public QWidget {
   QTableWidget* RunsTable = nullptr;
 
   QPushButton* ExportCsvBtn = nullptr;
+  // Shows the table of the kept runs under the charts (hidden at first: the charts need the
+  // room at the window's first size).
+  QPushButton* RunsBtn = nullptr;
   QLabel* EndNoteLabel = nullptr;
   QLabel* ComparisonLabel = nullptr;  // the converged method's figures beside the classic ones  //
                                       // where and why a profile ends short of the line

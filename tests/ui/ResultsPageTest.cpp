@@ -434,6 +434,11 @@ TEST_F(HandMadeProfile, TheLastFiveRunsAreKeptAndDrawnOverTheShownOne) {
   EXPECT_EQ(page.KeptRunLabel(1), "take-up 900 cm/s");
   EXPECT_EQ(page.KeptRunLabel(2), "take-up 700 cm/s");
   EXPECT_EQ(page.RunsTable->rowCount(), 3);
+  // The table takes room from the charts: it shows only when asked for.
+  EXPECT_TRUE(page.RunsTable->isHidden());
+  ASSERT_TRUE(page.RunsBtn->isEnabled());
+  page.RunsBtn->setChecked(true);
+  EXPECT_FALSE(page.RunsTable->isHidden());
   EXPECT_EQ(page.RunsTable->item(1, 0)->text(), "take-up 900 cm/s");
   EXPECT_EQ(page.RunsTable->item(2, 1)->text(), Text(Exponent(7, 3, 2)) + " dyn");
   const QXYSeries* earlier = SeriesNamed(page, "TensionRun1");
