@@ -64,15 +64,20 @@ void FitFileDialog(QFileDialog& dialog) {
   }
 }
 
-QString QtUserDialogs::OpenDataFile(const QString& initialFolder) {
-  // "*" is every file here, as *.* is where every name has an extension.
-  QFileDialog dialog(mainWindow_, "Open", initialFolder, "Text files (*.txt);;All files (*)");
+QString QtUserDialogs::OpenExistingFile(const QString& title, const QString& initialFolder,
+                                        const QString& filters) {
+  QFileDialog dialog(mainWindow_, title, initialFolder, filters);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   FitFileDialog(dialog);
   if (dialog.exec() != QDialog::Accepted) return {};
   const QStringList chosen = dialog.selectedFiles();
   return chosen.size() == 1 ? chosen.front() : QString();
+}
+
+QString QtUserDialogs::OpenDataFile(const QString& initialFolder) {
+  // "*" is every file here, as *.* is where every name has an extension.
+  return OpenExistingFile("Open", initialFolder, "Text files (*.txt);;All files (*)");
 }
 
 MaterialChoice QtUserDialogs::ChooseMaterial(const QString& name, const QString& source) {
@@ -89,14 +94,7 @@ MaterialChoice QtUserDialogs::ChooseMaterial(const QString& name, const QString&
 }
 
 QString QtUserDialogs::OpenMaterialFile(const QString& initialFolder) {
-  QFileDialog dialog(mainWindow_, "Open Material", initialFolder,
-                     "Material files (*.toml);;All files (*)");
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  FitFileDialog(dialog);
-  if (dialog.exec() != QDialog::Accepted) return {};
-  const QStringList chosen = dialog.selectedFiles();
-  return chosen.size() == 1 ? chosen.front() : QString();
+  return OpenExistingFile("Open Material", initialFolder, "Material files (*.toml);;All files (*)");
 }
 
 QString QtUserDialogs::SaveFile(const QString& caption, const QString& initialPath,

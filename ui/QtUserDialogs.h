@@ -42,6 +42,10 @@ class QtUserDialogs : public UserDialogs {
   void ProgressEnd() override;
 
  private:
+  // A file dialog for one existing file; empty when none was chosen.
+  QString OpenExistingFile(const QString& title, const QString& initialFolder,
+                           const QString& filters);
+
   QWidget* mainWindow_ = nullptr;
   TFinishForm* finishForm_ = nullptr;
   TForm1* form1_ = nullptr;
