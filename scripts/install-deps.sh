@@ -23,10 +23,12 @@ packages=(
   # The charts saved as SVG drawings.
   qt6-svg-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libsundials-dev
-  # Material files (TOML).
-  libtomlplusplus-dev
+  # Material and case files (TOML), property laws as formulas, fits to measurements.
+  libtomlplusplus-dev libmuparser-dev libceres-dev
   pybind11-dev python3-dev python3-numpy python3-pytest python3-distributed
-  python3-pandas python3-matplotlib
+  python3-pandas python3-matplotlib python3-xarray
+  # The Python package built and installed with pip (pyproject.toml) in a virtual environment.
+  python3-pip python3-venv python3-setuptools python3-wheel python3-build python3-pybind11
   xvfb xauth
   # The format check of CI (scripts/check-format.sh).
   clang-format
