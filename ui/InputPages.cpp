@@ -43,6 +43,10 @@ QLineEdit* InputPageBuilder::Field(int number, QWidget* parent, int widthInDigit
   auto* field = new QLineEdit(Utf8(item.DefaultText), parent);
   field->setObjectName(item.ControlName);
   field->setEnabled(!item.Fixed);
+  field->setToolTip(
+      QStringLiteral("%1 (in scripts: %2). Its meaning, unit and the formula it enters "
+                     "are in docs/model.md, \"The 51 input items\".")
+          .arg(QString::fromStdString(ItemDisplayName(item)), ItemName(item)));
   const int digit = field->fontMetrics().horizontalAdvance(QLatin1Char('0'));
   field->setFixedWidth(digit * widthInDigits + 12);
   field->setFixedHeight(field->fontMetrics().height() + 6);
