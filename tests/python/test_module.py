@@ -12,6 +12,7 @@ import subprocess
 import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -627,3 +628,24 @@ def test_notebooks_show_what_differs_and_the_answer():
     shown = c._repr_html_()
     assert "SUCCESS" in shown and f"{c.spinneret_tension:.6g} &plusmn;" in shown
     assert "filament velocity" in shown and "cm/s" in shown
+
+
+def _readme_blocks(section):
+    readme = (Path(__file__).parents[2] / "README.md").read_text(encoding="utf-8")
+    text = readme.split(f"\n## {section}\n", 1)[1].split("\n## ", 1)[0]
+    return re.findall(r"```python\n(.*?)```", text, re.S)
+
+
+@pytest.mark.parametrize("section", ["Using Korvane from Python", "Sensitivities and fitting"])
+def test_the_readme_s_python_runs_as_written(section, tmp_path, monkeypatch):
+    if section == "Sensitivities and fitting":
+        pytest.importorskip("scipy")
+    (tmp_path / "examples").symlink_to(Path(__file__).parents[2] / "examples")
+    monkeypatch.chdir(tmp_path)
+    blocks = _readme_blocks(section)
+    assert blocks
+    namespace = {}
+    for block in blocks:
+        if "scheduler-host" in block:  # needs a Dask cluster of its own
+            continue
+        exec(compile(block, f"README.md ({section})", "exec"), namespace)
