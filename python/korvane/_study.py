@@ -501,8 +501,12 @@ def study(
     results), messages (a tuple of texts) and, with keep_profiles=True, profile (a dict of
     arrays, None without results). A failed case is a row with its outcome.
     """
-    from . import _method_options
+    from . import FrozenCase, _method_options
 
+    if isinstance(case, FrozenCase):
+        case = case.thaw()
+    if not isinstance(case, _korvane.Case):
+        raise TypeError(f"study takes a korvane.Case, not {type(case).__name__}")
     options = _method_options(method, tolerance, radial_intervals, take_up_tension)
     watch = _Watch(_seconds("timeout", timeout), cancel)
     worker_timeout = _seconds("worker_timeout", worker_timeout)

@@ -541,6 +541,7 @@ REFUSED_CASES = [
     (lambda: korvane.Case(initial_tension="three"), korvane.InputError, "Input value is not correct!"),
     (lambda: setattr(korvane.Case().frozen(), "take_up_speed", 900), AttributeError, "does not change"),
     (lambda: korvane.run({"take_up_speed": 900}), TypeError, "run takes a korvane.Case, not dict"),
+    (lambda: korvane.study("case.txt", {"take_up_speed": [900]}), TypeError, "study takes a korvane.Case, not str"),
 ]
 
 
