@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Runs one dry-spinning case and writes its result file.\n"
       "Without DATA_FILE the default case is run."};
-  app.set_version_flag("--version", "korvane-batch 1.3f");
+  app.set_version_flag("--version", "korvane-batch " KORVANE_VERSION);
   std::string dataFile, resultFile = "result.txt", initialTension;
   app.add_option("DATA_FILE", dataFile,
                  "input data file (54 lines of label = value), case file (TOML) or result file "

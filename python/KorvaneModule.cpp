@@ -1,10 +1,14 @@
 // The korvane Python module: cases by item name or number, one run, and the tables of items and
 // profile columns that the Python side builds its names from.
+#include <fcntl.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -23,6 +27,7 @@
 #include "files/ResultFile.h"
 #include "inputs/FieldTexts.h"
 #include "inputs/ParameterItems.h"
+#include "inputs/RangeChecks.h"
 #include "inputs/SensitivityItems.h"
 #include "inputs/TextConversion.h"
 #include "python/CaseRun.h"
@@ -137,8 +142,61 @@ std::string TextForValue(const ParameterItem& item, const py::handle& value) {
   return ShortestText(number);
 }
 
+// Sets an item, refusing a value outside the item's bound with the InputError a run would raise.
 void SetItem(FieldTexts& texts, const ParameterItem& item, const py::handle& value) {
-  texts.Items[static_cast<size_t>(item.Number - 1)] = TextForValue(item, value);
+  std::string text = TextForValue(item, value);
+  if (const std::optional<double> number = ConvertItemText(item, text))
+    if (const std::optional<std::string> problem = ItemRangeProblem(item, *number))
+      RaiseInputError(Quoted(ItemDisplayName(item)) + ": " + *problem + " (" + Quoted(text) + ")",
+                      &item);
+  texts.Items[static_cast<size_t>(item.Number - 1)] = std::move(text);
+}
+
+// The value of a case's own initial tension (dyn).
+double InitialTensionValue(const FieldTexts& texts) {
+  double value = 0;
+  if (!ConvertDecimal(texts.InitialTensionText, value))
+    RaiseInputError(std::string("\"initial tension\": ") + kInputValueNotCorrect + " (" +
+                    Quoted(texts.InitialTensionText) + ")");
+  return value;
+}
+
+// Sets a case's initial tension from a number or a text, refused as a run refuses it.
+void SetInitialTension(FieldTexts& texts, const py::handle& value) {
+  std::string text;
+  if (py::isinstance<py::str>(value)) {
+    text = value.cast<std::string>();
+  } else if (py::isinstance<py::bool_>(value) ||
+             !(PyIndex_Check(value.ptr()) || py::hasattr(value, "__float__"))) {
+    throw py::type_error("initial_tension takes a number in dyn or a text");
+  } else {
+    text = ShortestText(py::float_(py::reinterpret_borrow<py::object>(value)).cast<double>());
+  }
+  double number = 0;
+  if (!ConvertDecimal(text, number) || !std::isfinite(number))
+    RaiseInputError(std::string("\"initial tension\": ") + kInputValueNotCorrect + " (" +
+                    Quoted(text) + ")");
+  if (!(number > 0))
+    RaiseInputError(std::string("\"initial tension\": \"") + kInitialTensionLabel +
+                    "\" must be greater than 0. (" + Quoted(text) + ")");
+  texts.InitialTensionText = std::move(text);
+}
+
+// Two cases are equal when every item has the same value (texts that do not convert: the same
+// text), the same jacket modes and the same initial tension.
+bool SameCase(const FieldTexts& a, const FieldTexts& b) {
+  if (a.Jacketed != b.Jacketed) return false;
+  for (const ParameterItem& item : ParameterItems()) {
+    const std::string& x = TextOf(a, item);
+    const std::string& y = TextOf(b, item);
+    if (x == y) continue;
+    const std::optional<double> u = ConvertItemText(item, x);
+    if (!u || u != ConvertItemText(item, y)) return false;
+  }
+  if (a.InitialTensionText == b.InitialTensionText) return true;
+  double u = 0, v = 0;
+  return ConvertDecimal(a.InitialTensionText, u) && ConvertDecimal(b.InitialTensionText, v) &&
+         u == v;
 }
 
 py::tuple JacketModes(const FieldTexts& texts) {
@@ -164,6 +222,25 @@ void SetJacketModes(FieldTexts& texts, const py::object& modes) {
   texts.Jacketed = jacketed;
 }
 
+// A case of the worked default with the items, jacket_modes and initial_tension given by name.
+FieldTexts CaseOfKeywords(const py::kwargs& values) {
+  FieldTexts texts = DefaultFieldTexts();
+  for (const auto& [key, value] : values) {
+    const std::string name = key.cast<std::string>();
+    if (name == "jacket_modes") {
+      SetJacketModes(texts, py::reinterpret_borrow<py::object>(value));
+    } else if (name == "initial_tension") {
+      SetInitialTension(texts, value);
+    } else if (const ParameterItem* item = ItemByName(name)) {
+      SetItem(texts, *item, value);
+    } else {
+      throw py::type_error("Case() has no input item named " + Quoted(name) +
+                           " (korvane.items() lists them)");
+    }
+  }
+  return texts;
+}
+
 std::string CaseRepr(const FieldTexts& texts) {
   const FieldTexts defaults = DefaultFieldTexts();
   std::string changed;
@@ -178,7 +255,27 @@ std::string CaseRepr(const FieldTexts& texts) {
   return "korvane.Case(" + (changed.empty() ? std::string("default") : changed) + ")";
 }
 
+// Raises the OSError of the system's error number (FileNotFoundError, PermissionError,
+// IsADirectoryError, ...) naming the path.
+[[noreturn]] void RaiseOSError(int error, const std::string& path) {
+  PyErr_SetObject(PyExc_OSError,
+                  py::make_tuple(error, std::generic_category().message(error), path).ptr());
+  throw py::error_already_set();
+}
+
+// Raises the OSError of a file that cannot be opened for reading, or of a folder; a pipe is not
+// waited for.
+void CheckReadable(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) RaiseOSError(errno, path);
+  struct stat status {};
+  const bool folder = ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+  ::close(fd);
+  if (folder) RaiseOSError(EISDIR, path);
+}
+
 FieldTexts LoadCase(const std::filesystem::path& path) {
+  CheckReadable(path.string());
   FieldTexts texts = DefaultFieldTexts();
   const InputFileKind kind = InputFileKindOf(path.string());
   if (kind == InputFileKind::CaseFile) {
@@ -231,6 +328,23 @@ void CheckOutput(const std::string& role, const std::string& path, bool readsTen
   throw py::error_already_set();
 }
 
+// A file to save that could not be written: the OSError of its folder when that is missing or
+// write-protected, naming the path, otherwise the writer's message.
+[[noreturn]] void RaiseSaveError(const FileResult& failure, const std::filesystem::path& path) {
+  std::filesystem::path folder = path.parent_path();
+  if (folder.empty()) folder = ".";
+  int error = 0;
+  if (::access(folder.c_str(), F_OK) != 0)
+    error = errno;
+  else if (::access(folder.c_str(), W_OK) != 0)
+    error = errno;
+  else if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
+    error = errno;
+  if (error == 0) RaiseFileError(failure);
+  PyErr_SetObject(PyExc_OSError, py::make_tuple(error, failure.Message, path.string()).ptr());
+  throw py::error_already_set();
+}
+
 void SaveCase(const FieldTexts& texts, const std::filesystem::path& path,
               const std::optional<std::string>& format) {
   if (format && *format != "case" && *format != "data")
@@ -242,7 +356,7 @@ void SaveCase(const FieldTexts& texts, const std::filesystem::path& path,
     value.Texts = texts;
     const FileResult saved = CaseFileWriter(path.string(), value);
     if (saved.Status == FileStatus::BadValue) RaiseInputError(saved.Message);
-    if (!saved.ok()) RaiseFileError(saved);
+    if (!saved.ok()) RaiseSaveError(saved, path);
     return;
   }
   // A data file never sets a fixed item, so one that differs from its default would be lost.
@@ -258,7 +372,7 @@ void SaveCase(const FieldTexts& texts, const std::filesystem::path& path,
   CheckOutput("the data file", path.string(), true);
   const FileResult saved = DataFileWriter(path.string(), texts);
   if (saved.Status == FileStatus::BadValue) RaiseInputError(saved.Message);
-  if (!saved.ok()) RaiseFileError(saved);
+  if (!saved.ok()) RaiseSaveError(saved, path);
 }
 
 // Writes a run's result file as the batch runner writes its own, flushed to the disk.
@@ -274,13 +388,17 @@ void WriteResultFile(const std::filesystem::path& path, const py::bytes& data) {
   if (!written.ok()) RaiseFileError(written);
 }
 
-// The initial tension text of a run: given, or as the batch runner takes it.
-std::string InitialTensionText(const py::object& given, std::vector<std::string>& messages) {
-  if (given.is_none()) {
-    const InitialTensionRead read = ReadInitialTensionFile(InitialTensionFilePath());
-    if (!read.Ok) messages.emplace_back(read.Message);
-    return read.Text;
-  }
+// The initial tension text of the machine's initial tension file, as the batch runner takes it
+// (3.0 without the file; messages get why the file was not read).
+std::string MachineInitialTension(std::vector<std::string>& messages) {
+  const InitialTensionRead read = ReadInitialTensionFile(InitialTensionFilePath());
+  if (!read.Ok) messages.emplace_back(read.Message);
+  return read.Text;
+}
+
+// The initial tension text of a run: given, or the case's own.
+std::string InitialTensionText(const FieldTexts& texts, const py::object& given) {
+  if (given.is_none()) return texts.InitialTensionText;
   if (py::isinstance<py::str>(given)) return given.cast<std::string>();
   if (py::isinstance<py::bool_>(given) ||
       !(PyIndex_Check(given.ptr()) || py::hasattr(given, "__float__")))
@@ -390,7 +508,7 @@ py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
   request.Options.Converged.Tolerance = tolerance;
   request.Options.Converged.RadialIntervals = radialIntervals;
   request.Options.Converged.TakeUpTension = takeUpTension;
-  if (!resultFile.empty()) CheckOutput("the result file", resultFile, initialTension.is_none());
+  if (!resultFile.empty()) CheckOutput("the result file", resultFile, true);
   for (const std::string& item : sensitivities) {
     std::string error;
     std::optional<SensitivityParameter> parameter = SensitivityParameterFor(item, error);
@@ -400,8 +518,7 @@ py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
   request.ResultFile = resultFile;
   request.KeepProfile = keepProfile;
   request.Cancel = cancel ? cancel->Flag() : nullptr;
-  std::vector<std::string> earlier;
-  request.Texts.InitialTensionText = InitialTensionText(initialTension, earlier);
+  request.Texts.InitialTensionText = InitialTensionText(texts, initialTension);
 
   SignalPoll signals;
   request.Interrupted = [&signals] { return signals(); };
@@ -411,7 +528,6 @@ py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
     outcome = RunCase(request);
   }
   signals.RaisePending();
-  outcome.Messages.insert(outcome.Messages.begin(), earlier.begin(), earlier.end());
 
   py::dict result;
   const RunReport& report = outcome.Report;
@@ -466,6 +582,7 @@ py::dict RunForScript(const FieldTexts& texts, const py::object& initialTension,
 PYBIND11_MODULE(_korvane, m) {
   using namespace korvane;
   m.doc() = "The compiled part of korvane: cases, one run, and the item and column tables.";
+  m.attr("__version__") = KORVANE_VERSION;
 
   gInputError =
       PyErr_NewExceptionWithDoc("korvane.InputError",
@@ -490,7 +607,11 @@ PYBIND11_MODULE(_korvane, m) {
 
   py::class_<FieldTexts> caseClass(m, "Case",
                                    "The inputs of one run, as the window's fields hold them.");
-  caseClass.def(py::init(&DefaultFieldTexts), "The worked default case.")
+  caseClass
+      .def(py::init(&CaseOfKeywords),
+           "The worked default case, with the items given by name changed: "
+           "Case(take_up_speed=900, gas_inlet_temperature=260); jacket_modes= and "
+           "initial_tension= too. Each value is refused as on assignment.")
       .def_static("default", &DefaultFieldTexts, "The worked default case.")
       .def_static("load", &LoadCase, py::arg("path"),
                   "The case of a file, told by its content: an input data file (items it cannot "
@@ -503,11 +624,11 @@ PYBIND11_MODULE(_korvane, m) {
            "a name ending in .toml or format=\"case\", otherwise as an input data file "
            "(format=\"data\"). Raises InputError for a data file of a case whose fixed items "
            "differ from their defaults, which a data file does not keep.")
-      .def_property(
-          "initial_tension", [](const FieldTexts& texts) { return texts.InitialTensionText; },
-          [](FieldTexts& texts, const std::string& text) { texts.InitialTensionText = text; },
-          "The initial tension a case file carries, as text (default \"3.0\"). run() starts "
-          "from its own initial_tension argument; pass case.initial_tension to use this one.")
+      .def_property("initial_tension", &InitialTensionValue, &SetInitialTension,
+                    "The assumed spinning tension at the spinneret (dyn) from which a run of "
+                    "this case starts its iteration (default 3.0); a case file keeps it. "
+                    "run(case) starts from it unless given another initial_tension. Refused "
+                    "like a run refuses it: a number above 0.")
       .def("apply_material", &ApplyMaterialFile, py::arg("path"),
            "Sets the items a material file (TOML) gives, fixed ones included. Raises "
            "InputError when the file is no material, OSError when it cannot be read.")
@@ -525,19 +646,21 @@ PYBIND11_MODULE(_korvane, m) {
           "Sets an item by its number or name, fixed items included.")
       .def(
           "text",
-          [](const FieldTexts& texts, const py::handle& key) { return TextOf(texts, ItemOf(key)); },
-          py::arg("item"), "An item's text as a run reads it.")
+          [](const FieldTexts& texts, const py::handle& key) {
+            if (py::isinstance<py::str>(key) && key.cast<std::string>() == "initial_tension")
+              return texts.InitialTensionText;
+            return TextOf(texts, ItemOf(key));
+          },
+          py::arg("item"),
+          "An item's text as a run reads it (\"initial_tension\": the initial tension's).")
       .def_property("jacket_modes", &JacketModes, &SetJacketModes,
                     "The three jacket zones, each \"jacketed\" or \"insulated\".")
       .def("copy", [](const FieldTexts& texts) { return texts; })
       .def("__copy__", [](const FieldTexts& texts) { return texts; })
       .def("__deepcopy__", [](const FieldTexts& texts, const py::handle&) { return texts; })
-      .def(
-          "__eq__",
-          [](const FieldTexts& a, const FieldTexts& b) {
-            return a.Items == b.Items && a.Jacketed == b.Jacketed;
-          },
-          py::is_operator())
+      .def("__eq__", &SameCase, py::is_operator(),
+           "Equal when every item, the jacket modes and the initial tension have the same "
+           "values, however their texts are written.")
       .def("__repr__", &CaseRepr)
       .def(py::pickle(
           [](const FieldTexts& texts) {
@@ -574,7 +697,12 @@ PYBIND11_MODULE(_korvane, m) {
           row["number"] = item.Number;
           row["name"] = ItemName(item);
           row["label"] = ItemDisplayName(item);
-          row["default"] = item.DefaultText;
+          row["default"] =
+              item.Type == ItemType::Int32
+                  ? py::object(
+                        py::int_(static_cast<int32_t>(*ConvertItemText(item, item.DefaultText))))
+                  : py::object(py::float_(*ConvertItemText(item, item.DefaultText)));
+          row["default_text"] = item.DefaultText;
           row["fixed"] = item.Fixed;
           row["whole_number"] = item.Type == ItemType::Int32;
           items.append(row);
@@ -592,12 +720,14 @@ PYBIND11_MODULE(_korvane, m) {
       },
       "The profile's columns as (name, label, unit), in the CSV's order.");
   m.def(
-      "_default_initial_tension",
+      "machine_initial_tension",
       [] {
         std::vector<std::string> messages;
-        return InitialTensionText(py::none(), messages);
+        return MachineInitialTension(messages);
       },
-      "The initial tension text a run takes by default: the initial tension file's, else 3.0.");
+      "The initial tension (dyn, as text) of this machine's initial tension file, which the "
+      "window and the batch runner start from; \"3.0\" without the file. A run reads it only "
+      "when asked: korvane.run(case, korvane.machine_initial_tension()).");
   m.def(
       "_check_method",
       [](const std::string& method) {

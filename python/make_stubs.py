@@ -6,12 +6,12 @@ import sys
 
 template_path, package = sys.argv[1], sys.argv[2]
 sys.path.insert(0, os.path.dirname(os.path.abspath(package)))
-from korvane import _korvane  # noqa: E402
+import korvane  # noqa: E402
 
 lines = []
-for item in _korvane.items():
+for item in korvane.items():
     kind = "int" if item["whole_number"] else "float"
-    doc = f'{item["label"]}; default {item["default"]}' + ("; fixed" if item["fixed"] else "")
+    doc = f'{item["label"]}, in {item["unit"]}; default {item["default"]}' + ("; fixed" if item["fixed"] else "")
     lines.append("    @property")
     lines.append(f'    def {item["name"]}(self) -> {kind}:')
     lines.append(f'        """{doc}."""')

@@ -1,10 +1,11 @@
 """Korvane from Python: dry-spinning cases, runs and studies.
 
     import korvane
-    case = korvane.Case.default()        # or korvane.Case.load("case.txt")
+    case = korvane.Case(take_up_speed=900.0)   # or korvane.Case.load("examples/case.toml")
     case.take_up_speed = 900.0           # every input item by its name ...
     case[30] = 900.0                     # ... or by its number
-    r = korvane.run(case, initial_tension=3.0)
+    case.to_dict(), korvane.Case.from_dict(d), dict(case), case.frozen()  # a case is a value
+    r = korvane.run(case)                # from case.initial_tension (3.0 unless set)
     r.outcome, r.passes, r.spinneret_tension, r.profile["gas_temperature"]
     r.write_result_file("out.txt")
     c = korvane.run(case, method="converged", tolerance=1e-4)
@@ -12,38 +13,44 @@
     d = korvane.run(case, method="converged", sensitivities=["take_up_speed", 8])
     d.sensitivities["take_up_speed"].spinneret_tension, d.sensitivities[...]["tension"]
 
-Units are those of the window and the result file: cm, g, s, degC, cal, mol, dyn; the profile
-columns are in the units of the CSV export (korvane.profile_columns() lists them).
+Units are those of the window and the result file: cm, g, s, degC, cal, mol, dyn
+(korvane.items() gives every item's unit and meaning); the profile columns are in the units of
+the CSV export (korvane.profile_columns() lists them; r.profile.units, and the pandas and
+xarray tables carry them).
 The model's equations, input items and methods are described in docs/model.md of the source tree.
 """
 
 from __future__ import annotations
 
-import math
-import operator
-import os
-from collections.abc import Mapping
-from dataclasses import dataclass
+import html as _html
+import math as _math
+import operator as _operator
+import os as _os
+from collections.abc import Mapping as _Mapping
+from dataclasses import dataclass as _dataclass
 
-import numpy as np
+import numpy as _np
 
 from ._korvane import (
     Case,
     CancelToken,
     InputError,
+    __version__,
     _converged_tolerance_range,
     _radial_interval_range,
     _run_case,
     _write_result_file,
-    items,
+    machine_initial_tension,
     profile_columns,
 )
+from ._case import FrozenCase, items
 from ._outcome import Outcome
 
 __all__ = [
     "Case",
     "CancelToken",
     "ConvergedReport",
+    "FrozenCase",
     "InputError",
     "MAX_CASES",
     "MAX_CASES_WITH_PROFILES",
@@ -52,6 +59,7 @@ __all__ = [
     "Result",
     "Sensitivity",
     "items",
+    "machine_initial_tension",
     "profile_columns",
     "run",
     "study",
@@ -63,19 +71,30 @@ _UNITS = {name: unit for name, _, unit in _COLUMNS}
 _LABELS = {name: label for name, label, _ in _COLUMNS}
 _ITEM_LABELS = {item["name"]: item["label"] for item in items()}
 _RADIAL = [name for name, _, _ in _COLUMNS if name.startswith("radial_solvent_fraction_")]
+# The end values a notebook shows of a Result.
+_END_SHOWN = ("filament_velocity", "filament_temperature", "average_solvent_fraction", "tension",
+              "gas_temperature")
 
 
-class Profile(Mapping):
+def _read_only(array) -> _np.ndarray:
+    """A view of the array that cannot be written through: a result stays as the run left it."""
+    view = _np.asarray(array).view()
+    view.flags.writeable = False
+    return view
+
+
+class Profile(_Mapping):
     """The spinning line of a run: one numpy array per column, one value per printed point.
 
     Keys are the column names of korvane.profile_columns(), in the CSV's order and units
     (units[name]). A value a point does not have (the last point has no step leaving it) is NaN.
+    The arrays are read-only views (copy one to change it: r.profile["z"].copy()).
     """
 
-    def __init__(self, columns: Mapping[str, np.ndarray]):
-        self._columns = dict(columns)
+    def __init__(self, columns: _Mapping[str, _np.ndarray]):
+        self._columns = {name: _read_only(values) for name, values in columns.items()}
 
-    def __getitem__(self, name: str) -> np.ndarray:
+    def __getitem__(self, name: str) -> _np.ndarray:
         return self._columns[name]
 
     def __iter__(self):
@@ -103,15 +122,45 @@ class Profile(Mapping):
         return dict(_LABELS)
 
     @property
-    def radial_solvent(self) -> np.ndarray:
+    def radial_solvent(self) -> _np.ndarray:
         """Solvent weight fraction at the radial nodes, shape (points, 11): axis to surface."""
-        return np.column_stack([self._columns[name] for name in _RADIAL])
+        return _read_only(_np.column_stack([self._columns[name] for name in _RADIAL]))
 
-    def to_pandas(self):
-        """The profile as a pandas DataFrame (needs pandas)."""
+    def _named(self, name: str, units_in_names: bool) -> str:
+        return f"{name} ({self.units[name]})" if units_in_names else name
+
+    def to_pandas(self, units_in_names: bool = False):
+        """The profile as a pandas DataFrame indexed by z (cm), one column per other column,
+        with every column's unit in df.attrs["units"]; units_in_names=True names the columns
+        (and the index) with their unit, "gas_temperature (degC)". Needs pandas."""
         import pandas
 
-        return pandas.DataFrame(self._columns)
+        units = self.units
+        columns = {self._named(name, units_in_names): values
+                   for name, values in self._columns.items() if name != "z"}
+        index = None
+        if "z" in self._columns:
+            index = pandas.Index(self._columns["z"], name=self._named("z", units_in_names))
+        frame = pandas.DataFrame(columns, index=index)
+        frame.attrs["units"] = {name: units[name] for name in self._columns if name in units}
+        return frame
+
+    def to_xarray(self):
+        """The profile as an xarray Dataset over the dimension z (cm): one variable per other
+        column, each with attrs units and long_name (the CSV's label). Needs xarray."""
+        import xarray
+
+        units = self.units
+        coords = {}
+        if "z" in self._columns:
+            coords["z"] = ("z", _np.asarray(self._columns["z"]), {"units": units["z"], "long_name": _LABELS["z"]})
+        dimension = "z" if coords else "point"
+        variables = {
+            name: (dimension, _np.asarray(values),
+                   {"units": units.get(name, ""), "long_name": _LABELS.get(name, name)})
+            for name, values in self._columns.items() if name != "z"
+        }
+        return xarray.Dataset(variables, coords=coords)
 
 
 class Sensitivity(Profile):
@@ -138,7 +187,7 @@ class Sensitivity(Profile):
         return dict(self._units)
 
 
-@dataclass(frozen=True)
+@_dataclass(frozen=True)
 class ConvergedReport:
     """The figures of a run of the converged method that found its answer.
 
@@ -220,6 +269,28 @@ class Result:
             f"spinneret tension {self.spinneret_tension}{error} dyn>"
         )
 
+    def _repr_html_(self) -> str:
+        tension = "none"
+        if self.spinneret_tension is not None:
+            tension = f"{self.spinneret_tension:.6g}"
+            if self.converged is not None:
+                tension += f" &plusmn; {self.converged.estimated_tension_error:.2g}"
+            tension += " dyn"
+        rows = "".join(
+            f"<tr><td>{_html.escape(_LABELS[name])}</td><td>{self.end_values[name]:.6g}</td>"
+            f"<td>{_html.escape(_UNITS[name])}</td></tr>"
+            for name in _END_SHOWN if name in self.end_values
+        )
+        table = (
+            "<table><tr><th>at the end of the line</th><th>value</th><th>unit</th></tr>"
+            f"{rows}</table>" if rows else ""
+        )
+        messages = "".join(f"<li>{_html.escape(m)}</li>" for m in self.messages)
+        return (
+            f"<p><b>korvane.Result</b> {self.outcome.name}: {self.passes} passes, spinneret "
+            f"tension {tension}</p>{table}" + (f"<ul>{messages}</ul>" if messages else "")
+        )
+
     def write_result_file(self, path: str | os.PathLike) -> None:
         """Writes the run's result file to path (replacing it in one step), byte for byte the
         file the batch runner writes for the same case. What the batch runner refuses to write
@@ -227,7 +298,7 @@ class Result:
         that cannot be written (the earlier file then keeps its bytes)."""
         if not self.result_file_bytes:
             raise ValueError(f"this run ({self.outcome.name}) wrote no result file")
-        _write_result_file(os.fspath(path), self.result_file_bytes)
+        _write_result_file(_os.fspath(path), self.result_file_bytes)
 
 
 def _refusal(result: Result, case: Case, initial_tension) -> InputError:
@@ -271,7 +342,7 @@ def _method_options(method, tolerance, radial_intervals, take_up_tension) -> dic
         if isinstance(radial_intervals, bool):
             raise TypeError("radial_intervals takes a whole number or None, not True or False")
         try:
-            intervals = operator.index(radial_intervals)
+            intervals = _operator.index(radial_intervals)
         except TypeError:
             raise TypeError(
                 f"radial_intervals takes a whole number or None, not {radial_intervals!r}"
@@ -287,7 +358,7 @@ def _method_options(method, tolerance, radial_intervals, take_up_tension) -> dic
     target = None
     if take_up_tension is not None:
         target = _real("take_up_tension", take_up_tension)
-        if not (target > 0 and math.isfinite(target)):
+        if not (target > 0 and _math.isfinite(target)):
             raise ValueError(f"take_up_tension is a tension above zero in dyn, not {take_up_tension!r}")
         if method == "classic":
             raise ValueError("take_up_tension is an option of the converged method; the classic "
@@ -307,7 +378,7 @@ def _sensitivity_items(sensitivities, method) -> list[str]:
         if isinstance(item, str):
             texts.append(item)
         elif not isinstance(item, bool) and hasattr(item, "__index__"):
-            texts.append(str(operator.index(item)))
+            texts.append(str(_operator.index(item)))
         else:
             raise TypeError(f"sensitivities takes item names or numbers, not {item!r}")
     if texts and method != "converged":
@@ -316,7 +387,7 @@ def _sensitivity_items(sensitivities, method) -> list[str]:
 
 
 def run(
-    case: Case,
+    case: Case | FrozenCase,
     initial_tension: float | str | None = None,
     method: str = "classic",
     *,
@@ -331,8 +402,9 @@ def run(
     """Runs one case and returns its Result; prints nothing.
 
     initial_tension: the assumed spinning tension at the spinneret in dyn from which the
-    iteration starts (a number or a text); None takes it as the batch runner does (the initial
-    tension file, else 3.0). method: "classic" (the shooting iteration of the window and the
+    iteration starts (a number or a text); None takes the case's own, case.initial_tension
+    (3.0 unless set). The machine's initial tension file, which the window and the batch
+    runner start from, is read only when asked: run(case, korvane.machine_initial_tension()). method: "classic" (the shooting iteration of the window and the
     batch runner) or "converged" (the same model solved to a stated accuracy, with an estimate
     of its error in r.converged).
 
@@ -357,6 +429,13 @@ def run(
     value that does not convert, the step counts, the total length); error.result holds the
     Result.
     """
+    if isinstance(case, FrozenCase):
+        case = case.thaw()
+    if not isinstance(case, Case):
+        raise TypeError(
+            f"run takes a korvane.Case, not {type(case).__name__} (korvane.Case.load(path) reads "
+            "a file, korvane.Case.from_dict(values) makes one of a dict)"
+        )
     options = _method_options(method, tolerance, radial_intervals, take_up_tension)
     derivatives = _sensitivity_items(sensitivities, method)
     raw = _run_case(
@@ -366,15 +445,17 @@ def run(
         options["tolerance"],
         options["radial_intervals"] or 0,  # 0: the automatic radial grid
         options["take_up_tension"],
-        os.fspath(result_file) if result_file is not None else "",
+        _os.fspath(result_file) if result_file is not None else "",
         cancel,
         keep_profile,
         derivatives,
     )
     result = Result(raw)
     if result.outcome == Outcome.INPUT_REFUSED:
-        raise _refusal(result, case, initial_tension)
+        raise _refusal(result, case, case.text("initial_tension") if initial_tension is None else initial_tension)
     return result
 
 
 from ._study import MAX_CASES, MAX_CASES_WITH_PROFILES, StudyStopped, study  # noqa: E402  (uses run and Result above)
+
+del annotations  # of "from __future__ import annotations": no name of the package

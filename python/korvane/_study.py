@@ -110,7 +110,12 @@ def _plan(grid, samples, keep_profiles):
         _refuse_count(math.prod(size for size, _ in axes), keep_profiles)
         axes = [list(values) for _, values in axes]
         count = math.prod(len(values) for values in axes)
-        return names, count, lambda: (dict(zip(names, c)) for c in itertools.product(*axes))
+
+        def combinations():
+            return (dict(zip(names, c)) for c in itertools.product(*axes))
+
+        combinations.axes = axes
+        return names, count, combinations
     count, samples = _bounded(samples, limit, "samples")
     _refuse_count(count, keep_profiles)
     names: list[str] = []
@@ -236,11 +241,31 @@ class _Table:
 
     def result(self, as_pandas, rows=None):
         table = self.table if rows is None else self.table[rows]
+        if as_pandas == "xarray":
+            return self.dataset(table)
         if as_pandas:
             import pandas
 
             return pandas.DataFrame.from_records(table)
         return table.view(np.recarray)
+
+    def dataset(self, table):
+        """The rows of a grid as an xarray Dataset with one dimension per swept item (the cases
+        not in the rows are NaN), every variable with its unit in attrs["units"]."""
+        import pandas
+
+        from ._case import items
+
+        frame = pandas.DataFrame.from_records(table).set_index(self.names)
+        frame["outcome"] = frame["outcome"].map(str)  # a plain text a netCDF file can hold
+        dataset = frame.to_xarray()
+        units = {row["name"]: row["unit"] for row in items()}
+        units.update({f"end_{name}": unit for name, _, unit in _korvane.profile_columns()})
+        units.update({"spinneret_tension": "dyn", "estimated_tension_error": "dyn", "passes": "-"})
+        for name in list(dataset.variables):
+            if name in units:
+                dataset[name].attrs["units"] = units[name]
+        return dataset
 
 
 def _run_local(cases, total, table, workers, progress, watch) -> None:
@@ -431,6 +456,7 @@ def study(
     keep_profiles: bool = False,
     progress: bool | Callable[[int, int], None] = False,
     as_pandas: bool = False,
+    as_xarray: bool = False,
     timeout: float | None = None,
     cancel: _korvane.CancelToken | Callable[[], bool] | None = None,
     worker_timeout: float = 30.0,
@@ -446,8 +472,7 @@ def study(
     import korvane), with the same results in the same order as on this machine, chunk_size cases
     to a task (default: about eight tasks per worker). Without it the cases run on `workers`
     threads (default: the machine's cores).
-    initial_tension: dyn; None takes the initial tension file's value (3.0 without it), read
-    here once, so that every worker starts from the same tension.
+    initial_tension: dyn; None takes the case's own (case.initial_tension, 3.0 by default).
     method, tolerance, radial_intervals, take_up_tension: as for korvane.run, the same for every
     case; a value run() would refuse raises here, before any case runs.
     progress: a callable progress(done, total), or True for a counter on standard error.
@@ -464,6 +489,9 @@ def study(
     last worker died, or none has joined) before it raises StudyStopped (reason "no workers").
     A case whose worker died while it ran has the outcome WORKER_LOST.
 
+    as_xarray=True (a grid only): the table as an xarray Dataset with one dimension per swept
+    item, in the grid's order, and every variable's unit in attrs["units"].
+
     Returns a numpy record array (a pandas DataFrame with as_pandas=True), one row per case:
     the studied items, outcome (a korvane.Outcome, which equals its name: table.outcome ==
     "SUCCESS" and table.outcome == korvane.Outcome.SUCCESS both select the successful cases),
@@ -473,16 +501,26 @@ def study(
     results), messages (a tuple of texts) and, with keep_profiles=True, profile (a dict of
     arrays, None without results). A failed case is a row with its outcome.
     """
-    from . import _method_options
+    from . import FrozenCase, _method_options
 
+    if isinstance(case, FrozenCase):
+        case = case.thaw()
+    if not isinstance(case, _korvane.Case):
+        raise TypeError(f"study takes a korvane.Case, not {type(case).__name__}")
     options = _method_options(method, tolerance, radial_intervals, take_up_tension)
     watch = _Watch(_seconds("timeout", timeout), cancel)
     worker_timeout = _seconds("worker_timeout", worker_timeout)
     if cancel is not None and not (isinstance(cancel, _korvane.CancelToken) or callable(cancel)):
         raise TypeError(f"cancel takes a korvane.CancelToken or a callable, not {cancel!r}")
     names, count, settings = _plan(grid, samples, keep_profiles)
-    if initial_tension is None:
-        initial_tension = _korvane._default_initial_tension()
+    if as_xarray:
+        if grid is None:
+            raise ValueError("as_xarray takes a grid: samples have no dimensions")
+        for name, values in zip(names, settings.axes):
+            values = [_input_value(value) for value in values]
+            if len(set(values)) != len(values):
+                raise ValueError(f"as_xarray: the grid's {name} names a value twice")
+        as_pandas = "xarray"
 
     # A value no case can take is refused before anything runs; its case is a row at once.
     table = _Table(names, count, keep_profiles)

@@ -6,6 +6,18 @@ import subprocess
 import pytest
 
 
+def pytest_configure(config):
+    """With KORVANE_INSTALLED (CI's virtual environment), the tests must import the installed
+    package from there, not a build tree that PYTHONPATH or a korvane.pth names."""
+    installed = os.environ.get("KORVANE_INSTALLED")
+    if installed:
+        import korvane
+
+        where = os.path.realpath(korvane.__file__)
+        if not where.startswith(os.path.realpath(installed) + os.sep):
+            raise pytest.UsageError(f"korvane is imported from {where}, not from {installed}")
+
+
 @pytest.fixture(scope="session")
 def batch_runner():
     path = os.environ.get("KORVANE_BATCH")

@@ -1,7 +1,10 @@
 """The korvane module against the batch runner, its outcomes and refusals, and runs on threads."""
 
+import errno
+import json
 import math
 import os
+import pickle
 import re
 import signal
 import stat
@@ -9,6 +12,7 @@ import subprocess
 import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
 
 import numpy as np
 import pytest
@@ -62,7 +66,9 @@ def test_result_file_profile_and_messages_equal_the_batch_runner(name, tmp_path,
 
     case = korvane.Case.load(data_file)
     assert case == make_case(items, jackets)
-    r = korvane.run(case, initial_tension=tension)
+    # The batch runner without --initial-tension starts from the machine's file; a run reads it
+    # only when asked.
+    r = korvane.run(case, initial_tension=korvane.machine_initial_tension() if tension is None else tension)
     assert r.outcome == outcome and int(r.outcome) == status
     assert r.outcome == outcome.name and str(r.outcome) == outcome.name  # as a study's table holds it
     assert r.messages == stderr
@@ -82,7 +88,9 @@ def test_result_file_profile_and_messages_equal_the_batch_runner(name, tmp_path,
     assert r.spinneret_tension == r.profile["tension"][0]
     assert r.profile.radial_solvent.shape == (r.point_count, 11)
     frame = r.profile.to_pandas()
-    assert list(frame.columns) == list(r.profile) and len(frame) == r.point_count
+    assert list(frame.columns) == list(r.profile)[1:] and len(frame) == r.point_count
+    np.testing.assert_array_equal(frame.index, r.profile["z"])
+    assert frame.index.name == "z" and frame.attrs["units"] == r.profile.units
 
 
 def test_outcomes_the_batch_runner_does_not_reach_from_a_data_file(tmp_path):
@@ -115,6 +123,11 @@ def test_outcomes_the_batch_runner_does_not_reach_from_a_data_file(tmp_path):
 REFUSED_ASSIGNMENTS = [
     # (item, value, exception, words of the message)
     ("take_up_speed", "fast", korvane.InputError, "Input value is not correct!"),
+    # Out of the item's range: refused now, in the words of a run that refuses it.
+    ("take_up_speed", -5, korvane.InputError, '"30. Take-up speed (cm/s)": "Take-up speed (cm/s)" must be greater than 0. ("-5")'),
+    ("initial_solvent_fraction", "1.0", korvane.InputError, "must be greater than 0 and less than 1"),
+    ("filament_count", 0, korvane.InputError, "must be at least 1"),
+    ("gas_inlet_temperature", -300, korvane.InputError, "must be above -273 degC"),
     ("take_up_speed", math.nan, korvane.InputError, '"30. Take-up speed (cm/s)"'),
     ("take_up_speed", math.inf, korvane.InputError, "Input value is not correct!"),
     ("take_up_speed", 10**400, korvane.InputError, "beyond the range"),
@@ -132,10 +145,12 @@ REFUSED_ASSIGNMENTS = [
 @pytest.mark.parametrize("item, value, error, words", REFUSED_ASSIGNMENTS)
 def test_refused_assignments_name_the_item_and_change_nothing(item, value, error, words):
     case = korvane.Case()
-    with pytest.raises(error, match=words.replace("(", r"\(").replace(")", r"\)")) as raised:
+    with pytest.raises(error, match=re.escape(words)) as raised:
         case[item] = value
     if error is korvane.InputError:
         assert raised.value.name == item
+        with pytest.raises(error, match=re.escape(words)):  # by keyword as on assignment
+            korvane.Case(**{item: value})
     assert case == korvane.Case()
 
 
@@ -174,6 +189,14 @@ def test_refused_runs_raise_input_error_naming_the_item(tmp_path):
     assert raised.value.result.outcome == korvane.Outcome.INPUT_REFUSED
     with pytest.raises(korvane.InputError, match="Input value is not correct!"):
         case.take_up_speed  # noqa: B018 - reading it converts it
+    # A value out of range that a data file brings is refused by the run in the words the
+    # assignment uses.
+    data_file.write_bytes(b"\r\n".join(lines).replace(b"fast", b"-5"))
+    with pytest.raises(korvane.InputError) as by_run:
+        korvane.run(korvane.Case.load(data_file))
+    with pytest.raises(korvane.InputError) as by_assignment:
+        korvane.Case().take_up_speed = -5
+    assert str(by_run.value) == str(by_assignment.value)
 
     with pytest.raises(korvane.InputError, match='"initial tension"') as raised:
         korvane.run(korvane.Case(), "three")
@@ -184,14 +207,15 @@ def test_refused_runs_raise_input_error_naming_the_item(tmp_path):
     with pytest.raises(korvane.InputError, match='"Total spinning length" value should be smaller'):
         korvane.run(case, 3.0)
 
-    with pytest.raises(korvane.InputError, match="Data file can not open!"):
-        korvane.Case.load(tmp_path / "missing.txt")
+    with pytest.raises(TypeError, match="run takes a korvane.Case, not str"):
+        korvane.run(str(data_file))
     (tmp_path / "short.txt").write_text("Density = 1.0\n")
     with pytest.raises(korvane.InputError, match="is not a correct data file!"):
         korvane.Case.load(tmp_path / "short.txt")
     case.dope_density = "1.0 "
-    with pytest.raises(OSError, match="Data file can not be saved!"):
+    with pytest.raises(FileNotFoundError, match="Data file can not be saved!") as raised:
         case.save(tmp_path / "missing" / "case.txt")
+    assert raised.value.filename == str(tmp_path / "missing" / "case.txt")
 
     with pytest.raises(ValueError, match='"classic" or "converged"'):
         korvane.run(korvane.Case(), 3.0, method="fast")
@@ -230,12 +254,13 @@ def test_materials_apply_and_refuse_as_the_batch_runner_does(tmp_path, batch_run
     case.initial_tension = "2.5"
     case.save(tmp_path / "case.toml")
     loaded = korvane.Case.load(tmp_path / "case.toml")
-    assert loaded == case and (loaded.text(29), loaded.text(26), loaded.initial_tension) == ("0x30", "3.43E-2", "2.5")
+    assert loaded == case and (loaded.text(29), loaded.text(26), loaded.text("initial_tension")) == ("0x30", "3.43E-2", "2.5")
+    assert loaded.initial_tension == 2.5
     case.save(tmp_path / "case.txt", format="case")
     assert (tmp_path / "case.txt").read_bytes() == (tmp_path / "case.toml").read_bytes()
     done = subprocess.run([batch_runner, "case.toml", "-o", "batch.txt"], capture_output=True, text=True, cwd=tmp_path)
     assert done.returncode == 0, done.stderr
-    korvane.run(loaded, loaded.initial_tension).write_result_file(tmp_path / "module.txt")
+    korvane.run(loaded).write_result_file(tmp_path / "module.txt")  # from the case's own tension
     assert (tmp_path / "module.txt").read_bytes() == (tmp_path / "batch.txt").read_bytes()
 
 
@@ -467,3 +492,161 @@ def test_ctrl_c_cancels_a_run_within_its_pass_and_raises_keyboard_interrupt():
     timer.join()
     # The next run is not disturbed.
     assert korvane.run(korvane.Case(), 3.0).outcome == korvane.Outcome.SUCCESS
+
+
+def _reassigned():
+    case = korvane.Case(take_up_speed=900)
+    case.take_up_speed = 833
+    return case
+
+
+# A case as a value: (what is built, what it must equal).
+CASE_VALUES = {
+    "keywords": (lambda: korvane.Case(take_up_speed=900, gas_inlet_temperature=260, initial_tension=5),
+                 lambda: korvane.Case.from_dict(make_case({30: "900", 19: "260"}, None).to_dict() | {"initial_tension": 5.0})),
+    "dict round trip": (lambda: korvane.Case.from_dict(korvane.Case(filament_count=12, jacket_modes=["jacketed"] * 3).to_dict()),
+                        lambda: korvane.Case(filament_count=12, jacket_modes=("jacketed",) * 3)),
+    "JSON round trip": (lambda: korvane.Case.from_dict(json.loads(json.dumps(korvane.Case(dope_output=0.03, initial_tension="2.5").to_dict()))),
+                        lambda: korvane.Case(dope_output="3.0E-2", initial_tension=2.5)),
+    "dict(case)": (lambda: dict(korvane.Case()), lambda: {item["name"]: item["default"] for item in korvane.items()}),
+    "list(case)": (lambda: list(korvane.Case()), lambda: [item["name"] for item in korvane.items()]),
+    "items()": (lambda: korvane.Case().items()[29], lambda: ("take_up_speed", 833.0)),
+    "equal by value": (_reassigned, korvane.Case),
+    "texts of one value": (lambda: korvane.Case(take_up_speed=" 8.33E2 ", filament_count="48"), korvane.Case),
+    "frozen equals the case": (lambda: korvane.Case(take_up_speed=900).frozen(), lambda: korvane.Case(take_up_speed=900)),
+    "frozen hashes by value": (lambda: {_reassigned().frozen(), korvane.Case().frozen()}, lambda: {korvane.Case().frozen()}),
+    "frozen thaws": (lambda: korvane.Case(take_up_speed=900).frozen().thaw(), lambda: korvane.Case(take_up_speed=900)),
+    "frozen pickles": (lambda: pickle.loads(pickle.dumps(korvane.Case(take_up_speed=900).frozen())).take_up_speed, lambda: 900.0),
+    "initial tension pickles": (lambda: pickle.loads(pickle.dumps(korvane.Case(initial_tension=4))).initial_tension, lambda: 4.0),
+}
+
+
+@pytest.mark.parametrize("name", CASE_VALUES)
+def test_a_case_is_a_value(name):
+    built, expected = CASE_VALUES[name]
+    value = built()
+    assert value == expected()
+    if isinstance(value, korvane.Case):
+        assert value != korvane.Case(take_up_speed=901)
+        with pytest.raises(TypeError):
+            hash(value)  # it changes; case.frozen() hashes
+
+
+REFUSED_CASES = [
+    # (what is done, exception, words of the message)
+    (lambda: korvane.Case(take_up=900), TypeError, 'no input item named "take_up"'),
+    (lambda: korvane.Case.from_dict({"take_up_speed": -5}), korvane.InputError, "must be greater than 0"),
+    (lambda: korvane.Case(jacket_modes="jacketed"), korvane.InputError, "three modes"),
+    (lambda: korvane.Case(initial_tension=0), korvane.InputError, '"Assumed initial tension (dyn)" must be greater than 0.'),
+    (lambda: korvane.Case(initial_tension="three"), korvane.InputError, "Input value is not correct!"),
+    (lambda: setattr(korvane.Case().frozen(), "take_up_speed", 900), AttributeError, "does not change"),
+    (lambda: korvane.run({"take_up_speed": 900}), TypeError, "run takes a korvane.Case, not dict"),
+    (lambda: korvane.study("case.txt", {"take_up_speed": [900]}), TypeError, "study takes a korvane.Case, not str"),
+]
+
+
+@pytest.mark.parametrize("action, error, words", REFUSED_CASES)
+def test_refused_cases_say_why(action, error, words):
+    with pytest.raises(error, match=re.escape(words)):
+        action()
+
+
+def test_a_run_starts_from_the_case_s_own_initial_tension():
+    own = korvane.run(korvane.Case(initial_tension=5))
+    assert own.result_file_bytes == korvane.run(korvane.Case(), 5.0).result_file_bytes
+    assert korvane.run(korvane.Case()).result_file_bytes == korvane.run(korvane.Case(), "3.0").result_file_bytes
+    assert korvane.Case().initial_tension == 3.0
+
+
+def _unreadable(path):
+    path.write_text("Density = 1.0\n")
+    path.chmod(0)
+    if os.access(path, os.R_OK):
+        pytest.skip("file permissions do not hold for this user (the superuser)")
+    return path
+
+
+# Files a case cannot be loaded from: (how the path is made, the OSError, its errno).
+FILE_ERRORS = {
+    "missing": (lambda folder: folder / "missing.txt", FileNotFoundError, errno.ENOENT),
+    "missing folder": (lambda folder: folder / "nowhere" / "case.toml", FileNotFoundError, errno.ENOENT),
+    "a folder": (lambda folder: folder, IsADirectoryError, errno.EISDIR),
+    "unreadable": (lambda folder: _unreadable(folder / "secret.txt"), PermissionError, errno.EACCES),
+}
+
+
+@pytest.mark.parametrize("name", FILE_ERRORS)
+def test_file_errors_name_the_path_and_the_system_error(name, tmp_path):
+    made, error, number = FILE_ERRORS[name]
+    path = made(tmp_path)
+    with pytest.raises(error) as raised:
+        korvane.Case.load(path)
+    assert (raised.value.errno, raised.value.filename) == (number, str(path))
+    assert str(path) in str(raised.value)
+
+
+def test_the_package_shows_its_version_and_no_borrowed_names(batch_runner):
+    done = subprocess.run([batch_runner, "--version"], capture_output=True, text=True, check=True)
+    assert done.stdout == f"korvane-batch {korvane.__version__}\n"
+    assert not {"np", "os", "math", "Mapping", "dataclass", "operator", "annotations", "html"} & set(dir(korvane))
+    assert set(korvane.__all__) <= set(dir(korvane))
+
+
+def test_items_carry_units_numeric_defaults_and_what_they_mean():
+    rows = korvane.items()
+    assert [row["number"] for row in rows] == list(range(1, 52))
+    for row in rows:
+        assert row["unit"] and row["meaning"], row["name"]
+        kind = int if row["whole_number"] else float
+        assert type(row["default"]) is kind and korvane.Case()[row["name"]] == row["default"]
+        doc = getattr(korvane.Case, row["name"]).__doc__
+        assert row["meaning"] in doc and row["unit"] in doc and "docs/model.md" in doc
+    by_name = {row["name"]: row for row in rows}
+    assert (by_name["take_up_speed"]["unit"], by_name["gas_inlet_temperature"]["unit"]) == ("cm/s", "degC")
+    assert "eta_0" in by_name["viscosity_param_3"]["meaning"]  # the formula it enters
+
+
+def test_profiles_are_read_only_and_tables_carry_units():
+    r = korvane.run(korvane.Case())
+    for array in (r.profile["z"], r.profile.radial_solvent):
+        with pytest.raises(ValueError, match="read-only"):
+            array[0] = 99
+    assert r.profile["z"][0] == 0 and korvane.run(korvane.Case()).profile["z"][0] == 0
+    frame = r.profile.to_pandas(units_in_names=True)
+    assert frame.index.name == "z (cm)" and "gas_temperature (degC)" in frame.columns
+    assert frame.attrs["units"]["gas_temperature"] == "degC"
+    data = r.profile.to_xarray()
+    np.testing.assert_array_equal(data["z"], r.profile["z"])
+    assert data["tension"].dims == ("z",) and data["tension"].attrs["units"] == "dyn"
+    np.testing.assert_array_equal(data["tension"], r.profile["tension"])
+
+
+def test_notebooks_show_what_differs_and_the_answer():
+    shown = korvane.Case(take_up_speed=900, initial_tension=4)._repr_html_()
+    assert "take_up_speed" in shown and "cm/s" in shown and "900" in shown and "initial_tension" in shown
+    assert "dope_density" not in shown and "default case" in korvane.Case()._repr_html_()
+    c = korvane.run(korvane.Case(), method="converged", tolerance=1e-3, radial_intervals=10)
+    shown = c._repr_html_()
+    assert "SUCCESS" in shown and f"{c.spinneret_tension:.6g} &plusmn;" in shown
+    assert "filament velocity" in shown and "cm/s" in shown
+
+
+def _readme_blocks(section):
+    readme = (Path(__file__).parents[2] / "README.md").read_text(encoding="utf-8")
+    text = readme.split(f"\n## {section}\n", 1)[1].split("\n## ", 1)[0]
+    return re.findall(r"```python\n(.*?)```", text, re.S)
+
+
+@pytest.mark.parametrize("section", ["Using Korvane from Python", "Sensitivities and fitting"])
+def test_the_readme_s_python_runs_as_written(section, tmp_path, monkeypatch):
+    if section == "Sensitivities and fitting":
+        pytest.importorskip("scipy")
+    (tmp_path / "examples").symlink_to(Path(__file__).parents[2] / "examples")
+    monkeypatch.chdir(tmp_path)
+    blocks = _readme_blocks(section)
+    assert blocks
+    namespace = {}
+    for block in blocks:
+        if "scheduler-host" in block:  # needs a Dask cluster of its own
+            continue
+        exec(compile(block, f"README.md ({section})", "exec"), namespace)

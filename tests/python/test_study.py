@@ -94,6 +94,18 @@ def test_samples_one_thread_and_pandas_give_the_same_rows(local_table):
     np.testing.assert_array_equal(frame.end_stress.to_numpy(), table.end_stress)
 
 
+def test_a_grid_as_xarray_has_one_dimension_per_swept_item(local_table):
+    grid = {"take_up_speed": [833, 900], "jacket_1_temperature": [150.0, 200]}
+    data = korvane.study(korvane.Case(), grid, initial_tension=3.0, as_xarray=True)
+    assert data["spinneret_tension"].dims == ("take_up_speed", "jacket_1_temperature")
+    assert list(data["take_up_speed"].values) == [833.0, 900.0]
+    assert data["take_up_speed"].attrs["units"] == "cm/s" and data["end_tension"].attrs["units"] == "dyn"
+    # The same numbers as the rows of the table (rows 4, 5, 12, 13 of the local grid).
+    expected = local_table.spinneret_tension[[4, 5, 12, 13]].reshape(2, 2)
+    np.testing.assert_array_equal(data["spinneret_tension"].values, expected)
+    assert data["outcome"].values[1, 1] == "SUCCESS"
+
+
 REFUSED_STUDIES = [
     # (arguments of study(), exception, words of the message)
     ({"grid": {52: [1.0, 2.0]}}, KeyError, "52"),
@@ -108,6 +120,8 @@ REFUSED_STUDIES = [
     ({"grid": {"take_up_speed": [900]}, "timeout": 0}, ValueError, "timeout is a number of seconds"),
     ({"grid": {"take_up_speed": [900]}, "timeout": "1"}, TypeError, "timeout takes a number"),
     ({"grid": {"take_up_speed": [900]}, "cancel": True}, TypeError, "cancel takes a korvane.CancelToken"),
+    ({"samples": [{"take_up_speed": 900}], "as_xarray": True}, ValueError, "as_xarray takes a grid"),
+    ({"grid": {"take_up_speed": [900, 900.0]}, "as_xarray": True}, ValueError, "names a value twice"),
 ]
 
 
