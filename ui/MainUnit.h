@@ -33,7 +33,7 @@ class FolderBrowser;
 class ResultsPage;
 class UserDialogs;
 
-inline constexpr const char* kMainCaption = "Korvane Ver. 1.3f";
+inline constexpr const char* kMainCaption = "Korvane Ver. " KORVANE_VERSION;
 inline constexpr const char* kSelectOneDataFile = "Select one data file! Please try again.";
 inline constexpr const char* kBuiltInMaterialName = "Built-in material";
 inline constexpr const char* kBuiltInMaterialSource =
