@@ -232,4 +232,19 @@ FileResult ConvergedTrailerWriter(PendingFile& file, double tolerance,
   return {};
 }
 
+FileResult PropertyLawsTrailerWriter(PendingFile& file,
+                                     const std::vector<std::pair<std::string, std::string>>& laws) {
+  if (laws.empty()) return {};
+  for (const char* line : {"", "Property laws given as formulas:"})
+    if (FileResult r = Line(file, line); !r.ok()) return r;
+  for (const auto& [name, formula] : laws) {
+    std::string line = "  " + name + " = " + formula;
+    // A formula stays on its line.
+    for (char& c : line)
+      if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    if (FileResult r = Line(file, line); !r.ok()) return r;
+  }
+  return {};
+}
+
 }  // namespace korvane
