@@ -255,6 +255,9 @@ void SaveCase(const FieldTexts& texts, const std::filesystem::path& path,
                           item.DefaultText,
                       &item);
   }
+  if (!texts.Laws.empty())
+    RaiseInputError("the case has property laws (" + texts.Laws.front().first +
+                    ", ...): a data file does not keep them; save it as a case file (.toml)");
   CheckOutput("the data file", path.string(), true);
   const FileResult saved = DataFileWriter(path.string(), texts);
   if (saved.Status == FileStatus::BadValue) RaiseInputError(saved.Message);
@@ -509,8 +512,19 @@ PYBIND11_MODULE(_korvane, m) {
           "The initial tension a case file carries, as text (default \"3.0\"). run() starts "
           "from its own initial_tension argument; pass case.initial_tension to use this one.")
       .def("apply_material", &ApplyMaterialFile, py::arg("path"),
-           "Sets the items a material file (TOML) gives, fixed ones included. Raises "
-           "InputError when the file is no material, OSError when it cannot be read.")
+           "Sets the items a material file (TOML) gives, fixed ones included, and its property "
+           "laws (see laws). Raises InputError when the file is no material, OSError when it "
+           "cannot be read.")
+      .def_property_readonly(
+          "laws",
+          [](const FieldTexts& texts) {
+            py::dict laws;
+            for (const auto& [law, formula] : texts.Laws) laws[py::str(law)] = formula;
+            return laws;
+          },
+          "The property laws the case gives as formulas, by law name (a material's [laws] or "
+          "a case file's); a run evaluates them in place of the built-in correlations. Empty: "
+          "the built-in ones. See docs/model.md.")
       .def(
           "__getitem__",
           [](const FieldTexts& texts, const py::handle& key) {

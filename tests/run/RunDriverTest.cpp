@@ -204,6 +204,80 @@ TEST_F(RunDriverTest, EachKindOfFloatingPointFaultEndsTheRunWithItsKindAndPlace)
   }
 }
 
+// A law that has no value is refused before the run when it has none at the spinneret, and
+// otherwise ends the run naming the law, its arguments and z, in either method; the file then
+// holds the echo only. A law that has values everywhere is written after the tables.
+TEST_F(RunDriverTest, PropertyLawsAreCheckedBeforeAndDuringTheRunAndListedInTheFile) {
+  struct Case {
+    const char* what;
+    const char* law;
+    const char* formula;
+    SolverMethod method;
+    RunOutcome outcome;
+    std::vector<std::string> messages;  // how each message begins
+  } cases[] = {
+      {"unknown variable",
+       "vapor_pressure",
+       "ps / 2",
+       SolverMethod::Classic,
+       RunOutcome::InputRefused,
+       {"Property law vapor_pressure: \"ps\" is no variable of this law; it takes t and the "
+        "items by name"}},
+      {"negative at the spinneret",
+       "zero_shear_viscosity",
+       "1000 * w - 800",
+       SolverMethod::Classic,
+       RunOutcome::InputRefused,
+       {"The law zero_shear_viscosity gives -70 at t = 80, w = 0.73, not a finite number above "
+        "0: at the spinneret, before the run."}},
+      {"zero on the line, classic",
+       "vapor_pressure",
+       "0.5 - t / 200",
+       SolverMethod::Classic,
+       RunOutcome::CalculationFailed,
+       {"Sorry, this case does not converge: the law vapor_pressure gives -0.000519405 at t = "
+        "100.104, not a finite number above 0 (z = 28 cm)."}},
+      {"zero on the line, converged",
+       "vapor_pressure",
+       "0.5 - t / 200",
+       SolverMethod::Converged,
+       RunOutcome::CalculationFailed,
+       {"Sorry, this case does not converge: ",
+        "One of the states the converged method tried had no value of a property law: the law "
+        "vapor_pressure gives "}},
+      {"values everywhere",
+       "gas_conductivity",
+       "1.2 * (gas_conductivity_param_1 * tf + "
+       "gas_conductivity_param_2)",
+       SolverMethod::Classic,
+       RunOutcome::Success,
+       {}},
+  };
+  for (const Case& c : cases) {
+    RecordingEnvironment env;
+    FieldTexts texts = Texts();
+    texts.Laws = {{c.law, c.formula}};
+    RunOptions options;
+    options.Method = c.method;
+    options.Converged.RadialIntervals = 10;
+    const RunReport report = RunDriver(context, texts, env, options);
+    EXPECT_EQ(report.Outcome, c.outcome) << c.what;
+    EXPECT_EQ(context.Params.Laws, nullptr) << c.what;
+    const std::string file = ResultFileExists() ? ReadBytes(folder.File("result.txt")) : "";
+    if (c.outcome == RunOutcome::Success) {
+      EXPECT_TRUE(EndsWith(file, std::string("\r\n\r\nProperty laws given as formulas:\r\n  ") +
+                                     c.law + " = " + c.formula + "\r\n"))
+          << c.what;
+      continue;
+    }
+    ASSERT_EQ(env.Messages.size(), c.messages.size()) << c.what;
+    for (size_t m = 0; m < c.messages.size(); ++m)
+      EXPECT_EQ(env.Messages[m].substr(0, c.messages[m].size()), c.messages[m]) << c.what;
+    if (c.outcome == RunOutcome::CalculationFailed) EXPECT_TRUE(EndsWith(file, kLastEchoLine));
+    std::filesystem::remove(folder.File("result.txt"));
+  }
+}
+
 TEST_F(RunDriverTest, CancellingEndsTheRunAndKeepsTheEarlierResultFile) {
   testing::WriteBytes(folder.File("result.txt"), "an earlier run's results\r\n");
   environment.CancelAfterPasses = 2;
