@@ -549,20 +549,22 @@ PYBIND11_MODULE(_korvane, m) {
       .def(
           "__eq__",
           [](const FieldTexts& a, const FieldTexts& b) {
-            return a.Items == b.Items && a.Jacketed == b.Jacketed;
+            return a.Items == b.Items && a.Jacketed == b.Jacketed && a.Laws == b.Laws;
           },
           py::is_operator())
       .def("__repr__", &CaseRepr)
       .def(py::pickle(
           [](const FieldTexts& texts) {
             return py::make_tuple(py::cast(texts.Items), py::cast(texts.Jacketed),
-                                  texts.InitialTensionText);
+                                  texts.InitialTensionText, py::cast(texts.Laws));
           },
           [](const py::tuple& state) {
             FieldTexts texts = DefaultFieldTexts();
             texts.Items = state[0].cast<std::array<std::string, kItemCount>>();
             texts.Jacketed = state[1].cast<std::array<bool, kJacketCount>>();
             if (state.size() > 2) texts.InitialTensionText = state[2].cast<std::string>();
+            if (state.size() > 3)
+              texts.Laws = state[3].cast<std::vector<std::pair<std::string, std::string>>>();
             return texts;
           }));
   for (const ParameterItem& item : ParameterItems()) {

@@ -2,6 +2,7 @@
 
 import math
 import os
+import pickle
 import re
 import signal
 import stat
@@ -237,6 +238,33 @@ def test_materials_apply_and_refuse_as_the_batch_runner_does(tmp_path, batch_run
     assert done.returncode == 0, done.stderr
     korvane.run(loaded, loaded.initial_tension).write_result_file(tmp_path / "module.txt")
     assert (tmp_path / "module.txt").read_bytes() == (tmp_path / "batch.txt").read_bytes()
+
+
+def test_property_laws_run_with_the_case_wherever_it_goes(tmp_path, batch_runner):
+    # The vapour pressure written as its built-in law gives the built-in run; a law that changes
+    # it changes the run, in the module as in the batch runner, and goes with every copy of the
+    # case: a pickle (a study's workers), a case file; a data file cannot keep it.
+    (tmp_path / "m.toml").write_text(
+        'name = "m"\nsource = "a test"\n[laws]\n'
+        'vapor_pressure = "10^(vapor_pressure_param_1 - vapor_pressure_param_2 / (t + vapor_pressure_param_3))"\n')
+    case = korvane.Case()
+    case.apply_material(tmp_path / "m.toml")
+    assert list(case.laws) == ["vapor_pressure"] and case != korvane.Case()
+    assert korvane.run(case, 3.0).spinneret_tension == korvane.run(korvane.Case(), 3.0).spinneret_tension
+    (tmp_path / "m.toml").write_text('name = "m"\nsource = "a test"\n[laws]\nvapor_pressure = "0.9 * 10^(5.116 - 2024.7 / (t + 230))"\n')
+    case.apply_material(tmp_path / "m.toml")
+    assert pickle.loads(pickle.dumps(case)).laws == case.laws
+    r = korvane.run(case, 3.0)
+    assert r.outcome == korvane.Outcome.SUCCESS and r.spinneret_tension != korvane.run(korvane.Case(), 3.0).spinneret_tension
+    with pytest.raises(korvane.InputError, match="a data file does not keep them"):
+        case.save(tmp_path / "case.txt")
+    case.save(tmp_path / "case.toml")
+    assert korvane.Case.load(tmp_path / "case.toml") == case
+    done = subprocess.run([batch_runner, "case.toml", "-o", "batch.txt"], capture_output=True, text=True, cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    r.write_result_file(tmp_path / "module.txt")
+    assert (tmp_path / "module.txt").read_bytes() == (tmp_path / "batch.txt").read_bytes()
+    assert b"Property laws given as formulas:\r\n  vapor_pressure = 0.9 * 10^" in (tmp_path / "batch.txt").read_bytes()
 
 
 def test_writers_refuse_what_the_batch_runner_refuses(tmp_path, batch_runner):

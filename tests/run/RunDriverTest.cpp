@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "RecordingEnvironment.h"
 #include "run/RunDriver.h"
@@ -273,9 +276,49 @@ TEST_F(RunDriverTest, PropertyLawsAreCheckedBeforeAndDuringTheRunAndListedInTheF
     ASSERT_EQ(env.Messages.size(), c.messages.size()) << c.what;
     for (size_t m = 0; m < c.messages.size(); ++m)
       EXPECT_EQ(env.Messages[m].substr(0, c.messages[m].size()), c.messages[m]) << c.what;
-    if (c.outcome == RunOutcome::CalculationFailed) EXPECT_TRUE(EndsWith(file, kLastEchoLine));
+    if (c.outcome == RunOutcome::CalculationFailed) {
+      EXPECT_TRUE(EndsWith(file, kLastEchoLine)) << c.what;
+    }
     std::filesystem::remove(folder.File("result.txt"));
   }
+}
+
+// Every run compiles its own laws, so runs on several threads at once (a sweep, a Python study)
+// give the lines they give one at a time.
+TEST_F(RunDriverTest, RunsWithLawsOnSeveralThreadsGiveTheirSerialLines) {
+  constexpr int kThreads = 4;
+  const auto textsFor = [this](int k) {
+    FieldTexts texts = Texts();
+    texts.ResultFileName = folder.File("result" + std::to_string(k) + ".txt");
+    texts.Laws = {{"vapor_pressure", "(1 + " + std::to_string(k) +
+                                         " / 20) * 10^(vapor_pressure_param_1 - "
+                                         "vapor_pressure_param_2 / (t + vapor_pressure_param_3))"},
+                  {"zero_shear_viscosity", "viscosity_param_1 * (1 - w)^(9 - " + std::to_string(k) +
+                                               " / 10) * exp(viscosity_param_3 / (t + 273))"}};
+    return texts;
+  };
+  std::vector<double> serial;
+  for (int k = 0; k < kThreads; ++k) {
+    RunContext one;
+    RecordingEnvironment env;
+    ASSERT_EQ(RunDriver(one, textsFor(k), env).Outcome, RunOutcome::Success) << k;
+    serial.push_back(one.State.Iteration.TensionGuess);
+  }
+  EXPECT_NE(serial[0], serial[1]);
+  std::vector<double> parallel(kThreads);
+  std::vector<std::thread> threads;
+  for (int k = 0; k < kThreads; ++k) {
+    threads.emplace_back([&, k] {
+      for (int repeat = 0; repeat < 2; ++repeat) {
+        RunContext one;
+        RecordingEnvironment env;
+        RunDriver(one, textsFor(k), env);
+        parallel[static_cast<size_t>(k)] = one.State.Iteration.TensionGuess;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(parallel, serial);
 }
 
 TEST_F(RunDriverTest, CancellingEndsTheRunAndKeepsTheEarlierResultFile) {
