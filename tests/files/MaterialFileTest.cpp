@@ -1,6 +1,7 @@
 // Material files: what they refuse, in which words, and the built-in material.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "TestFiles.h"
@@ -124,6 +125,27 @@ TEST(MaterialFile, BuiltInMaterialEqualsTheItemDefaults) {
   FieldTexts texts = DefaultFieldTexts();
   ApplyMaterial(load.Value, texts);
   EXPECT_EQ(texts.Items, DefaultFieldTexts().Items);
+}
+
+// The template's commented laws, uncommented, are a material a run takes: every law compiles.
+TEST(MaterialFile, TemplateLawsCompile) {
+  std::ifstream file(KORVANE_MATERIALS_DIR "/template.toml");
+  std::string text, line;
+  size_t laws = 0;
+  while (std::getline(file, line)) {
+    if (line.rfind("# [laws]", 0) == 0 ||
+        (line.rfind("# ", 0) == 0 && line.find(" = \"") != std::string::npos)) {
+      line.erase(0, 2);
+      laws += line.find(" = \"") != std::string::npos;
+    }
+    text += line + "\n";
+  }
+  text.replace(text.find("name = \"\""), 9, "name = \"t\"");
+  text.replace(text.find("source = \"\""), 11, "source = \"s\"");
+  const MaterialLoad load = ReadMaterial(text, "template.toml");
+  ASSERT_TRUE(load.Ok) << load.Message;
+  EXPECT_EQ(load.Value.Laws.size(), 6u);
+  EXPECT_EQ(laws, 6u);
 }
 
 }  // namespace

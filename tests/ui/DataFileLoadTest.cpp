@@ -191,13 +191,14 @@ TEST_F(DataFileLoad, MaterialIsShownLoadedRefusedAndResetToTheBuiltInOne) {
   EXPECT_EQ(dialogs().MaterialsShown[0],
             QStringList({kBuiltInMaterialName, kBuiltInMaterialSource}));
 
-  // A material sets its items, a fixed one included; the take-up speed typed stays.
+  // A material sets its items, a fixed one included, and its laws; the take-up speed typed
+  // stays.
   form().ItemField(30)->setText("900");
   dialogs().MaterialAnswer = MaterialChoice::LoadFile;
   dialogs().MaterialToOpen =
       WriteText(session.Folder.filePath("dope.toml"),
                 "name = \"Test dope\"\nsource = \"a table\"\n[dope]\ndope_density = 1.25\n"
-                "viscosity_param_1 = 6000\n");
+                "viscosity_param_1 = 6000\n[laws]\nvapor_pressure = \"0.5\"\n");
   form().MaterialBtn->click();
   EXPECT_TRUE(dialogs().Messages.isEmpty()) << dialogs().Messages.join('\n').toStdString();
   EXPECT_EQ(form().ItemField(1)->text(), "1.25");
@@ -220,9 +221,12 @@ TEST_F(DataFileLoad, MaterialIsShownLoadedRefusedAndResetToTheBuiltInOne) {
   form().MaterialBtn->click();
   EXPECT_EQ(FieldTextsOf(form()), before);
   ASSERT_EQ(dialogs().MaterialsShown.size(), 4);
-  EXPECT_EQ(dialogs().MaterialsShown[3], QStringList({"Test dope", "a table"}));
+  EXPECT_EQ(dialogs().MaterialsShown[3],
+            QStringList({"Test dope",
+                         "a table\n\nProperty laws given as formulas:\nvapor_pressure = 0.5"}));
 
-  // Back to the built-in material: its items take their defaults, the others stay.
+  // Back to the built-in material: its items take their defaults and its laws, the others
+  // stay.
   dialogs().MaterialAnswer = MaterialChoice::BuiltIn;
   form().MaterialBtn->click();
   EXPECT_EQ(form().ItemField(1)->text().toStdString(), defaults.Items[0]);
