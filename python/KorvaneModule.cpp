@@ -505,7 +505,8 @@ PYBIND11_MODULE(_korvane, m) {
            "Saves the case so that it loads back to the same case: as a case file (TOML) for "
            "a name ending in .toml or format=\"case\", otherwise as an input data file "
            "(format=\"data\"). Raises InputError for a data file of a case whose fixed items "
-           "differ from their defaults, which a data file does not keep.")
+           "differ from their defaults, or that has property laws, which a data file does not "
+           "keep.")
       .def_property(
           "initial_tension", [](const FieldTexts& texts) { return texts.InitialTensionText; },
           [](FieldTexts& texts, const std::string& text) { texts.InitialTensionText = text; },
