@@ -530,6 +530,11 @@ void TMainForm::SaveDataBtnClick() {
   const FileResult saved = DataFileWriter(name, FieldTextsOfWindow());
   if (saved.ok()) savedDataFileName_ = name;
   if (!saved.ok()) dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(saved.Message)));
+  // A data file has no place for property laws: say so rather than lose them unnoticed.
+  if (saved.ok() && !laws_.empty())
+    dialogs_.Message(
+        "The data file does not keep the property laws in effect; save a case file to keep "
+        "them.");
   // The saved file, or what a failed write left, shows in the list.
   RefreshFileList();
 }

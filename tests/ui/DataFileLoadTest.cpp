@@ -206,6 +206,14 @@ TEST_F(DataFileLoad, MaterialIsShownLoadedRefusedAndResetToTheBuiltInOne) {
   EXPECT_EQ(form().ItemField(2)->text().toStdString(), defaults.Items[1]);
   EXPECT_EQ(form().ItemField(30)->text(), "900");
 
+  // A data file cannot keep the laws: saving one says so.
+  dialogs().FileToSave = session.Folder.filePath("with-laws.txt");
+  form().SaveDataBtn->click();
+  EXPECT_EQ(dialogs().Messages,
+            QStringList({"The data file does not keep the property laws in effect; save a case "
+                         "file to keep them."}));
+  dialogs().Messages.clear();
+
   // A refused material names the key and changes nothing.
   dialogs().MaterialToOpen = WriteText(session.Folder.filePath("bad.toml"),
                                        "name = \"x\"\nsource = \"y\"\ntake_up_speed = 1\n");
