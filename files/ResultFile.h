@@ -53,4 +53,8 @@ FileResult ConvergedTrailerWriter(PendingFile& file, double tolerance,
 FileResult PropertyLawsTrailerWriter(PendingFile& file,
                                      const std::vector<std::pair<std::string, std::string>>& laws);
 
+// The property laws a result file lists at its end, for a case read from it (none when it
+// lists none or cannot be read; the run that follows checks them as any laws).
+std::vector<std::pair<std::string, std::string>> ReadResultFileLaws(const std::string& path);
+
 }  // namespace korvane

@@ -197,6 +197,7 @@ FieldTexts LoadCase(const std::filesystem::path& path) {
     if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0) throw py::error_already_set();
     texts.Items = load.Values.Items;  // the echo holds every item, fixed ones included
     texts.Jacketed = load.Values.Jacketed;
+    texts.Laws = ReadResultFileLaws(path.string());
   } else {
     ApplyDataFileValues(load.Values, texts);
   }

@@ -243,7 +243,7 @@ def test_materials_apply_and_refuse_as_the_batch_runner_does(tmp_path, batch_run
 def test_property_laws_run_with_the_case_wherever_it_goes(tmp_path, batch_runner):
     # The vapour pressure written as its built-in law gives the built-in run; a law that changes
     # it changes the run, in the module as in the batch runner, and goes with every copy of the
-    # case: a pickle (a study's workers), a case file; a data file cannot keep it.
+    # case: a pickle (a study's workers), a case file, the result file; a data file cannot keep it.
     (tmp_path / "m.toml").write_text(
         'name = "m"\nsource = "a test"\n[laws]\n'
         'vapor_pressure = "10^(vapor_pressure_param_1 - vapor_pressure_param_2 / (t + vapor_pressure_param_3))"\n')
@@ -265,6 +265,8 @@ def test_property_laws_run_with_the_case_wherever_it_goes(tmp_path, batch_runner
     r.write_result_file(tmp_path / "module.txt")
     assert (tmp_path / "module.txt").read_bytes() == (tmp_path / "batch.txt").read_bytes()
     assert b"Property laws given as formulas:\r\n  vapor_pressure = 0.9 * 10^" in (tmp_path / "batch.txt").read_bytes()
+    with pytest.warns(UserWarning, match="jacket modes"):
+        assert korvane.Case.load(tmp_path / "batch.txt").laws == case.laws  # a result file read as a case
 
 
 def test_writers_refuse_what_the_batch_runner_refuses(tmp_path, batch_runner):
