@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "DefaultCase.h"
@@ -11,6 +12,7 @@
 #include "core/classic/SpinningLineMarch.h"
 #include "core/classic/TensionIteration.h"
 #include "core/model/InitialState.h"
+#include "inputs/PropertyLawFormulas.h"
 
 namespace {
 
@@ -99,6 +101,37 @@ void BM_LargestGridPass(benchmark::State& bench) {
   bench.counters["reached"] = korvane::MarchPass(d.Context);
 }
 BENCHMARK(BM_LargestGridPass)->Unit(benchmark::kMillisecond);
+
+// One pass of the default case with all six property laws given as formulas, each written as
+// its built-in form: what evaluating laws costs per axial step.
+void BM_DefaultPassWithLaws(benchmark::State& bench) {
+  std::string problem;
+  const auto laws = korvane::PropertyLawFormulas::Compile(
+      {{"diffusion_coefficient",
+        "w >= critical_weight_fraction ? diffusion_param_1 * exp(diffusion_param_2 / (t + 273)) "
+        ": (w / critical_weight_fraction)^(temperature_dependency_param_1 * t + "
+        "temperature_dependency_param_2) * diffusion_param_1 * exp(diffusion_param_2 / (t + "
+        "273))"},
+       {"zero_shear_viscosity",
+        "viscosity_param_1 * (1 - w)^viscosity_param_2 * exp(viscosity_param_3 / (t + 273))"},
+       {"vapor_pressure",
+        "10^(vapor_pressure_param_1 - vapor_pressure_param_2 / (t + vapor_pressure_param_3))"},
+       {"surface_vapor_fraction", "ws * exp(1 - ws) * ps"},
+       {"gas_conductivity", "gas_conductivity_param_1 * tf + gas_conductivity_param_2"},
+       {"gas_kinematic_viscosity",
+        "gas_kinematic_viscosity_param_1 * tf + gas_kinematic_viscosity_param_2"}},
+      problem);
+  Data d;
+  d.Params.Laws = laws.get();
+  korvane::InitialState(d.Params, *d.Profile, d.State);
+  korvane::TensionIteration(d.Params, *d.Profile, d.State, d.Reporter);
+  for (auto _ : bench) {
+    benchmark::DoNotOptimize(korvane::MarchPass(d.Context));
+  }
+  bench.counters["ns_per_step"] = benchmark::Counter(
+      114, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_DefaultPassWithLaws);
 
 }  // namespace
 

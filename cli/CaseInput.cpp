@@ -1,6 +1,7 @@
 #include "cli/CaseInput.h"
 
 #include "files/DataFile.h"
+#include "files/ResultFile.h"
 
 namespace korvane {
 
@@ -31,6 +32,7 @@ std::optional<CaseInput> LoadCaseInput(const std::string& path, FieldTexts& text
       }
       texts.Items = load.Values.Items;  // fixed items included: the echo holds them all
       texts.Jacketed = load.Values.Jacketed;
+      texts.Laws = ReadResultFileLaws(path);
       input.Role = "the result file read as a case";
       input.Notes.push_back(path +
                             ": a result file does not record the jacket modes; all three are "

@@ -12,6 +12,7 @@
 #include "files/TomlReading.h"
 #include "inputs/MaterialItems.h"
 #include "inputs/ParameterItems.h"
+#include "inputs/PropertyLawFormulas.h"
 #include "inputs/RangeChecks.h"
 #include "inputs/TextConversion.h"
 
@@ -21,8 +22,8 @@ namespace {
 
 using namespace toml_reading;
 
-constexpr const char* kCaseKeys[] = {"name",   "items",    "jackets",
-                                     "solver", "material", "initial_tension"};
+constexpr const char* kCaseKeys[] = {"name",     "items",           "jackets", "solver",
+                                     "material", "initial_tension", "laws"};
 constexpr const char* kJacketed = "jacketed";
 constexpr const char* kInsulated = "insulated";
 
@@ -174,6 +175,7 @@ class CaseReader {
     CaseFile value;
     value.Texts = DefaultFieldTexts();
     const toml::table* items = nullptr;
+    std::vector<std::pair<std::string, std::string>> laws;
     for (const auto& [key, node] : document) {
       const std::string name(key.str());
       const bool table = name == "items" || name == "jackets" || name == "solver";
@@ -210,6 +212,8 @@ class CaseReader {
         }
         value.MaterialName = material.Name;
         ApplyMaterial(material, value.Texts);
+      } else if (name == "laws") {
+        laws = ReadLawsTable(node, path_);
       } else if (name == "items") {
         items = node.as_table();
       } else if (name == "jackets") {
@@ -220,11 +224,12 @@ class CaseReader {
         Refuse(path_, key.source(),
                "\"" + name +
                    "\" is no key of a case; they are name, initial_tension, material, [items], "
-                   "[jackets] and [solver]");
+                   "[jackets], [solver] and [laws]");
       }
     }
     // The items last: what the file gives wins over its material, wherever the material stands.
     if (items) Items(*items, value.Texts);
+    MergePropertyLaws(value.Texts.Laws, laws);
     return value;
   }
 
@@ -346,6 +351,11 @@ FileResult CaseFileWriter(const std::string& path, const CaseFile& value) {
         .append(" = \"")
         .append(value.Texts.Jacketed[static_cast<size_t>(j)] ? kJacketed : kInsulated)
         .append("\"\n");
+  if (!value.Texts.Laws.empty()) {
+    bytes += "\n[laws]\n";
+    for (const auto& [law, formula] : value.Texts.Laws)
+      bytes += law + " = " + QuotedText(formula) + "\n";
+  }
   return WriteFileBytes(path, bytes, "The case file " + path + " can not be saved.",
                         "The case file " + path + " could not be written: ");
 }

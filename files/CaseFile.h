@@ -10,9 +10,11 @@
 //   jacket_1 = "insulated"
 //   [solver]                        all optional: method "classic" or "converged", tolerance,
 //   method = "converged"            radial_intervals, take_up_tension
+//   [laws]                          property laws as formulas, as in a material file
 //
-// Reading starts from the default case, applies the material, then the items: an item the file
-// gives wins over the material's value. Every refusal names the file, the line and the key.
+// Reading starts from the default case, applies the material, then the items and the laws: an
+// item or a law the file gives wins over the material's. Every refusal names the file, the line and
+// the key.
 #pragma once
 
 #include <optional>

@@ -9,6 +9,7 @@
 #include "files/NumberText.h"
 #include "files/TomlReading.h"
 #include "inputs/MaterialItems.h"
+#include "inputs/PropertyLawFormulas.h"
 #include "inputs/RangeChecks.h"
 
 namespace korvane {
@@ -148,6 +149,26 @@ bool IsLawName(std::string_view name) {
 
 }  // namespace
 
+std::vector<std::pair<std::string, std::string>> toml_reading::ReadLawsTable(
+    const toml::node& node, const std::string& path) {
+  if (!node.is_table()) Refuse(path, node.source(), "laws is a table: [laws]");
+  std::vector<std::pair<std::string, std::string>> laws;
+  for (const auto& [law, formula] : *node.as_table()) {
+    if (!IsLawName(law.str()))
+      Refuse(path, law.source(),
+             "[laws] " + Quoted(law.str()) + " is not a law; the laws are " + MaterialLawList());
+    if (!formula.is_string())
+      Refuse(path, formula.source(),
+             "[laws] " + std::string(law.str()) + " takes a formula in quotes, not " +
+                 TypeName(formula));
+    const std::string text = formula.as_string()->get();
+    if (const std::optional<std::string> problem = PropertyLawProblem(law.str(), text))
+      Refuse(path, formula.source(), "[laws] " + *problem);
+    laws.emplace_back(law.str(), text);
+  }
+  return laws;
+}
+
 Material toml_reading::ReadMaterialTable(const toml::table& document, const std::string& path) {
   Material material;
   ItemReader items(path);
@@ -161,18 +182,7 @@ Material toml_reading::ReadMaterialTable(const toml::table& document, const std:
       material.Source = Text(path, name, node);
       sourced = true;
     } else if (name == "laws") {
-      if (!node.is_table()) Refuse(path, node.source(), "laws is a table: [laws]");
-      for (const auto& [law, formula] : *node.as_table()) {
-        if (!IsLawName(law.str()))
-          Refuse(
-              path, law.source(),
-              "[laws] " + Quoted(law.str()) + " is not a law; the laws are " + MaterialLawList());
-        if (!formula.is_string())
-          Refuse(path, formula.source(),
-                 "[laws] " + std::string(law.str()) + " takes a formula in quotes, not " +
-                     TypeName(formula));
-        material.Laws.emplace_back(law.str(), formula.as_string()->get());
-      }
+      material.Laws = ReadLawsTable(node, path);
     } else if (IsMaterialTable(name) && node.is_table()) {
       const std::string table(name);
       for (const auto& [itemKey, value] : *node.as_table())
@@ -265,6 +275,7 @@ void ApplyMaterial(const Material& material, FieldTexts& texts) {
     text = value.Item->Type == ItemType::Int32 ? std::to_string(static_cast<int32_t>(value.Value))
                                                : ShortestText(value.Value);
   }
+  MergePropertyLaws(texts.Laws, material.Laws);
 }
 
 }  // namespace korvane

@@ -6,10 +6,11 @@
 //   [dope]                       level or in the table of its group: [dope], [solvent], [gas]
 //   [solvent]                    (h/kx, solvent_gas_hk_ratio, in [solvent] or [gas])
 //   [gas]
-//   [laws]                       property laws as formulas, kept as text
+//   [laws]                       property laws as formulas: law = "formula" (see
+//                                inputs/PropertyLawFormulas.h)
 //
 // Values are TOML numbers (an integer is taken as a decimal) and pass the same range checks as
-// typed values. Every refusal names the file and the line.
+// typed values; a law's formula must compile. Every refusal names the file and the line.
 #pragma once
 
 #include <string>
@@ -49,7 +50,8 @@ MaterialLoad LoadMaterialFile(const std::string& path);
 MaterialLoad ReadMaterial(std::string_view text, const std::string& path);
 
 // Sets the field texts of the material's items, fixed ones included, to the shortest texts of
-// their values; a text that already reads as the value, and every other item's, stays.
+// their values; a text that already reads as the value, and every other item's, stays. The
+// material's laws replace those of the same name; the others stay.
 void ApplyMaterial(const Material& material, FieldTexts& texts);
 
 }  // namespace korvane

@@ -1,6 +1,7 @@
 #include "files/ResultFile.h"
 
 #include <cmath>
+#include <fstream>
 #include <initializer_list>
 #include <iterator>
 #include <string_view>
@@ -230,6 +231,50 @@ FileResult ConvergedTrailerWriter(PendingFile& file, double tolerance,
                           : "The tolerance is not met: " + report.ToleranceNote + ".");
   }
   return {};
+}
+
+FileResult PropertyLawsTrailerWriter(PendingFile& file,
+                                     const std::vector<std::pair<std::string, std::string>>& laws) {
+  if (laws.empty()) return {};
+  for (const char* line : {"", "Property laws given as formulas:"})
+    if (FileResult r = Line(file, line); !r.ok()) return r;
+  for (const auto& [name, formula] : laws) {
+    std::string line = "  " + name + " = " + formula;
+    // A formula stays on its line.
+    for (char& c : line)
+      if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    if (FileResult r = Line(file, line); !r.ok()) return r;
+  }
+  return {};
+}
+
+std::vector<std::pair<std::string, std::string>> ReadResultFileLaws(const std::string& path) {
+  // The list is the end of the file: its last bytes hold it whole.
+  constexpr std::streamoff kTail = 1 << 16;
+  std::vector<std::pair<std::string, std::string>> laws;
+  std::ifstream file(path, std::ios::binary);
+  if (!file.seekg(0, std::ios::end)) return laws;
+  const std::streamoff size = file.tellg();
+  const std::streamoff start = size > kTail ? size - kTail : 0;
+  std::string tail(static_cast<size_t>(size - start), '\0');
+  if (!file.seekg(start) || !file.read(tail.data(), static_cast<std::streamsize>(tail.size())))
+    return laws;
+  const std::string_view heading = "\r\nProperty laws given as formulas:\r\n";
+  const size_t at = tail.rfind(heading);
+  if (at == std::string::npos) return laws;
+  size_t begin = at + heading.size();
+  while (begin < tail.size()) {
+    const size_t end = tail.find("\r\n", begin);
+    const std::string_view line(tail.data() + begin,
+                                (end == std::string::npos ? tail.size() : end) - begin);
+    const size_t equals = line.find(" = ");
+    if (line.rfind("  ", 0) != 0 || equals == std::string_view::npos) break;
+    laws.emplace_back(std::string(line.substr(2, equals - 2)),
+                      std::string(line.substr(equals + 3)));
+    if (end == std::string::npos) break;
+    begin = end + 2;
+  }
+  return laws;
 }
 
 }  // namespace korvane

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/converged/ConvergedSolver.h"
 #include "core/model/RunParameters.h"
@@ -44,5 +46,15 @@ FileResult ResultsAppender(PendingFile& file, const RunParameters& params,
 // tables.
 FileResult ConvergedTrailerWriter(PendingFile& file, double tolerance,
                                   const ConvergedReport& report);
+
+// Writes, last, the property laws a run used in place of the built-in correlations: a blank
+// line, "Property laws given as formulas:" and one "  name = formula" line each. A run without
+// laws writes nothing.
+FileResult PropertyLawsTrailerWriter(PendingFile& file,
+                                     const std::vector<std::pair<std::string, std::string>>& laws);
+
+// The property laws a result file lists at its end, for a case read from it (none when it
+// lists none or cannot be read; the run that follows checks them as any laws).
+std::vector<std::pair<std::string, std::string>> ReadResultFileLaws(const std::string& path);
 
 }  // namespace korvane

@@ -6,6 +6,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "files/MaterialFile.h"
 
@@ -42,6 +44,10 @@ struct SmallFileRead {
   std::string Text;
 };
 SmallFileRead ReadSmallTextFile(const std::string& path, const std::string& what);
+
+// The laws of a [laws] table: each a known law with a formula in quotes that compiles.
+std::vector<std::pair<std::string, std::string>> ReadLawsTable(const toml::node& node,
+                                                               const std::string& path);
 
 // The material of a table laid out as a material file.
 Material ReadMaterialTable(const toml::table& table, const std::string& path);

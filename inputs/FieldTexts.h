@@ -3,6 +3,8 @@
 
 #include <array>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/model/RunParameters.h"
 
@@ -13,6 +15,9 @@ struct FieldTexts {
   std::array<bool, kJacketCount> Jacketed = {false, false, false};
   std::string ResultFileName = "result.txt";
   std::string InitialTensionText = "3.0";
+  // Property laws given as formulas: law name and formula, as a material or a case file wrote
+  // them (see inputs/PropertyLawFormulas.h). Empty: the built-in correlations.
+  std::vector<std::pair<std::string, std::string>> Laws;
 };
 
 // The window's default texts: the worked default case.

@@ -27,6 +27,7 @@
 #include "files/ResultFile.h"
 #include "inputs/FieldTexts.h"
 #include "inputs/ParameterItems.h"
+#include "inputs/PropertyLawFormulas.h"
 #include "inputs/RangeChecks.h"
 #include "inputs/SensitivityItems.h"
 #include "inputs/TextConversion.h"
@@ -183,9 +184,9 @@ void SetInitialTension(FieldTexts& texts, const py::handle& value) {
 }
 
 // Two cases are equal when every item has the same value (texts that do not convert: the same
-// text), the same jacket modes and the same initial tension.
+// text), the same jacket modes, the same property laws and the same initial tension.
 bool SameCase(const FieldTexts& a, const FieldTexts& b) {
-  if (a.Jacketed != b.Jacketed) return false;
+  if (a.Jacketed != b.Jacketed || a.Laws != b.Laws) return false;
   for (const ParameterItem& item : ParameterItems()) {
     const std::string& x = TextOf(a, item);
     const std::string& y = TextOf(b, item);
@@ -223,6 +224,26 @@ void SetJacketModes(FieldTexts& texts, const py::object& modes) {
 }
 
 // A case of the worked default with the items, jacket_modes and initial_tension given by name.
+// Sets the case's property laws from a mapping of law name to formula (an empty one: the
+// built-in laws); every law is compiled first, and the first that does not compile is refused
+// with InputError, leaving the case as it was.
+void SetLaws(FieldTexts& texts, const py::handle& laws) {
+  if (!py::isinstance<py::dict>(laws))
+    throw py::type_error(
+        "laws must be a dict of law name to formula, such as "
+        "{\"vapor_pressure\": \"exp(...)\"}");
+  PropertyLawTexts given;
+  for (const auto& [name, formula] : laws.cast<py::dict>()) {
+    if (!py::isinstance<py::str>(name) || !py::isinstance<py::str>(formula))
+      throw py::type_error("laws must map law names to formulas, both texts");
+    given.emplace_back(name.cast<std::string>(), formula.cast<std::string>());
+  }
+  for (const auto& [name, formula] : given)
+    if (std::optional<std::string> problem = PropertyLawProblem(name, formula))
+      RaiseInputError(*problem);
+  texts.Laws = std::move(given);
+}
+
 FieldTexts CaseOfKeywords(const py::kwargs& values) {
   FieldTexts texts = DefaultFieldTexts();
   for (const auto& [key, value] : values) {
@@ -231,6 +252,8 @@ FieldTexts CaseOfKeywords(const py::kwargs& values) {
       SetJacketModes(texts, py::reinterpret_borrow<py::object>(value));
     } else if (name == "initial_tension") {
       SetInitialTension(texts, value);
+    } else if (name == "laws") {
+      SetLaws(texts, value);
     } else if (const ParameterItem* item = ItemByName(name)) {
       SetItem(texts, *item, value);
     } else {
@@ -294,6 +317,7 @@ FieldTexts LoadCase(const std::filesystem::path& path) {
     if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0) throw py::error_already_set();
     texts.Items = load.Values.Items;  // the echo holds every item, fixed ones included
     texts.Jacketed = load.Values.Jacketed;
+    texts.Laws = ReadResultFileLaws(path.string());
   } else {
     ApplyDataFileValues(load.Values, texts);
   }
@@ -369,6 +393,9 @@ void SaveCase(const FieldTexts& texts, const std::filesystem::path& path,
                           item.DefaultText,
                       &item);
   }
+  if (!texts.Laws.empty())
+    RaiseInputError("the case has property laws (" + texts.Laws.front().first +
+                    ", ...): a data file does not keep them; save it as a case file (.toml)");
   CheckOutput("the data file", path.string(), true);
   const FileResult saved = DataFileWriter(path.string(), texts);
   if (saved.Status == FileStatus::BadValue) RaiseInputError(saved.Message);
@@ -610,8 +637,8 @@ PYBIND11_MODULE(_korvane, m) {
   caseClass
       .def(py::init(&CaseOfKeywords),
            "The worked default case, with the items given by name changed: "
-           "Case(take_up_speed=900, gas_inlet_temperature=260); jacket_modes= and "
-           "initial_tension= too. Each value is refused as on assignment.")
+           "Case(take_up_speed=900, gas_inlet_temperature=260); jacket_modes=, "
+           "initial_tension= and laws= too. Each value is refused as on assignment.")
       .def_static("default", &DefaultFieldTexts, "The worked default case.")
       .def_static("load", &LoadCase, py::arg("path"),
                   "The case of a file, told by its content: an input data file (items it cannot "
@@ -623,15 +650,29 @@ PYBIND11_MODULE(_korvane, m) {
            "Saves the case so that it loads back to the same case: as a case file (TOML) for "
            "a name ending in .toml or format=\"case\", otherwise as an input data file "
            "(format=\"data\"). Raises InputError for a data file of a case whose fixed items "
-           "differ from their defaults, which a data file does not keep.")
+           "differ from their defaults, or that has property laws, which a data file does not "
+           "keep.")
       .def_property("initial_tension", &InitialTensionValue, &SetInitialTension,
                     "The assumed spinning tension at the spinneret (dyn) from which a run of "
                     "this case starts its iteration (default 3.0); a case file keeps it. "
                     "run(case) starts from it unless given another initial_tension. Refused "
                     "like a run refuses it: a number above 0.")
       .def("apply_material", &ApplyMaterialFile, py::arg("path"),
-           "Sets the items a material file (TOML) gives, fixed ones included. Raises "
-           "InputError when the file is no material, OSError when it cannot be read.")
+           "Sets the items a material file (TOML) gives, fixed ones included, and its property "
+           "laws (see laws). Raises InputError when the file is no material, OSError when it "
+           "cannot be read.")
+      .def_property(
+          "laws",
+          [](const FieldTexts& texts) {
+            py::dict laws;
+            for (const auto& [law, formula] : texts.Laws) laws[py::str(law)] = formula;
+            return laws;
+          },
+          &SetLaws,
+          "The property laws the case gives as formulas, by law name (a material's [laws] or "
+          "a case file's); a run evaluates them in place of the built-in correlations. Empty: "
+          "the built-in ones. Assigning a dict replaces them all, each compiled first "
+          "(InputError names the law that does not). See docs/model.md.")
       .def(
           "__getitem__",
           [](const FieldTexts& texts, const py::handle& key) {
@@ -660,18 +701,20 @@ PYBIND11_MODULE(_korvane, m) {
       .def("__deepcopy__", [](const FieldTexts& texts, const py::handle&) { return texts; })
       .def("__eq__", &SameCase, py::is_operator(),
            "Equal when every item, the jacket modes and the initial tension have the same "
-           "values, however their texts are written.")
+           "values, however their texts are written, and the property laws are the same.")
       .def("__repr__", &CaseRepr)
       .def(py::pickle(
           [](const FieldTexts& texts) {
             return py::make_tuple(py::cast(texts.Items), py::cast(texts.Jacketed),
-                                  texts.InitialTensionText);
+                                  texts.InitialTensionText, py::cast(texts.Laws));
           },
           [](const py::tuple& state) {
             FieldTexts texts = DefaultFieldTexts();
             texts.Items = state[0].cast<std::array<std::string, kItemCount>>();
             texts.Jacketed = state[1].cast<std::array<bool, kJacketCount>>();
             if (state.size() > 2) texts.InitialTensionText = state[2].cast<std::string>();
+            if (state.size() > 3)
+              texts.Laws = state[3].cast<std::vector<std::pair<std::string, std::string>>>();
             return texts;
           }));
   for (const ParameterItem& item : ParameterItems()) {

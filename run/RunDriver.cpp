@@ -10,6 +10,7 @@
 #include "files/PendingFile.h"
 #include "files/ResultFile.h"
 #include "inputs/ParameterItems.h"
+#include "inputs/PropertyLawFormulas.h"
 #include "inputs/RangeChecks.h"
 
 namespace korvane {
@@ -91,6 +92,13 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
   SimulationState& state = context.State;
   RunReport report;
   report.Method = options.Method;
+  // The run's laws are its own (compiled below) and go with it: the record keeps none after.
+  struct LawsOfThisRun {
+    RunParameters& Params;
+    std::unique_ptr<PropertyLawFormulas> Laws;
+    ~LawsOfThisRun() { Params.Laws = nullptr; }
+  } laws{params, nullptr};
+  params.Laws = nullptr;
 
   events.RunStarted();
 
@@ -104,6 +112,18 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
   report.Read = ReadRunParameters(texts, params);
   if (report.Read.Ok) report.Read = CheckInputRanges(params);
   if (!report.Read.Ok) return Finish(report, events, RunOutcome::InputRefused, report.Read.Message);
+
+  // Laws given as formulas are compiled once for the run and must have a value at the
+  // spinneret.
+  if (!texts.Laws.empty()) {
+    std::string problem;
+    laws.Laws = PropertyLawFormulas::Compile(texts.Laws, problem);
+    if (!laws.Laws)
+      return Finish(report, events, RunOutcome::InputRefused, "Property law " + problem);
+    if (const std::optional<std::string> atSpinneret = laws.Laws->ProblemAtSpinneret(params))
+      return Finish(report, events, RunOutcome::InputRefused, *atSpinneret);
+    params.Laws = laws.Laws.get();
+  }
 
   // The profile must hold the points and the march needs at least one step.
   if (!StepCountsFit(params, options.Method))
@@ -147,9 +167,16 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
     resultFile.Discard();
     return Finish(report, events, RunOutcome::CalculationFailed, kCalculationCancelled);
   }
-  // The stage that failed has shown its own message.
-  if (!state.Outcome.CalculationOk)
-    return Finish(report, events, resultFile, RunOutcome::CalculationFailed, "");
+  // The stage that failed has shown its own message. The converged method tries states it
+  // does not keep; where a law had no value in one of them, the user is told which.
+  if (!state.Outcome.CalculationOk) {
+    std::string note;
+    if (report.Converged && laws.Laws && !laws.Laws->FailureText().empty()) {
+      note = "One of the states the converged method tried had no value of a property law: ";
+      note.append(laws.Laws->FailureText()).push_back('.');
+    }
+    return Finish(report, events, resultFile, RunOutcome::CalculationFailed, note);
+  }
 
   const FileResult results = ResultsAppender(resultFile, params, profile, state);
   if (!results.ok()) {
@@ -168,6 +195,9 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
       return Finish(report, events, resultFile, outcome, trailer.Message);
     }
   }
+
+  if (const FileResult trailer = PropertyLawsTrailerWriter(resultFile, texts.Laws); !trailer.ok())
+    return Finish(report, events, resultFile, RunOutcome::ResultFileFailed, trailer.Message);
 
   if (state.Outcome.TensionBelowZero) {
     // The tables end at the first point whose tension is not above zero.

@@ -9,6 +9,7 @@
 
 #include "core/model/FilamentCrossSection.h"
 #include "core/model/FilamentStress.h"
+#include "inputs/PropertyLawFormulas.h"
 
 namespace korvane::ui {
 
@@ -65,16 +66,22 @@ void ConvergedComparison::Cancel() {
   ++generation_;
 }
 
-void ConvergedComparison::Start(const RunParameters& params, double tolerance) {
+void ConvergedComparison::Start(const RunParameters& runParams, double tolerance,
+                                const std::vector<std::pair<std::string, std::string>>& laws) {
   Cancel();
   ReapFinishedThreads();
   auto cancelled = std::make_shared<std::atomic<bool>>(false);
   cancelled_ = cancelled;
   pending_ = true;
   const unsigned generation = generation_;
-  QThread* thread = QThread::create([this, params, tolerance, cancelled, generation] {
+  QThread* thread = QThread::create([this, runParams, tolerance, cancelled, generation, laws] {
     auto result = std::make_shared<ComparisonResult>();
     result->Tolerance = tolerance;
+    RunParameters params = runParams;
+    std::string problem;
+    const std::unique_ptr<PropertyLawFormulas> compiled =
+        laws.empty() ? nullptr : PropertyLawFormulas::Compile(laws, problem);
+    params.Laws = compiled.get();
     ConvergedOptions options;
     options.Tolerance = tolerance;
     options.Cancelled = [cancelled] { return cancelled->load(); };

@@ -462,13 +462,14 @@ void TMainForm::BitBtn1Click() {
           context_.State = shownState;
         }
         if (environment.ComparisonDropped()) {
-          Comparison->Start(resultParams_, comparisonTolerance_);
+          Comparison->Start(resultParams_, comparisonTolerance_, resultLaws_);
           Results->ShowComparisonRunning();
         }
       }
       if (report.PrintedPointCount > 0) {
         // The page and its export keep the inputs of the run they show.
         resultParams_ = context_.Params;
+        resultLaws_ = texts.Laws;
         Results->ShowResults(resultParams_, *context_.Profile, context_.State,
                              report.PrintedPointCount, report.Outcome);
         if (report.Converged) {
@@ -476,7 +477,7 @@ void TMainForm::BitBtn1Click() {
         } else if (report.Outcome == RunOutcome::Success) {
           // How far the classic grid is off: the same case, converged, without blocking.
           comparisonTolerance_ = options->Converged.Tolerance;
-          Comparison->Start(resultParams_, comparisonTolerance_);
+          Comparison->Start(resultParams_, comparisonTolerance_, resultLaws_);
           Results->ShowComparisonRunning();
         }
       }
@@ -529,18 +530,28 @@ void TMainForm::SaveDataBtnClick() {
   const FileResult saved = DataFileWriter(name, FieldTextsOfWindow());
   if (saved.ok()) savedDataFileName_ = name;
   if (!saved.ok()) dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(saved.Message)));
+  // A data file has no place for property laws: say so rather than lose them unnoticed.
+  if (saved.ok() && !laws_.empty())
+    dialogs_.Message(
+        "The data file does not keep the property laws in effect; save a case file to keep "
+        "them.");
   // The saved file, or what a failed write left, shows in the list.
   RefreshFileList();
 }
 
 void TMainForm::MaterialBtnClick() {
   if (running_) return;
-  const MaterialChoice choice = dialogs_.ChooseMaterial(Utf8(materialName_), Utf8(materialSource_));
+  // The laws in effect show below the source.
+  std::string source = materialSource_;
+  if (!laws_.empty()) source += "\n\nProperty laws given as formulas:";
+  for (const auto& [law, formula] : laws_) source += "\n" + law + " = " + formula;
+  const MaterialChoice choice = dialogs_.ChooseMaterial(Utf8(materialName_), Utf8(source));
   FieldTexts texts = FieldTextsOfWindow();
   if (choice == MaterialChoice::BuiltIn) {
     for (const ParameterItem& item : ParameterItems()) {
       if (IsMaterialItem(item)) texts.Items[item.Number - 1] = item.DefaultText;
     }
+    texts.Laws.clear();
     materialName_ = kBuiltInMaterialName;
     materialSource_ = kBuiltInMaterialSource;
   } else if (choice == MaterialChoice::LoadFile) {
@@ -625,6 +636,7 @@ FieldTexts TMainForm::FieldTextsOfWindow() const {
   for (int j = 0; j < kJacketCount; ++j) texts.Jacketed[j] = JacketedButtons[j]->isChecked();
   texts.ResultFileName = Edit44->text().toStdString();
   texts.InitialTensionText = context_.Params.InitialTensionText;
+  texts.Laws = laws_;
   return texts;
 }
 
@@ -670,6 +682,7 @@ bool TMainForm::IsStepField(const QObject* object) const {
 }
 
 void TMainForm::ShowFieldTexts(const FieldTexts& texts) {
+  laws_ = texts.Laws;
   for (int number = 1; number <= kItemCount; ++number) {
     const QString text = Utf8(texts.Items[number - 1]);
     if (ItemField(number)->text() != text) ItemField(number)->setText(text);

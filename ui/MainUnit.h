@@ -157,10 +157,13 @@ class TMainForm : public QWidget {
   bool closeRequested_ = false;  // the window was closed during a run: cancel, then close
   bool stopRequested_ = false;   // closed, or Esc pressed, during a run: cancel it
   RunParameters resultParams_;   // the inputs of the run whose results the page shows
+  std::vector<std::pair<std::string, std::string>> resultLaws_;  // and its property laws
   int progressDelayMs_ = 500;
   bool shownOnce_ = false;
   std::string materialName_ = kBuiltInMaterialName;
   std::string materialSource_ = kBuiltInMaterialSource;
+  // The property laws in effect (FieldTexts::Laws): a material's or a case file's.
+  std::vector<std::pair<std::string, std::string>> laws_;
 };
 
 }  // namespace korvane::ui

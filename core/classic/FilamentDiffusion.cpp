@@ -7,6 +7,7 @@
 #include "core/model/FilamentCrossSection.h"
 #include "core/model/FilmProperties.h"
 #include "core/model/PropertyCorrelations.h"
+#include "core/model/PropertyLaws.h"
 
 namespace korvane {
 
@@ -113,7 +114,10 @@ StepStatus RadialDiffusionStep(const StepStart& start, SimulationContext& contex
     return FailGuardedStep(site, kAreaHasNoRootInDiffusion, RaisedFaultFlags());
 
   // Film properties between filament and gas.
-  FilmProperties film = FilmTemperatureAndViscosity(p, t, tg);
+  FilmProperties film;
+  if (const StepStatus status = FilmTemperatureAndViscosity(p, t, tg, site, film);
+      status != StepStatus::Ok)
+    return status;
   if (const StepStatus status = CompleteFilmProperties(p, area, v, t, ug, film, site);
       status != StepStatus::Ok)
     return status;
@@ -131,27 +135,38 @@ StepStatus RadialDiffusionStep(const StepStart& start, SimulationContext& contex
 
   // Diffusion coefficient and Crank-Nicolson ratio D dt / dr^2 of every node, with the
   // time step dz / v the filament takes for the step.
-  const FaultFlags flagsBeforeFactor = RaisedFaultFlags();
-  const double temperatureFactor = std::exp(p.DiffusionParam2 / (t + 273));
   double alpha[kSystemCapacity];
-  for (int j = 0; j < nodes; ++j) {
-    double d = 0;
-    if (c[j] >= p.CriticalWeightFraction) {
-      d = p.DiffusionParam1 * temperatureFactor;
-      if (!std::isfinite(d)) {
-        // Unguarded: the plain coefficient overflowed; the run ends here.
-        const FaultKind kind = FaultKindOf(RaisedFaultFlags());
-        RecordFault(state.Outcome, kind == FaultKind::None ? FaultKind::Overflow : kind, start.Z);
-        return StepStatus::Fault;
-      }
-    } else {
-      if (const StepStatus status = DiffusionCoefficientWithFactor(
-              p.DiffusionParam1, temperatureFactor, t, c[j], p.CriticalWeightFraction,
-              p.TempDependencyParam1, p.TempDependencyParam2, site, flagsBeforeFactor, d);
+  if (GivesLaw(p, PropertyLaw::DiffusionCoefficient)) {
+    for (int j = 0; j < nodes; ++j) {
+      double d = 0;
+      if (const StepStatus status =
+              EvaluatePropertyLaw(*p.Laws, PropertyLaw::DiffusionCoefficient, p, t, c[j], site, d);
           status != StepStatus::Ok)
         return status;
+      alpha[j] = d / v * dz / (dr * dr);
     }
-    alpha[j] = d / v * dz / (dr * dr);
+  } else {
+    const FaultFlags flagsBeforeFactor = RaisedFaultFlags();
+    const double temperatureFactor = std::exp(p.DiffusionParam2 / (t + 273));
+    for (int j = 0; j < nodes; ++j) {
+      double d = 0;
+      if (c[j] >= p.CriticalWeightFraction) {
+        d = p.DiffusionParam1 * temperatureFactor;
+        if (!std::isfinite(d)) {
+          // Unguarded: the plain coefficient overflowed; the run ends here.
+          const FaultKind kind = FaultKindOf(RaisedFaultFlags());
+          RecordFault(state.Outcome, kind == FaultKind::None ? FaultKind::Overflow : kind, start.Z);
+          return StepStatus::Fault;
+        }
+      } else {
+        if (const StepStatus status = DiffusionCoefficientWithFactor(
+                p.DiffusionParam1, temperatureFactor, t, c[j], p.CriticalWeightFraction,
+                p.TempDependencyParam1, p.TempDependencyParam2, site, flagsBeforeFactor, d);
+            status != StepStatus::Ok)
+          return status;
+      }
+      alpha[j] = d / v * dz / (dr * dr);
+    }
   }
 
   DiffusionRows rows;
@@ -194,7 +209,15 @@ StepStatus RadialDiffusionStep(const StepStart& start, SimulationContext& contex
 
     const double fluxIn = -(profile.ProfileAvgSolvent[i] - w0) / diffusionFluxDenominator / dz *
                           state.Constants.PolymerFlowRate;
-    const double ys = SurfaceVaporFraction(ws, ps);
+    double ys = 0;
+    if (GivesLaw(p, PropertyLaw::SurfaceVaporFraction)) {
+      if (const StepStatus status =
+              EvaluatePropertyLaw(*p.Laws, PropertyLaw::SurfaceVaporFraction, p, ws, ps, site, ys);
+          status != StepStatus::Ok)
+        return status;
+    } else {
+      ys = SurfaceVaporFraction(ws, ps);
+    }
     const double fluxOut = EvaporationFlux(ys, yg, kx);
     const double rel = (fluxOut - fluxIn) / fluxOut;
     if (std::fabs(rel) < 0.005 || counter > 20) break;

@@ -7,6 +7,7 @@
 #include "core/model/FilamentCrossSection.h"
 #include "core/model/FilmProperties.h"
 #include "core/model/PropertyCorrelations.h"
+#include "core/model/PropertyLaws.h"
 
 namespace korvane {
 
@@ -34,7 +35,10 @@ StepStatus EvaluateFilament(const double* y, double* dy, FilamentStageOutputs& o
   if (!TryFilamentRadius(area, radius))
     return FailGuardedStep(site, kAreaHasNoRootInDerivatives, RaisedFaultFlags());
 
-  FilmProperties film = FilmTemperatureAndViscosity(p, t, tg);
+  FilmProperties film;
+  if (const StepStatus status = FilmTemperatureAndViscosity(p, t, tg, site, film);
+      status != StepStatus::Ok)
+    return status;
   const double rho = FilmGasDensity(film.Temperature);
   const double nu = film.KinematicViscosity;
   if (!(nu > 0)) return FailGuardedStep(site, kGasViscosityNotPositive, RaisedFaultFlags());
@@ -45,7 +49,16 @@ StepStatus EvaluateFilament(const double* y, double* dy, FilamentStageOutputs& o
 
   // Evaporation driven by the start point's surface fraction.
   const double kx = MassTransferCoefficient(h, p.SolventGasHKRatio);
-  const double ys = surfaceActivity * film.VaporPressure;
+  double ys = 0;
+  if (GivesLaw(p, PropertyLaw::SurfaceVaporFraction)) {
+    if (const StepStatus status =
+            EvaluatePropertyLaw(*p.Laws, PropertyLaw::SurfaceVaporFraction, p, start.SurfaceSolvent,
+                                film.VaporPressure, site, ys);
+        status != StepStatus::Ok)
+      return status;
+  } else {
+    ys = surfaceActivity * film.VaporPressure;
+  }
   const double n = EvaporationFlux(ys, yg, kx);
   outputs.EvaporationFlux = n;
 
@@ -53,14 +66,25 @@ StepStatus EvaluateFilament(const double* y, double* dy, FilamentStageOutputs& o
   // fraction, averaged with the ring areas (k^2 - (k - 1)^2) / intervals^2.
   const int intervals = constants.RadialIntervals;
   const double* row = start.RadialSolvent;
-  const double temperatureFactor = std::exp(p.ViscosityParam3 / (t + 273));
   const double intervalsSquared = Power(intervals, 2);
   double elongViscosity = 0;
-  for (int k = 1; k <= intervals; ++k) {
-    const double eta =
-        3 * ZeroShearViscosityWithFactor(p.ViscosityParam1, p.ViscosityParam2,
-                                         (row[k - 1] + row[k]) / 2, temperatureFactor);
-    elongViscosity += eta * (Power(k, 2) - Power(k - 1, 2)) / intervalsSquared;
+  if (GivesLaw(p, PropertyLaw::ZeroShearViscosity)) {
+    for (int k = 1; k <= intervals; ++k) {
+      double eta0 = 0;
+      if (const StepStatus status = EvaluatePropertyLaw(*p.Laws, PropertyLaw::ZeroShearViscosity, p,
+                                                        t, (row[k - 1] + row[k]) / 2, site, eta0);
+          status != StepStatus::Ok)
+        return status;
+      elongViscosity += 3 * eta0 * (Power(k, 2) - Power(k - 1, 2)) / intervalsSquared;
+    }
+  } else {
+    const double temperatureFactor = std::exp(p.ViscosityParam3 / (t + 273));
+    for (int k = 1; k <= intervals; ++k) {
+      const double eta =
+          3 * ZeroShearViscosityWithFactor(p.ViscosityParam1, p.ViscosityParam2,
+                                           (row[k - 1] + row[k]) / 2, temperatureFactor);
+      elongViscosity += eta * (Power(k, 2) - Power(k - 1, 2)) / intervalsSquared;
+    }
   }
   context.Profile.ProfileElongViscosity[start.Index] = elongViscosity;
 

@@ -11,6 +11,7 @@
 #include "core/model/GasEnergyBalance.h"
 #include "core/model/Power.h"
 #include "core/model/PropertyCorrelations.h"
+#include "core/model/PropertyLaws.h"
 #include "core/model/WallHeatFlow.h"
 
 namespace korvane {
@@ -130,9 +131,19 @@ int MarchPass(SimulationContext& context) {
   // Every step ran: the last point's elongational viscosity from its cross-section average,
   // and the wall coefficient of the step before it.
   const int last = pointCount - 1;
-  profile.ProfileElongViscosity[last] =
-      3 * p.ViscosityParam1 * Power(1 - profile.ProfileAvgSolvent[last], p.ViscosityParam2) *
-      std::exp(p.ViscosityParam3 / (profile.ProfileYarnTemp[last] + 273));
+  if (GivesLaw(p, PropertyLaw::ZeroShearViscosity)) {
+    const GuardSite site{state.Outcome, context.Reporter, profile.ProfileZ[last]};
+    double eta0 = 0;
+    if (EvaluatePropertyLaw(*p.Laws, PropertyLaw::ZeroShearViscosity, p,
+                            profile.ProfileYarnTemp[last], profile.ProfileAvgSolvent[last], site,
+                            eta0) != StepStatus::Ok)
+      return pointCount;
+    profile.ProfileElongViscosity[last] = 3 * eta0;
+  } else {
+    profile.ProfileElongViscosity[last] =
+        3 * p.ViscosityParam1 * Power(1 - profile.ProfileAvgSolvent[last], p.ViscosityParam2) *
+        std::exp(p.ViscosityParam3 / (profile.ProfileYarnTemp[last] + 273));
+  }
   profile.ProfileHeatTransfer[last] = profile.ProfileHeatTransfer[last - 1];
   StepFaulted(state.Outcome,
               std::isfinite(profile.ProfileElongViscosity[last]) &&

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "core/model/FilamentCrossSection.h"
@@ -9,6 +10,7 @@
 #include "core/model/GasVelocity.h"
 #include "core/model/MathConstants.h"
 #include "core/model/PropertyCorrelations.h"
+#include "core/model/PropertyLaws.h"
 #include "core/results/SimulationReporter.h"
 
 namespace korvane {
@@ -29,6 +31,16 @@ class QuietReporter : public SimulationReporter {
 
 bool Finite(double x) {
   return std::isfinite(x);
+}
+
+// A property by the run's law when it gives one (false: the law has no value), otherwise by
+// the built-in correlation.
+template <class BuiltIn>
+bool Property(const RunParameters& p, PropertyLaw law, double first, double second, double& value,
+              BuiltIn builtIn) {
+  if (GivesLaw(p, law)) return p.Laws->Evaluate(law, p, first, second, value);
+  value = builtIn();
+  return true;
 }
 
 }  // namespace
@@ -91,10 +103,16 @@ bool ConvergedModel::FilmAt(const double* y, Film& f, double averageShift) const
   // Film properties at tf = (tg + t) / 2.
   const double tf = (tg + t) / 2;
   f.Rho = FilmGasDensity(tf);
-  f.Nu = GasKinematicViscosity(p_.GasKinViscosityParam1, p_.GasKinViscosityParam2, tf);
+  if (!Property(p_, PropertyLaw::GasKinematicViscosity, tf, 0, f.Nu, [&] {
+        return GasKinematicViscosity(p_.GasKinViscosityParam1, p_.GasKinViscosityParam2, tf);
+      }))
+    return false;
   if (!(f.Nu > 0)) return false;
-  const double lambda =
-      GasThermalConductivity(p_.GasConductivityParam1, p_.GasConductivityParam2, tf);
+  double lambda = 0;
+  if (!Property(p_, PropertyLaw::GasConductivity, tf, 0, lambda, [&] {
+        return GasThermalConductivity(p_.GasConductivityParam1, p_.GasConductivityParam2, tf);
+      }))
+    return false;
 
   // Gas composition and velocity from the vapour it carries.
   const double evaporated = (vapour - flows_.GasSolventMassFlow) / p_.SolventMolecularWeight;
@@ -115,9 +133,16 @@ bool ConvergedModel::FilmAt(const double* y, Film& f, double averageShift) const
     if (physics_.HeatTransfer) f.H = h;
     if (physics_.Evaporation) {
       const double ws = c[grid_.Intervals];
-      const double ps =
-          VaporPressure(p_.VaporPressureParam1, p_.VaporPressureParam2, p_.VaporPressureParam3, t);
-      const double ys = SurfaceVaporFraction(ws, ps);
+      double ps = 0;
+      double ys = 0;
+      if (!Property(p_, PropertyLaw::VaporPressure, t, 0, ps,
+                    [&] {
+                      return VaporPressure(p_.VaporPressureParam1, p_.VaporPressureParam2,
+                                           p_.VaporPressureParam3, t);
+                    }) ||
+          !Property(p_, PropertyLaw::SurfaceVaporFraction, ws, ps, ys,
+                    [&] { return SurfaceVaporFraction(ws, ps); }))
+        return false;
       if (!(ys < 1)) return false;
       f.Flux = EvaporationFlux(ys, f.Yg, MassTransferCoefficient(h, p_.SolventGasHKRatio));
     }
@@ -138,9 +163,20 @@ bool ConvergedModel::FilmAt(const double* y, Film& f, double averageShift) const
   return Finite(f.Flux) && Finite(f.Hw) && Finite(f.Ug) && Finite(f.Yg);
 }
 
-// B = sum over the rings of their area share times 3 eta0 at the ring's mean fraction.
+// B = sum over the rings of their area share times 3 eta0 at the ring's mean fraction (not a
+// number when the run's law has no value).
 static double ElongationalViscosity(const RunParameters& p, const RadialGrid& grid, const double* c,
                                     double t) {
+  if (GivesLaw(p, PropertyLaw::ZeroShearViscosity)) {
+    double b = 0;
+    for (int k = 1; k <= grid.Intervals; ++k) {
+      double eta0 = 0;
+      if (!p.Laws->Evaluate(PropertyLaw::ZeroShearViscosity, p, t, (c[k - 1] + c[k]) / 2, eta0))
+        return std::numeric_limits<double>::quiet_NaN();
+      b += grid.RingWeight[k] * 3 * eta0;
+    }
+    return b;
+  }
   const double factor = std::exp(p.ViscosityParam3 / (t + 273));
   double b = 0;
   for (int k = 1; k <= grid.Intervals; ++k) {
@@ -156,8 +192,18 @@ bool ConvergedModel::DiffusionRates(const double* y, double radius, int rows, do
   QuietReporter quiet;
   const GuardSite site{scratch, quiet, 0};
   const double t = y[Temperature()];
-  const double factor = std::exp(p_.DiffusionParam2 / (t + 273));
   const double scale = 1 / (y[Velocity()] * radius * radius);
+  if (GivesLaw(p_, PropertyLaw::DiffusionCoefficient)) {
+    for (int j = 0; j < rows; ++j) {
+      double d = 0;
+      if (!p_.Laws->Evaluate(PropertyLaw::DiffusionCoefficient, p_, t,
+                             std::max(y[j], kLowestDiffusionFraction), d))
+        return false;
+      rate[j] = d * scale;
+    }
+    return true;
+  }
+  const double factor = std::exp(p_.DiffusionParam2 / (t + 273));
   for (int j = 0; j < rows; ++j) {
     double d = 0;
     if (DiffusionCoefficientWithFactor(p_.DiffusionParam1, factor, t,
@@ -303,10 +349,18 @@ int ConvergedModel::BorderedJacobian(const double* y, const double* f, double* l
   for (int k = 1; k <= n; ++k) {
     const double mean = (c[k - 1] + c[k]) / 2;
     const double movedMean = mean + kIncrement * std::max(std::fabs(mean), 1e-3);
-    const double ring =
-        ZeroShearViscosityWithFactor(p_.ViscosityParam1, p_.ViscosityParam2, mean, factor);
-    const double movedRing =
-        ZeroShearViscosityWithFactor(p_.ViscosityParam1, p_.ViscosityParam2, movedMean, factor);
+    double ring = 0;
+    double movedRing = 0;
+    if (!Property(p_, PropertyLaw::ZeroShearViscosity, t, mean, ring,
+                  [&] {
+                    return ZeroShearViscosityWithFactor(p_.ViscosityParam1, p_.ViscosityParam2,
+                                                        mean, factor);
+                  }) ||
+        !Property(p_, PropertyLaw::ZeroShearViscosity, t, movedMean, movedRing, [&] {
+          return ZeroShearViscosityWithFactor(p_.ViscosityParam1, p_.ViscosityParam2, movedMean,
+                                              factor);
+        }))
+      return 1;
     // The mean moves by half of either node's change.
     const double share = grid_.RingWeight[k] * 3 * (movedRing - ring) / (movedMean - mean) / 2;
     viscosityByNode[k - 1] += share;

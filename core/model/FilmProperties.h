@@ -17,12 +17,14 @@ struct FilmProperties {
 
 // The film temperature tf = (tg + t) / 2 of a filament at t in gas at tg, and the gas's
 // kinematic viscosity nu(tf) there. The other properties follow in CompleteFilmProperties, so
-// that a caller may test nu in between.
-FilmProperties FilmTemperatureAndViscosity(const RunParameters& params, double t, double tg);
+// that a caller may test nu in between. A law of the run that has no value ends the step at
+// the site.
+StepStatus FilmTemperatureAndViscosity(const RunParameters& params, double t, double tg,
+                                       const GuardSite& site, FilmProperties& film);
 
 // The vapour pressure Ps(t), the gas conductivity lambda(tf) and the heat-transfer coefficient
 // h for a filament of cross-section A moving at v through gas moving at ug. h is guarded and
-// reports a failure at the site.
+// reports a failure at the site, as does a law of the run that has no value.
 StepStatus CompleteFilmProperties(const RunParameters& params, double area, double v, double t,
                                   double ug, FilmProperties& film, const GuardSite& site);
 

@@ -6,6 +6,8 @@
 
 namespace korvane {
 
+class PropertyLaws;
+
 // Number of numbered input items (the item numbers the user sees run from 1 to 51).
 inline constexpr int kItemCount = 51;
 // Sections of the axial grid, and jacket zones of the column.
@@ -69,6 +71,9 @@ struct RunParameters {
   std::string InitialTensionText;
   double InitialTension = 0;       // dyn
   double TotalSpinningLength = 0;  // cm
+  // The run's property laws given as formulas, or null for the built-in correlations. Not
+  // owned: the run driver sets it for the length of one run and clears it after.
+  PropertyLaws* Laws = nullptr;
 };
 
 }  // namespace korvane

@@ -58,11 +58,14 @@ def _items(self) -> list[tuple]:
 
 
 def _to_dict(self) -> dict:
-    """Every item by name, then jacket_modes (a list) and initial_tension: plain numbers and
-    texts, so json.dumps takes it and Case.from_dict gives the case back."""
+    """Every item by name, then jacket_modes (a list), initial_tension and, when the case has
+    property laws, laws (law name to formula): plain numbers and texts, so json.dumps takes it
+    and Case.from_dict gives the case back."""
     values = dict(self.items())
     values["jacket_modes"] = list(self.jacket_modes)
     values["initial_tension"] = self.initial_tension
+    if self.laws:
+        values["laws"] = dict(self.laws)
     return values
 
 
@@ -123,13 +126,14 @@ class FrozenCase(Mapping):
     item name or number, as attributes, to_dict()); thaw() gives a Case to change or run, and
     run() takes it as it is. Equal to a Case of the same values."""
 
-    __slots__ = ("_values", "_jackets", "_tension")
+    __slots__ = ("_values", "_jackets", "_tension", "_laws")
 
     def __init__(self, case: Case):
         values = case.to_dict()
         object.__setattr__(self, "_values", tuple(values[name] for name in _NAMES))
         object.__setattr__(self, "_jackets", tuple(values["jacket_modes"]))
         object.__setattr__(self, "_tension", values["initial_tension"])
+        object.__setattr__(self, "_laws", tuple(values.get("laws", {}).items()))
 
     def __getitem__(self, key):
         if isinstance(key, str):
@@ -162,10 +166,16 @@ class FrozenCase(Mapping):
     def initial_tension(self) -> float:
         return self._tension
 
+    @property
+    def laws(self) -> dict:
+        return dict(self._laws)
+
     def to_dict(self) -> dict:
         values = dict(zip(_NAMES, self._values))
         values["jacket_modes"] = list(self._jackets)
         values["initial_tension"] = self._tension
+        if self._laws:
+            values["laws"] = dict(self._laws)
         return values
 
     def thaw(self) -> Case:
@@ -173,7 +183,7 @@ class FrozenCase(Mapping):
         return Case.from_dict(self.to_dict())
 
     def _key(self):
-        return (self._values, self._jackets, self._tension)
+        return (self._values, self._jackets, self._tension, self._laws)
 
     def __hash__(self) -> int:
         return hash(self._key())

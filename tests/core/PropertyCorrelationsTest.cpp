@@ -2,10 +2,18 @@
 // their guarded failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "DefaultCase.h"
+#include "core/classic/TensionIteration.h"
+#include "core/converged/ConvergedSolver.h"
+#include "core/model/InitialState.h"
 #include "core/model/PropertyCorrelations.h"
+#include "inputs/PropertyLawFormulas.h"
 
 namespace korvane {
 namespace {
@@ -192,6 +200,144 @@ TEST(WallHeatTransfer, EqualTemperaturesLeaveForcedConvectionOnly) {
   const double s = std::cbrt(0.78539816339744831 * re * pr * x);
   const double h = WallHeatTransferCoefficient(l, d, u, pr, t, t, rho, mu);
   EXPECT_NEAR(h, WallH(s + 2.25, d), 1e-12 * h);
+}
+
+// Each law written as its built-in form: the same values as the built-in correlation at
+// points across and beyond the default case (with the diffusion coefficient's power branch
+// switched on), and the same line from both methods within 1e-12.
+struct BuiltInLaw {
+  const char* Name;
+  const char* Formula;
+  std::function<double(const RunParameters&, double, double)> BuiltIn;
+  std::vector<std::pair<double, double>> Points;
+};
+
+const std::vector<BuiltInLaw>& BuiltInLaws() {
+  static const std::vector<BuiltInLaw> laws = {
+      {"diffusion_coefficient",
+       "w >= critical_weight_fraction ? diffusion_param_1 * exp(diffusion_param_2 / (t + 273)) : "
+       "(w / critical_weight_fraction)^(temperature_dependency_param_1 * t + "
+       "temperature_dependency_param_2) * diffusion_param_1 * exp(diffusion_param_2 / (t + 273))",
+       [](const RunParameters& p, double t, double w) {
+         RunOutcomeFlags outcome;
+         RecordingReporter quiet;
+         double d = 0;
+         DiffusionCoefficient(p.DiffusionParam1, p.DiffusionParam2, t, w, p.CriticalWeightFraction,
+                              p.TempDependencyParam1, p.TempDependencyParam2,
+                              GuardSite{outcome, quiet, 0}, d);
+         return d;
+       },
+       {{20, 0.0001}, {60, 0.3}, {80, 0.73}, {120, 0.999}, {180, 0.05}}},
+      {"zero_shear_viscosity",
+       "viscosity_param_1 * (1 - w)^viscosity_param_2 * exp(viscosity_param_3 / (t + 273))",
+       [](const RunParameters& p, double t, double w) {
+         return ZeroShearViscosity(p.ViscosityParam1, p.ViscosityParam2, p.ViscosityParam3, w, t);
+       },
+       {{20, 0.0001}, {60, 0.3}, {80, 0.73}, {120, 0.95}, {180, 0.05}}},
+      {"vapor_pressure",
+       "10^(vapor_pressure_param_1 - vapor_pressure_param_2 / (t + vapor_pressure_param_3))",
+       [](const RunParameters& p, double t, double) {
+         return VaporPressure(p.VaporPressureParam1, p.VaporPressureParam2, p.VaporPressureParam3,
+                              t);
+       },
+       {{20, 0}, {60, 0}, {80, 0}, {165, 0}, {230, 0}}},
+      {"surface_vapor_fraction",
+       "ws * exp(1 - ws) * ps",
+       [](const RunParameters&, double ws, double ps) { return SurfaceVaporFraction(ws, ps); },
+       {{0.0001, 0.5}, {0.3, 0.04}, {0.73, 0.98}, {1, 1.5}, {-0.05, 0.2}}},
+      {"gas_conductivity",
+       "gas_conductivity_param_1 * tf + gas_conductivity_param_2",
+       [](const RunParameters& p, double tf, double) {
+         return GasThermalConductivity(p.GasConductivityParam1, p.GasConductivityParam2, tf);
+       },
+       {{20, 0}, {85, 0}, {150, 0}, {260, 0}}},
+      {"gas_kinematic_viscosity",
+       "gas_kinematic_viscosity_param_1 * tf + gas_kinematic_viscosity_param_2",
+       [](const RunParameters& p, double tf, double) {
+         return GasKinematicViscosity(p.GasKinViscosityParam1, p.GasKinViscosityParam2, tf);
+       },
+       {{20, 0}, {85, 0}, {150, 0}, {260, 0}}},
+  };
+  return laws;
+}
+
+double RelativeDifference(double a, double b) {
+  return a == b ? 0 : std::fabs(a - b) / std::max(std::fabs(a), std::fabs(b));
+}
+
+// The largest relative difference of the two profiles' filament values over the points.
+double LargestProfileDifference(const SpinningLineProfile& a, const SpinningLineProfile& b,
+                                int points) {
+  double largest = 0;
+  for (int i = 0; i < points; ++i) {
+    for (const auto column :
+         {&SpinningLineProfile::ProfileYarnVelocity, &SpinningLineProfile::ProfileYarnTemp,
+          &SpinningLineProfile::ProfileTension, &SpinningLineProfile::ProfileAvgSolvent,
+          &SpinningLineProfile::ProfileSurfaceSolvent, &SpinningLineProfile::ProfileGasTemp,
+          &SpinningLineProfile::ProfileElongViscosity,
+          &SpinningLineProfile::ProfileEvaporationFlux}) {
+      largest = std::max(largest, RelativeDifference((a.*column)[i], (b.*column)[i]));
+    }
+  }
+  return largest;
+}
+
+TEST(PropertyLaws, EachLawWrittenAsItsBuiltInFormAgreesWithinOneIn1e12) {
+  // Both methods' lines without laws, to compare with.
+  testing::Run classic;
+  InitialState(classic.Params, *classic.Profile, classic.State);
+  TensionIteration(classic.Params, *classic.Profile, classic.State, classic.Reporter);
+  ASSERT_TRUE(classic.State.Outcome.CalculationOk);
+  ConvergedOptions options;
+  options.RadialIntervals = 10;
+  options.SpinneretTension = classic.State.Iteration.TensionGuess;
+  testing::Run converged;
+  SolveConverged(converged.Params, options, *converged.Profile, converged.State,
+                 converged.Reporter);
+  ASSERT_TRUE(converged.State.Outcome.CalculationOk);
+
+  for (const BuiltInLaw& law : BuiltInLaws()) {
+    SCOPED_TRACE(law.Name);
+    std::string problem;
+    const std::unique_ptr<PropertyLawFormulas> laws =
+        PropertyLawFormulas::Compile({{law.Name, law.Formula}}, problem);
+    ASSERT_TRUE(laws) << problem;
+    const PropertyLaw which = *PropertyLawByName(law.Name);
+
+    RunParameters p = DefaultCase();
+    p.CriticalWeightFraction = 0.4;  // the diffusion coefficient's power branch below 0.4
+    p.TempDependencyParam1 = 0.01;
+    p.TempDependencyParam2 = 1.5;
+    for (const auto& [first, second] : law.Points) {
+      double value = 0;
+      ASSERT_TRUE(laws->Evaluate(which, p, first, second, value)) << laws->FailureText();
+      EXPECT_LE(RelativeDifference(value, law.BuiltIn(p, first, second)), 1e-12)
+          << first << ", " << second;
+    }
+
+    testing::Run classicWithLaw;
+    classicWithLaw.Params.Laws = laws.get();
+    InitialState(classicWithLaw.Params, *classicWithLaw.Profile, classicWithLaw.State);
+    TensionIteration(classicWithLaw.Params, *classicWithLaw.Profile, classicWithLaw.State,
+                     classicWithLaw.Reporter);
+    ASSERT_TRUE(classicWithLaw.State.Outcome.CalculationOk);
+    EXPECT_LE(RelativeDifference(classicWithLaw.State.Iteration.TensionGuess,
+                                 classic.State.Iteration.TensionGuess),
+              1e-12);
+    ASSERT_EQ(classicWithLaw.Profile->PassPointCount, classic.Profile->PassPointCount);
+    EXPECT_LE(LargestProfileDifference(*classicWithLaw.Profile, *classic.Profile,
+                                       classic.Profile->PassPointCount),
+              1e-12);
+
+    testing::Run convergedWithLaw;
+    convergedWithLaw.Params.Laws = laws.get();
+    SolveConverged(convergedWithLaw.Params, options, *convergedWithLaw.Profile,
+                   convergedWithLaw.State, convergedWithLaw.Reporter);
+    ASSERT_TRUE(convergedWithLaw.State.Outcome.CalculationOk);
+    EXPECT_LE(LargestProfileDifference(*convergedWithLaw.Profile, *converged.Profile,
+                                       converged.Profile->PassPointCount),
+              1e-12);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "TestFiles.h"
 #include "files/CaseFile.h"
@@ -49,7 +51,7 @@ TEST(CaseFile, RefusesWhatIsNotACaseNamingTheFileLineAndKey) {
       {"items = 3\n", "c.toml, line 1: items is a table: [items]"},
       {"take_up_speed = 900\n",
        "c.toml, line 1: \"take_up_speed\" is no key of a case; they are name, initial_tension, "
-       "material, [items], [jackets] and [solver]"},
+       "material, [items], [jackets], [solver] and [laws]"},
       {"material = \"no-such.toml\"\n",
        "c.toml, line 1: material: The material file no-such.toml could not be opened: No such "
        "file or directory"},
@@ -67,16 +69,18 @@ TEST(CaseFile, RefusesWhatIsNotACaseNamingTheFileLineAndKey) {
   }
 }
 
-// The material's file is found beside the case file; the items win over the material wherever
-// it stands; numbers keep the texts they were typed with.
+// The material's file is found beside the case file; the items and the laws win over the
+// material wherever it stands; numbers keep the texts they were typed with; the laws in effect
+// are saved with the case and load back.
 TEST(CaseFile, ItemsAsTypedWinOverTheMaterialFoundBesideTheCase) {
   testing::TemporaryFolder folder;
   testing::WriteBytes(
       folder.File("m.toml"),
       "name = \"m\"\nsource = \"s\"\nviscosity_param_1 = 6000\nheat_of_vaporization "
-      "= 9000\n");
+      "= 9000\n[laws]\nvapor_pressure = \"0.5\"\ngas_conductivity = \"1e-4 + 0 * tf\"\n");
   testing::WriteBytes(folder.File("c.toml"),
-                      "material = \"m.toml\"\n[items]\nheat_of_vaporization = 1.05E+04\n"
+                      "material = \"m.toml\"\n[laws]\nvapor_pressure = \"0.25\"\n"
+                      "[items]\nheat_of_vaporization = 1.05E+04\n"
                       "filament_count = 0x30\n[jackets]\njacket_2 = \"jacketed\"\n");
   CaseLoad load = LoadCaseFile(folder.File("c.toml"));
   ASSERT_TRUE(load.Ok) << load.Message;
@@ -87,6 +91,11 @@ TEST(CaseFile, ItemsAsTypedWinOverTheMaterialFoundBesideTheCase) {
   EXPECT_EQ(texts.Jacketed, (std::array<bool, 3>{false, true, false}));
   EXPECT_EQ(load.Value.MaterialName, "m");
   EXPECT_FALSE(load.Value.HasInitialTension);
+  const std::vector<std::pair<std::string, std::string>> laws = {
+      {"gas_conductivity", "1e-4 + 0 * tf"}, {"vapor_pressure", "0.25"}};
+  EXPECT_EQ(texts.Laws, laws);
+  ASSERT_TRUE(CaseFileWriter(folder.File("saved.toml"), load.Value).ok());
+  EXPECT_EQ(LoadCaseFile(folder.File("saved.toml")).Value.Texts.Laws, laws);
 
   // An inline material after the items does not override them either.
   load = ReadCase(

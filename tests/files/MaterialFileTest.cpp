@@ -1,6 +1,7 @@
 // Material files: what they refuse, in which words, and the built-in material.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "TestFiles.h"
@@ -52,6 +53,22 @@ TEST(MaterialFile, RefusesWhatIsNotAMaterialNamingTheFileLineAndKey) {
        "gas_kinematic_viscosity"},
       {std::string(kHead) + "[laws]\nvapor_pressure = 0.5\n",
        "m.toml, line 4: [laws] vapor_pressure takes a formula in quotes, not a number"},
+      {std::string(kHead) + "[laws]\nvapor_pressure = \"10^(vapor_presure_param_1 - 1)\"\n",
+       "m.toml, line 4: [laws] vapor_pressure: \"vapor_presure_param_1\" is no variable of this "
+       "law; it takes t and the items by name (did you mean vapor_pressure_param_1?)"},
+      {std::string(kHead) + "[laws]\ngas_conductivity = \"2 * w\"\n",
+       "m.toml, line 4: [laws] gas_conductivity: \"w\" is no variable of this law; it takes tf "
+       "and the items by name"},
+      {std::string(kHead) + "[laws]\ndiffusion_coefficient = \"exp(t\"\n",
+       "m.toml, line 4: [laws] diffusion_coefficient: Missing parenthesis"},
+      {std::string(kHead) + "[laws]\nsurface_vapor_fraction = \"ws, ps\"\n",
+       "m.toml, line 4: [laws] surface_vapor_fraction: a law is one expression; this formula "
+       "holds 2, separated by commas"},
+      {std::string(kHead) + "[laws]\ngas_kinematic_viscosity = \"tf = 1\"\n",
+       "m.toml, line 4: [laws] gas_kinematic_viscosity: a law computes a value and assigns none; "
+       "\"=\" is no operator of a formula (\"==\" compares)"},
+      {std::string(kHead) + "[laws]\nzero_shear_viscosity = \"\"\n",
+       "m.toml, line 4: [laws] zero_shear_viscosity: Expression is empty"},
       {"name = \"m\"\nsource = 3\n", "m.toml, line 2: source takes a text in quotes, not a number"},
       {"source = \"s\"\n", "m.toml: the material has no name (name = \"...\")"},
       {"name = \"m\"\nsource = \"\"\n",
@@ -108,6 +125,27 @@ TEST(MaterialFile, BuiltInMaterialEqualsTheItemDefaults) {
   FieldTexts texts = DefaultFieldTexts();
   ApplyMaterial(load.Value, texts);
   EXPECT_EQ(texts.Items, DefaultFieldTexts().Items);
+}
+
+// The template's commented laws, uncommented, are a material a run takes: every law compiles.
+TEST(MaterialFile, TemplateLawsCompile) {
+  std::ifstream file(KORVANE_MATERIALS_DIR "/template.toml");
+  std::string text, line;
+  size_t laws = 0;
+  while (std::getline(file, line)) {
+    if (line.rfind("# [laws]", 0) == 0 ||
+        (line.rfind("# ", 0) == 0 && line.find(" = \"") != std::string::npos)) {
+      line.erase(0, 2);
+      laws += line.find(" = \"") != std::string::npos;
+    }
+    text += line + "\n";
+  }
+  text.replace(text.find("name = \"\""), 9, "name = \"t\"");
+  text.replace(text.find("source = \"\""), 11, "source = \"s\"");
+  const MaterialLoad load = ReadMaterial(text, "template.toml");
+  ASSERT_TRUE(load.Ok) << load.Message;
+  EXPECT_EQ(load.Value.Laws.size(), 6u);
+  EXPECT_EQ(laws, 6u);
 }
 
 }  // namespace

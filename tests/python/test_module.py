@@ -264,6 +264,35 @@ def test_materials_apply_and_refuse_as_the_batch_runner_does(tmp_path, batch_run
     assert (tmp_path / "module.txt").read_bytes() == (tmp_path / "batch.txt").read_bytes()
 
 
+def test_property_laws_run_with_the_case_wherever_it_goes(tmp_path, batch_runner):
+    # The vapour pressure written as its built-in law gives the built-in run; a law that changes
+    # it changes the run, in the module as in the batch runner, and goes with every copy of the
+    # case: a pickle (a study's workers), a case file, the result file; a data file cannot keep it.
+    (tmp_path / "m.toml").write_text(
+        'name = "m"\nsource = "a test"\n[laws]\n'
+        'vapor_pressure = "10^(vapor_pressure_param_1 - vapor_pressure_param_2 / (t + vapor_pressure_param_3))"\n')
+    case = korvane.Case()
+    case.apply_material(tmp_path / "m.toml")
+    assert list(case.laws) == ["vapor_pressure"] and case != korvane.Case()
+    assert korvane.run(case, 3.0).spinneret_tension == korvane.run(korvane.Case(), 3.0).spinneret_tension
+    (tmp_path / "m.toml").write_text('name = "m"\nsource = "a test"\n[laws]\nvapor_pressure = "0.9 * 10^(5.116 - 2024.7 / (t + 230))"\n')
+    case.apply_material(tmp_path / "m.toml")
+    assert pickle.loads(pickle.dumps(case)).laws == case.laws
+    r = korvane.run(case, 3.0)
+    assert r.outcome == korvane.Outcome.SUCCESS and r.spinneret_tension != korvane.run(korvane.Case(), 3.0).spinneret_tension
+    with pytest.raises(korvane.InputError, match="a data file does not keep them"):
+        case.save(tmp_path / "case.txt")
+    case.save(tmp_path / "case.toml")
+    assert korvane.Case.load(tmp_path / "case.toml") == case
+    done = subprocess.run([batch_runner, "case.toml", "-o", "batch.txt"], capture_output=True, text=True, cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    r.write_result_file(tmp_path / "module.txt")
+    assert (tmp_path / "module.txt").read_bytes() == (tmp_path / "batch.txt").read_bytes()
+    assert b"Property laws given as formulas:\r\n  vapor_pressure = 0.9 * 10^" in (tmp_path / "batch.txt").read_bytes()
+    with pytest.warns(UserWarning, match="jacket modes"):
+        assert korvane.Case.load(tmp_path / "batch.txt").laws == case.laws  # a result file read as a case
+
+
 def test_writers_refuse_what_the_batch_runner_refuses(tmp_path, batch_runner):
     r = korvane.run(korvane.Case(), 3.0)
     # A pipe nobody reads is not waited for, nor replaced by a file.
@@ -500,6 +529,9 @@ def _reassigned():
     return case
 
 
+_LAW = {"vapor_pressure": "0.9 * 10^(5.116 - 2024.7 / (t + 230))"}
+
+
 # A case as a value: (what is built, what it must equal).
 CASE_VALUES = {
     "keywords": (lambda: korvane.Case(take_up_speed=900, gas_inlet_temperature=260, initial_tension=5),
@@ -518,6 +550,11 @@ CASE_VALUES = {
     "frozen thaws": (lambda: korvane.Case(take_up_speed=900).frozen().thaw(), lambda: korvane.Case(take_up_speed=900)),
     "frozen pickles": (lambda: pickle.loads(pickle.dumps(korvane.Case(take_up_speed=900).frozen())).take_up_speed, lambda: 900.0),
     "initial tension pickles": (lambda: pickle.loads(pickle.dumps(korvane.Case(initial_tension=4))).initial_tension, lambda: 4.0),
+    # Laws go wherever the case goes: a frozen copy or a dict that dropped them would run the
+    # built-in laws.
+    "laws in a JSON round trip": (lambda: korvane.Case.from_dict(json.loads(json.dumps(korvane.Case(laws=_LAW).to_dict()))).laws, lambda: _LAW),
+    "laws in a frozen copy": (lambda: korvane.Case(laws=_LAW).frozen().thaw(), lambda: korvane.Case(laws=_LAW)),
+    "laws tell frozen copies apart": (lambda: korvane.Case(laws=_LAW).frozen() == korvane.Case().frozen(), lambda: False),
 }
 
 
@@ -540,6 +577,8 @@ REFUSED_CASES = [
     (lambda: korvane.Case(initial_tension=0), korvane.InputError, '"Assumed initial tension (dyn)" must be greater than 0.'),
     (lambda: korvane.Case(initial_tension="three"), korvane.InputError, "Input value is not correct!"),
     (lambda: setattr(korvane.Case().frozen(), "take_up_speed", 900), AttributeError, "does not change"),
+    (lambda: korvane.Case(laws={"vapour_pressure": "0.5"}), korvane.InputError, "vapour_pressure"),
+    (lambda: korvane.Case(laws={"vapor_pressure": "0.5 * tt"}), korvane.InputError, "vapor_pressure"),
     (lambda: korvane.run({"take_up_speed": 900}), TypeError, "run takes a korvane.Case, not dict"),
     (lambda: korvane.study("case.txt", {"take_up_speed": [900]}), TypeError, "study takes a korvane.Case, not str"),
 ]

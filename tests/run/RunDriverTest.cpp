@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "RecordingEnvironment.h"
 #include "run/RunDriver.h"
@@ -202,6 +205,120 @@ TEST_F(RunDriverTest, EachKindOfFloatingPointFaultEndsTheRunWithItsKindAndPlace)
     EXPECT_TRUE(EndsWith(file, kLastEchoLine)) << c.what;
     EXPECT_EQ(file.find(kResultsBanner), std::string::npos) << c.what;
   }
+}
+
+// A law that has no value is refused before the run when it has none at the spinneret, and
+// otherwise ends the run naming the law, its arguments and z, in either method; the file then
+// holds the echo only. A law that has values everywhere is written after the tables.
+TEST_F(RunDriverTest, PropertyLawsAreCheckedBeforeAndDuringTheRunAndListedInTheFile) {
+  struct Case {
+    const char* what;
+    const char* law;
+    const char* formula;
+    SolverMethod method;
+    RunOutcome outcome;
+    std::vector<std::string> messages;  // how each message begins
+  } cases[] = {
+      {"unknown variable",
+       "vapor_pressure",
+       "ps / 2",
+       SolverMethod::Classic,
+       RunOutcome::InputRefused,
+       {"Property law vapor_pressure: \"ps\" is no variable of this law; it takes t and the "
+        "items by name"}},
+      {"negative at the spinneret",
+       "zero_shear_viscosity",
+       "1000 * w - 800",
+       SolverMethod::Classic,
+       RunOutcome::InputRefused,
+       {"The law zero_shear_viscosity gives -70 at t = 80, w = 0.73, not a finite number above "
+        "0: at the spinneret, before the run."}},
+      {"zero on the line, classic",
+       "vapor_pressure",
+       "0.5 - t / 200",
+       SolverMethod::Classic,
+       RunOutcome::CalculationFailed,
+       {"Sorry, this case does not converge: the law vapor_pressure gives -0.000519405 at t = "
+        "100.104, not a finite number above 0 (z = 28 cm)."}},
+      {"zero on the line, converged",
+       "vapor_pressure",
+       "0.5 - t / 200",
+       SolverMethod::Converged,
+       RunOutcome::CalculationFailed,
+       {"Sorry, this case does not converge: ",
+        "One of the states the converged method tried had no value of a property law: the law "
+        "vapor_pressure gives "}},
+      {"values everywhere",
+       "gas_conductivity",
+       "1.2 * (gas_conductivity_param_1 * tf + "
+       "gas_conductivity_param_2)",
+       SolverMethod::Classic,
+       RunOutcome::Success,
+       {}},
+  };
+  for (const Case& c : cases) {
+    RecordingEnvironment env;
+    FieldTexts texts = Texts();
+    texts.Laws = {{c.law, c.formula}};
+    RunOptions options;
+    options.Method = c.method;
+    options.Converged.RadialIntervals = 10;
+    const RunReport report = RunDriver(context, texts, env, options);
+    EXPECT_EQ(report.Outcome, c.outcome) << c.what;
+    EXPECT_EQ(context.Params.Laws, nullptr) << c.what;
+    const std::string file = ResultFileExists() ? ReadBytes(folder.File("result.txt")) : "";
+    if (c.outcome == RunOutcome::Success) {
+      EXPECT_TRUE(EndsWith(file, std::string("\r\n\r\nProperty laws given as formulas:\r\n  ") +
+                                     c.law + " = " + c.formula + "\r\n"))
+          << c.what;
+      continue;
+    }
+    ASSERT_EQ(env.Messages.size(), c.messages.size()) << c.what;
+    for (size_t m = 0; m < c.messages.size(); ++m)
+      EXPECT_EQ(env.Messages[m].substr(0, c.messages[m].size()), c.messages[m]) << c.what;
+    if (c.outcome == RunOutcome::CalculationFailed) {
+      EXPECT_TRUE(EndsWith(file, kLastEchoLine)) << c.what;
+    }
+    std::filesystem::remove(folder.File("result.txt"));
+  }
+}
+
+// Every run compiles its own laws, so runs on several threads at once (a sweep, a Python study)
+// give the lines they give one at a time.
+TEST_F(RunDriverTest, RunsWithLawsOnSeveralThreadsGiveTheirSerialLines) {
+  constexpr int kThreads = 4;
+  const auto textsFor = [this](int k) {
+    FieldTexts texts = Texts();
+    texts.ResultFileName = folder.File("result" + std::to_string(k) + ".txt");
+    texts.Laws = {{"vapor_pressure", "(1 + " + std::to_string(k) +
+                                         " / 20) * 10^(vapor_pressure_param_1 - "
+                                         "vapor_pressure_param_2 / (t + vapor_pressure_param_3))"},
+                  {"zero_shear_viscosity", "viscosity_param_1 * (1 - w)^(9 - " + std::to_string(k) +
+                                               " / 10) * exp(viscosity_param_3 / (t + 273))"}};
+    return texts;
+  };
+  std::vector<double> serial;
+  for (int k = 0; k < kThreads; ++k) {
+    RunContext one;
+    RecordingEnvironment env;
+    ASSERT_EQ(RunDriver(one, textsFor(k), env).Outcome, RunOutcome::Success) << k;
+    serial.push_back(one.State.Iteration.TensionGuess);
+  }
+  EXPECT_NE(serial[0], serial[1]);
+  std::vector<double> parallel(kThreads);
+  std::vector<std::thread> threads;
+  for (int k = 0; k < kThreads; ++k) {
+    threads.emplace_back([&, k] {
+      for (int repeat = 0; repeat < 2; ++repeat) {
+        RunContext one;
+        RecordingEnvironment env;
+        RunDriver(one, textsFor(k), env);
+        parallel[static_cast<size_t>(k)] = one.State.Iteration.TensionGuess;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(parallel, serial);
 }
 
 TEST_F(RunDriverTest, CancellingEndsTheRunAndKeepsTheEarlierResultFile) {

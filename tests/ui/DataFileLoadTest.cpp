@@ -191,19 +191,28 @@ TEST_F(DataFileLoad, MaterialIsShownLoadedRefusedAndResetToTheBuiltInOne) {
   EXPECT_EQ(dialogs().MaterialsShown[0],
             QStringList({kBuiltInMaterialName, kBuiltInMaterialSource}));
 
-  // A material sets its items, a fixed one included; the take-up speed typed stays.
+  // A material sets its items, a fixed one included, and its laws; the take-up speed typed
+  // stays.
   form().ItemField(30)->setText("900");
   dialogs().MaterialAnswer = MaterialChoice::LoadFile;
   dialogs().MaterialToOpen =
       WriteText(session.Folder.filePath("dope.toml"),
                 "name = \"Test dope\"\nsource = \"a table\"\n[dope]\ndope_density = 1.25\n"
-                "viscosity_param_1 = 6000\n");
+                "viscosity_param_1 = 6000\n[laws]\nvapor_pressure = \"0.5\"\n");
   form().MaterialBtn->click();
   EXPECT_TRUE(dialogs().Messages.isEmpty()) << dialogs().Messages.join('\n').toStdString();
   EXPECT_EQ(form().ItemField(1)->text(), "1.25");
   EXPECT_EQ(form().ItemField(4)->text(), "6000");
   EXPECT_EQ(form().ItemField(2)->text().toStdString(), defaults.Items[1]);
   EXPECT_EQ(form().ItemField(30)->text(), "900");
+
+  // A data file cannot keep the laws: saving one says so.
+  dialogs().FileToSave = session.Folder.filePath("with-laws.txt");
+  form().SaveDataBtn->click();
+  EXPECT_EQ(dialogs().Messages,
+            QStringList({"The data file does not keep the property laws in effect; save a case "
+                         "file to keep them."}));
+  dialogs().Messages.clear();
 
   // A refused material names the key and changes nothing.
   dialogs().MaterialToOpen = WriteText(session.Folder.filePath("bad.toml"),
@@ -220,9 +229,12 @@ TEST_F(DataFileLoad, MaterialIsShownLoadedRefusedAndResetToTheBuiltInOne) {
   form().MaterialBtn->click();
   EXPECT_EQ(FieldTextsOf(form()), before);
   ASSERT_EQ(dialogs().MaterialsShown.size(), 4);
-  EXPECT_EQ(dialogs().MaterialsShown[3], QStringList({"Test dope", "a table"}));
+  EXPECT_EQ(dialogs().MaterialsShown[3],
+            QStringList({"Test dope",
+                         "a table\n\nProperty laws given as formulas:\nvapor_pressure = 0.5"}));
 
-  // Back to the built-in material: its items take their defaults, the others stay.
+  // Back to the built-in material: its items take their defaults and its laws, the others
+  // stay.
   dialogs().MaterialAnswer = MaterialChoice::BuiltIn;
   form().MaterialBtn->click();
   EXPECT_EQ(form().ItemField(1)->text().toStdString(), defaults.Items[0]);

@@ -382,6 +382,32 @@ TEST(MainWindowSolver, AClassicRunIsComparedWithTheConvergedLineInTheBackground)
   EXPECT_EQ(app.Dialogs.Messages.size(), 1) << app.Dialogs.Messages.join('\n').toStdString();
 }
 
+// The comparison solves the run's own model: with the run's property laws, on its thread.
+TEST(MainWindowSolver, TheComparisonUsesTheRunsPropertyLaws) {
+  RunParameters params;
+  ASSERT_TRUE(ReadRunParameters(DefaultFieldTexts(), params).Ok);
+  params.TotalSpinningLength = 700.0;
+  const auto tension = [&params](const std::vector<std::pair<std::string, std::string>>& laws) {
+    ConvergedComparison comparison;
+    QSignalSpy delivered(&comparison, &ConvergedComparison::Finished);
+    comparison.Start(params, 1e-2, laws);
+    if (!delivered.wait(kComparisonWaitMs)) return 0.0;
+    return delivered.at(0)
+        .at(0)
+        .value<std::shared_ptr<const ComparisonResult>>()
+        ->Report.SpinneretTension;
+  };
+  const double builtIn = tension({});
+  ASSERT_GT(builtIn, 0);
+  EXPECT_EQ(tension({{"vapor_pressure",
+                      "10^(vapor_pressure_param_1 - vapor_pressure_param_2 / (t + "
+                      "vapor_pressure_param_3))"}}),
+            builtIn);
+  const double lower = tension({{"vapor_pressure", "0.9 * 10^(5.116 - 2024.7 / (t + 230))"}});
+  EXPECT_GT(lower, 0);
+  EXPECT_NE(lower, builtIn);
+}
+
 TEST(MainWindowSolver, ANewRunOrClosingTheWindowDropsThePendingComparison) {
   Session session;
   Program& app = *session.App;
