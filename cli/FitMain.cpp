@@ -83,7 +83,8 @@ void AddFitOptions(CLI::App& app, FitOptions& o) {
                  "residuals as JSON");
   app.add_option("-o,--output", o.CaseOutput, "write the fitted case as a case file (TOML)");
   app.add_flag("--list-quantities", o.ListQuantities,
-               "print the quantities a measurement may name, and end");
+               "print the quantities a measurement may name, one a line, and end (their units are "
+               "those of the profile CSV's header)");
   app.footer(
       "Exit status: 0 fitted; 1 the fit did not converge, a run failed, the measurements cannot\n"
       "determine a parameter (named), or the fit was stopped (Ctrl-C); 2 the input was refused;\n"
@@ -150,7 +151,7 @@ int main(int argc, char** argv) {
   if (o.ListQuantities) {
     std::string list;
     for (const ProfileColumn* column : MeasurableColumns())
-      list += std::string(column->Label) + " (" + column->Unit + ")\n";
+      list += std::string(column->Label) + "\n";
     std::cout << list << std::flush;
     return std::cout.fail() ? static_cast<int>(RunOutcome::ResultFileFailed) : 0;
   }

@@ -3,15 +3,14 @@
 #include <cmath>
 #include <cstdio>
 
+#include "files/NumberText.h"
+
 namespace korvane {
 
 namespace {
 
 std::string Number(double value) {
-  if (!std::isfinite(value)) return "null";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.17g", value);
-  return text;
+  return std::isfinite(value) ? ShortestText(value) : "null";
 }
 
 std::string Quoted(std::string_view text) {

@@ -2,7 +2,7 @@
 //   {"parameters": {"NAME": {"value", "standard_error", "low95", "high95", "initial"}},
 //    "correlation": [[...]], "chi_square", "degrees_of_freedom", "converged", "evaluations",
 //    "seconds", "residuals": [{"quantity", "z", "measured", "sigma", "model"}]}
-// Numbers are written with 17 significant digits (they read back as the same doubles); a value
+// Numbers are the shortest texts that read back as the same doubles; a value
 // that is not a finite number, or a standard error the data cannot give, is null. Besides these
 // keys: "undetermined" (the names of parameters the data cannot determine) and "message".
 #pragma once
