@@ -22,7 +22,7 @@
 // gives for those values, so re-running the fitted case shows the fitted profile. The classic
 // method, whose answer moves in steps with its inputs, takes central differences (relative step
 // 1e-3) and is warned about. The solver works on x / |x0| (x0 the starting values), so its steps
-// and its stopping tests (relative changes of 1e-7) treat large and small parameters alike.
+// and its stopping tests (relative changes of 1e-5) treat large and small parameters alike.
 //
 // Where a quantity's sigma is not given, its points weigh the same and their sigma is
 // estimated from the residuals, s_q^2 = SSR_q / n_q * n / (n - p), the fit repeated until
