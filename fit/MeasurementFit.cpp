@@ -112,7 +112,7 @@ class ModelEvaluator {
     valid_ = false;
     point_ = point;
     hasJacobian_ = false;
-    if (!Run(x, Converged(), values_, &jacobian_)) return false;
+    if (!Run(x, Converged(), values_, Converged() ? &jacobian_ : nullptr)) return false;
     hasJacobian_ = Converged();
     valid_ = true;
     if (wantJacobian && !hasJacobian_) {
@@ -168,7 +168,7 @@ class ModelEvaluator {
                    " at z = " + ShortestText(m.Z) + " cm";
         return false;
       }
-      if (!jacobian) continue;
+      if (!jacobian || !report.Converged) continue;
       const std::vector<ParameterSensitivity>& sensitivities = report.Converged->Sensitivities;
       for (size_t k = 0; k < sensitivities.size(); ++k) {
         const ProfileSource derivatives{context_.Params, sensitivities[k].Profile, context_.State,
@@ -236,12 +236,13 @@ class ProgressCallback : public ceres::IterationCallback {
       : request_(request), u_(u), scale_(scale), iterations_(iterations) {}
   ceres::CallbackReturnType operator()(const ceres::IterationSummary& summary) override {
     iterations_ = summary.iteration;
+    // An iteration cut short by the cancel has no cost to show.
+    if (request_.Cancelled && request_.Cancelled()) return ceres::SOLVER_ABORT;
     if (request_.Progress) {
       FitProgress progress{summary.iteration, summary.cost, u_};
       for (size_t k = 0; k < u_.size(); ++k) progress.Values[k] *= scale_[k];
       request_.Progress(progress);
     }
-    if (request_.Cancelled && request_.Cancelled()) return ceres::SOLVER_ABORT;
     return ceres::SOLVER_CONTINUE;
   }
 

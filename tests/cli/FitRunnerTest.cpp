@@ -111,6 +111,14 @@ TEST(FitRunner, FitsWritesTheReportAndTheFittedCase) {
   EXPECT_NE(fitted.Value.Texts.Items[6], "0.00103");  // the estimate, not the case's value
   EXPECT_EQ(fitted.Value.Solver.Converged, true);
 
+  // The classic method fits with differences, after a warning.
+  const FitRun classic = RunFit(folder,
+                                "--initial-tension 3.0 --method classic --measurements "
+                                "m.csv --parameter diffusion_param_1");
+  EXPECT_EQ(classic.Status, 0) << classic.Err;
+  EXPECT_EQ(classic.Err.rfind("Warning: the classic method's answer moves in steps", 0), 0u)
+      << classic.Err;
+
   // The spinneret tension alone cannot determine the diffusion parameter too: exit 1, named, no
   // fitted case.
   WriteBytes(folder.File("t.csv"), "quantity,z,value,sigma\ntension,0,4.1,0.05\n");
