@@ -4,7 +4,8 @@
 //    "seconds", "residuals": [{"quantity", "z", "measured", "sigma", "model"}]}
 // Numbers are the shortest texts that read back as the same doubles; a value
 // that is not a finite number, or a standard error the data cannot give, is null. Besides these
-// keys: "undetermined" (the names of parameters the data cannot determine) and "message".
+// keys: "undetermined" (the names of parameters the data cannot determine) and "message". The
+// correlation matrix is that of the determined parameters, in their order.
 #pragma once
 
 #include <string>

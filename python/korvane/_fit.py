@@ -19,7 +19,15 @@ import math
 import os
 import warnings
 
-from ._korvane import Case, InputError, _default_initial_tension, _fit, _measurable_quantities
+from ._korvane import (
+    Case,
+    InputError,
+    _converged_tolerance_range,
+    _default_initial_tension,
+    _fit,
+    _measurable_quantities,
+    _radial_interval_range,
+)
 
 
 class FitFailed(RuntimeError):
@@ -156,6 +164,15 @@ def fit(
     item), FitFailed when the fit does not converge or a run fails. Parameters the measurements
     cannot determine are named in FitResult.undetermined, with an UndeterminedWarning.
     """
+    if method == "converged":
+        low, high = _converged_tolerance_range
+        if not low <= float(tolerance) <= high:
+            raise ValueError(f"tolerance must lie between {low:g} and {high:g}, not {tolerance!r}")
+        if radial_intervals is not None:
+            low, high = _radial_interval_range
+            if not low <= int(radial_intervals) <= high:
+                raise ValueError(
+                    f"radial_intervals must lie between {low} and {high}, not {radial_intervals!r}")
     path, text = "", ""
     if isinstance(measurements, (str, os.PathLike)):
         path = os.fspath(measurements)

@@ -111,6 +111,16 @@ TEST(FitRunner, FitsWritesTheReportAndTheFittedCase) {
   EXPECT_NE(fitted.Value.Texts.Items[6], "0.00103");  // the estimate, not the case's value
   EXPECT_EQ(fitted.Value.Solver.Converged, true);
 
+  // A fit that runs out of iterations fails and says so.
+  const FitRun cut = RunFit(folder, std::string(kQuick) +
+                                        "--measurements m.csv --parameter 7 --parameter 4 "
+                                        "--set 7=0.002 --max-iterations 1 --report cut.json");
+  EXPECT_EQ(cut.Status, 1) << cut.Err;
+  EXPECT_NE(cut.Err.find("The fit failed: the fit did not converge within 1 iterations"),
+            std::string::npos)
+      << cut.Err;
+  EXPECT_FALSE(std::filesystem::exists(folder.File("cut.json")));
+
   // The classic method fits with differences, after a warning.
   const FitRun classic = RunFit(folder,
                                 "--initial-tension 3.0 --method classic --measurements "

@@ -61,3 +61,5 @@ def test_python_and_batch_fitter_give_the_same_estimates(tmp_path):
     bad.loc[3, "z"] = 900.0
     with pytest.raises(korvane.InputError, match="line 5: z = 900 cm lies outside the line"):
         korvane.fit(korvane.Case.default(), bad, parameters, **QUICK)
+    with pytest.raises(ValueError, match="tolerance must lie between"):
+        korvane.fit(korvane.Case.default(), frame, parameters, tolerance=0.5)
