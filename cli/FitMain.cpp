@@ -15,6 +15,7 @@
 #include "files/FileBytes.h"
 #include "files/MeasurementsCsv.h"
 #include "files/OutputPaths.h"
+#include "files/PendingFile.h"
 #include "fit/MeasurementFit.h"
 
 namespace {
@@ -22,20 +23,23 @@ namespace {
 using namespace korvane;
 
 // Ctrl-C (or a termination request) asks the fit to stop after the run in progress; a second
-// one ends the program at once.
+// one removes the file a run is still writing and ends the program as the signal would have.
 std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-void OnStopSignal(int) {
-  stopRequested.store(true);
+void OnStopSignal(int signal) {
+  if (!stopRequested.exchange(true)) return;
+  RemovePendingFiles();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
 }
 
 void StopOnSignals() {
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal the caller chose to ignore (nohup) stays ignored.
     struct sigaction earlier {};
     if (sigaction(signal, nullptr, &earlier) == 0 && earlier.sa_handler == SIG_IGN) continue;
     sigaction(signal, &action, nullptr);
