@@ -59,7 +59,7 @@ const ProfileColumn* ColumnNamed(std::string_view name) {
 std::vector<const ProfileColumn*> MeasurableColumns() {
   std::vector<const ProfileColumn*> columns;
   for (const ProfileColumn& column : ProfileColumns())
-    if (HasDerivative(column)) columns.push_back(&column);
+    if (std::string_view(column.Name) != "z") columns.push_back(&column);
   return columns;
 }
 
@@ -96,11 +96,11 @@ MeasurementsLoad ReadMeasurements(std::string_view text, const std::string& path
     Measurement m;
     m.Line = lineNumber;
     m.Column = ColumnNamed(fields[0]);
-    if (!m.Column || !HasDerivative(*m.Column)) {
-      const std::string name(fields[0]);
-      return refuse("\"" + name + "\" is no quantity that can be fitted to" +
-                    (m.Column ? std::string(" (it is computed from the other values)")
-                              : std::string(" (korvane-fit --list-quantities lists them)")));
+    if (!m.Column || std::string_view(m.Column->Name) == "z") {
+      std::string why(1, '"');
+      why.append(fields[0]);
+      why += "\" is no quantity that can be fitted to (korvane-fit --list-quantities lists them)";
+      return refuse(why);
     }
     const char* names[] = {"z", "value", "sigma"};
     double numbers[3] = {0, 0, 0};

@@ -30,9 +30,7 @@ struct MeasurementsLoad {
   std::vector<Measurement> Values;
 };
 
-// The quantities a measurement may name, in the export's order: every profile column a
-// converged run gives the derivative of (the position and the values computed from others, the
-// cross-section and the stress, are not).
+// The quantities a measurement may name, in the export's order: every profile column but z.
 std::vector<const ProfileColumn*> MeasurableColumns();
 
 // Checks the text; `path` names it in messages and lineLength (cm) is the line's length, which

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "files/NumberText.h"
+#include "fit/DerivedColumnDerivative.h"
 #include "fit/ProfileInterpolation.h"
 #include "inputs/SectionLengths.h"
 #include "inputs/SensitivityItems.h"
@@ -173,7 +174,11 @@ class ModelEvaluator {
       for (size_t k = 0; k < sensitivities.size(); ++k) {
         const ProfileSource derivatives{context_.Params, sensitivities[k].Profile, context_.State,
                                         points};
-        (*jacobian)[i][k] = InterpolatedValue(*m.Column, derivatives, at);
+        (*jacobian)[i][k] =
+            HasDerivative(*m.Column)
+                ? InterpolatedValue(*m.Column, derivatives, at)
+                : DerivedColumnDerivative(*m.Column, source, sensitivities[k].Profile,
+                                          *request_.Parameters[k].Item, at);
         if (!std::isfinite((*jacobian)[i][k])) {
           failure_ = "the derivative of " + std::string(m.Column->Label) +
                      " at z = " + ShortestText(m.Z) + " cm" + where + " is not a number";

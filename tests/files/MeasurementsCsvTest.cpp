@@ -19,8 +19,6 @@ TEST(MeasurementsCsv, RefusesBadRowsNamingTheLine) {
       {"quantity,z,value\n", "m.csv, line 1: the first line must be the header"},
       {"tension,0,4,0.1\n", "m.csv, line 1: the first line must be the header"},
       {"\nquantity,z,value,sigma\nspeed,0,4,0.1\n", "line 3: \"speed\" is no quantity"},
-      {"quantity,z,value,sigma\nfilament area,10,1e-4,1e-6\n",
-       "line 2: \"filament area\" is no quantity that can be fitted to (it is computed"},
       {"quantity,z,value,sigma\nZ,10,1,1\n", "line 2: \"Z\" is no quantity"},
       {"quantity,z,value,sigma\ntension,0,4,0.1\ntension,800,4,0.1\n",
        "line 3: z = 800 cm lies outside the line (0 to 700 cm)"},
@@ -50,10 +48,11 @@ TEST(MeasurementsCsv, ReadsLabelsOrScriptNamesWithAndWithoutSigma) {
       "tension,0,3.99,0.05\r\n"
       "\r\n"
       "\"average solvent fraction\", 700 ,0.0246,\r\n"
-      "filament_temperature,350,1.2e2,0.5\r\n",
+      "filament_temperature,350,1.2e2,0.5\r\n"
+      "filament area,10,1e-4,1e-6\r\n",
       "m.csv", 700);
   ASSERT_TRUE(load.Ok) << load.Message;
-  ASSERT_EQ(load.Values.size(), 3u);
+  ASSERT_EQ(load.Values.size(), 4u);
   EXPECT_STREQ(load.Values[0].Column->Name, "tension");
   EXPECT_EQ(load.Values[0].Sigma, 0.05);
   EXPECT_STREQ(load.Values[1].Column->Name, "average_solvent_fraction");

@@ -10,8 +10,10 @@
 
 #include "RecordingEnvironment.h"
 #include "files/NumberText.h"
+#include "fit/DerivedColumnDerivative.h"
 #include "fit/MeasurementFit.h"
 #include "fit/ProfileInterpolation.h"
+#include "inputs/SensitivityItems.h"
 
 namespace korvane {
 namespace {
@@ -160,6 +162,62 @@ TEST(MeasurementFit, NamesTheParametersTheDataCannotDetermine) {
 
   for (Measurement& m : request.Measurements) m.Sigma = 0;
   EXPECT_EQ(FitToMeasurements(request).Status, FitStatus::Refused);
+}
+
+// The cross-section and the stress are computed from other columns; their derivatives, from
+// those columns' sensitivities and the item's own place in the formulas, agree with central
+// differences of whole runs, for an item inside the equations and one inside the formulas too.
+TEST(DerivedColumnDerivative, AgreesWithCentralDifferencesOfRuns) {
+  RunOptions options;
+  options.Method = SolverMethod::Converged;
+  options.Converged.Tolerance = 1e-7;
+  options.Converged.RadialIntervals = 16;
+  const std::string resultFile =
+      (std::filesystem::temp_directory_path() / "korvane-fit-derived.txt").string();
+  struct Line {
+    RunContext Context;
+    RunReport Report;
+  };
+  auto run = [&](const FieldTexts& texts, const RunOptions& o, Line& line) {
+    FieldTexts t = texts;
+    t.ResultFileName = resultFile;
+    testing::RecordingEnvironment environment;
+    line.Report = RunDriver(line.Context, t, environment, o);
+    std::filesystem::remove(resultFile);
+    ASSERT_EQ(line.Report.Outcome, RunOutcome::Success);
+  };
+  for (const char* name : {"diffusion_param_1", "dope_output"}) {
+    const ParameterItem& item = *ItemByName(name);
+    std::string error;
+    RunOptions withSensitivity = options;
+    withSensitivity.Converged.Sensitivities = {*SensitivityParameterFor(name, error)};
+    Line base;
+    run(DefaultFieldTexts(), withSensitivity, base);
+    const double x = *ConvertItemText(item, DefaultFieldTexts().Items[item.Number - 1]);
+    const double h = 1e-3 * x;
+    Line up, down;
+    FieldTexts moved = DefaultFieldTexts();
+    moved.Items[item.Number - 1] = ShortestText(x + h);
+    run(moved, options, up);
+    moved.Items[item.Number - 1] = ShortestText(x - h);
+    run(moved, options, down);
+    for (const char* column : {"filament_area", "stress"}) {
+      const ProfileColumn& c = ProfileColumnByName(column);
+      const int n = base.Report.PrintedPointCount;
+      const InterpolationPoint at = LocateOnLine(*base.Context.Profile, n, 103);
+      const ProfileSource source{base.Context.Params, *base.Context.Profile, base.Context.State, n};
+      const double derivative = DerivedColumnDerivative(
+          c, source, base.Report.Converged->Sensitivities[0].Profile, item, at);
+      auto valueOf = [&](const Line& line) {
+        const int m = line.Report.PrintedPointCount;
+        return InterpolatedValue(
+            c, {line.Context.Params, *line.Context.Profile, line.Context.State, m},
+            LocateOnLine(*line.Context.Profile, m, 103));
+      };
+      const double difference = (valueOf(up) - valueOf(down)) / (2 * h);
+      EXPECT_NEAR(derivative, difference, 2e-3 * std::abs(difference)) << name << ", " << column;
+    }
+  }
 }
 
 // The bounds a parameter gets from its item's range checks, and the texts refused.
