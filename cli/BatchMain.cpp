@@ -11,8 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "cli/CaseInput.h"
-#include "cli/ItemSetting.h"
+#include "cli/CaseOptions.h"
 #include "cli/Sweep.h"
 #include "files/DataFile.h"
 #include "files/FileBytes.h"
@@ -153,88 +152,38 @@ int RunSweepCommand(const FieldTexts& texts, const std::vector<SweepPlan>& plans
   return static_cast<int>(outcome);
 }
 
-// Why the method's options cannot run, naming the option; empty when they can.
-std::optional<std::string> MethodOptionsProblem(const CLI::App& app, const RunOptions& options) {
-  const bool converged = options.Method == SolverMethod::Converged;
-  for (const char* name :
-       {"--tolerance", "--radial-intervals", "--take-up-tension", "--sensitivity"}) {
-    if (!converged && app.count(name) > 0)
-      return std::string(name) + ": applies to the converged method only (--method converged)";
-  }
-  const ConvergedOptions& c = options.Converged;
-  if (!(c.Tolerance >= kSmallestConvergedTolerance && c.Tolerance <= kLargestConvergedTolerance))
-    return "--tolerance: the relative accuracy must lie between 1e-8 and 1e-2";
-  if (app.count("--radial-intervals") > 0 &&
-      (c.RadialIntervals < kSmallestRadialIntervals || c.RadialIntervals > kLargestRadialIntervals))
-    return "--radial-intervals: the number of radial intervals must lie between " +
-           std::to_string(kSmallestRadialIntervals) + " and " +
-           std::to_string(kLargestRadialIntervals);
-  if (c.TakeUpTension && !(*c.TakeUpTension > 0 && std::isfinite(*c.TakeUpTension)))
-    return "--take-up-tension: the tension at take-up must be a number of dyn above 0";
-  return std::nullopt;
-}
+// What the command line asks for: the case, the outputs and a sweep.
+struct BatchOptions {
+  CaseOptions Case;
+  std::string ResultFile = "result.txt";
+  std::string CsvFile;
+  std::string Sensitivity;
+  std::vector<std::string> Sweeps;
+  std::string SummaryFile = "sweep.csv";
+  int Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+};
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  CLI::App app{
-      "Runs one dry-spinning case and writes its result file.\n"
-      "Without DATA_FILE the default case is run."};
-  app.set_version_flag("--version", "korvane-batch " KORVANE_VERSION);
-  std::string dataFile, resultFile = "result.txt", initialTension;
-  app.add_option("DATA_FILE", dataFile,
-                 "input data file (54 lines of label = value), case file (TOML) or result file "
-                 "(its INPUT DATA), told apart by their content");
-  app.add_option("-o,--output", resultFile, "result file to write")->capture_default_str();
-  app.add_option("--initial-tension", initialTension,
-                 "assumed initial spinning tension in dyn (default: the text of the initial "
-                 "tension file, or 3.0)");
-  std::string csvFile;
-  app.add_option("--csv", csvFile,
+void AddBatchOptions(CLI::App& app, BatchOptions& o) {
+  AddCaseInputOptions(app, o.Case);
+  app.add_option("-o,--output", o.ResultFile, "result file to write")->capture_default_str();
+  app.add_option("--csv", o.CsvFile,
                  "also write the profile of the run as CSV (when the run produced results); with "
                  "--sweep, one CSV per case, named as the result files are");
-  std::string method = "classic";
-  RunOptions runOptions;
-  double takeUpTension = 0;
-  app.add_option("--method", method,
-                 "classic (the fixed-step method of every earlier result) or converged (the "
-                 "model solved to --tolerance, with an estimate of its error)")
-      ->check(CLI::IsMember({"classic", "converged"}))
-      ->capture_default_str();
-  app.add_option("--tolerance", runOptions.Converged.Tolerance,
-                 "converged: the relative accuracy of the reported values, 1e-8 to 1e-2")
-      ->capture_default_str();
-  app.add_option("--radial-intervals", runOptions.Converged.RadialIntervals,
-                 "converged: equal radial intervals, 2 to 512 (default: a surface-clustered grid "
-                 "chosen to meet the tolerance; 10 is the classic radial model)");
-  app.add_option("--take-up-tension", takeUpTension,
-                 "converged: the tension at take-up in dyn, met instead of the take-up speed");
-  std::string sensitivity;
-  app.add_option("--sensitivity", sensitivity,
+  AddCaseMethodOptions(app, o.Case, SolverMethod::Classic);
+  app.add_option("--sensitivity", o.Sensitivity,
                  "converged: also the derivatives of the spinneret tension (printed) and of the "
                  "profile (CSV columns) with respect to these decimal items, ITEM[,ITEM...] by "
                  "number or name (take_up_speed)");
-  std::string materialFile;
-  app.add_option("--material", materialFile,
-                 "apply a material file (TOML: dope, solvent and gas items by name, fixed ones "
-                 "included) on top of the data file or the default case");
-  std::vector<std::string> settingTexts;
-  app.add_option("--set", settingTexts,
-                 "set an item after the data file and the material: ITEM=VALUE, ITEM a number "
-                 "or a name (take_up_speed), fixed items included; repeatable")
-      ->allow_extra_args(false);
-  std::vector<std::string> sweeps;
-  std::string summaryFile = "sweep.csv";
-  int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  AddCaseSettingOptions(app, o.Case);
   app.add_option(
-         "--sweep", sweeps,
+         "--sweep", o.Sweeps,
          "run the case once per value of item ITEM: ITEM=V1,V2,... or ITEM=START:STOP:COUNT; "
          "one result file per value (the value before the -o name's extension). Several --sweep "
          "options run every combination of their values, the first varying slowest "
          "(out_800_70.txt)")
       ->allow_extra_args(false);  // one text per --sweep: a data file after it stays the data file
-  app.add_option("--summary", summaryFile, "sweep summary CSV")->capture_default_str();
-  app.add_option("-j,--jobs", jobs, "sweep cases run in parallel")
+  app.add_option("--summary", o.SummaryFile, "sweep summary CSV")->capture_default_str();
+  app.add_option("-j,--jobs", o.Jobs, "sweep cases run in parallel")
       ->check(CLI::Range(1, 256))
       ->capture_default_str();
   app.footer(
@@ -245,157 +194,59 @@ int main(int argc, char** argv) {
       "4 only to a run (or sweep) that otherwise succeeded: 1 and 3 are never hidden by it.\n"
       "An output that is an input or another output is refused (2).\n"
       "A converged run that has not finished after a minute ends as a failed calculation (1).");
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return code == 0 ? 0 : static_cast<int>(RunOutcome::InputRefused);
-  }
+}
 
-  // The case is built in this order, each step over the one before: the input file, then
-  // --material, then --set; the method options on the command line win over a case file's.
-  FieldTexts texts = DefaultFieldTexts();
-  texts.ResultFileName = resultFile;
-  CaseInput input;
-  if (!dataFile.empty()) {
-    std::string error;
-    std::optional<CaseInput> loaded = LoadCaseInput(dataFile, texts, error);
-    if (!loaded) {
-      std::cerr << error << '\n';
-      return static_cast<int>(RunOutcome::InputRefused);
-    }
-    input = std::move(*loaded);
-    for (const std::string& note : input.Notes) std::cerr << note << '\n';
-  }
-  runOptions.Method = method == "converged" ? SolverMethod::Converged : SolverMethod::Classic;
-  if (app.count("--take-up-tension") > 0) runOptions.Converged.TakeUpTension = takeUpTension;
-  ApplyCaseSolver(input.Solver,
-                  {app.count("--method") > 0, app.count("--tolerance") > 0,
-                   app.count("--radial-intervals") > 0, app.count("--take-up-tension") > 0},
-                  runOptions);
-  if (const std::optional<std::string> problem = MethodOptionsProblem(app, runOptions)) {
-    std::cerr << *problem << '\n';
-    return static_cast<int>(RunOutcome::InputRefused);
-  }
-  if (app.count("--sensitivity") > 0) {
-    std::string error;
-    auto parameters = SensitivityParametersFor(sensitivity, error);
-    if (!parameters || !sweeps.empty()) {
-      std::cerr << "--sensitivity: " << (parameters ? "not with --sweep" : error) << '\n';
-      return static_cast<int>(RunOutcome::InputRefused);
-    }
-    runOptions.Converged.Sensitivities = std::move(*parameters);
-  }
-
-  std::vector<ItemSetting> settings;
-  for (const std::string& text : settingTexts) {
-    std::string error;
-    std::optional<ItemSetting> setting = ParseItemSetting(text, error);
-    if (!setting) {
-      std::cerr << "--set: " << error << '\n';
-      return static_cast<int>(RunOutcome::InputRefused);
-    }
-    settings.push_back(std::move(*setting));
-  }
-  if (const std::optional<std::string> problem = ItemSettingsProblem(settings)) {
-    std::cerr << "--set: " << *problem << '\n';
-    return static_cast<int>(RunOutcome::InputRefused);
-  }
-
-  RemovePendingFilesOnTermination();
-  BatchEnvironment environment;
-  if (app.count("--initial-tension") > 0) {
-    texts.InitialTensionText = initialTension;
-  } else if (!input.HasInitialTension) {
-    const InitialTensionRead read = ReadInitialTensionFile(InitialTensionFilePath());
-    if (!read.Ok) environment.ShowMessage(read.Message);
-    texts.InitialTensionText = read.Text;
-  }
-  if (!materialFile.empty()) {
-    const MaterialLoad material = LoadMaterialFile(materialFile);
-    if (!material.Ok) {
-      environment.ShowMessage(material.Message);
-      return static_cast<int>(RunOutcome::InputRefused);
-    }
-    ApplyMaterial(material.Value, texts);
-  }
-  ApplyItemSettings(settings, texts);
-
-  // What the run reads and what it will write, checked before anything is written.
-  std::vector<NamedFile> inputs, outputs;
-  if (!dataFile.empty()) inputs.push_back({input.Role, dataFile});
-  if (!input.MaterialFile.empty())
-    inputs.push_back({"the case's material file", input.MaterialFile});
-  if (!materialFile.empty()) inputs.push_back({"the material file", materialFile});
-  if (app.count("--initial-tension") == 0 && !input.HasInitialTension)
-    inputs.push_back({"the initial tension file", InitialTensionFilePath()});
-  std::vector<SweepPlan> plans;
-  for (const std::string& sweep : sweeps) {
-    std::string error;
-    std::optional<SweepPlan> plan = ParseSweep(sweep, error);
-    if (!plan) {
-      std::cerr << "--sweep: " << error << '\n';
-      return static_cast<int>(RunOutcome::InputRefused);
-    }
-    plans.push_back(std::move(*plan));
-  }
-  for (const SweepPlan& plan : plans) {
-    for (const ItemSetting& setting : settings) {
-      if (setting.Item != plan.Item) continue;
-      std::cerr << "--set: item " << plan.Item << " is also swept\n";
-      return static_cast<int>(RunOutcome::InputRefused);
-    }
-  }
-  if (const std::optional<std::string> problem = SweepGridProblem(plans)) {
-    std::cerr << "--sweep: " << *problem << '\n';
-    return static_cast<int>(RunOutcome::InputRefused);
-  }
+// The files the command will write: one result file (and CSV) per sweep case and the summary,
+// or the run's result file and CSV.
+std::vector<NamedFile> PlannedOutputs(const BatchOptions& o, const std::vector<SweepPlan>& plans) {
+  std::vector<NamedFile> outputs;
   if (!plans.empty()) {
     for (int k = 0, cases = SweepCaseCount(plans); k < cases; ++k) {
       const std::vector<std::string> values = SweepCaseValues(plans, k);
       outputs.push_back({"the result file of " + SweepCaseLabel(plans, values),
-                         SweepResultFileName(resultFile, values)});
-      if (!csvFile.empty())
+                         SweepResultFileName(o.ResultFile, values)});
+      if (!o.CsvFile.empty())
         outputs.push_back({"the CSV file of " + SweepCaseLabel(plans, values),
-                           SweepResultFileName(csvFile, values)});
+                           SweepResultFileName(o.CsvFile, values)});
     }
-    outputs.push_back({"--summary", summaryFile});
+    outputs.push_back({"--summary", o.SummaryFile});
   } else {
-    if (!resultFile.empty()) outputs.push_back({"-o", resultFile});
-    if (!csvFile.empty()) outputs.push_back({"--csv", csvFile});
+    if (!o.ResultFile.empty()) outputs.push_back({"-o", o.ResultFile});
+    if (!o.CsvFile.empty()) outputs.push_back({"--csv", o.CsvFile});
   }
-  if (const std::optional<std::string> clash = FindOutputClash(inputs, outputs)) {
-    std::cerr << *clash << " Nothing was written.\n";
-    return static_cast<int>(RunOutcome::InputRefused);
-  }
+  return outputs;
+}
 
-  if (!plans.empty()) {
-    // The summary is written last; a name it cannot take is found before the first case runs.
-    if (const std::optional<std::string> problem = OutputProblem(summaryFile)) {
-      std::cerr << "The sweep summary " << summaryFile << " could not be written: " << *problem
+// The sweep's files that cannot be written, found before the first case runs: the summary,
+// which is written last, and a folder that no case could write its files into. The exit status
+// (4) when one cannot, after saying so; empty when all look writable.
+std::optional<int> SweepOutputProblem(const BatchOptions& o, const std::vector<SweepPlan>& plans) {
+  if (const std::optional<std::string> problem = OutputProblem(o.SummaryFile)) {
+    std::cerr << "The sweep summary " << o.SummaryFile << " could not be written: " << *problem
+              << ". Nothing was run.\n";
+    return static_cast<int>(RunOutcome::ResultFileFailed);
+  }
+  const std::vector<std::string> firstCase = SweepCaseValues(plans, 0);
+  for (const auto& [what, base] :
+       {std::pair{"result files", o.ResultFile}, {"CSV files", o.CsvFile}}) {
+    if (base.empty()) continue;
+    if (const std::optional<std::string> problem =
+            OutputFolderProblem(SweepResultFileName(base, firstCase))) {
+      std::cerr << "The " << what << " of the sweep could not be written: " << *problem
                 << ". Nothing was run.\n";
       return static_cast<int>(RunOutcome::ResultFileFailed);
     }
-    // So is a folder that no case could write its files into.
-    const std::vector<std::string> firstCase = SweepCaseValues(plans, 0);
-    for (const auto& [what, base] :
-         {std::pair{"result files", resultFile}, {"CSV files", csvFile}}) {
-      if (base.empty()) continue;
-      if (const std::optional<std::string> problem =
-              OutputFolderProblem(SweepResultFileName(base, firstCase))) {
-        std::cerr << "The " << what << " of the sweep could not be written: " << *problem
-                  << ". Nothing was run.\n";
-        return static_cast<int>(RunOutcome::ResultFileFailed);
-      }
-    }
-    return RunSweepCommand(texts, plans, resultFile, csvFile, summaryFile, jobs, runOptions);
   }
+  return std::nullopt;
+}
 
+// Runs the one case and writes its outputs; the exit status.
+int RunOneCase(const BatchOptions& o, const CaseSetup& setup, BatchEnvironment& environment) {
   RunContext context;
-  const RunReport report = RunDriver(context, texts, environment, runOptions);
-  if (!csvFile.empty() && report.Outcome != RunOutcome::InputRefused) {
+  const RunReport report = RunDriver(context, setup.Texts, environment, setup.Run);
+  if (!o.CsvFile.empty() && report.Outcome != RunOutcome::InputRefused) {
     const FileResult csv = UpdateProfileCsv(
-        csvFile, context.Params, *context.Profile, context.State, report.PrintedPointCount,
+        o.CsvFile, context.Params, *context.Profile, context.State, report.PrintedPointCount,
         report.Converged ? report.Converged->Sensitivities : std::vector<ParameterSensitivity>{});
     if (!csv.ok()) {
       environment.ShowMessage(csv.Message);
@@ -414,4 +265,73 @@ int main(int argc, char** argv) {
     return StatusAfterFailedOutput(report.Outcome);
   }
   return static_cast<int>(report.Outcome);
+}
+
+int Refused(const std::string& message) {
+  std::cerr << message << '\n';
+  return static_cast<int>(RunOutcome::InputRefused);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Runs one dry-spinning case and writes its result file.\n"
+      "Without DATA_FILE the default case is run."};
+  app.set_version_flag("--version", "korvane-batch " KORVANE_VERSION);
+  BatchOptions o;
+  AddBatchOptions(app, o);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : static_cast<int>(RunOutcome::InputRefused);
+  }
+
+  // The case is built in this order, each step over the one before: the input file, then
+  // --material, then --set; the method options on the command line win over a case file's.
+  FieldTexts texts = DefaultFieldTexts();
+  texts.ResultFileName = o.ResultFile;
+  std::string error;
+  std::vector<std::string> notes;
+  std::optional<CaseSetup> setup =
+      ReadCaseOptions(app, o.Case, texts, {"--sensitivity"}, notes, error);
+  for (const std::string& note : notes) std::cerr << note << '\n';
+  if (!setup) return Refused(error);
+  if (app.count("--sensitivity") > 0) {
+    auto parameters = SensitivityParametersFor(o.Sensitivity, error);
+    if (!parameters || !o.Sweeps.empty())
+      return Refused("--sensitivity: " + (parameters ? std::string("not with --sweep") : error));
+    setup->Run.Converged.Sensitivities = std::move(*parameters);
+  }
+  if (const std::optional<std::string> problem = ReadCaseSettings(o.Case, *setup))
+    return Refused(*problem);
+
+  RemovePendingFilesOnTermination();
+  BatchEnvironment environment;
+  if (!ApplyCaseOptions(app, o.Case, *setup, environment, error)) return Refused(error);
+
+  // What the run reads and what it will write, checked before anything is written.
+  std::vector<SweepPlan> plans;
+  for (const std::string& sweep : o.Sweeps) {
+    std::optional<SweepPlan> plan = ParseSweep(sweep, error);
+    if (!plan) return Refused("--sweep: " + error);
+    plans.push_back(std::move(*plan));
+  }
+  for (const SweepPlan& plan : plans) {
+    for (const ItemSetting& setting : setup->Settings) {
+      if (setting.Item == plan.Item)
+        return Refused("--set: item " + std::to_string(plan.Item) + " is also swept");
+    }
+  }
+  if (const std::optional<std::string> problem = SweepGridProblem(plans))
+    return Refused("--sweep: " + *problem);
+  if (const std::optional<std::string> clash =
+          FindOutputClash(CaseInputFiles(app, o.Case, *setup), PlannedOutputs(o, plans)))
+    return Refused(*clash + " Nothing was written.");
+
+  if (plans.empty()) return RunOneCase(o, *setup, environment);
+  if (const std::optional<int> status = SweepOutputProblem(o, plans)) return *status;
+  return RunSweepCommand(setup->Texts, plans, o.ResultFile, o.CsvFile, o.SummaryFile, o.Jobs,
+                         setup->Run);
 }

@@ -4,11 +4,12 @@
 # (classic/ and converged/) include the shared model/ and results/ and never each other, and
 # model/ and results/ include neither method.
 #   check-layers.sh [ROOT]   (default: the repository this script lives in)
-# The layers, from the bottom up; each may include its own folder and those below it.
+# The layers, from the bottom up (fit/, the fits to measurements, sits on the run driver); each
+# may include its own folder and those below it.
 set -uo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 
-layers=(core inputs files run)
+layers=(core inputs files run fit)
 frontends=(ui cli python)
 
 rank_of() {

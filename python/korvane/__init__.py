@@ -50,6 +50,8 @@ __all__ = [
     "Case",
     "CancelToken",
     "ConvergedReport",
+    "FitFailed",
+    "FitResult",
     "FrozenCase",
     "InputError",
     "MAX_CASES",
@@ -58,8 +60,11 @@ __all__ = [
     "Profile",
     "Result",
     "Sensitivity",
+    "UndeterminedWarning",
+    "fit",
     "items",
     "machine_initial_tension",
+    "measurable_quantities",
     "profile_columns",
     "run",
     "study",
@@ -457,5 +462,6 @@ def run(
 
 
 from ._study import MAX_CASES, MAX_CASES_WITH_PROFILES, StudyStopped, study  # noqa: E402  (uses run and Result above)
+from ._fit import FitFailed, FitResult, UndeterminedWarning, fit, measurable_quantities  # noqa: E402,F401  (korvane.fit)
 
 del annotations  # of "from __future__ import annotations": no name of the package

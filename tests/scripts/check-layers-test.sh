@@ -8,7 +8,7 @@ trap 'rm -rf "$tree"' EXIT
 
 fresh_tree() {
   rm -rf "$tree"/*
-  mkdir -p "$tree"/{core,inputs,files,run,ui,cli} "$tree"/core/{model,results,classic,converged}
+  mkdir -p "$tree"/{core,inputs,files,run,fit,ui,cli} "$tree"/core/{model,results,classic,converged}
   printf '#pragma once\n#include <cmath>\n' >"$tree/core/A.h"
   printf '#pragma once\n#include "core/results/R.h"\n' >"$tree/core/model/M.h"
   printf '#include "core/model/M.h"\n#include "core/classic/K.h"\n' >"$tree/core/classic/K.cpp"
@@ -18,6 +18,8 @@ fresh_tree() {
   printf '#include "files/C.h"\n' >"$tree/run/D.cpp"
   printf '#include "run/D.h"\n#include <QWidget>\n' >"$tree/ui/E.cpp"
   printf '#include "run/D.h"\n' >"$tree/cli/F.cpp"
+  printf '#include "run/D.h"\n#include "files/C.h"\n' >"$tree/fit/G.cpp"
+  printf '#include "fit/G.h"\n' >>"$tree/cli/F.cpp"
 }
 
 failed=0
@@ -43,6 +45,14 @@ expect fail "inputs/ including run/ with blanks around the hash"
 fresh_tree
 printf '#include "ui/E.h"\n' >>"$tree/cli/F.cpp"
 expect fail "a front end including another"
+
+fresh_tree
+printf '#include "fit/G.h"\n' >>"$tree/run/D.cpp"
+expect fail "run/ including the fit layer above it"
+
+fresh_tree
+printf '#include "cli/F.h"\n' >>"$tree/fit/G.cpp"
+expect fail "the fit layer including a front end"
 
 fresh_tree
 printf '#include <QString>\n' >>"$tree/files/C.cpp"
