@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Fits input items of a dry-spinning case to measurements along the line.\n"
       "Without CASE the default case is fitted."};
-  app.set_version_flag("--version", "korvane-fit 1.3f");
+  app.set_version_flag("--version", "korvane-fit " KORVANE_VERSION);
   FitOptions o;
   AddFitOptions(app, o);
   try {
