@@ -22,8 +22,7 @@ namespace korvane {
 
 namespace {
 
-constexpr double kHuberCorner = 1.345;   // in sigmas: 95 % efficient for normal noise
-constexpr double kRankThreshold = 1e-6;  // reciprocal condition of the scaled Jacobian
+constexpr double kHuberCorner = 1.345;  // in sigmas: 95 % efficient for normal noise
 constexpr double kNormalQuantile95 = 1.959963984540054;
 constexpr double kClassicRelativeStep = 1e-3;  // central differences of the classic method
 constexpr int kMostSigmaRounds = 10;
@@ -113,7 +112,7 @@ class ModelEvaluator {
     valid_ = false;
     point_ = point;
     hasJacobian_ = false;
-    if (!Run(x, Converged(), values_, &jacobian_)) return false;
+    if (!Run(x, Converged(), values_, Converged() ? &jacobian_ : nullptr)) return false;
     hasJacobian_ = Converged();
     valid_ = true;
     if (wantJacobian && !hasJacobian_) {
@@ -169,7 +168,7 @@ class ModelEvaluator {
                    " at z = " + ShortestText(m.Z) + " cm";
         return false;
       }
-      if (!jacobian) continue;
+      if (!jacobian || !report.Converged) continue;
       const std::vector<ParameterSensitivity>& sensitivities = report.Converged->Sensitivities;
       for (size_t k = 0; k < sensitivities.size(); ++k) {
         const ProfileSource derivatives{context_.Params, sensitivities[k].Profile, context_.State,
@@ -237,12 +236,13 @@ class ProgressCallback : public ceres::IterationCallback {
       : request_(request), u_(u), scale_(scale), iterations_(iterations) {}
   ceres::CallbackReturnType operator()(const ceres::IterationSummary& summary) override {
     iterations_ = summary.iteration;
+    // An iteration cut short by the cancel has no cost to show.
+    if (request_.Cancelled && request_.Cancelled()) return ceres::SOLVER_ABORT;
     if (request_.Progress) {
       FitProgress progress{summary.iteration, summary.cost, u_};
       for (size_t k = 0; k < u_.size(); ++k) progress.Values[k] *= scale_[k];
       request_.Progress(progress);
     }
-    if (request_.Cancelled && request_.Cancelled()) return ceres::SOLVER_ABORT;
     return ceres::SOLVER_CONTINUE;
   }
 
@@ -267,34 +267,31 @@ void AddResiduals(ceres::Problem& problem, ModelEvaluator& model, const FitReque
   }
 }
 
-// The parameters whose columns of the weighted Jacobian (scaled to unit length) lie in its
-// numerical null space: a zero column, or a combination the data cannot tell from no change.
-std::vector<size_t> UndeterminedParameters(const Eigen::MatrixXd& weighted) {
-  const Eigen::Index p = weighted.cols();
-  Eigen::MatrixXd scaled = weighted;
+// The parameters the measurements cannot determine. The weighted Jacobian with respect to
+// relative changes of the parameters, J diag(scale), has singular values s_j with right
+// singular vectors v_j: the combination v_j of relative changes is known to a standard error of
+// 1 / s_j. Where that exceeds 1 / 1.96, its 95 % interval reaches from no change to beyond a
+// doubling, and the data do not say what it is; the parameters that take part in such a
+// combination (|v_jk| above 0.3, and always the largest) are named. A parameter the model does
+// not depend on at the measured points has s_j = 0.
+std::vector<size_t> UndeterminedParameters(const Eigen::MatrixXd& relative) {
+  const Eigen::Index p = relative.cols();
+  const Eigen::JacobiSVD<Eigen::MatrixXd> svd(relative, Eigen::ComputeFullV);
+  const Eigen::VectorXd& s = svd.singularValues();  // descending; fewer than p when n < p
+  std::vector<bool> named(static_cast<size_t>(p), false);
+  for (Eigen::Index j = 0; j < p; ++j) {
+    const double value = j < s.size() ? s(j) : 0;
+    if (value >= kNormalQuantile95) continue;  // 1 / s below 1 / 1.96
+    Eigen::Index largest = 0;
+    for (Eigen::Index k = 0; k < p; ++k) {
+      if (std::abs(svd.matrixV()(k, j)) > std::abs(svd.matrixV()(largest, j))) largest = k;
+      if (std::abs(svd.matrixV()(k, j)) > 0.3) named[static_cast<size_t>(k)] = true;
+    }
+    named[static_cast<size_t>(largest)] = true;
+  }
   std::vector<size_t> undetermined;
-  std::vector<bool> zero(static_cast<size_t>(p), false);
-  for (Eigen::Index k = 0; k < p; ++k) {
-    const double norm = scaled.col(k).norm();
-    if (norm > 0 && std::isfinite(norm)) {
-      scaled.col(k) /= norm;
-    } else {
-      zero[static_cast<size_t>(k)] = true;
-      scaled.col(k).setZero();
-    }
-  }
-  const Eigen::JacobiSVD<Eigen::MatrixXd> svd(scaled, Eigen::ComputeFullV);
-  const Eigen::VectorXd& s = svd.singularValues();  // descending
-  const double largest = s.size() > 0 ? s(0) : 0;
-  for (Eigen::Index k = 0; k < p; ++k) {
-    bool inNullSpace = zero[static_cast<size_t>(k)];
-    for (Eigen::Index j = 0; j < p && !inNullSpace; ++j) {
-      const double value = j < s.size() ? s(j) : 0;
-      if (!(value <= kRankThreshold * largest)) continue;
-      if (std::abs(svd.matrixV()(k, j)) > 0.3) inNullSpace = true;
-    }
-    if (inNullSpace) undetermined.push_back(static_cast<size_t>(k));
-  }
+  for (size_t k = 0; k < named.size(); ++k)
+    if (named[k]) undetermined.push_back(k);
   return undetermined;
 }
 
@@ -401,9 +398,12 @@ FitResult FitToMeasurements(const FitRequest& request) {
     options.trust_region_strategy_type = ceres::LEVENBERG_MARQUARDT;
     options.linear_solver_type = ceres::DENSE_QR;
     options.max_num_iterations = request.MaxIterations;
-    // The model's own values are accurate to its tolerance: tighter stops only chase its noise.
-    options.function_tolerance = 1e-7;
-    options.parameter_tolerance = 1e-7;
+    // The model's values move with its tolerance (1e-4 by default) as the parameters move: a
+    // relative change of the cost of 1e-5 (of chi-square about 1e-5 n, far below 1) or of the
+    // parameters of 1e-5 (a thousandth of a typical standard error) ends the fit; tighter tests
+    // would only chase that noise.
+    options.function_tolerance = 1e-5;
+    options.parameter_tolerance = 1e-5;
     options.gradient_tolerance = 1e-12;
     options.num_threads = 1;
     options.logging_type = ceres::SILENT;
@@ -459,7 +459,7 @@ FitResult FitToMeasurements(const FitRequest& request) {
     result.ChiSquare += r * r;
     for (size_t k = 0; k < p; ++k)
       weighted(static_cast<Eigen::Index>(i), static_cast<Eigen::Index>(k)) =
-          model.Jacobian()[i][k] / sigma[i];
+          model.Jacobian()[i][k] * scale[k] / sigma[i];
   }
   if (model.Converged() && !model.LastRunMetTolerance())
     result.Warnings.push_back(
@@ -526,10 +526,12 @@ FitResult FitToMeasurements(const FitRequest& request) {
   if (!result.Undetermined.empty())
     return finish(FitStatus::Undetermined,
                   "the measurements cannot determine " + Names(result.Undetermined) +
-                      ": the model's values at the measured points do not tell " +
+                      ": the measured values hardly move with " +
+                      (result.Undetermined.size() == 1 ? "it" : "them") +
+                      ", or the others make up for " +
                       (result.Undetermined.size() == 1 ? "its" : "their") +
-                      " value apart (the Jacobian is rank-deficient); measure other quantities "
-                      "or positions, or fit fewer parameters");
+                      " change (the Jacobian is rank-deficient or nearly so); measure other "
+                      "quantities or positions, or fit fewer parameters");
   return finish(FitStatus::Fitted, "");
 }
 

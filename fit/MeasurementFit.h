@@ -22,15 +22,18 @@
 // gives for those values, so re-running the fitted case shows the fitted profile. The classic
 // method, whose answer moves in steps with its inputs, takes central differences (relative step
 // 1e-3) and is warned about. The solver works on x / |x0| (x0 the starting values), so its steps
-// and its stopping tests (relative changes of 1e-7) treat large and small parameters alike.
+// and its stopping tests (relative changes of 1e-5) treat large and small parameters alike.
 //
 // Where a quantity's sigma is not given, its points weigh the same and their sigma is
 // estimated from the residuals, s_q^2 = SSR_q / n_q * n / (n - p), the fit repeated until
 // these settle. The covariance of the estimates is (J^T J)^-1 of the weighted Jacobian at the
 // answer (ceres::Covariance); the 95 % interval is estimate +- 1.96 standard errors (normal
-// quantile). A parameter the measurements cannot determine (the column-scaled Jacobian is
-// rank-deficient, reciprocal condition below 1e-6) is named in Undetermined and has no standard
-// error; the covariance of the others is then taken with it held at its estimate.
+// quantile). A parameter the measurements cannot determine is named in Undetermined and has no
+// standard error: one that takes part in a combination of relative parameter changes whose
+// standard error exceeds 1 / 1.96 (its 95 % interval reaches from no change to beyond a
+// doubling; a parameter the measured values do not depend on, or more parameters than
+// measurements, give such combinations with an infinite error). The covariance of the others is
+// then taken with those held at their estimates.
 #pragma once
 
 #include <functional>

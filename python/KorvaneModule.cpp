@@ -26,6 +26,7 @@
 #include "inputs/SensitivityItems.h"
 #include "inputs/TextConversion.h"
 #include "python/CaseRun.h"
+#include "python/FitBinding.h"  // korvane.fit
 
 namespace py = pybind11;
 
@@ -607,6 +608,7 @@ PYBIND11_MODULE(_korvane, m) {
         CheckMethodAvailable(*solver);
       },
       "Raises when the method is unknown or not part of this build.");
+  AddFitBindings(m);  // korvane.fit
   m.def("_write_result_file", &WriteResultFile, py::arg("path"), py::arg("data"));
   m.def("_run_case", &RunForScript, py::arg("case"), py::arg("initial_tension"), py::arg("method"),
         py::arg("tolerance"), py::arg("radial_intervals"), py::arg("take_up_tension"),

@@ -378,3 +378,4 @@ def run(
 
 
 from ._study import MAX_CASES, MAX_CASES_WITH_PROFILES, StudyStopped, study  # noqa: E402  (uses run and Result above)
+from ._fit import FitFailed, FitResult, UndeterminedWarning, fit, measurable_quantities  # noqa: E402,F401  (korvane.fit)
