@@ -102,7 +102,7 @@ FitDialog::FitDialog(UserDialogs& dialogs, std::function<FieldTexts()> caseTexts
     const int row = ParameterTable->rowCount();
     ParameterTable->insertRow(row);
     rowItems_.push_back(item.Number);
-    QString label = QStringLiteral("%1. %2").arg(item.Number).arg(Utf8(item.EntryLabel));
+    QString label = Utf8(ItemDisplayName(item));
     if (item.Fixed) label += " (fixed)";
     QTableWidgetItem* tick = ReadOnlyCell(label);
     tick->setFlags(tick->flags() | Qt::ItemIsUserCheckable);
@@ -193,7 +193,7 @@ FitDialog::FitDialog(UserDialogs& dialogs, std::function<FieldTexts()> caseTexts
   layout->addWidget(new QLabel("Progress:", this));
   layout->addWidget(ProgressLog, 2);
   layout->addLayout(buttons);
-  resize(720, 600);
+  resize(860, 620);
   RefreshStartValues();
 }
 

@@ -944,6 +944,8 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
 
   ExportCsvBtn->setEnabled(true);
   stack_->setCurrentIndex(1);
+  // What became of "Use fitted values" has been run, or overtaken by another run.
+  FitNoteLabel->hide();
   KeepRun(KeptRun{params,
                   classic,
                   {SpinneretTensionValue->text(), EndSolventValue->text(),
@@ -1247,6 +1249,14 @@ void ResultsPage::ShowFit(std::shared_ptr<const FitOutcome> fit) {
   const std::vector<FitResidual>& residuals = outcome.Result.Residuals;
   for (size_t k = 0; k < columns_.size(); ++k) {
     const bool decades = classic_[k]->property(kLog10).toBool();
+    // A bar that reaches below zero on an axis from zero is cut there, not the axis widened.
+    bool fromZero = false;
+    for (const LineChart& chart : charts_) {
+      for (size_t c : chart.LeftCurves)
+        fromZero = fromZero || (c == k && chart.LeftKind == AxisKind::FromZero);
+      for (size_t c : chart.RightCurves)
+        fromZero = fromZero || (c == k && chart.RightKind == AxisKind::FromZero);
+    }
     auto y = [decades](double value) {
       return decades ? (value > 0 ? std::log10(value) : kNoValue) : value;
     };
@@ -1266,7 +1276,8 @@ void ResultsPage::ShowFit(std::shared_ptr<const FitOutcome> fit) {
       if (!std::isfinite(low)) low = value - 1;
       if (sigma > 0 && std::isfinite(high)) {
         bars.append(QLineF(m.Z, low, m.Z, high));
-        extent << QPointF(m.Z, low) << QPointF(m.Z, high);
+        extent << QPointF(m.Z, fromZero && value >= 0 ? std::max(low, 0.0) : low)
+               << QPointF(m.Z, high);
       }
       extent << QPointF(m.Z, value);
     }
