@@ -8,9 +8,12 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QTableWidget>
@@ -74,8 +77,8 @@ void ExpectRelative(double window, double direct, const char* what) {
 }
 
 // Two fixed items fitted on a coarse fixed radial grid: the window's fit is the library's fit
-// of the fields' case, the measured points go onto their curves, and the estimates reach the
-// fields only with "Edit fixed items" ticked.
+// of the fields' case and korvane-fit's of the same case, the measured points go onto their curves,
+// and the estimates reach the fields only with "Edit fixed items" ticked.
 TEST(FitDialog, FitsAsTheLibraryDoesAndPutsTheEstimatesIntoTheFields) {
   Session s;
   TMainForm& form = s.App->MainForm;
@@ -138,6 +141,26 @@ TEST(FitDialog, FitsAsTheLibraryDoesAndPutsTheEstimatesIntoTheFields) {
     ExpectRelative(w.High95, d.High95, "high 95");
   }
   ExpectRelative(window.ChiSquare, direct.ChiSquare, "chi-square");
+  // And the batch fitter's report of the default case.
+  QProcess fitter;
+  fitter.setWorkingDirectory(s.Folder.path());
+  fitter.start(KORVANE_FIT,
+               {"--initial-tension", "3.0", "--tolerance", "1e-3", "--radial-intervals", "16",
+                "--measurements", path, "--parameter", "diffusion_param_1", "--parameter",
+                "viscosity_param_1", "--report", "report.json"});
+  ASSERT_TRUE(fitter.waitForFinished(120000));
+  EXPECT_EQ(fitter.exitCode(), 0) << fitter.readAllStandardError().toStdString();
+  QFile reportFile(s.Folder.filePath("report.json"));
+  ASSERT_TRUE(reportFile.open(QIODevice::ReadOnly));
+  const QJsonObject report = QJsonDocument::fromJson(reportFile.readAll()).object();
+  for (const FitEstimate& w : window.Parameters) {
+    const QJsonObject p = report["parameters"][QString::fromStdString(w.Name)].toObject();
+    ExpectRelative(w.Value, p["value"].toDouble(), "korvane-fit estimate");
+    ExpectRelative(w.StandardError, p["standard_error"].toDouble(), "korvane-fit standard error");
+    ExpectRelative(w.Low95, p["low95"].toDouble(), "korvane-fit low 95");
+    ExpectRelative(w.High95, p["high95"].toDouble(), "korvane-fit high 95");
+  }
+  ExpectRelative(window.ChiSquare, report["chi_square"].toDouble(), "korvane-fit chi-square");
   EXPECT_EQ(window.DegreesOfFreedom, 5);
 
   // The Results page: the points on their curves, the estimates in the table.
@@ -179,8 +202,9 @@ TEST(FitDialog, FitsAsTheLibraryDoesAndPutsTheEstimatesIntoTheFields) {
 }
 
 // Esc during a fit stops it cleanly: the dialog stays, says so, hands nothing to the Results
-// page and takes a new fit. Choices that cannot be fitted are refused before any run.
-TEST(FitDialog, EscStopsTheFitAndBadChoicesAreRefused) {
+// page and takes a new fit. Choices that cannot be fitted are refused before any run, and a
+// parameter the measurements cannot determine is named on the Results page.
+TEST(FitDialog, EscStopsTheFitBadChoicesAreRefusedUndeterminedIsNamed) {
   Session s;
   TMainForm& form = s.App->MainForm;
   FitDialog& dialog = OpenWithMeasurements(s, WriteMeasurements(s, "plant.csv", kMeasurements));
@@ -229,6 +253,28 @@ TEST(FitDialog, EscStopsTheFitAndBadChoicesAreRefused) {
   EXPECT_TRUE(dialog.ProgressLog->toPlainText().contains("The fit was stopped."));
   EXPECT_FALSE(form.Results->FitPanel->isVisibleTo(form.Results));
   EXPECT_TRUE(dialog.FitBtn->isEnabled());
+
+  // Tensions alone cannot determine the diffusion parameter: the Results page names it, and
+  // its estimates are no fitted case to put into the fields.
+  s.App->Dialogs.MeasurementsToOpen =
+      WriteMeasurements(s, "tension.csv",
+                        "quantity,z,value,sigma\ntension,0,3.99,0.05\ntension,100,40,1\n"
+                        "tension,300,90,1\n");
+  dialog.BrowseBtn->click();
+  ASSERT_TRUE(dialog.SetParameterTicked(kViscosityParam1, true));
+  dialog.SetRadialIntervals(16);
+  dialog.ToleranceEdit->setText("1E-03");
+  ASSERT_TRUE(dialog.StartFit());
+  WaitForFit(dialog);
+  ASSERT_EQ(dialog.LastOutcome()->Result.Status, FitStatus::Undetermined);
+  const ResultsPage& results = *form.Results;
+  EXPECT_TRUE(results.FitPanel->isVisibleTo(&results));
+  EXPECT_TRUE(results.FitLabel->text().contains("cannot determine diffusion_param_1"))
+      << results.FitLabel->text().toStdString();
+  ASSERT_EQ(results.FitTable->rowCount(), 2);
+  EXPECT_EQ(results.FitTable->item(1, 2)->text(), "not determined by the measurements");
+  EXPECT_FALSE(results.UseFittedBtn->isEnabled());
+
   // Now Esc closes it.
   QTest::keyClick(&dialog, Qt::Key_Escape);
   EXPECT_FALSE(dialog.isVisible());
