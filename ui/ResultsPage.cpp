@@ -443,6 +443,9 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
     points->setObjectName(series->objectName() + "Measured");
     points->setName(series->name() + " measured");
     points->setProperty(kUntracked, true);
+    // Copied as text with the curves: in their unit, a value on a decade axis as itself.
+    points->setProperty(kUnit, series->property(kUnit));
+    if (series->property(kLog10).isValid()) points->setProperty(kLog10, series->property(kLog10));
     points->setMarkerShape(QScatterSeries::MarkerShapeCircle);
     points->setMarkerSize(6);
     points->setColor(Qt::white);
