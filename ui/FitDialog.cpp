@@ -12,9 +12,12 @@
 #include <QTableWidget>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <exception>
+#include <initializer_list>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "files/NumberText.h"
