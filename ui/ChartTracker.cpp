@@ -25,7 +25,9 @@ QList<QXYSeries*> Curves(const QChart& chart) {
   QList<QXYSeries*> curves;
   for (QAbstractSeries* series : chart.series()) {
     auto* curve = qobject_cast<QXYSeries*>(series);
-    if (curve != nullptr && curve->isVisible() && curve->count() > 0) curves << curve;
+    if (curve != nullptr && curve->isVisible() && curve->count() > 0 &&
+        !curve->property(kUntracked).toBool())
+      curves << curve;
   }
   return curves;
 }

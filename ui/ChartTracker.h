@@ -28,6 +28,9 @@ inline constexpr const char* kTrackerXDecimals = "trackerXDecimals";
 inline constexpr const char* kQuantity = "quantity";
 inline constexpr const char* kUnit = "unit";
 inline constexpr const char* kLog10 = "log10";
+// Set on a series of single points (measurements): the hover box does not read values
+// between them.
+inline constexpr const char* kUntracked = "untracked";
 
 class ChartTracker : public QObject {
   Q_OBJECT

@@ -42,6 +42,7 @@
 #include "inputs/TextConversion.h"
 #include "ui/ColumnSchematic.h"
 #include "ui/ConvergedComparison.h"
+#include "ui/FitDialog.h"
 #include "ui/FolderBrowser.h"
 #include "ui/InputPages.h"
 #include "ui/Look.h"
@@ -99,6 +100,7 @@ TMainForm::TMainForm(RunContext& context, UserDialogs& dialogs, std::string tens
   Results = new ResultsPage;
   TabbedNotebook1->addTab(Results, "Results");
   connect(Results, &ResultsPage::ExportCsvRequested, this, &TMainForm::ExportCsvClick);
+  connect(Results, &ResultsPage::UseFittedValuesRequested, this, &TMainForm::UseFittedValues);
   Results->SetDialogs(&dialogs_, [this] { return CurrentFolder(); });
   Comparison = new ConvergedComparison(this);
   connect(Comparison, &ConvergedComparison::Finished, this,
@@ -207,6 +209,13 @@ QWidget* TMainForm::BuildPage1() {
   MaterialBtn = new QPushButton(QStringLiteral("Material\u2026"), page);
   MaterialBtn->setObjectName("MaterialBtn");
   MaterialBtn->setFixedSize(140, 30);
+  FitBtn = new QPushButton(QStringLiteral("Fit to Measurements\u2026"), page);
+  FitBtn->setObjectName("FitBtn");
+  FitBtn->setFixedSize(140, 30);
+  FitBtn->setToolTip(
+      "Fit items of this case to measured values along the line (a CSV file), with their "
+      "confidence intervals");
+  connect(FitBtn, &QPushButton::clicked, this, &TMainForm::FitBtnClick);
   EditFixedBox = new QCheckBox("Edit fixed items", page);
   EditFixedBox->setObjectName("EditFixedBox");
   connect(MaterialBtn, &QPushButton::clicked, this, &TMainForm::MaterialBtnClick);
@@ -255,6 +264,8 @@ QWidget* TMainForm::BuildPage1() {
   right->addWidget(BitBtn3, 0, Qt::AlignHCenter);
   right->addSpacing(6);
   right->addWidget(MaterialBtn, 0, Qt::AlignHCenter);
+  right->addSpacing(6);
+  right->addWidget(FitBtn, 0, Qt::AlignHCenter);
   right->addSpacing(4);
   right->addWidget(EditFixedBox, 0, Qt::AlignHCenter);
   right->addSpacing(8);
@@ -344,8 +355,8 @@ void TMainForm::SetTabSequence() {
   for (size_t i = 1; i < sequence.size(); ++i) setTabOrder(sequence[i - 1], sequence[i]);
 
   for (QWidget* widget : std::initializer_list<QWidget*>{
-           Edit44, BitBtn1, BitBtn2, BitBtn3, InputDataBtn, SaveDataBtn, MaterialBtn, EditFixedBox,
-           DriveComboBox1, DirectoryListBox1, FileListBox1, FilterComboBox1}) {
+           Edit44, BitBtn1, BitBtn2, BitBtn3, InputDataBtn, SaveDataBtn, MaterialBtn, FitBtn,
+           EditFixedBox, DriveComboBox1, DirectoryListBox1, FileListBox1, FilterComboBox1}) {
     widget->setFocusPolicy(Qt::ClickFocus);
   }
 }
@@ -571,6 +582,74 @@ void TMainForm::MaterialBtnClick() {
     return;
   }
   ShowFieldTexts(texts);
+}
+
+void TMainForm::FitBtnClick() {
+  if (running_) return;
+  if (FitWindow == nullptr) {
+    FitWindow = new FitDialog(
+        dialogs_, [this] { return FieldTextsOfWindow(); }, [this] { return CurrentFolder(); },
+        this);
+    connect(FitWindow, &FitDialog::Fitted, this,
+            [this](const std::shared_ptr<const FitOutcome>& outcome) {
+              Results->ShowFit(outcome);
+              TabbedNotebook1->setCurrentWidget(Results);
+            });
+  }
+  FitWindow->RefreshStartValues();
+  FitWindow->show();
+  FitWindow->raise();
+  FitWindow->activateWindow();
+}
+
+namespace {
+
+// The shortest "1E-04"-style text that reads back as the value.
+QString ToleranceText(double tolerance) {
+  for (int digits = 0; digits < 17; ++digits) {
+    const QString text = QString::number(tolerance, 'E', digits);
+    if (text.toDouble() == tolerance) return text;
+  }
+  return QString::number(tolerance, 'E', 16);
+}
+
+}  // namespace
+
+void TMainForm::UseFittedValues() {
+  const FitOutcome* fit = Results->ShownFit();
+  if (running_ || fit == nullptr || fit->Result.Status != FitStatus::Fitted) return;
+  QStringList fixed;
+  for (const FitEstimate& estimate : fit->Result.Parameters) {
+    const ParameterItem& item = ItemByNumber(estimate.Item);
+    if (item.Fixed && !EditFixedBox->isChecked()) fixed << Utf8(ItemDisplayName(item));
+  }
+  if (!fixed.isEmpty()) {
+    const QString text =
+        QStringLiteral(
+            "The fitted values were not put into the fields: %1 %2 fixed. Tick \"Edit "
+            "fixed items\" on Input Condition 1 and press \"Use fitted values\" "
+            "again.")
+            .arg(fixed.join(", "), fixed.size() == 1 ? "is" : "are");
+    Results->FitNoteLabel->setText(text);
+    Results->FitNoteLabel->show();
+    dialogs_.Message(text);
+    return;
+  }
+  for (const FitEstimate& estimate : fit->Result.Parameters) {
+    ItemField(estimate.Item)
+        ->setText(Utf8(fit->Result.FittedTexts.Items[static_cast<size_t>(estimate.Item - 1)]));
+  }
+  // The model as the fit ran it.
+  const bool converged = fit->Options.Method == SolverMethod::Converged;
+  SolverMethodBox->setCurrentIndex(converged ? 1 : 0);
+  if (converged) ToleranceEdit->setText(ToleranceText(fit->Options.Converged.Tolerance));
+  Results->FitNoteLabel->setText(
+      QStringLiteral("The fitted values are in their fields and the solver is set as the fit ran "
+                     "it (%1): press OK to run the fitted case.")
+          .arg(converged ? QStringLiteral("converged, tolerance %1")
+                               .arg(ToleranceText(fit->Options.Converged.Tolerance))
+                         : QStringLiteral("classic")));
+  Results->FitNoteLabel->show();
 }
 
 void TMainForm::EditFixedToggled(bool editable) {

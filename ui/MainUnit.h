@@ -29,6 +29,7 @@ namespace korvane::ui {
 
 class ColumnSchematic;
 class ConvergedComparison;
+class FitDialog;
 class FolderBrowser;
 class ResultsPage;
 class UserDialogs;
@@ -92,6 +93,9 @@ class TMainForm : public QWidget {
   QPushButton* InputDataBtn = nullptr;
   // The material of the dope, solvent and gas items: shown, loaded from a file or reset.
   QPushButton* MaterialBtn = nullptr;
+  // Opens the "Fit to Measurements" dialog (made at the first press, kept after).
+  QPushButton* FitBtn = nullptr;
+  FitDialog* FitWindow = nullptr;
   // Unticked (the default), the fixed items' fields are disabled and a data file leaves them.
   QCheckBox* EditFixedBox = nullptr;
   QPushButton* SaveDataBtn = nullptr;
@@ -118,6 +122,11 @@ class TMainForm : public QWidget {
   void InputDataBtnClick();
   void SaveDataBtnClick();
   void MaterialBtnClick();
+  void FitBtnClick();
+  // The estimates of the fit shown on the Results page into their fields, and the "Solver"
+  // group set as the fit ran the model, so that OK shows the fitted profile. Nothing changes,
+  // with a message, when a fitted item is fixed and "Edit fixed items" is not ticked.
+  void UseFittedValues();
   void EditFixedToggled(bool editable);
   void ExportCsvClick();
   void Edit38Exit();

@@ -97,6 +97,10 @@ QString QtUserDialogs::OpenMaterialFile(const QString& initialFolder) {
   return OpenExistingFile("Open Material", initialFolder, "Material files (*.toml);;All files (*)");
 }
 
+QString QtUserDialogs::OpenMeasurementsFile(const QString& initialFolder) {
+  return OpenExistingFile("Open Measurements", initialFolder, "CSV files (*.csv);;All files (*)");
+}
+
 QString QtUserDialogs::SaveFile(const QString& caption, const QString& initialPath,
                                 const QString& filter) {
   QFileDialog dialog(mainWindow_, caption, initialPath, filter);

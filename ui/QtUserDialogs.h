@@ -35,6 +35,7 @@ class QtUserDialogs : public UserDialogs {
                    const QString& filter) override;
   MaterialChoice ChooseMaterial(const QString& name, const QString& source) override;
   QString OpenMaterialFile(const QString& initialFolder) override;
+  QString OpenMeasurementsFile(const QString& initialFolder) override;
   void ShowFinish() override;
   void ShowInitialTension() override;
   void ProgressStart() override;

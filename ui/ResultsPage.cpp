@@ -8,6 +8,9 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGraphicsItem>
 #include <QGraphicsLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -17,7 +20,9 @@
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -29,6 +34,7 @@
 #include <optional>
 #include <vector>
 
+#include "files/MeasurementsCsv.h"
 #include "files/NumberText.h"
 #include "files/ProfileCsv.h"
 #include "inputs/ParameterItems.h"
@@ -284,6 +290,57 @@ QAbstractAxis* MakeAxis(const AxisDescription& description) {
   return MakeValueAxis(QString::fromUtf8(description.Title), description.TitleColor);
 }
 
+// The error bars of measured points: a vertical line from value - sigma to value + sigma with a
+// short cap at each end, in the axes of the points' series, drawn over the chart's plot area.
+class ErrorBars : public QGraphicsItem {
+ public:
+  ErrorBars(QChart* chart, QScatterSeries* series)
+      : QGraphicsItem(chart), chart_(chart), series_(series) {
+    setZValue(10);
+    QObject::connect(chart, &QChart::plotAreaChanged, series, [this] {
+      prepareGeometryChange();
+      update();
+    });
+    for (QAbstractAxis* axis : chart->axes()) {
+      if (auto* values = qobject_cast<QValueAxis*>(axis))
+        QObject::connect(values, &QValueAxis::rangeChanged, series, [this] { update(); });
+    }
+  }
+  // Each bar from (z, low) to (z, high), in the units of the series' axes.
+  void SetBars(QList<QLineF> bars) {
+    bars_ = std::move(bars);
+    update();
+  }
+  QRectF boundingRect() const override { return chart_->plotArea(); }
+  void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
+    if (bars_.isEmpty() || !series_->isVisible()) return;
+    painter->save();
+    painter->setClipRect(chart_->plotArea());
+    painter->setRenderHint(QPainter::Antialiasing);
+    QPen pen(series_->borderColor());
+    pen.setWidthF(1.2);
+    painter->setPen(pen);
+    constexpr double kCap = 3;
+    for (const QLineF& bar : bars_) {
+      const QPointF low = chart_->mapToPosition(bar.p1(), series_);
+      const QPointF high = chart_->mapToPosition(bar.p2(), series_);
+      painter->drawLine(low, high);
+      painter->drawLine(QPointF(low.x() - kCap, low.y()), QPointF(low.x() + kCap, low.y()));
+      painter->drawLine(QPointF(high.x() - kCap, high.y()), QPointF(high.x() + kCap, high.y()));
+    }
+    painter->restore();
+  }
+
+ private:
+  QChart* chart_;
+  QScatterSeries* series_;
+  QList<QLineF> bars_;
+};
+
+QString EstimateText(double value) {
+  return QString::number(value, 'g', 6);
+}
+
 }  // namespace
 
 ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
@@ -379,6 +436,30 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
     charts_.push_back(parts);
   }
   for (QLineSeries* series : classic_) converged_.push_back(AddConvergedTwin(series));
+  // The measured points of a fit on each curve, with their error bars.
+  for (QLineSeries* series : classic_) {
+    QChart* chart = series->chart();
+    auto* points = new QScatterSeries;
+    points->setObjectName(series->objectName() + "Measured");
+    points->setName(series->name() + " measured");
+    points->setProperty(kUntracked, true);
+    // Copied as text with the curves: in their unit, a value on a decade axis as itself.
+    points->setProperty(kUnit, series->property(kUnit));
+    if (series->property(kLog10).isValid()) points->setProperty(kLog10, series->property(kLog10));
+    points->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+    points->setMarkerSize(6);
+    points->setColor(Qt::white);
+    points->setBorderColor(series->pen().color());
+    QPen border(series->pen().color());
+    border.setWidthF(1.5);
+    points->setPen(border);
+    chart->addSeries(points);
+    for (QAbstractAxis* axis : series->attachedAxes()) points->attachAxis(axis);
+    for (QLegendMarker* marker : chart->legend()->markers(points)) marker->setVisible(false);
+    measured_.push_back(points);
+    measuredExtent_.emplace_back();
+    errorBars_.push_back(new ErrorBars(chart, points));
+  }
 
   // The take-up speed beside the filament velocity.
   LineChart& velocity = charts_[1];
@@ -475,6 +556,59 @@ ResultsPage::ResultsPage(QWidget* parent) : QWidget(parent) {
     }
   });
   layout->addWidget(RunsTable);
+
+  // The last fit: its figures, its estimates, and the buttons to use or drop them.
+  FitPanel = new QWidget(this);
+  FitPanel->setObjectName("FitPanel");
+  FitLabel = new QLabel(FitPanel);
+  FitLabel->setObjectName("FitLabel");
+  FitLabel->setWordWrap(true);
+  FitLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  SetPixelFont(FitLabel, 11);
+  FitNoteLabel = new QLabel(FitPanel);
+  FitNoteLabel->setObjectName("FitNoteLabel");
+  FitNoteLabel->setWordWrap(true);
+  SetPixelFont(FitNoteLabel, 11);
+  FitNoteLabel->hide();
+  UseFittedBtn = new QPushButton("Use fitted values", FitPanel);
+  UseFittedBtn->setObjectName("UseFittedBtn");
+  UseFittedBtn->setFocusPolicy(Qt::ClickFocus);
+  UseFittedBtn->setToolTip(
+      "Put the estimates into their fields (fixed items need \"Edit fixed items\"); then OK "
+      "runs the fitted case");
+  connect(UseFittedBtn, &QPushButton::clicked, this, &ResultsPage::UseFittedValuesRequested);
+  ClearFitBtn = new QPushButton("Clear fit", FitPanel);
+  ClearFitBtn->setObjectName("ClearFitBtn");
+  ClearFitBtn->setFocusPolicy(Qt::ClickFocus);
+  ClearFitBtn->setToolTip("Remove the measured points and the estimates");
+  connect(ClearFitBtn, &QPushButton::clicked, this, &ResultsPage::ClearFit);
+  FitTable = new QTableWidget(0, 5, FitPanel);
+  FitTable->setObjectName("FitTable");
+  FitTable->setHorizontalHeaderLabels(
+      {"Parameter", "Estimate", "Standard error", "95 % low", "95 % high"});
+  FitTable->verticalHeader()->hide();
+  FitTable->verticalHeader()->setDefaultSectionSize(FitTable->fontMetrics().height() + 4);
+  FitTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  FitTable->setSelectionMode(QAbstractItemView::ContiguousSelection);
+  FitTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  FitTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  FitTable->setFocusPolicy(Qt::ClickFocus);
+  auto* fitTop = new QHBoxLayout;
+  fitTop->setSpacing(4);
+  auto* fitTexts = new QVBoxLayout;
+  fitTexts->setSpacing(2);
+  fitTexts->addWidget(FitLabel);
+  fitTexts->addWidget(FitNoteLabel);
+  fitTop->addLayout(fitTexts, 1);
+  fitTop->addWidget(UseFittedBtn, 0, Qt::AlignTop);
+  fitTop->addWidget(ClearFitBtn, 0, Qt::AlignTop);
+  auto* fitLayout = new QVBoxLayout(FitPanel);
+  fitLayout->setContentsMargins(0, 0, 0, 0);
+  fitLayout->setSpacing(2);
+  fitLayout->addLayout(fitTop);
+  fitLayout->addWidget(FitTable);
+  FitPanel->hide();
+  layout->addWidget(FitPanel);
 
   Clear();
 }
@@ -727,6 +861,7 @@ void ResultsPage::FitAxes(const std::vector<QList<QPointF>>& classic,
     for (size_t k : curves) {
       shown.push_back(classic[k]);
       shown.push_back(converged[k]);
+      shown.push_back(measuredExtent_[k]);
     }
     if (extra != nullptr) shown.push_back(extra->points());
     if (kind == AxisKind::Decades) {
@@ -812,6 +947,8 @@ void ResultsPage::ShowResults(const RunParameters& params, const SpinningLinePro
 
   ExportCsvBtn->setEnabled(true);
   stack_->setCurrentIndex(1);
+  // What became of "Use fitted values" has been run, or overtaken by another run.
+  FitNoteLabel->hide();
   KeepRun(KeptRun{params,
                   classic,
                   {SpinneretTensionValue->text(), EndSolventValue->text(),
@@ -1081,6 +1218,189 @@ bool ResultsPage::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace korvane::ui
+
+namespace korvane::ui {
+
+QScatterSeries* ResultsPage::MeasuredSeries(const char* column) const {
+  for (size_t k = 0; k < columns_.size(); ++k) {
+    if (std::string_view(columns_[k]->Name) == column) return measured_[k];
+  }
+  return nullptr;
+}
+
+void ResultsPage::ShowFit(std::shared_ptr<const FitOutcome> fit) {
+  fit_ = std::move(fit);
+  const FitOutcome& outcome = *fit_;
+  // The points on every curve of their quantity, the bars one sigma each way.
+  std::vector<std::pair<const ProfileColumn*, int>> offChart;
+  for (const Measurement& m : outcome.Measurements) {
+    bool drawn = false;
+    for (size_t k = 0; k < columns_.size(); ++k) drawn = drawn || columns_[k] == m.Column;
+    if (drawn) continue;
+    auto found = std::find_if(offChart.begin(), offChart.end(),
+                              [&m](const auto& c) { return c.first == m.Column; });
+    if (found == offChart.end()) {
+      offChart.emplace_back(m.Column, 1);
+    } else {
+      ++found->second;
+    }
+  }
+  // The sigma each point was weighted with: as given, or estimated from the residuals.
+  const std::vector<FitResidual>& residuals = outcome.Result.Residuals;
+  for (size_t k = 0; k < columns_.size(); ++k) {
+    const bool decades = classic_[k]->property(kLog10).toBool();
+    // A bar that reaches below zero on an axis from zero is cut there, not the axis widened.
+    bool fromZero = false;
+    for (const LineChart& chart : charts_) {
+      for (size_t c : chart.LeftCurves)
+        fromZero = fromZero || (c == k && chart.LeftKind == AxisKind::FromZero);
+      for (size_t c : chart.RightCurves)
+        fromZero = fromZero || (c == k && chart.RightKind == AxisKind::FromZero);
+    }
+    auto y = [decades](double value) {
+      return decades ? (value > 0 ? std::log10(value) : kNoValue) : value;
+    };
+    QList<QPointF> points;
+    QList<QLineF> bars;
+    QList<QPointF> extent;
+    for (size_t i = 0; i < outcome.Measurements.size(); ++i) {
+      const Measurement& m = outcome.Measurements[i];
+      if (m.Column != columns_[k]) continue;
+      const double sigma = i < residuals.size() ? residuals[i].Sigma : m.Sigma;
+      const double value = y(m.Value);
+      if (!std::isfinite(value)) continue;
+      points.append(QPointF(m.Z, value));
+      double low = y(m.Value - sigma);
+      const double high = y(m.Value + sigma);
+      // On a decade axis a bar that reaches zero ends a decade below the point.
+      if (!std::isfinite(low)) low = value - 1;
+      if (sigma > 0 && std::isfinite(high)) {
+        bars.append(QLineF(m.Z, low, m.Z, high));
+        extent << QPointF(m.Z, fromZero && value >= 0 ? std::max(low, 0.0) : low)
+               << QPointF(m.Z, high);
+      }
+      extent << QPointF(m.Z, value);
+    }
+    measured_[k]->replace(points);
+    measuredExtent_[k] = extent;
+    static_cast<ErrorBars*>(errorBars_[k])->SetBars(bars);
+    for (QLegendMarker* marker : measured_[k]->chart()->legend()->markers(measured_[k]))
+      marker->setVisible(!points.isEmpty());
+  }
+  if (!HasResults()) {
+    // No profile yet: the measurements alone, over the whole line.
+    for (const LineChart& chart : charts_) SetDistanceRange(chart.Z, 0, outcome.LineLength);
+    stack_->setCurrentIndex(1);
+  }
+  FitAxes(ShownPoints(classic_), WithKeptRuns(ShownPoints(converged_)));
+
+  // The figures of the fit.
+  const FitResult& result = outcome.Result;
+  const QString file =
+      QFileInfo(QFile::decodeName(QByteArray::fromStdString(outcome.MeasurementsFile))).fileName();
+  const bool converged = outcome.Options.Method == SolverMethod::Converged;
+  QString text = QString::fromUtf8(
+                     "Fit to %1: %2 measurements, %3 method%4; χ² = %5 with %6 degrees of "
+                     "freedom (χ²/dof %7); %8 iterations, %9 model runs, %10 s.")
+                     .arg(file)
+                     .arg(outcome.Measurements.size())
+                     .arg(converged ? "converged" : "classic")
+                     .arg(converged ? QStringLiteral(" at %1").arg(QString::number(
+                                          outcome.Options.Converged.Tolerance, 'E', 0))
+                                    : QString())
+                     .arg(QString::number(result.ChiSquare, 'g', 4))
+                     .arg(result.DegreesOfFreedom)
+                     .arg(result.DegreesOfFreedom > 0
+                              ? QString::number(result.ChiSquare / result.DegreesOfFreedom, 'g', 3)
+                              : QString::fromUtf8("–"))
+                     .arg(result.Iterations)
+                     .arg(result.Evaluations)
+                     .arg(QString::number(result.Seconds, 'f', 1));
+  if (!offChart.empty()) {
+    QStringList parts;
+    for (const auto& [column, count] : offChart)
+      parts << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(column->Label)).arg(count);
+    text += QStringLiteral(" Not on a chart: %1.").arg(parts.join(", "));
+  }
+  QStringList warnings;
+  for (const std::string& warning : result.Warnings) warnings << QString::fromStdString(warning);
+  if (!result.Undetermined.empty()) {
+    QStringList names;
+    for (const std::string& name : result.Undetermined) names << QString::fromStdString(name);
+    text += QStringLiteral(
+                "\nThe measurements cannot determine %1: fit fewer parameters or "
+                "add measurements that depend on them.")
+                .arg(names.join(", "));
+  }
+  FitLabel->setText(text);
+  FitLabel->setToolTip(warnings.join("\n"));
+  SetTextColor(FitLabel, result.Undetermined.empty() ? kNoteColor : kPoorColor);
+  FitNoteLabel->clear();
+  FitNoteLabel->hide();
+  FillFitTable(outcome);
+  UseFittedBtn->setEnabled(result.Status == FitStatus::Fitted);
+  UseFittedBtn->setToolTip(
+      result.Status == FitStatus::Fitted
+          ? QStringLiteral("Put the estimates into their fields (fixed items need \"Edit fixed "
+                           "items\"); then OK runs the fitted case")
+          : QStringLiteral("The measurements do not determine every parameter: the estimates "
+                           "are not a fitted case"));
+  FitPanel->show();
+}
+
+void ResultsPage::FillFitTable(const FitOutcome& fit) {
+  const std::vector<FitEstimate>& estimates = fit.Result.Parameters;
+  FitTable->clearSpans();
+  FitTable->setRowCount(static_cast<int>(estimates.size()));
+  for (size_t k = 0; k < estimates.size(); ++k) {
+    const FitEstimate& e = estimates[k];
+    const int row = static_cast<int>(k);
+    const ParameterItem& item = ItemByNumber(e.Item);
+    auto* name = new QTableWidgetItem(QStringLiteral("%1 (%2)").arg(
+        QString::fromStdString(ItemDisplayName(item)), QString::fromStdString(e.Name)));
+    name->setToolTip(QStringLiteral("Started from %1").arg(EstimateText(e.Initial)));
+    FitTable->setItem(row, 0, name);
+    FitTable->setItem(row, 1, new QTableWidgetItem(EstimateText(e.Value)));
+    if (e.Determined) {
+      FitTable->setItem(row, 2, new QTableWidgetItem(QString::number(e.StandardError, 'g', 3)));
+      FitTable->setItem(row, 3, new QTableWidgetItem(EstimateText(e.Low95)));
+      FitTable->setItem(row, 4, new QTableWidgetItem(EstimateText(e.High95)));
+    } else {
+      auto* why = new QTableWidgetItem("not determined by the measurements");
+      why->setForeground(kPoorColor);
+      FitTable->setItem(row, 2, why);
+      FitTable->setItem(row, 3, new QTableWidgetItem);
+      FitTable->setItem(row, 4, new QTableWidgetItem);
+      FitTable->setSpan(row, 2, 1, 3);
+    }
+    for (int column = 1; column < 5; ++column) {
+      if (QTableWidgetItem* cell = FitTable->item(row, column))
+        cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+  }
+  const int rows = std::min(static_cast<int>(estimates.size()), 4);
+  FitTable->setFixedHeight(FitTable->horizontalHeader()->sizeHint().height() +
+                           rows * FitTable->verticalHeader()->defaultSectionSize() + 4);
+}
+
+void ResultsPage::ClearFit() {
+  fit_.reset();
+  for (size_t k = 0; k < measured_.size(); ++k) {
+    measured_[k]->clear();
+    measuredExtent_[k].clear();
+    static_cast<ErrorBars*>(errorBars_[k])->SetBars({});
+    for (QLegendMarker* marker : measured_[k]->chart()->legend()->markers(measured_[k]))
+      marker->setVisible(false);
+  }
+  FitPanel->hide();
+  if (!HasResults()) {
+    stack_->setCurrentIndex(0);
+  } else {
+    FitAxes(ShownPoints(classic_), WithKeptRuns(ShownPoints(converged_)));
+  }
 }
 
 }  // namespace korvane::ui

@@ -18,17 +18,20 @@
 #include "files/ProfileColumns.h"
 #include "run/RunDriver.h"
 #include "ui/ConvergedComparison.h"
+#include "ui/FitDialog.h"
 #include "ui/UserDialogs.h"
 
 class QAbstractAxis;
 class QCategoryAxis;
 class QChart;
 class QChartView;
+class QGraphicsItem;
 class QGridLayout;
 class QLabel;
 class QLineSeries;
 class QMenu;
 class QPushButton;
+class QScatterSeries;
 class QStackedWidget;
 class QTableWidget;
 class QValueAxis;
@@ -104,6 +107,24 @@ class ResultsPage : public QWidget {
   // The kept runs side by side: what differs, spinneret tension, end figures, pin and hide.
   QTableWidget* RunsTable = nullptr;
 
+  // A fit's measurements as points with error bars (one sigma) on the charts of their
+  // quantities, and its estimates in a table under the charts. They stay over the runs that
+  // follow (the fitted case run shows its profile through them) until another fit or "Clear
+  // fit". Measurements of a quantity without a curve are named in the fit's line.
+  void ShowFit(std::shared_ptr<const FitOutcome> fit);
+  void ClearFit();
+  const FitOutcome* ShownFit() const { return fit_.get(); }
+  // The measured points on the curve of the column ("average_solvent_fraction"), or nullptr
+  // when no curve draws it.
+  QScatterSeries* MeasuredSeries(const char* column) const;
+  QWidget* FitPanel = nullptr;
+  QLabel* FitLabel = nullptr;      // the measurements, chi-square, what the data cannot determine
+  QLabel* FitNoteLabel = nullptr;  // what became of "Use fitted values"
+  // Per parameter: the item, the estimate, its standard error and its 95 % interval.
+  QTableWidget* FitTable = nullptr;
+  QPushButton* UseFittedBtn = nullptr;
+  QPushButton* ClearFitBtn = nullptr;
+
   QPushButton* ExportCsvBtn = nullptr;
   // Shows the table of the kept runs under the charts (hidden at first: the charts need the
   // room at the window's first size).
@@ -119,6 +140,8 @@ class ResultsPage : public QWidget {
 
  signals:
   void ExportCsvRequested();
+  // "Use fitted values" was pressed: the main window puts the estimates into the fields.
+  void UseFittedValuesRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -165,6 +188,15 @@ class ResultsPage : public QWidget {
   void FillRunsTable();
   // The converged curves with the earlier runs' curves added, for fitting the axes.
   std::vector<QList<QPointF>> WithKeptRuns(std::vector<QList<QPointF>> curves) const;
+
+  void FillFitTable(const FitOutcome& fit);
+
+  // The fit shown, its measured points per curve (parallel to classic_), and the ends of their
+  // error bars in the units of the curve's axis, which the axes are fitted to as well.
+  std::shared_ptr<const FitOutcome> fit_;
+  std::vector<QScatterSeries*> measured_;
+  std::vector<QList<QPointF>> measuredExtent_;
+  std::vector<QGraphicsItem*> errorBars_;  // owned by their charts
 
   std::deque<KeptRun> runs_;
   std::vector<QLineSeries*> keptSeries_;

@@ -29,6 +29,9 @@ class UserDialogs {
   // The open-file dialog for a material file, starting in initialFolder. Returns the chosen
   // file, or an empty text when the user cancelled.
   virtual QString OpenMaterialFile(const QString& initialFolder) = 0;
+  // The open-file dialog for a measurements file (CSV), starting in initialFolder. Returns the
+  // chosen file, or an empty text when the user cancelled.
+  virtual QString OpenMeasurementsFile(const QString& initialFolder) = 0;
   // The finish dialog, modal; returns when it has been closed.
   virtual void ShowFinish() = 0;
   // The Change Initial Tension dialog, modal; returns when it has been closed.

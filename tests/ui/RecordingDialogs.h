@@ -46,6 +46,10 @@ class RecordingDialogs : public UserDialogs {
     OpenFolders << initialFolder;
     return MaterialToOpen;
   }
+  QString OpenMeasurementsFile(const QString& initialFolder) override {
+    OpenFolders << initialFolder;
+    return MeasurementsToOpen;
+  }
   void ShowFinish() override {
     ++FinishCount;
     if (OnFinish) OnFinish();
@@ -72,7 +76,8 @@ class RecordingDialogs : public UserDialogs {
   QString FileToSave;                 // what the save dialog returns; empty is a cancel
   QList<QStringList> MaterialsShown;  // name and source of each material dialog
   MaterialChoice MaterialAnswer = MaterialChoice::Keep;
-  QString MaterialToOpen;  // what the material open dialog returns; empty is a cancel
+  QString MaterialToOpen;      // what the material open dialog returns; empty is a cancel
+  QString MeasurementsToOpen;  // what the measurements open dialog returns; empty is a cancel
   int ProgressStarts = 0;
   int ProgressEnds = 0;
   bool ProgressOpen = false;
