@@ -76,11 +76,16 @@ struct Factors {
   int Border = 0;  // of the matrix; the Schur complement has one row and column more
   std::vector<double> Multiplier;    // L below the diagonal
   std::vector<double> InversePivot;  // 1 / U's diagonal (U's upper diagonal is T's)
-  std::vector<double> Z;             // T^-1 E, column by column
-  std::vector<char> ActiveColumn;    // E's column has an entry that is not zero
-  std::vector<double> Schur;         // row by row, overwritten by its LU factors
+  // T^-1 E for the columns of E that couple to the tridiagonal block at all (Active, in
+  // ascending order), row by row: Z[j * Active.size() + a] is row j of column Active[a].
+  std::vector<double> Z;
+  std::vector<int> Active;
+  std::vector<char> ActiveColumn;  // E's column has an entry that is not zero
+  std::vector<double> Schur;       // row by row, overwritten by its LU factors
   std::vector<int> Permutation;
   std::vector<double> Work;
+  std::vector<double> Sums;                // one per column or row of the Schur complement
+  std::vector<const double*> RowPointers;  // q, then the border's rows
   sunindextype LastFlag = 0;
 
   // z = T^-1 r (z may be r).
@@ -89,6 +94,31 @@ struct Factors {
     for (int j = 1; j < Inner; ++j) z[j] = r[j] - Multiplier[j] * z[j - 1];
     z[Inner - 1] *= InversePivot[Inner - 1];
     for (int j = Inner - 2; j >= 0; --j) z[j] = (z[j] - upper[j] * z[j + 1]) * InversePivot[j];
+  }
+  // The same for the active columns of E at once: each column's arithmetic is SolveInner's, the
+  // columns side by side so that their chains of dependent operations overlap.
+  void SolveInnerColumns(const double* upper, const double* columns) {
+    const size_t k = Active.size();
+    if (k == 0) return;
+    double* z = Z.data();
+    for (size_t a = 0; a < k; ++a) z[a] = columns[static_cast<size_t>(Active[a]) * Inner];
+    for (int j = 1; j < Inner; ++j) {
+      const double l = Multiplier[j];
+      double* row = z + j * k;
+      const double* before = row - k;
+      for (size_t a = 0; a < k; ++a) {
+        row[a] = columns[static_cast<size_t>(Active[a]) * Inner + j] - l * before[a];
+      }
+    }
+    double* last = z + static_cast<size_t>(Inner - 1) * k;
+    for (size_t a = 0; a < k; ++a) last[a] *= InversePivot[Inner - 1];
+    for (int j = Inner - 2; j >= 0; --j) {
+      const double u = upper[j];
+      const double pivot = InversePivot[j];
+      double* row = z + j * k;
+      const double* after = row + k;
+      for (size_t a = 0; a < k; ++a) row[a] = (row[a] - u * after[a]) * pivot;
+    }
   }
 };
 
@@ -134,26 +164,33 @@ int SetupSolver(SUNLinearSolver solver, SUNMatrix matrix) {
   // Z = T^-1 E for the columns of E that couple to the tridiagonal block at all.
   const int e = b + 1;
   const double* columns = a.Coupling();  // p, then B's columns
+  f.Active.clear();
   for (int c = 0; c < e; ++c) {
     const double* column = columns + static_cast<size_t>(c) * m;
     f.ActiveColumn[c] = std::any_of(column, column + m, [](double v) { return v != 0; });
-    if (f.ActiveColumn[c]) f.SolveInner(upper, column, f.Z.data() + static_cast<size_t>(c) * m);
+    if (f.ActiveColumn[c]) f.Active.push_back(c);
   }
+  f.SolveInnerColumns(upper, columns);
 
-  // S = [-1 0; 0 D] - [q^T; C] Z: row 0 from q, row 1 + i from the border's row i.
+  // S = [-1 0; 0 D] - [q^T; C] Z: row 0 from q, row 1 + i from the border's row i. The sums
+  // over j of the active columns run side by side, each in j's order.
   const double* rows = a.Rows();
+  const size_t active = f.Active.size();
+  double* sums = f.Sums.data();
   for (int i = 0; i < e; ++i) {
     const double* row = i == 0 ? a.Weights.data() : rows + static_cast<size_t>(i - 1) * n;
+    std::fill(sums, sums + active, 0.0);
+    for (int j = 0; j < m; ++j) {
+      const double r = row[j];
+      const double* z = f.Z.data() + j * active;
+      for (size_t c = 0; c < active; ++c) sums[c] += r * z[c];
+    }
+    size_t next = 0;
     for (int c = 0; c < e; ++c) {
       double s = 0;
       if (i == 0 && c == 0) s = -1;
       if (i > 0 && c > 0) s = row[m + c - 1];
-      if (f.ActiveColumn[c]) {
-        const double* z = f.Z.data() + static_cast<size_t>(c) * m;
-        double sum = 0;
-        for (int j = 0; j < m; ++j) sum += row[j] * z[j];
-        s -= sum;
-      }
+      if (f.ActiveColumn[c]) s -= sums[next++];
       f.Schur[static_cast<size_t>(i) * e + c] = s;
     }
   }
@@ -195,13 +232,18 @@ int SolveSystem(SUNLinearSolver solver, SUNMatrix matrix, N_Vector x, N_Vector r
   double* z = f.Work.data();
   double* u = z + m;
   f.SolveInner(a.Upper(), r, z);
+  // The sums over j for every row at once, each in j's order.
   const double* rows = a.Rows();
-  for (int i = 0; i < e; ++i) {
-    const double* row = i == 0 ? a.Weights.data() : rows + static_cast<size_t>(i - 1) * n;
-    double sum = 0;
-    for (int j = 0; j < m; ++j) sum += row[j] * z[j];
-    u[i] = (i == 0 ? 0 : r[m + i - 1]) - sum;
+  const double** rowOf = f.RowPointers.data();
+  rowOf[0] = a.Weights.data();
+  for (int i = 1; i < e; ++i) rowOf[i] = rows + static_cast<size_t>(i - 1) * n;
+  double* sums = f.Sums.data();
+  std::fill(sums, sums + e, 0.0);
+  for (int j = 0; j < m; ++j) {
+    const double zj = z[j];
+    for (int i = 0; i < e; ++i) sums[i] += rowOf[i][j] * zj;
   }
+  for (int i = 0; i < e; ++i) u[i] = (i == 0 ? 0 : r[m + i - 1]) - sums[i];
   const double* s = f.Schur.data();
   for (int k = 0; k < e; ++k) std::swap(u[k], u[f.Permutation[k]]);
   for (int i = 1; i < e; ++i) {
@@ -211,11 +253,15 @@ int SolveSystem(SUNLinearSolver solver, SUNMatrix matrix, N_Vector x, N_Vector r
     for (int c = i + 1; c < e; ++c) u[i] -= s[i * e + c] * u[c];
     u[i] /= s[i * e + i];
   }
-  for (int c = 0; c < e; ++c) {
-    if (!f.ActiveColumn[c]) continue;
-    const double* column = f.Z.data() + static_cast<size_t>(c) * m;
-    const double uc = u[c];
-    for (int j = 0; j < m; ++j) z[j] -= column[j] * uc;
+  // z -= Z u, the active columns in ascending order for each row.
+  const size_t active = f.Active.size();
+  double* picked = sums;
+  for (size_t c = 0; c < active; ++c) picked[c] = u[f.Active[c]];
+  for (int j = 0; j < m; ++j) {
+    const double* row = f.Z.data() + j * active;
+    double zj = z[j];
+    for (size_t c = 0; c < active; ++c) zj -= row[c] * picked[c];
+    z[j] = zj;
   }
   // x = (x1, x2): z and u without s.
   std::copy(z, z + m, out);
@@ -231,7 +277,8 @@ int SolverSpace(SUNLinearSolver solver, long* realWords, long* integerWords) {
   const Factors& f = *FactorsOf(solver);
   *realWords = static_cast<long>(f.Multiplier.size() + f.InversePivot.size() + f.Z.size() +
                                  f.Schur.size() + f.Work.size());
-  *integerWords = static_cast<long>(f.Permutation.size() + f.ActiveColumn.size());
+  *integerWords =
+      static_cast<long>(f.Permutation.size() + f.ActiveColumn.size() + f.Active.capacity());
   return SUNLS_SUCCESS;
 }
 
@@ -288,6 +335,9 @@ SUNLinearSolver NewBorderedSolver(int size, int inner, SUNContext context) {
   f->Schur.assign(static_cast<size_t>(border + 1) * (border + 1), 0.0);
   f->Permutation.assign(border + 1, 0);
   f->Work.assign(size + 1, 0.0);
+  f->Active.reserve(border + 1);
+  f->Sums.assign(border + 1, 0.0);
+  f->RowPointers.assign(border + 1, nullptr);
   solver->content = f;
   solver->ops->gettype = SolverType;
   solver->ops->getid = SolverId;
