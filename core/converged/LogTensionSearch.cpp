@@ -89,6 +89,10 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     } else {
       result.SeenTooLow = true;
     }
+    // A pass whose mismatch is under half the last value's closes in on the root faster than
+    // halving the bracket would.
+    const bool closingIn = hasValue && !valued.empty() &&
+                           std::fabs(t.Mismatch) < 0.5 * std::fabs(valued.back().second);
     if (hasValue) valued.emplace_back(x, t.Mismatch);
     if (hasValue && std::fabs(t.Mismatch) < bestAbs) {
       bestAbs = std::fabs(t.Mismatch);
@@ -154,7 +158,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     }
     const double lower = std::min(lo.X, hi.X);
     const double upper = std::max(lo.X, hi.X);
-    const double margin = 1e-3 * (upper - lower);
+    double margin = 1e-3 * (upper - lower);
     double nextX = 0.5 * (lo.X + hi.X);
     if (lo.HasValue && hi.HasValue) {
       // Regula falsi; an end kept twice in a row counts with half its mismatch (Illinois).
@@ -165,11 +169,17 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     // Near the root a Newton step with the latest slope beats the chord and the halving.
     if (hasValue && slope > 0) {
       const double newton = x - t.Mismatch / slope;
-      if (newton > lower && newton < upper) nextX = newton;
+      if (newton > lower && newton < upper) {
+        nextX = newton;
+        // A Newton step from a close end may stay closer to it than the chord would.
+        margin = std::min(margin, 0.1 * std::fabs(newton - x));
+      }
     }
-    // A bracket that did not halve over the last two passes is halved: the chord and the
-    // Newton step can creep along one end.
-    if (widths[0] > 0 && upper - lower > 0.5 * widths[0]) nextX = 0.5 * (lower + upper);
+    // A bracket that did not halve over the last two passes, while the mismatch did not
+    // either, is halved: the chord and the Newton step can creep along one end.
+    if (widths[0] > 0 && upper - lower > 0.5 * widths[0] && !closingIn) {
+      nextX = 0.5 * (lower + upper);
+    }
     widths[0] = widths[1];
     widths[1] = upper - lower;
     // Keep clear of the ends, where the chord stalls.
