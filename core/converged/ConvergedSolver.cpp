@@ -25,6 +25,9 @@ using Clock = std::chrono::steady_clock;
 constexpr double kIntegratorShare = 0.01;
 // The integration error is measured by a solution at this many times tighter a tolerance.
 constexpr double kTighterIntegration = 10;
+// The finest grid's line may be written by the pass at the tighter tolerance while the written
+// line's end misses the target by at most this share of the requested accuracy.
+constexpr double kTighterLineEndShare = 0.8;
 // The share of the requested accuracy left to the radial grid.
 constexpr double kRadialShare = 0.6;
 // The automatic radial grids: surface-clustered, from this many intervals, doubled; from
@@ -892,38 +895,71 @@ bool Solver::EstimateErrors() {
     }
     const SpinningLineProfile& coarseProfile = previousLine_->Profile;
     const PassResult& coarseLine = previousLine_->Result;
-    PassResult tightLine;
-    PassResult line;
-    if (!Pass(pass, own.Tension, tight, nullptr, tightLine) ||
-        !Pass(pass, own.Tension, integratorTolerance_, &profile_, line)) {
-      return false;
-    }
-    for (const PassResult* r : {&coarseLine, static_cast<const PassResult*>(&tightLine),
-                                static_cast<const PassResult*>(&line)}) {
-      if (r->End != PassEnd::Complete) {
-        return Fail(ConvergedStatus::CalculationFailed,
-                    "Sorry, this case does not converge: the line ends early at z = " +
-                        FormatZ(r->EndZ) + " cm.");
-      }
-    }
-    const double mismatch = target_.Mismatch(line);
-    tighter = own;
-    tighter.Tension = own.Tension * std::exp(-(target_.Mismatch(tightLine) - mismatch) / own.Slope);
     const double c = 1 / radial.Divisor;
-    const double searched =
-        (1 + c) * std::max(own.SearchError(), own.Tension * std::fabs(mismatch) / own.Slope) +
+    const double coarseSearched =
         c * std::max(coarse.SearchError(),
                      coarse.Tension * std::fabs(target_.Mismatch(coarseLine)) / coarse.Slope);
+    const auto ends = [&](const PassResult& r) {
+      if (r.End == PassEnd::Complete) return true;
+      return Fail(ConvergedStatus::CalculationFailed,
+                  "Sorry, this case does not converge: the line ends early at z = " +
+                      FormatZ(r.EndZ) + " cm.");
+    };
+    // The finest grid's line at the search's tolerance: the search's last pass may have
+    // written it already.
+    const bool searchedLine = written_.Pass == &pass && written_.Tension == own.Tension &&
+                              written_.Tolerance == integratorTolerance_;
+    PassResult tightLine;
+    PassResult line;
+    bool measured = true;  // the mismatch of the line at the search's tolerance
+    if (searchedLine) {
+      line = written_.Result;
+      if (!Pass(pass, own.Tension, tight, nullptr, tightLine)) return false;
+    } else {
+      // A Newton step solved the grid. The line at the tighter tolerance is written, and the
+      // solution's mismatch at the search's tolerance is only known to be within what the
+      // step left over: |F(tight) - F| <= F (|mismatch(tight)| + |left over|) / slope. Where
+      // that keeps the tolerance and the written line's end within a share of it, no pass at
+      // the search's tolerance is needed; otherwise it is run, and measures the mismatch.
+      if (!Pass(pass, own.Tension, tight, &profile_, tightLine)) return false;
+      if (!ends(tightLine) || !ends(coarseLine)) return false;
+      const double move = own.Tension *
+                          (std::fabs(target_.Mismatch(tightLine)) + std::fabs(own.Mismatch)) /
+                          own.Slope;
+      const double integration =
+          kSafetyFactor * move * (1 + 2 * c) + (1 + c) * own.SearchError() + coarseSearched;
+      const double endMiss = Extrapolated(target_.RelativeMiss(tightLine),
+                                          target_.RelativeMiss(coarseLine), radial.Divisor);
+      const bool enough = radial.Error + integration <= o_.Tolerance * answer_.Tension &&
+                          std::fabs(endMiss) <= kTighterLineEndShare * o_.Tolerance;
+      if (enough) {
+        report_.IntegrationTensionError = integration;
+        line = tightLine;
+        measured = false;
+      } else if (!Pass(pass, own.Tension, integratorTolerance_, &profile_, line)) {
+        return false;
+      }
+    }
+    if (!ends(coarseLine) || !ends(tightLine) || !ends(line)) return false;
+    if (measured) {
+      const double mismatch = target_.Mismatch(line);
+      tighter = own;
+      tighter.Tension =
+          own.Tension * std::exp(-(target_.Mismatch(tightLine) - mismatch) / own.Slope);
+      const double searched =
+          (1 + c) * std::max(own.SearchError(), own.Tension * std::fabs(mismatch) / own.Slope) +
+          coarseSearched;
+      // F = F(N) + c (F(N) - F(N/2)) with c = 1 / (2^p - 1): the errors of the two finest
+      // grids' solutions carry over with the weights 1 + c and c. The grid before is taken to
+      // have the integration error of the finest.
+      report_.IntegrationTensionError =
+          kSafetyFactor * std::fabs(tighter.Tension - own.Tension) * (1 + 2 * c) + searched;
+    }
     coarseGained_ = previousLine_->GasSolventFlow;
     ExtrapolateLine(coarseProfile, radial.Divisor);
     line.EndVelocity = Extrapolated(line.EndVelocity, coarseLine.EndVelocity, radial.Divisor);
     line.EndTension = Extrapolated(line.EndTension, coarseLine.EndTension, radial.Divisor);
     written_ = Written{&pass, answer_.Tension, integratorTolerance_, line};
-    // F = F(N) + c (F(N) - F(N/2)) with c = 1 / (2^p - 1): the errors of the two finest grids'
-    // solutions carry over with the weights 1 + c and c. The grid before is taken to have the
-    // integration error of the finest.
-    report_.IntegrationTensionError =
-        kSafetyFactor * std::fabs(tighter.Tension - own.Tension) * (1 + 2 * c) + searched;
   } else if (own.PartZ.empty()) {
     if (!Shifted(pass, own, tight, tighter)) return false;
   } else if (!Solve(pass, own, tight, tighter)) {
