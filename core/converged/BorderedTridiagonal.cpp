@@ -122,6 +122,68 @@ struct Factors {
   }
 };
 
+// sums[i] = the sum over j < m of rows[i][j] z[j] in j's order, for `count` rows side by side:
+// each sum's chain of additions overlaps the others'. With the count known the sums stay in
+// registers.
+template <int Count>
+void FixedRowSums(const double* const* rows, const double* z, int m, double* sums) {
+  double acc[Count] = {};
+  for (int j = 0; j < m; ++j) {
+    const double zj = z[j];
+#pragma GCC unroll 8
+    for (int i = 0; i < Count; ++i) acc[i] += rows[i][j] * zj;
+  }
+  for (int i = 0; i < Count; ++i) sums[i] = acc[i];
+}
+
+void RowSums(const double* const* rows, const double* z, int m, int count, double* sums) {
+  switch (count) {
+    case 7:  // the line's border of six quantities and the weighted sum
+      FixedRowSums<7>(rows, z, m, sums);
+      return;
+    default:
+      std::fill(sums, sums + count, 0.0);
+      for (int j = 0; j < m; ++j) {
+        const double zj = z[j];
+        for (int i = 0; i < count; ++i) sums[i] += rows[i][j] * zj;
+      }
+  }
+}
+
+// sums[c] = the sum over j < m of row[j] z[j * count + c] in j's order, for `count` columns.
+template <int Count>
+void FixedColumnSums(const double* row, const double* z, int m, double* sums) {
+  double acc[Count] = {};
+  for (int j = 0; j < m; ++j) {
+    const double r = row[j];
+    const double* zj = z + static_cast<size_t>(j) * Count;
+#pragma GCC unroll 8
+    for (int c = 0; c < Count; ++c) acc[c] += r * zj[c];
+  }
+  for (int c = 0; c < Count; ++c) sums[c] = acc[c];
+}
+
+void ColumnSums(const double* row, const double* z, int m, int count, double* sums) {
+  switch (count) {
+    case 3:
+      FixedColumnSums<3>(row, z, m, sums);
+      return;
+    case 4:
+      FixedColumnSums<4>(row, z, m, sums);
+      return;
+    case 5:
+      FixedColumnSums<5>(row, z, m, sums);
+      return;
+    default:
+      std::fill(sums, sums + count, 0.0);
+      for (int j = 0; j < m; ++j) {
+        const double r = row[j];
+        const double* zj = z + static_cast<size_t>(j) * count;
+        for (int c = 0; c < count; ++c) sums[c] += r * zj[c];
+      }
+  }
+}
+
 Factors* FactorsOf(SUNLinearSolver solver) {
   return static_cast<Factors*>(solver->content);
 }
@@ -179,12 +241,7 @@ int SetupSolver(SUNLinearSolver solver, SUNMatrix matrix) {
   double* sums = f.Sums.data();
   for (int i = 0; i < e; ++i) {
     const double* row = i == 0 ? a.Weights.data() : rows + static_cast<size_t>(i - 1) * n;
-    std::fill(sums, sums + active, 0.0);
-    for (int j = 0; j < m; ++j) {
-      const double r = row[j];
-      const double* z = f.Z.data() + j * active;
-      for (size_t c = 0; c < active; ++c) sums[c] += r * z[c];
-    }
+    ColumnSums(row, f.Z.data(), m, static_cast<int>(active), sums);
     size_t next = 0;
     for (int c = 0; c < e; ++c) {
       double s = 0;
@@ -238,11 +295,7 @@ int SolveSystem(SUNLinearSolver solver, SUNMatrix matrix, N_Vector x, N_Vector r
   rowOf[0] = a.Weights.data();
   for (int i = 1; i < e; ++i) rowOf[i] = rows + static_cast<size_t>(i - 1) * n;
   double* sums = f.Sums.data();
-  std::fill(sums, sums + e, 0.0);
-  for (int j = 0; j < m; ++j) {
-    const double zj = z[j];
-    for (int i = 0; i < e; ++i) sums[i] += rowOf[i][j] * zj;
-  }
+  RowSums(rowOf, z, m, e, sums);
   for (int i = 0; i < e; ++i) u[i] = (i == 0 ? 0 : r[m + i - 1]) - sums[i];
   const double* s = f.Schur.data();
   for (int k = 0; k < e; ++k) std::swap(u[k], u[f.Permutation[k]]);
