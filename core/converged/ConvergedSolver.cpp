@@ -28,6 +28,12 @@ constexpr double kTighterIntegration = 10;
 // The finest grid's line may be written by the pass at the tighter tolerance while the written
 // line's end misses the target by at most this share of the requested accuracy.
 constexpr double kTighterLineEndShare = 0.8;
+// The first automatic grid leads the search to the later ones and shows with them how the grids
+// converge; its tension moves by far more from grid to grid than its integration error. It is
+// searched at this many times the integrator's tolerance (no looser than the loosest) and its
+// search stops as much sooner.
+constexpr double kFirstGridLooseness = 10;
+constexpr double kLoosestFirstGridIntegration = 1e-4;
 // The share of the requested accuracy left to the radial grid.
 constexpr double kRadialShare = 0.6;
 // The automatic radial grids: surface-clustered, from this many intervals, doubled; from
@@ -258,8 +264,13 @@ class Solver {
   // The answer on the grid of `pass`, from `guess`: by one tension at the spinneret, or, where
   // that cannot reach the end, by a line split in two.
   bool Solve(ConvergedPass& pass, const GridSolution& guess, double tolerance, GridSolution& found);
+  // `looseness`: the search stops at that many times its usual mismatch.
   SearchEnd Search(ConvergedPass& pass, const GridSolution& guess, double tolerance,
-                   GridSolution& found);
+                   GridSolution& found, double looseness = 1);
+  // The first automatic grid, by a search at a looser integrator tolerance where that finds
+  // the root (false: it did not, and the grid is to be solved as the others are).
+  bool LooseFirstGrid(ConvergedPass& pass, const GridSolution& guess, GridSolution& found,
+                      bool& solved);
   // The line in parts: from each part's start, the tension that the rest of the line can
   // meet the target from, as closely as the passes resolve it; the part ends well before the
   // passes on either side of it part.
@@ -334,6 +345,8 @@ class Solver {
   // Where the line was first split in parts (0: it is not).
   double split_ = 0;
   bool everyTensionFellToZero_ = false;
+  // The first automatic grid was solved at the looser tolerance.
+  bool looseFirst0_ = false;
   Side low_;
   Side high_;
   // The solutions on the radial grids, coarsest first; the answer is answer_.
@@ -419,11 +432,13 @@ std::string Solver::NoBracketText(double z) const {
 }
 
 Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess, double tolerance,
-                                 GridSolution& found) {
+                                 GridSolution& found, double looseness) {
   TensionSearchSettings settings;
-  settings.MismatchTolerance = kSearchShare * o_.Tolerance;
-  settings.LogTensionTolerance = 0.1 * kSearchShare * o_.Tolerance;
+  settings.MismatchTolerance = looseness * kSearchShare * o_.Tolerance;
+  settings.LogTensionTolerance = 0.1 * settings.MismatchTolerance;
   settings.FirstSlope = guess.Slope;
+  // A looser search may end on a Newton step from two of its passes.
+  if (looseness > 1) settings.NewtonAcceptance = kSlopeUncertainty;
   // From a known solution nearby, look close by first.
   if (guess.Slope > 0) settings.BlindLogStep = 0.05;
   bool stopped = false;
@@ -474,7 +489,7 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
       // A bracket that closed on a mismatch beyond the tolerance: the end of the line changes
       // faster with the tension than the passes can follow. Within the tolerance it is the
       // root as far as the integration resolves it; the search error counts what is left.
-      if (std::fabs(r.Mismatch) <= o_.Tolerance) return SearchEnd::Found;
+      if (std::fabs(r.Mismatch) <= looseness * o_.Tolerance) return SearchEnd::Found;
       return SearchEnd::Collapsed;
     case TensionSearchResult::NoBracket:
       if (r.SeenTooHigh && r.SeenTooLow) return SearchEnd::Collapsed;
@@ -487,6 +502,35 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
                                                    : std::string(kIterationDoesNotConverge));
       return SearchEnd::Failed;
   }
+}
+
+bool Solver::LooseFirstGrid(ConvergedPass& pass, const GridSolution& guess, GridSolution& found,
+                            bool& solved) {
+  solved = false;
+  const double tolerance =
+      std::min(kFirstGridLooseness * integratorTolerance_, kLoosestFirstGridIntegration);
+  if (!(tolerance > integratorTolerance_)) return true;
+  switch (Search(pass, guess, tolerance, found, tolerance / integratorTolerance_)) {
+    case SearchEnd::Found:
+      solved = true;
+      return true;
+    case SearchEnd::Failed:
+      if (report_.Status == ConvergedStatus::Cancelled ||
+          report_.Status == ConvergedStatus::TimedOut) {
+        return false;
+      }
+      break;
+    case SearchEnd::Collapsed:
+      break;
+  }
+  // A line the looser passes cannot solve in one (close to zero tension, or ending early)
+  // is searched again as every other grid is, from the start.
+  report_.Status = ConvergedStatus::CalculationFailed;
+  report_.Message.clear();
+  low_ = Side{};
+  high_ = Side{};
+  everyTensionFellToZero_ = false;
+  return true;
 }
 
 bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double tolerance,
@@ -771,7 +815,11 @@ bool Solver::RefineGrid() {
         }
       }
     }
-    if (!stepped && !Solve(*pass, guess, integratorTolerance_, solution)) return false;
+    bool solved = stepped;
+    const bool loose = automatic && k == 0;
+    if (loose && !LooseFirstGrid(*pass, guess, solution, solved)) return false;
+    if (!solved && !Solve(*pass, guess, integratorTolerance_, solution)) return false;
+    if (k == 0) looseFirst0_ = loose && solved;
     solution.Intervals = intervals;
     // The line of the grid at its tension, when the search's last pass wrote it: the line of the
     // grid before the finest is extrapolated.
@@ -813,7 +861,9 @@ bool Solver::RefineGrid() {
       extrapolation_ = x;
       break;
     }
-    if (e.Error <= share || last) break;
+    // A first grid solved at the looser tolerance is not among the three grids of an answer's
+    // radial error: the refinement goes on to a fourth.
+    if ((e.Error <= share && !(looseFirst0_ && grids_.size() == 3)) || last) break;
   }
   return true;
 }

@@ -107,6 +107,18 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     if (slope <= 0 && t.SlopeHint > 0) slope = t.SlopeHint;
     if (hasValue && previous.HasValue && x != previous.X) {
       slope = (t.Mismatch - previous.F) / (x - previous.X);
+      const double left = settings.NewtonAcceptance * t.Mismatch;
+      if (settings.NewtonAcceptance > 0 && slope > 0 &&
+          std::fabs(left) <= settings.MismatchTolerance) {
+        const double root = x - t.Mismatch / slope;
+        if (root >= xMin && root <= xMax) {
+          result.Outcome = TensionSearchResult::Converged;
+          result.Tension = std::exp(root);
+          result.Mismatch = left;
+          result.Slope = slope;
+          return result;
+        }
+      }
     }
     previous = End{true, hasValue, x, t.Mismatch, t.Mismatch};
     if (tooHigh) {

@@ -20,7 +20,11 @@ struct TensionSearchSettings {
   int PassLimit = 60;
   double FirstSlope = 0;  // d mismatch / d ln F expected at the start (0: unknown)
   double BlindLogStep = 0.69314718055994531;  // step in ln F when nothing better is known
-  double LowestTension = 1e-6;                // dyn; the search gives up below and above these
+  // When above 0: a Newton step with the chord of two passes is the answer without a pass of
+  // its own where this share of the mismatch it starts from (what it leaves over, the chord's
+  // slope being off by that share) is within MismatchTolerance. Its Mismatch is that share.
+  double NewtonAcceptance = 0;
+  double LowestTension = 1e-6;  // dyn; the search gives up below and above these
   double HighestTension = 1e6;
 };
 

@@ -641,6 +641,13 @@ TEST(LogTensionSearch, FindsAnalyticRootsInFewPasses) {
     EXPECT_NEAR(r.Tension, c.Root, 1e-8 * c.Root) << c.Name;
     EXPECT_LE(r.Passes, c.PassLimit) << c.Name;
     EXPECT_NEAR(r.Slope, c.Slope, 0.05 * c.Slope) << c.Name;
+    // Ending on a Newton step: what it says it leaves over bounds the step's real mismatch.
+    settings.MismatchTolerance = 1e-4;
+    settings.NewtonAcceptance = 0.1;
+    const TensionSearchResult n = SearchLogTension(c.Start, settings, c.Trial);
+    ASSERT_EQ(n.Outcome, TensionSearchResult::Converged) << c.Name;
+    EXPECT_LE(std::fabs(c.Trial(n.Tension).Mismatch), std::fabs(n.Mismatch)) << c.Name;
+    EXPECT_LE(n.Passes, r.Passes) << c.Name;
   }
 }
 
