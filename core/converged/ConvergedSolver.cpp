@@ -345,6 +345,8 @@ class Solver {
   // Where the line was first split in parts (0: it is not).
   double split_ = 0;
   bool everyTensionFellToZero_ = false;
+  // The search's passes write their lines into the profile (see written_).
+  bool writeLines_ = true;
   // The first automatic grid was solved at the looser tolerance.
   bool looseFirst0_ = false;
   Side low_;
@@ -446,13 +448,13 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
   const TensionSearchResult r = SearchLogTension(guess.Tension, settings, [&](double tension) {
     TensionTrial trial;
     PassResult pr;
-    // Every pass writes the print points, so that the last one, when it is the answer, need
-    // not be run again.
-    if (!Pass(pass, tension, tolerance, &profile_, pr)) {
+    // Every pass writes the print points (where the grid's line may be written), so that the
+    // last one, when it is the answer, need not be run again.
+    if (!Pass(pass, tension, tolerance, writeLines_ ? &profile_ : nullptr, pr)) {
       stopped = true;
       return trial;
     }
-    written_ = Written{&pass, tension, tolerance, pr};
+    if (writeLines_) written_ = Written{&pass, tension, tolerance, pr};
     switch (pr.End) {
       case PassEnd::Complete:
         trial.Outcome = TensionTrial::Value;
@@ -815,6 +817,10 @@ bool Solver::RefineGrid() {
         }
       }
     }
+    // The search's passes write their lines where the grid's line may be written: an
+    // automatic answer is the third grid or a later one, extrapolated with the one before from
+    // the fourth grid on; a fixed grid's answer is its own, not its companions'.
+    writeLines_ = automatic ? k >= 2 : k == 0;
     bool solved = stepped;
     const bool loose = automatic && k == 0;
     if (loose && !LooseFirstGrid(*pass, guess, solution, solved)) return false;
