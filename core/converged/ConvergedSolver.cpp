@@ -439,8 +439,10 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
   settings.MismatchTolerance = looseness * kSearchShare * o_.Tolerance;
   settings.LogTensionTolerance = 0.1 * settings.MismatchTolerance;
   settings.FirstSlope = guess.Slope;
-  // A looser search may end on a Newton step from two of its passes.
+  // A looser search may end on a Newton step from two of its passes; any on one from three
+  // that show how much the slope still changes.
   if (looseness > 1) settings.NewtonAcceptance = kSlopeUncertainty;
+  settings.CurvatureAcceptance = true;
   // From a known solution nearby, look close by first.
   if (guess.Slope > 0) settings.BlindLogStep = 0.05;
   bool stopped = false;
@@ -795,8 +797,10 @@ bool Solver::RefineGrid() {
       const double last = grids_.back().Tension - grids_[grids_.size() - 2].Tension;
       guess = grids_.back();
       guess.Tension = grids_.back().Tension + last / 4;
-    } else if (k > 0 && !Shifted(*pass, grids_.back(), integratorTolerance_, guess)) {
-      return false;
+    } else if (k > 0) {
+      // The second grid (or a fixed grid's companion) is searched from the grid before's
+      // solution, with its slope.
+      guess = grids_.back();
     }
     const int passesBefore = report_.Passes;
     // Every grid is solved to the search's accuracy: the extrapolation beyond them is only as

@@ -67,6 +67,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
   int retainedHi = 0;
   double bestAbs = INFINITY;
   double slope = settings.FirstSlope;
+  double lastChord = 0;  // the slope between the two passes before the last, both with a value
   std::vector<std::pair<double, double>> valued;  // (ln F, mismatch) of the trials with a value
   double widths[2] = {0, 0};                      // the bracket's width two passes and one pass ago
 
@@ -105,8 +106,21 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
       return result;
     }
     if (slope <= 0 && t.SlopeHint > 0) slope = t.SlopeHint;
+    if (!hasValue) lastChord = 0;
     if (hasValue && previous.HasValue && x != previous.X) {
       slope = (t.Mismatch - previous.F) / (x - previous.X);
+      if (settings.CurvatureAcceptance && slope > 0 && lastChord > 0) {
+        const double left = std::fabs(t.Mismatch) * std::fabs(slope - lastChord) / slope;
+        const double root = x - t.Mismatch / slope;
+        if (left <= settings.MismatchTolerance && root >= xMin && root <= xMax) {
+          result.Outcome = TensionSearchResult::Converged;
+          result.Tension = std::exp(root);
+          result.Mismatch = left;
+          result.Slope = slope;
+          return result;
+        }
+      }
+      lastChord = slope;
       const double left = settings.NewtonAcceptance * t.Mismatch;
       if (settings.NewtonAcceptance > 0 && slope > 0 &&
           std::fabs(left) <= settings.MismatchTolerance) {

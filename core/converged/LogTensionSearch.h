@@ -24,6 +24,11 @@ struct TensionSearchSettings {
   // its own where this share of the mismatch it starts from (what it leaves over, the chord's
   // slope being off by that share) is within MismatchTolerance. Its Mismatch is that share.
   double NewtonAcceptance = 0;
+  // A Newton step with the chord of the last two of three passes in a row with a value is the
+  // answer without a pass of its own where the last mismatch, times the change of the chords'
+  // slopes as a share of the last (how far the slope changes over their span, which is wider
+  // than the step's), is within MismatchTolerance. Its Mismatch is that product.
+  bool CurvatureAcceptance = false;
   double LowestTension = 1e-6;  // dyn; the search gives up below and above these
   double HighestTension = 1e6;
 };

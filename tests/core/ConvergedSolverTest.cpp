@@ -648,6 +648,13 @@ TEST(LogTensionSearch, FindsAnalyticRootsInFewPasses) {
     ASSERT_EQ(n.Outcome, TensionSearchResult::Converged) << c.Name;
     EXPECT_LE(std::fabs(c.Trial(n.Tension).Mismatch), std::fabs(n.Mismatch)) << c.Name;
     EXPECT_LE(n.Passes, r.Passes) << c.Name;
+    // And on one from three passes, by how much the slope still changes.
+    settings.NewtonAcceptance = 0;
+    settings.CurvatureAcceptance = true;
+    const TensionSearchResult q = SearchLogTension(c.Start, settings, c.Trial);
+    ASSERT_EQ(q.Outcome, TensionSearchResult::Converged) << c.Name;
+    EXPECT_LE(std::fabs(c.Trial(q.Tension).Mismatch), std::fabs(q.Mismatch)) << c.Name;
+    EXPECT_LE(q.Passes, r.Passes) << c.Name;
   }
 }
 
