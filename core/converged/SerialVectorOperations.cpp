@@ -30,9 +30,15 @@ void LinearSum(sunrealtype a, N_Vector x, sunrealtype b, N_Vector y, N_Vector z)
     for (sunindextype i = 0; i < n; ++i) zd[i] = a * (xd[i] + yd[i]);
   } else if (!unit && a == -b) {
     for (sunindextype i = 0; i < n; ++i) zd[i] = a * (xd[i] - yd[i]);
-  } else {
+  } else if (a == 1 && b == 1) {
     // With a or b = +-1 the library's special cases (x + y, a x - y, y += a x, ...) round
-    // as this does.
+    // as the general formula does, a product with +-1 being exact.
+    for (sunindextype i = 0; i < n; ++i) zd[i] = xd[i] + yd[i];
+  } else if (a == 1) {
+    for (sunindextype i = 0; i < n; ++i) zd[i] = xd[i] + b * yd[i];
+  } else if (b == 1) {
+    for (sunindextype i = 0; i < n; ++i) zd[i] = a * xd[i] + yd[i];
+  } else {
     for (sunindextype i = 0; i < n; ++i) zd[i] = a * xd[i] + b * yd[i];
   }
 }
