@@ -74,8 +74,8 @@ struct Factors {
   int Size = 0;
   int Inner = 0;
   int Border = 0;  // of the matrix; the Schur complement has one row and column more
-  std::vector<double> Multiplier;    // L below the diagonal
-  std::vector<double> InversePivot;  // 1 / U's diagonal (U's upper diagonal is T's)
+  std::vector<double> Multiplier;    // of the elimination from the top or the bottom
+  std::vector<double> InversePivot;  // 1 / the pivots
   // T^-1 E for the columns of E that couple to the tridiagonal block at all (Active, in
   // ascending order), row by row: Z[j * Active.size() + a] is row j of column Active[a].
   std::vector<double> Z;
@@ -88,36 +88,102 @@ struct Factors {
   std::vector<const double*> RowPointers;  // q, then the border's rows
   sunindextype LastFlag = 0;
 
+  // T is eliminated from both ends at once: rows 0..Twist-1 from the top (Multiplier[j] =
+  // lower[j] / the pivot above), rows Twist+1..m-1 from the bottom (Multiplier[j] = upper[j] /
+  // the pivot below), and the twist row from both, so that the two halves' chains of
+  // dependent operations overlap. InversePivot holds the pivots' inverses.
+  int Twist = 0;
+  double TwistFromAbove = 0;  // lower[Twist] / the pivot above it
+  double TwistFromBelow = 0;  // upper[Twist] / the pivot below it
+
   // z = T^-1 r (z may be r).
-  void SolveInner(const double* upper, const double* r, double* z) const {
-    z[0] = r[0];
-    for (int j = 1; j < Inner; ++j) z[j] = r[j] - Multiplier[j] * z[j - 1];
-    z[Inner - 1] *= InversePivot[Inner - 1];
-    for (int j = Inner - 2; j >= 0; --j) z[j] = (z[j] - upper[j] * z[j + 1]) * InversePivot[j];
-  }
-  // The same for the active columns of E at once: each column's arithmetic is SolveInner's, the
-  // columns side by side so that their chains of dependent operations overlap.
-  void SolveInnerColumns(const double* upper, const double* columns) {
-    const size_t k = Active.size();
-    if (k == 0) return;
-    double* z = Z.data();
-    for (size_t a = 0; a < k; ++a) z[a] = columns[static_cast<size_t>(Active[a]) * Inner];
-    for (int j = 1; j < Inner; ++j) {
-      const double l = Multiplier[j];
-      double* row = z + j * k;
-      const double* before = row - k;
-      for (size_t a = 0; a < k; ++a) {
-        row[a] = columns[static_cast<size_t>(Active[a]) * Inner + j] - l * before[a];
+  void SolveInner(const double* lower, const double* upper, const double* r, double* z) const {
+    const int m = Inner;
+    const int k = Twist;
+    const int top = k;             // rows 0..k-1
+    const int bottom = m - 1 - k;  // rows k+1..m-1
+    if (top > 0) z[0] = r[0];
+    if (bottom > 0) z[m - 1] = r[m - 1];
+    const int sweep = std::max(top, bottom);
+    for (int i = 1; i < sweep; ++i) {
+      if (i < top) z[i] = r[i] - Multiplier[i] * z[i - 1];
+      if (i < bottom) {
+        const int j = m - 1 - i;
+        z[j] = r[j] - Multiplier[j] * z[j + 1];
       }
     }
-    double* last = z + static_cast<size_t>(Inner - 1) * k;
-    for (size_t a = 0; a < k; ++a) last[a] *= InversePivot[Inner - 1];
-    for (int j = Inner - 2; j >= 0; --j) {
-      const double u = upper[j];
-      const double pivot = InversePivot[j];
-      double* row = z + j * k;
-      const double* after = row + k;
-      for (size_t a = 0; a < k; ++a) row[a] = (row[a] - u * after[a]) * pivot;
+    double middle = r[k];
+    if (top > 0) middle -= TwistFromAbove * z[k - 1];
+    if (bottom > 0) middle -= TwistFromBelow * z[k + 1];
+    z[k] = middle * InversePivot[k];
+    for (int i = 1; i <= sweep; ++i) {
+      if (i <= top) {
+        const int j = k - i;
+        z[j] = (z[j] - upper[j] * z[j + 1]) * InversePivot[j];
+      }
+      if (i <= bottom) {
+        const int j = k + i;
+        z[j] = (z[j] - lower[j] * z[j - 1]) * InversePivot[j];
+      }
+    }
+  }
+  // The same for the active columns of E at once, side by side.
+  void SolveInnerColumns(const double* lower, const double* upper, const double* columns) {
+    const size_t count = Active.size();
+    if (count == 0) return;
+    const int m = Inner;
+    const int k = Twist;
+    const int top = k;
+    const int bottom = m - 1 - k;
+    double* z = Z.data();
+    const auto row = [&](int j) { return z + static_cast<size_t>(j) * count; };
+    const auto column = [&](size_t a, int j) {
+      return columns[static_cast<size_t>(Active[a]) * m + j];
+    };
+    for (size_t a = 0; a < count; ++a) {
+      if (top > 0) row(0)[a] = column(a, 0);
+      if (bottom > 0) row(m - 1)[a] = column(a, m - 1);
+    }
+    const int sweep = std::max(top, bottom);
+    for (int i = 1; i < sweep; ++i) {
+      if (i < top) {
+        const double l = Multiplier[i];
+        double* here = row(i);
+        const double* before = row(i - 1);
+        for (size_t a = 0; a < count; ++a) here[a] = column(a, i) - l * before[a];
+      }
+      if (i < bottom) {
+        const int j = m - 1 - i;
+        const double l = Multiplier[j];
+        double* here = row(j);
+        const double* after = row(j + 1);
+        for (size_t a = 0; a < count; ++a) here[a] = column(a, j) - l * after[a];
+      }
+    }
+    double* middle = row(k);
+    for (size_t a = 0; a < count; ++a) {
+      double t = column(a, k);
+      if (top > 0) t -= TwistFromAbove * row(k - 1)[a];
+      if (bottom > 0) t -= TwistFromBelow * row(k + 1)[a];
+      middle[a] = t * InversePivot[k];
+    }
+    for (int i = 1; i <= sweep; ++i) {
+      if (i <= top) {
+        const int j = k - i;
+        const double u = upper[j];
+        const double pivot = InversePivot[j];
+        double* here = row(j);
+        const double* after = row(j + 1);
+        for (size_t a = 0; a < count; ++a) here[a] = (here[a] - u * after[a]) * pivot;
+      }
+      if (i <= bottom) {
+        const int j = k + i;
+        const double l = lower[j];
+        const double pivot = InversePivot[j];
+        double* here = row(j);
+        const double* before = row(j - 1);
+        for (size_t a = 0; a < count; ++a) here[a] = (here[a] - l * before[a]) * pivot;
+      }
     }
   }
 };
@@ -212,16 +278,41 @@ int SetupSolver(SUNLinearSolver solver, SUNMatrix matrix) {
   const double* diagonal = a.Diagonal();
   const double* upper = a.Upper();
 
-  // T = L U, row by row.
+  // T eliminated from both ends towards the twist row.
+  const int twistRow = m / 2;
+  f.Twist = twistRow;
+  const auto invertible = [](double pivot) { return pivot != 0 && std::isfinite(pivot); };
   double pivot = diagonal[0];
-  for (int j = 0; j < m; ++j) {
+  for (int j = 0; j < twistRow; ++j) {
     if (j > 0) {
       f.Multiplier[j] = lower[j] / pivot;
       pivot = diagonal[j] - f.Multiplier[j] * upper[j - 1];
     }
-    if (!(pivot != 0) || !std::isfinite(pivot)) return f.LastFlag = SUNLS_LUFACT_FAIL;
+    if (!invertible(pivot)) return f.LastFlag = SUNLS_LUFACT_FAIL;
     f.InversePivot[j] = 1 / pivot;
   }
+  pivot = diagonal[m - 1];
+  for (int j = m - 1; j > twistRow; --j) {
+    if (j < m - 1) {
+      f.Multiplier[j] = upper[j] / pivot;
+      pivot = diagonal[j] - f.Multiplier[j] * lower[j + 1];
+    }
+    if (!invertible(pivot)) return f.LastFlag = SUNLS_LUFACT_FAIL;
+    f.InversePivot[j] = 1 / pivot;
+  }
+  double twist = diagonal[twistRow];
+  f.TwistFromAbove = 0;
+  f.TwistFromBelow = 0;
+  if (twistRow > 0) {
+    f.TwistFromAbove = lower[twistRow] * f.InversePivot[twistRow - 1];
+    twist -= f.TwistFromAbove * upper[twistRow - 1];
+  }
+  if (twistRow < m - 1) {
+    f.TwistFromBelow = upper[twistRow] * f.InversePivot[twistRow + 1];
+    twist -= f.TwistFromBelow * lower[twistRow + 1];
+  }
+  if (!invertible(twist)) return f.LastFlag = SUNLS_LUFACT_FAIL;
+  f.InversePivot[twistRow] = 1 / twist;
 
   // Z = T^-1 E for the columns of E that couple to the tridiagonal block at all.
   const int e = b + 1;
@@ -232,7 +323,7 @@ int SetupSolver(SUNLinearSolver solver, SUNMatrix matrix) {
     f.ActiveColumn[c] = std::any_of(column, column + m, [](double v) { return v != 0; });
     if (f.ActiveColumn[c]) f.Active.push_back(c);
   }
-  f.SolveInnerColumns(upper, columns);
+  f.SolveInnerColumns(lower, upper, columns);
 
   // S = [-1 0; 0 D] - [q^T; C] Z: row 0 from q, row 1 + i from the border's row i. The sums
   // over j of the active columns run side by side, each in j's order.
@@ -288,7 +379,7 @@ int SolveSystem(SUNLinearSolver solver, SUNMatrix matrix, N_Vector x, N_Vector r
   const int e = b + 1;
   double* z = f.Work.data();
   double* u = z + m;
-  f.SolveInner(a.Upper(), r, z);
+  f.SolveInner(a.Lower(), a.Upper(), r, z);
   // The sums over j for every row at once, each in j's order.
   const double* rows = a.Rows();
   const double** rowOf = f.RowPointers.data();
