@@ -201,6 +201,8 @@ class Solver {
     double Tension = 0;   // at the spinneret, dyn
     double Slope = 0;     // d mismatch / d ln F near it (0: unknown)
     double Mismatch = 0;  // of its last pass
+    // Mismatch is a pass's at Tension (not what a Newton step is taken to leave over).
+    bool MismatchMeasured = true;
     // A line in parts: where each part after the first starts and its tension there, and
     // the largest step of the tension from one part to the next (relative to the tension).
     std::vector<double> PartZ;
@@ -488,6 +490,7 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
       found.Tension = r.Tension;
       found.Slope = r.Slope;
       found.Mismatch = r.Mismatch;
+      found.MismatchMeasured = !r.NewtonStep;
       found.PartZ.clear();
       found.PartTension.clear();
       // A bracket that closed on a mismatch beyond the tolerance: the end of the line changes
@@ -637,6 +640,7 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
     }
     if (converged) {
       found.Mismatch = r.Mismatch;
+      found.MismatchMeasured = !r.NewtonStep;
       if (first) {
         found.Tension = r.Tension;
         found.Slope = r.Slope;
@@ -817,6 +821,7 @@ bool Solver::RefineGrid() {
         if (kSlopeUncertainty * std::fabs(mismatch) <= kSearchShare * o_.Tolerance) {
           solution = guess;
           solution.Mismatch = kSlopeUncertainty * mismatch;
+          solution.MismatchMeasured = false;
           stepped = true;
         }
       }
@@ -1026,8 +1031,12 @@ bool Solver::EstimateErrors() {
     return false;
   }
   if (!extrapolated) {
-    report_.IntegrationTensionError =
-        kSafetyFactor * std::fabs(tighter.Tension - own.Tension) + own.SearchError();
+    // The move to the tighter tolerance is measured from the solution's own mismatch; where
+    // that is only what a Newton step is taken to leave over, the true one may lie anywhere
+    // within it, and the move by up to twice as much more.
+    double move = std::fabs(tighter.Tension - own.Tension);
+    if (!own.MismatchMeasured) move += 2 * own.SearchError();
+    report_.IntegrationTensionError = kSafetyFactor * move + own.SearchError();
   }
   if (radial.Order == 0) {
     report_.ToleranceNote = "the radial grids do not yet converge steadily";

@@ -117,6 +117,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
           result.Tension = std::exp(root);
           result.Mismatch = left;
           result.Slope = slope;
+          result.NewtonStep = true;
           return result;
         }
       }
@@ -130,6 +131,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
           result.Tension = std::exp(root);
           result.Mismatch = left;
           result.Slope = slope;
+          result.NewtonStep = true;
           return result;
         }
       }

@@ -38,6 +38,9 @@ struct TensionSearchResult {
   double Tension = 0;   // the best trial
   double Mismatch = 0;  // its mismatch
   double Slope = 0;     // d mismatch / d ln F near the root (0: unknown)
+  // The search ended on a Newton step without a pass at its tension: Mismatch is what the step
+  // is taken to leave over, not a pass's.
+  bool NewtonStep = false;
   int Passes = 0;
   bool SeenTooHigh = false;  // for a message when no bracket was found
   bool SeenTooLow = false;
