@@ -32,7 +32,7 @@ constexpr double kTighterLineEndShare = 0.8;
 // converge; its tension moves by far more from grid to grid than its integration error. It is
 // searched at this many times the integrator's tolerance (no looser than the loosest) and its
 // search stops as much sooner.
-constexpr double kFirstGridLooseness = 10;
+constexpr double kFirstGridLooseness = 30;
 constexpr double kLoosestFirstGridIntegration = 1e-4;
 // The share of the requested accuracy left to the radial grid.
 constexpr double kRadialShare = 0.6;
