@@ -46,6 +46,9 @@ constexpr double kCoarseTolerance = 1e-3;
 constexpr int kLargestFinerCompanion = 64;
 // The accuracy of the tension search as a share of the requested accuracy.
 constexpr double kSearchShare = 0.2;
+// A Newton step is taken for the answer without a pass of its own only where the search's
+// accuracy is at least this mismatch: 40 times the noise of a pass's end at tight tolerances.
+constexpr double kQuietMismatch = 2e-6;
 // The relative error of a slope d mismatch / d ln F carried over from the grid before, from
 // the third grid on: the slopes of successive grids beyond the second differ by a few per
 // cent at most (by a tenth and more between the first two).
@@ -442,9 +445,10 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
   settings.LogTensionTolerance = 0.1 * settings.MismatchTolerance;
   settings.FirstSlope = guess.Slope;
   // A looser search may end on a Newton step from two of its passes; any on one from three
-  // that show how much the slope still changes.
+  // that show how much the slope still changes, where the passes' mismatches are far above
+  // their noise (the end of a pass moves by some 1e-8 with the integrator's steps).
   if (looseness > 1) settings.NewtonAcceptance = kSlopeUncertainty;
-  settings.CurvatureAcceptance = true;
+  settings.CurvatureAcceptance = settings.MismatchTolerance >= kQuietMismatch;
   // From a known solution nearby, look close by first.
   if (guess.Slope > 0) settings.BlindLogStep = 0.05;
   bool stopped = false;
