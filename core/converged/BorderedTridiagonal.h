@@ -4,7 +4,8 @@
 //   [ A  B ]   A: inner x inner, tridiagonal plus a rank-one part p q^T
 //   [ C  D ]   B: inner x border (its columns); C, D: the border's rows over all the columns
 //
-// with a direct solver that factors A's tridiagonal part T by elimination without pivoting,
+// with a direct solver that factors A's tridiagonal part T by elimination without pivoting
+// (from both ends towards its middle row),
 // and the border, with s = q^T x as one more unknown, through its Schur complement
 // (partial pivoting). T must not need pivoting: the stiff
 // integrator's Newton matrices I - gamma J are diagonally dominant there when A is the

@@ -25,6 +25,15 @@ using Clock = std::chrono::steady_clock;
 constexpr double kIntegratorShare = 0.01;
 // The integration error is measured by a solution at this many times tighter a tolerance.
 constexpr double kTighterIntegration = 10;
+// The finest grid's line may be written by the pass at the tighter tolerance while the written
+// line's end misses the target by at most this share of the requested accuracy.
+constexpr double kTighterLineEndShare = 0.8;
+// The first automatic grid leads the search to the later ones and shows with them how the grids
+// converge; its tension moves by far more from grid to grid than its integration error. It is
+// searched at this many times the integrator's tolerance (no looser than the loosest) and its
+// search stops as much sooner.
+constexpr double kFirstGridLooseness = 30;
+constexpr double kLoosestFirstGridIntegration = 1e-4;
 // The share of the requested accuracy left to the radial grid.
 constexpr double kRadialShare = 0.6;
 // The automatic radial grids: surface-clustered, from this many intervals, doubled; from
@@ -37,6 +46,9 @@ constexpr double kCoarseTolerance = 1e-3;
 constexpr int kLargestFinerCompanion = 64;
 // The accuracy of the tension search as a share of the requested accuracy.
 constexpr double kSearchShare = 0.2;
+// A Newton step is taken for the answer without a pass of its own only where the search's
+// accuracy is at least this mismatch: 40 times the noise of a pass's end at tight tolerances.
+constexpr double kQuietMismatch = 2e-6;
 // The relative error of a slope d mismatch / d ln F carried over from the grid before, from
 // the third grid on: the slopes of successive grids beyond the second differ by a few per
 // cent at most (by a tenth and more between the first two).
@@ -192,6 +204,8 @@ class Solver {
     double Tension = 0;   // at the spinneret, dyn
     double Slope = 0;     // d mismatch / d ln F near it (0: unknown)
     double Mismatch = 0;  // of its last pass
+    // Mismatch is a pass's at Tension (not what a Newton step is taken to leave over).
+    bool MismatchMeasured = true;
     // A line in parts: where each part after the first starts and its tension there, and
     // the largest step of the tension from one part to the next (relative to the tension).
     std::vector<double> PartZ;
@@ -255,8 +269,13 @@ class Solver {
   // The answer on the grid of `pass`, from `guess`: by one tension at the spinneret, or, where
   // that cannot reach the end, by a line split in two.
   bool Solve(ConvergedPass& pass, const GridSolution& guess, double tolerance, GridSolution& found);
+  // `looseness`: the search stops at that many times its usual mismatch.
   SearchEnd Search(ConvergedPass& pass, const GridSolution& guess, double tolerance,
-                   GridSolution& found);
+                   GridSolution& found, double looseness = 1);
+  // The first automatic grid, by a search at a looser integrator tolerance where that finds
+  // the root (false: it did not, and the grid is to be solved as the others are).
+  bool LooseFirstGrid(ConvergedPass& pass, const GridSolution& guess, GridSolution& found,
+                      bool& solved);
   // The line in parts: from each part's start, the tension that the rest of the line can
   // meet the target from, as closely as the passes resolve it; the part ends well before the
   // passes on either side of it part.
@@ -331,6 +350,10 @@ class Solver {
   // Where the line was first split in parts (0: it is not).
   double split_ = 0;
   bool everyTensionFellToZero_ = false;
+  // The search's passes write their lines into the profile (see written_).
+  bool writeLines_ = true;
+  // The first automatic grid was solved at the looser tolerance.
+  bool looseFirst0_ = false;
   Side low_;
   Side high_;
   // The solutions on the radial grids, coarsest first; the answer is answer_.
@@ -416,11 +439,16 @@ std::string Solver::NoBracketText(double z) const {
 }
 
 Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess, double tolerance,
-                                 GridSolution& found) {
+                                 GridSolution& found, double looseness) {
   TensionSearchSettings settings;
-  settings.MismatchTolerance = kSearchShare * o_.Tolerance;
-  settings.LogTensionTolerance = 0.1 * kSearchShare * o_.Tolerance;
+  settings.MismatchTolerance = looseness * kSearchShare * o_.Tolerance;
+  settings.LogTensionTolerance = 0.1 * settings.MismatchTolerance;
   settings.FirstSlope = guess.Slope;
+  // A looser search may end on a Newton step from two of its passes; any on one from three
+  // that show how much the slope still changes, where the passes' mismatches are far above
+  // their noise (the end of a pass moves by some 1e-8 with the integrator's steps).
+  if (looseness > 1) settings.NewtonAcceptance = kSlopeUncertainty;
+  settings.CurvatureAcceptance = settings.MismatchTolerance >= kQuietMismatch;
   // From a known solution nearby, look close by first.
   if (guess.Slope > 0) settings.BlindLogStep = 0.05;
   bool stopped = false;
@@ -428,13 +456,13 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
   const TensionSearchResult r = SearchLogTension(guess.Tension, settings, [&](double tension) {
     TensionTrial trial;
     PassResult pr;
-    // Every pass writes the print points, so that the last one, when it is the answer, need
-    // not be run again.
-    if (!Pass(pass, tension, tolerance, &profile_, pr)) {
+    // Every pass writes the print points (where the grid's line may be written), so that the
+    // last one, when it is the answer, need not be run again.
+    if (!Pass(pass, tension, tolerance, writeLines_ ? &profile_ : nullptr, pr)) {
       stopped = true;
       return trial;
     }
-    written_ = Written{&pass, tension, tolerance, pr};
+    if (writeLines_) written_ = Written{&pass, tension, tolerance, pr};
     switch (pr.End) {
       case PassEnd::Complete:
         trial.Outcome = TensionTrial::Value;
@@ -466,12 +494,13 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
       found.Tension = r.Tension;
       found.Slope = r.Slope;
       found.Mismatch = r.Mismatch;
+      found.MismatchMeasured = !r.NewtonStep;
       found.PartZ.clear();
       found.PartTension.clear();
       // A bracket that closed on a mismatch beyond the tolerance: the end of the line changes
       // faster with the tension than the passes can follow. Within the tolerance it is the
       // root as far as the integration resolves it; the search error counts what is left.
-      if (std::fabs(r.Mismatch) <= o_.Tolerance) return SearchEnd::Found;
+      if (std::fabs(r.Mismatch) <= looseness * o_.Tolerance) return SearchEnd::Found;
       return SearchEnd::Collapsed;
     case TensionSearchResult::NoBracket:
       if (r.SeenTooHigh && r.SeenTooLow) return SearchEnd::Collapsed;
@@ -484,6 +513,35 @@ Solver::SearchEnd Solver::Search(ConvergedPass& pass, const GridSolution& guess,
                                                    : std::string(kIterationDoesNotConverge));
       return SearchEnd::Failed;
   }
+}
+
+bool Solver::LooseFirstGrid(ConvergedPass& pass, const GridSolution& guess, GridSolution& found,
+                            bool& solved) {
+  solved = false;
+  const double tolerance =
+      std::min(kFirstGridLooseness * integratorTolerance_, kLoosestFirstGridIntegration);
+  if (!(tolerance > integratorTolerance_)) return true;
+  switch (Search(pass, guess, tolerance, found, tolerance / integratorTolerance_)) {
+    case SearchEnd::Found:
+      solved = true;
+      return true;
+    case SearchEnd::Failed:
+      if (report_.Status == ConvergedStatus::Cancelled ||
+          report_.Status == ConvergedStatus::TimedOut) {
+        return false;
+      }
+      break;
+    case SearchEnd::Collapsed:
+      break;
+  }
+  // A line the looser passes cannot solve in one (close to zero tension, or ending early)
+  // is searched again as every other grid is, from the start.
+  report_.Status = ConvergedStatus::CalculationFailed;
+  report_.Message.clear();
+  low_ = Side{};
+  high_ = Side{};
+  everyTensionFellToZero_ = false;
+  return true;
 }
 
 bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double tolerance,
@@ -586,6 +644,7 @@ bool Solver::MarchParts(ConvergedPass& pass, const GridSolution& guess, double t
     }
     if (converged) {
       found.Mismatch = r.Mismatch;
+      found.MismatchMeasured = !r.NewtonStep;
       if (first) {
         found.Tension = r.Tension;
         found.Slope = r.Slope;
@@ -746,8 +805,10 @@ bool Solver::RefineGrid() {
       const double last = grids_.back().Tension - grids_[grids_.size() - 2].Tension;
       guess = grids_.back();
       guess.Tension = grids_.back().Tension + last / 4;
-    } else if (k > 0 && !Shifted(*pass, grids_.back(), integratorTolerance_, guess)) {
-      return false;
+    } else if (k > 0) {
+      // The second grid (or a fixed grid's companion) is searched from the grid before's
+      // solution, with its slope.
+      guess = grids_.back();
     }
     const int passesBefore = report_.Passes;
     // Every grid is solved to the search's accuracy: the extrapolation beyond them is only as
@@ -764,11 +825,20 @@ bool Solver::RefineGrid() {
         if (kSlopeUncertainty * std::fabs(mismatch) <= kSearchShare * o_.Tolerance) {
           solution = guess;
           solution.Mismatch = kSlopeUncertainty * mismatch;
+          solution.MismatchMeasured = false;
           stepped = true;
         }
       }
     }
-    if (!stepped && !Solve(*pass, guess, integratorTolerance_, solution)) return false;
+    // The search's passes write their lines where the grid's line may be written: an
+    // automatic answer is the third grid or a later one, extrapolated with the one before from
+    // the fourth grid on; a fixed grid's answer is its own, not its companions'.
+    writeLines_ = automatic ? k >= 2 : k == 0;
+    bool solved = stepped;
+    const bool loose = automatic && k == 0;
+    if (loose && !LooseFirstGrid(*pass, guess, solution, solved)) return false;
+    if (!solved && !Solve(*pass, guess, integratorTolerance_, solution)) return false;
+    if (k == 0) looseFirst0_ = loose && solved;
     solution.Intervals = intervals;
     // The line of the grid at its tension, when the search's last pass wrote it: the line of the
     // grid before the finest is extrapolated.
@@ -810,7 +880,9 @@ bool Solver::RefineGrid() {
       extrapolation_ = x;
       break;
     }
-    if (e.Error <= share || last) break;
+    // A first grid solved at the looser tolerance is not among the three grids of an answer's
+    // radial error: the refinement goes on to a fourth.
+    if ((e.Error <= share && !(looseFirst0_ && grids_.size() == 3)) || last) break;
   }
   return true;
 }
@@ -892,46 +964,83 @@ bool Solver::EstimateErrors() {
     }
     const SpinningLineProfile& coarseProfile = previousLine_->Profile;
     const PassResult& coarseLine = previousLine_->Result;
-    PassResult tightLine;
-    PassResult line;
-    if (!Pass(pass, own.Tension, tight, nullptr, tightLine) ||
-        !Pass(pass, own.Tension, integratorTolerance_, &profile_, line)) {
-      return false;
-    }
-    for (const PassResult* r : {&coarseLine, static_cast<const PassResult*>(&tightLine),
-                                static_cast<const PassResult*>(&line)}) {
-      if (r->End != PassEnd::Complete) {
-        return Fail(ConvergedStatus::CalculationFailed,
-                    "Sorry, this case does not converge: the line ends early at z = " +
-                        FormatZ(r->EndZ) + " cm.");
-      }
-    }
-    const double mismatch = target_.Mismatch(line);
-    tighter = own;
-    tighter.Tension = own.Tension * std::exp(-(target_.Mismatch(tightLine) - mismatch) / own.Slope);
     const double c = 1 / radial.Divisor;
-    const double searched =
-        (1 + c) * std::max(own.SearchError(), own.Tension * std::fabs(mismatch) / own.Slope) +
+    const double coarseSearched =
         c * std::max(coarse.SearchError(),
                      coarse.Tension * std::fabs(target_.Mismatch(coarseLine)) / coarse.Slope);
+    const auto ends = [&](const PassResult& r) {
+      if (r.End == PassEnd::Complete) return true;
+      return Fail(ConvergedStatus::CalculationFailed,
+                  "Sorry, this case does not converge: the line ends early at z = " +
+                      FormatZ(r.EndZ) + " cm.");
+    };
+    // The finest grid's line at the search's tolerance: the search's last pass may have
+    // written it already.
+    const bool searchedLine = written_.Pass == &pass && written_.Tension == own.Tension &&
+                              written_.Tolerance == integratorTolerance_;
+    PassResult tightLine;
+    PassResult line;
+    bool measured = true;  // the mismatch of the line at the search's tolerance
+    if (searchedLine) {
+      line = written_.Result;
+      if (!Pass(pass, own.Tension, tight, nullptr, tightLine)) return false;
+    } else {
+      // A Newton step solved the grid. The line at the tighter tolerance is written, and the
+      // solution's mismatch at the search's tolerance is only known to be within what the
+      // step left over: |F(tight) - F| <= F (|mismatch(tight)| + |left over|) / slope. Where
+      // that keeps the tolerance and the written line's end within a share of it, no pass at
+      // the search's tolerance is needed; otherwise it is run, and measures the mismatch.
+      if (!Pass(pass, own.Tension, tight, &profile_, tightLine)) return false;
+      if (!ends(tightLine) || !ends(coarseLine)) return false;
+      const double move = own.Tension *
+                          (std::fabs(target_.Mismatch(tightLine)) + std::fabs(own.Mismatch)) /
+                          own.Slope;
+      const double integration =
+          kSafetyFactor * move * (1 + 2 * c) + (1 + c) * own.SearchError() + coarseSearched;
+      const double endMiss = Extrapolated(target_.RelativeMiss(tightLine),
+                                          target_.RelativeMiss(coarseLine), radial.Divisor);
+      const bool enough = radial.Error + integration <= o_.Tolerance * answer_.Tension &&
+                          std::fabs(endMiss) <= kTighterLineEndShare * o_.Tolerance;
+      if (enough) {
+        report_.IntegrationTensionError = integration;
+        line = tightLine;
+        measured = false;
+      } else if (!Pass(pass, own.Tension, integratorTolerance_, &profile_, line)) {
+        return false;
+      }
+    }
+    if (!ends(coarseLine) || !ends(tightLine) || !ends(line)) return false;
+    if (measured) {
+      const double mismatch = target_.Mismatch(line);
+      tighter = own;
+      tighter.Tension =
+          own.Tension * std::exp(-(target_.Mismatch(tightLine) - mismatch) / own.Slope);
+      const double searched =
+          (1 + c) * std::max(own.SearchError(), own.Tension * std::fabs(mismatch) / own.Slope) +
+          coarseSearched;
+      // F = F(N) + c (F(N) - F(N/2)) with c = 1 / (2^p - 1): the errors of the two finest
+      // grids' solutions carry over with the weights 1 + c and c. The grid before is taken to
+      // have the integration error of the finest.
+      report_.IntegrationTensionError =
+          kSafetyFactor * std::fabs(tighter.Tension - own.Tension) * (1 + 2 * c) + searched;
+    }
     coarseGained_ = previousLine_->GasSolventFlow;
     ExtrapolateLine(coarseProfile, radial.Divisor);
     line.EndVelocity = Extrapolated(line.EndVelocity, coarseLine.EndVelocity, radial.Divisor);
     line.EndTension = Extrapolated(line.EndTension, coarseLine.EndTension, radial.Divisor);
     written_ = Written{&pass, answer_.Tension, integratorTolerance_, line};
-    // F = F(N) + c (F(N) - F(N/2)) with c = 1 / (2^p - 1): the errors of the two finest grids'
-    // solutions carry over with the weights 1 + c and c. The grid before is taken to have the
-    // integration error of the finest.
-    report_.IntegrationTensionError =
-        kSafetyFactor * std::fabs(tighter.Tension - own.Tension) * (1 + 2 * c) + searched;
   } else if (own.PartZ.empty()) {
     if (!Shifted(pass, own, tight, tighter)) return false;
   } else if (!Solve(pass, own, tight, tighter)) {
     return false;
   }
   if (!extrapolated) {
-    report_.IntegrationTensionError =
-        kSafetyFactor * std::fabs(tighter.Tension - own.Tension) + own.SearchError();
+    // The move to the tighter tolerance is measured from the solution's own mismatch; where
+    // that is only what a Newton step is taken to leave over, the true one may lie anywhere
+    // within it, and the move by up to twice as much more.
+    double move = std::fabs(tighter.Tension - own.Tension);
+    if (!own.MismatchMeasured) move += 2 * own.SearchError();
+    report_.IntegrationTensionError = kSafetyFactor * move + own.SearchError();
   }
   if (radial.Order == 0) {
     report_.ToleranceNote = "the radial grids do not yet converge steadily";

@@ -67,6 +67,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
   int retainedHi = 0;
   double bestAbs = INFINITY;
   double slope = settings.FirstSlope;
+  double lastChord = 0;  // the slope between the two passes before the last, both with a value
   std::vector<std::pair<double, double>> valued;  // (ln F, mismatch) of the trials with a value
   double widths[2] = {0, 0};                      // the bracket's width two passes and one pass ago
 
@@ -89,6 +90,10 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     } else {
       result.SeenTooLow = true;
     }
+    // A pass whose mismatch is under half the last value's closes in on the root faster than
+    // halving the bracket would.
+    const bool closingIn = hasValue && !valued.empty() &&
+                           std::fabs(t.Mismatch) < 0.5 * std::fabs(valued.back().second);
     if (hasValue) valued.emplace_back(x, t.Mismatch);
     if (hasValue && std::fabs(t.Mismatch) < bestAbs) {
       bestAbs = std::fabs(t.Mismatch);
@@ -101,8 +106,35 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
       return result;
     }
     if (slope <= 0 && t.SlopeHint > 0) slope = t.SlopeHint;
+    if (!hasValue) lastChord = 0;
     if (hasValue && previous.HasValue && x != previous.X) {
       slope = (t.Mismatch - previous.F) / (x - previous.X);
+      if (settings.CurvatureAcceptance && slope > 0 && lastChord > 0) {
+        const double left = std::fabs(t.Mismatch) * std::fabs(slope - lastChord) / slope;
+        const double root = x - t.Mismatch / slope;
+        if (left <= settings.MismatchTolerance && root >= xMin && root <= xMax) {
+          result.Outcome = TensionSearchResult::Converged;
+          result.Tension = std::exp(root);
+          result.Mismatch = left;
+          result.Slope = slope;
+          result.NewtonStep = true;
+          return result;
+        }
+      }
+      lastChord = slope;
+      const double left = settings.NewtonAcceptance * t.Mismatch;
+      if (settings.NewtonAcceptance > 0 && slope > 0 &&
+          std::fabs(left) <= settings.MismatchTolerance) {
+        const double root = x - t.Mismatch / slope;
+        if (root >= xMin && root <= xMax) {
+          result.Outcome = TensionSearchResult::Converged;
+          result.Tension = std::exp(root);
+          result.Mismatch = left;
+          result.Slope = slope;
+          result.NewtonStep = true;
+          return result;
+        }
+      }
     }
     previous = End{true, hasValue, x, t.Mismatch, t.Mismatch};
     if (tooHigh) {
@@ -154,7 +186,7 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     }
     const double lower = std::min(lo.X, hi.X);
     const double upper = std::max(lo.X, hi.X);
-    const double margin = 1e-3 * (upper - lower);
+    double margin = 1e-3 * (upper - lower);
     double nextX = 0.5 * (lo.X + hi.X);
     if (lo.HasValue && hi.HasValue) {
       // Regula falsi; an end kept twice in a row counts with half its mismatch (Illinois).
@@ -165,11 +197,17 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     // Near the root a Newton step with the latest slope beats the chord and the halving.
     if (hasValue && slope > 0) {
       const double newton = x - t.Mismatch / slope;
-      if (newton > lower && newton < upper) nextX = newton;
+      if (newton > lower && newton < upper) {
+        nextX = newton;
+        // A Newton step from a close end may stay closer to it than the chord would.
+        margin = std::min(margin, 0.1 * std::fabs(newton - x));
+      }
     }
-    // A bracket that did not halve over the last two passes is halved: the chord and the
-    // Newton step can creep along one end.
-    if (widths[0] > 0 && upper - lower > 0.5 * widths[0]) nextX = 0.5 * (lower + upper);
+    // A bracket that did not halve over the last two passes, while the mismatch did not
+    // either, is halved: the chord and the Newton step can creep along one end.
+    if (widths[0] > 0 && upper - lower > 0.5 * widths[0] && !closingIn) {
+      nextX = 0.5 * (lower + upper);
+    }
     widths[0] = widths[1];
     widths[1] = upper - lower;
     // Keep clear of the ends, where the chord stalls.

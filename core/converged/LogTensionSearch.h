@@ -20,7 +20,16 @@ struct TensionSearchSettings {
   int PassLimit = 60;
   double FirstSlope = 0;  // d mismatch / d ln F expected at the start (0: unknown)
   double BlindLogStep = 0.69314718055994531;  // step in ln F when nothing better is known
-  double LowestTension = 1e-6;                // dyn; the search gives up below and above these
+  // When above 0: a Newton step with the chord of two passes is the answer without a pass of
+  // its own where this share of the mismatch it starts from (what it leaves over, the chord's
+  // slope being off by that share) is within MismatchTolerance. Its Mismatch is that share.
+  double NewtonAcceptance = 0;
+  // A Newton step with the chord of the last two of three passes in a row with a value is the
+  // answer without a pass of its own where the last mismatch, times the change of the chords'
+  // slopes as a share of the last (how far the slope changes over their span, which is wider
+  // than the step's), is within MismatchTolerance. Its Mismatch is that product.
+  bool CurvatureAcceptance = false;
+  double LowestTension = 1e-6;  // dyn; the search gives up below and above these
   double HighestTension = 1e6;
 };
 
@@ -29,6 +38,9 @@ struct TensionSearchResult {
   double Tension = 0;   // the best trial
   double Mismatch = 0;  // its mismatch
   double Slope = 0;     // d mismatch / d ln F near the root (0: unknown)
+  // The search ended on a Newton step without a pass at its tension: Mismatch is what the step
+  // is taken to leave over, not a pass's.
+  bool NewtonStep = false;
   int Passes = 0;
   bool SeenTooHigh = false;  // for a message when no bracket was found
   bool SeenTooLow = false;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/converged/BorderedTridiagonal.h"
+#include "core/converged/SerialVectorOperations.h"
 
 namespace korvane {
 
@@ -38,9 +39,10 @@ struct StiffIntegrator::Impl {
     F = std::move(rhs);
     G = std::move(roots);
     SUNContext_Create(nullptr, &Context);
-    Y = N_VNew_Serial(size, Context);
-    AbsTol = N_VNew_Serial(size, Context);
-    ErrorWeights = N_VNew_Serial(size, Context);
+    // The library's vectors (its own are cloned from Y) with the arithmetic compiled here.
+    Y = NewSerialVector(size, Context);
+    AbsTol = NewSerialVector(size, Context);
+    ErrorWeights = NewSerialVector(size, Context);
     Memory = CVodeCreate(CV_BDF, Context);
   }
 

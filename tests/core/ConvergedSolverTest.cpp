@@ -16,6 +16,7 @@
 #include "core/converged/ConvergedSolver.h"
 #include "core/converged/LogTensionSearch.h"
 #include "core/converged/RadialGrid.h"
+#include "core/converged/SerialVectorOperations.h"
 #include "core/converged/StiffIntegrator.h"
 #include "core/model/InitialState.h"
 #include "core/model/PropertyCorrelations.h"
@@ -352,6 +353,81 @@ TEST(StiffIntegrator, StopsAtTheStretchEndWithoutLookingBeyond) {
   }
 }
 
+// The integrator's vectors do their arithmetic in this build; every operation must give the
+// library's own doubles, its special cases' rounding included (a (x + y) for a x + a y), or a
+// converged run's results would change in their last digits.
+TEST(StiffIntegrator, VectorArithmeticGivesTheLibrarysDoubles) {
+  SUNContext context = nullptr;
+  ASSERT_EQ(SUNContext_Create(nullptr, &context), 0);
+  const int n = 7;
+  N_Vector mine[4];
+  N_Vector theirs[4];
+  for (int k = 0; k < 4; ++k) {
+    mine[k] = NewSerialVector(n, context);
+    theirs[k] = N_VNew_Serial(n, context);
+  }
+  auto fill = [&] {
+    for (int k = 0; k < 4; ++k) {
+      for (int i = 0; i < n; ++i) {
+        NV_Ith_S(mine[k], i) = NV_Ith_S(theirs[k], i) = std::sin(1.7 * i + 0.9 * k) * (k + 1) / 3;
+      }
+    }
+  };
+  auto same = [&](const char* what, int k) {
+    for (int i = 0; i < n; ++i) {
+      ASSERT_EQ(NV_Ith_S(mine[k], i), NV_Ith_S(theirs[k], i)) << what << " " << i;
+    }
+  };
+  // z = a x + b y for every special case of the coefficients, z apart and z aliased to x or y.
+  const double coefficients[][2] = {{1, 1},     {1, -1},   {-1, 1},    {-1, -1},   {0.3, 1},
+                                    {1, 0.7},   {0.3, -1}, {-1, 0.7},  {0.3, 0.3}, {0.3, -0.3},
+                                    {0.3, 0.7}, {0, 0},    {-0.3, 0.3}};
+  for (const auto& c : coefficients) {
+    for (int target : {2, 0, 1}) {
+      fill();
+      N_VLinearSum(c[0], mine[0], c[1], mine[1], mine[target]);
+      N_VLinearSum_Serial(c[0], theirs[0], c[1], theirs[1], theirs[target]);
+      same("linear sum", target);
+      N_VScale(c[0], mine[1], mine[3]);
+      N_VScale_Serial(c[0], theirs[1], theirs[3]);
+      same("scale", 3);
+    }
+  }
+  for (const double c0 : {1.0, 0.4}) {
+    for (int target : {3, 0}) {
+      fill();
+      double c[] = {c0, 0.25, -1.5, 2};
+      N_VLinearCombination(4, c, mine, mine[target]);
+      N_VLinearCombination_Serial(4, c, theirs, theirs[target]);
+      same("linear combination", target);
+    }
+  }
+  fill();
+  double a[] = {0.5, -2};
+  N_VScaleAddMulti(2, a, mine[0], mine + 1, mine + 2);
+  N_VScaleAddMulti_Serial(2, a, theirs[0], theirs + 1, theirs + 2);
+  same("scale add", 2);
+  same("scale add", 3);
+  fill();
+  N_VAbs(mine[1], mine[3]);
+  N_VAbs_Serial(theirs[1], theirs[3]);
+  N_VInv(mine[3], mine[2]);
+  N_VInv_Serial(theirs[3], theirs[2]);
+  same("inverse", 2);
+  EXPECT_EQ(N_VWrmsNorm(mine[0], mine[2]), N_VWrmsNorm_Serial(theirs[0], theirs[2]));
+  EXPECT_EQ(N_VDotProd(mine[0], mine[1]), N_VDotProd_Serial(theirs[0], theirs[1]));
+  EXPECT_EQ(N_VMaxNorm(mine[1]), N_VMaxNorm_Serial(theirs[1]));
+  // Clones do the same arithmetic.
+  N_Vector clone = N_VClone(mine[0]);
+  EXPECT_EQ(clone->ops->nvlinearsum, mine[0]->ops->nvlinearsum);
+  N_VDestroy(clone);
+  for (int k = 0; k < 4; ++k) {
+    N_VDestroy(mine[k]);
+    N_VDestroy(theirs[k]);
+  }
+  SUNContext_Free(&context);
+}
+
 TEST(ConvergedSolver, SolventLostByTheFilamentsIsGainedByTheGas) {
   testing::Run run;
   const ConvergedReport r = Solve(run, ClassicRadial(1e-7));
@@ -565,6 +641,20 @@ TEST(LogTensionSearch, FindsAnalyticRootsInFewPasses) {
     EXPECT_NEAR(r.Tension, c.Root, 1e-8 * c.Root) << c.Name;
     EXPECT_LE(r.Passes, c.PassLimit) << c.Name;
     EXPECT_NEAR(r.Slope, c.Slope, 0.05 * c.Slope) << c.Name;
+    // Ending on a Newton step: what it says it leaves over bounds the step's real mismatch.
+    settings.MismatchTolerance = 1e-4;
+    settings.NewtonAcceptance = 0.1;
+    const TensionSearchResult n = SearchLogTension(c.Start, settings, c.Trial);
+    ASSERT_EQ(n.Outcome, TensionSearchResult::Converged) << c.Name;
+    EXPECT_LE(std::fabs(c.Trial(n.Tension).Mismatch), std::fabs(n.Mismatch)) << c.Name;
+    EXPECT_LE(n.Passes, r.Passes) << c.Name;
+    // And on one from three passes, by how much the slope still changes.
+    settings.NewtonAcceptance = 0;
+    settings.CurvatureAcceptance = true;
+    const TensionSearchResult q = SearchLogTension(c.Start, settings, c.Trial);
+    ASSERT_EQ(q.Outcome, TensionSearchResult::Converged) << c.Name;
+    EXPECT_LE(std::fabs(c.Trial(q.Tension).Mismatch), std::fabs(q.Mismatch)) << c.Name;
+    EXPECT_LE(q.Passes, r.Passes) << c.Name;
   }
 }
 
