@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "DefaultLineMeasurements.h"
 #include "RecordingEnvironment.h"
 #include "files/CaseFile.h"
 
@@ -33,16 +34,7 @@ FitRun RunFit(const TemporaryFolder& folder, const std::string& arguments) {
   return run;
 }
 
-// Measured on the default line (values of the default case, rounded).
-constexpr const char* kMeasurements =
-    "quantity,z,value,sigma\n"
-    "tension,0,3.99,0.05\n"
-    "average solvent fraction,100,0.5707,0.005\n"
-    "average solvent fraction,200,0.3392,0.005\n"
-    "average solvent fraction,300,0.1544,0.005\n"
-    "average solvent fraction,500,0.0310,0.005\n"
-    "filament temperature,200,137.0,0.5\n"
-    "filament temperature,700,133.9,0.5\n";
+constexpr const char* kMeasurements = korvane::testing::kDefaultLineMeasurements;
 
 // Quick model options for the tests.
 constexpr const char* kQuick = "--initial-tension 3.0 --tolerance 1e-3 --radial-intervals 16 ";

@@ -22,6 +22,7 @@
 
 #include "fit/FitParameters.h"
 #include "fit/MeasurementFit.h"
+#include "tests/support/DefaultLineMeasurements.h"
 #include "tests/ui/RecordingDialogs.h"
 #include "ui/FitDialog.h"
 #include "ui/ResultsPage.h"
@@ -31,16 +32,7 @@ namespace {
 
 using test::Session;
 
-// Measured on the default line (values of the default case, rounded).
-constexpr const char* kMeasurements =
-    "quantity,z,value,sigma\n"
-    "tension,0,3.99,0.05\n"
-    "average solvent fraction,100,0.5707,0.005\n"
-    "average solvent fraction,200,0.3392,0.005\n"
-    "average solvent fraction,300,0.1544,0.005\n"
-    "average solvent fraction,500,0.0310,0.005\n"
-    "filament temperature,200,137.0,0.5\n"
-    "filament temperature,700,133.9,0.5\n";
+constexpr const char* kMeasurements = korvane::testing::kDefaultLineMeasurements;
 
 constexpr int kDiffusionParam1 = 7;  // fixed items, both
 constexpr int kViscosityParam1 = 4;
