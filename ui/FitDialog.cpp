@@ -369,7 +369,7 @@ bool FitDialog::StartFit() {
   outcome->LineLength = *length;
   parameterNames_.clear();
   for (const FitParameter& parameter : request.Parameters)
-    parameterNames_.emplace_back(ItemName(*parameter.Item));
+    parameterNames_.emplace_back(FitParameterName(parameter));
 
   auto cancelled = std::make_shared<std::atomic<bool>>(false);
   cancelled_ = cancelled;
