@@ -207,7 +207,7 @@ TEST(DerivedColumnDerivative, AgreesWithCentralDifferencesOfRuns) {
       const InterpolationPoint at = LocateOnLine(*base.Context.Profile, n, 103);
       const ProfileSource source{base.Context.Params, *base.Context.Profile, base.Context.State, n};
       const double derivative = DerivedColumnDerivative(
-          c, source, base.Report.Converged->Sensitivities[0].Profile, item, at);
+          c, source, base.Report.Converged->Sensitivities[0].Profile, &item, x, at);
       auto valueOf = [&](const Line& line) {
         const int m = line.Report.PrintedPointCount;
         return InterpolatedValue(
