@@ -101,8 +101,7 @@ TEST(CaseFile, ItemsAsTypedWinOverTheMaterialFoundBesideTheCase) {
   EXPECT_FALSE(load.Value.HasInitialTension);
   const std::vector<std::pair<std::string, std::string>> laws = {
       {"gas_conductivity", "k0 + 0 * tf"}, {"vapor_pressure", "0.25 * k1 / k1"}};
-  const std::vector<std::pair<std::string, std::string>> constants = {{"k0", "2e-04"},
-                                                                      {"k1", "3"}};
+  const std::vector<std::pair<std::string, std::string>> constants = {{"k0", "2e-04"}, {"k1", "3"}};
   EXPECT_EQ(texts.Laws, laws);
   EXPECT_EQ(texts.LawConstants, constants);
   ASSERT_TRUE(CaseFileWriter(folder.File("saved.toml"), load.Value).ok());

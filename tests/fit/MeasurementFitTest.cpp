@@ -286,11 +286,13 @@ TEST(FitParameters, TakesBoundsFromTheRangeChecksAndRefusesWhatCannotBeFitted) {
       {{"7=0.002"}, "diffusion_param_1: the bounds are LOW:HIGH"},
       {{"7=0.002:0.003"}, "diffusion_param_1: the case's value 0.00103 lies outside the bounds"},
       {{"7", "diffusion_param_1"}, "diffusion_param_1 is named twice"},
-      {{"a2"}, "\"a2\" is no input item (a number from 1 to 51 or a name such as "
-               "take_up_speed); nor is it a constant of the case's laws (a1, e, bad)"},
+      {{"a2"},
+       "\"a2\" is no input item (a number from 1 to 51 or a name such as "
+       "take_up_speed); nor is it a constant of the case's laws (a1, e, bad)"},
       {{"bad"}, "bad: the case's value \"x\" is not a number"},
-      {{"a1=6000:7000"}, "a1: the case's value 5512.3 lies outside the bounds 6000:7000; start "
-                         "the fit inside them"},
+      {{"a1=6000:7000"},
+       "a1: the case's value 5512.3 lies outside the bounds 6000:7000; start "
+       "the fit inside them"},
       {{"a1", "e", "a1=1:1e9"}, "a1 is named twice"},
       {{}, "no parameter to fit"},
   };
