@@ -32,7 +32,7 @@ std::optional<CaseInput> LoadCaseInput(const std::string& path, FieldTexts& text
       }
       texts.Items = load.Values.Items;  // fixed items included: the echo holds them all
       texts.Jacketed = load.Values.Jacketed;
-      texts.Laws = ReadResultFileLaws(path);
+      texts.Laws = ReadResultFileLaws(path, &texts.LawConstants);
       input.Role = "the result file read as a case";
       input.Notes.push_back(path +
                             ": a result file does not record the jacket modes; all three are "

@@ -211,7 +211,7 @@ int main(int argc, char** argv) {
     std::string line = "iteration " + std::to_string(progress.Iteration) + ": cost " +
                        Format("%.6E", progress.Cost);
     for (size_t k = 0; k < progress.Values.size(); ++k)
-      line += ", " + std::string(ItemName(*request.Parameters[k].Item)) + " = " +
+      line += ", " + FitParameterName(request.Parameters[k]) + " = " +
               Format("%.8E", progress.Values[k]);
     std::cerr << line << '\n';
   };

@@ -175,7 +175,7 @@ class CaseReader {
     CaseFile value;
     value.Texts = DefaultFieldTexts();
     const toml::table* items = nullptr;
-    std::vector<std::pair<std::string, std::string>> laws;
+    const toml::node* laws = nullptr;
     for (const auto& [key, node] : document) {
       const std::string name(key.str());
       const bool table = name == "items" || name == "jackets" || name == "solver";
@@ -213,7 +213,11 @@ class CaseReader {
         value.MaterialName = material.Name;
         ApplyMaterial(material, value.Texts);
       } else if (name == "laws") {
-        laws = ReadLawsTable(node, path_);
+        laws = &node;
+      } else if (name == "constants") {
+        Refuse(path_, key.source(),
+               "the constants of the laws go in their table [laws.constants], not in "
+               "[constants]");
       } else if (name == "items") {
         items = node.as_table();
       } else if (name == "jackets") {
@@ -229,7 +233,13 @@ class CaseReader {
     }
     // The items last: what the file gives wins over its material, wherever the material stands.
     if (items) Items(*items, value.Texts);
-    MergePropertyLaws(value.Texts.Laws, laws);
+    // The laws after the material, whose constants they may use.
+    if (laws) {
+      std::vector<std::pair<std::string, std::string>> constants;
+      const auto own = ReadLawsTable(*laws, path_, constants, value.Texts.LawConstants);
+      MergePropertyLaws(value.Texts.Laws, own);
+      MergePropertyLaws(value.Texts.LawConstants, constants);
+    }
     return value;
   }
 
@@ -355,6 +365,18 @@ FileResult CaseFileWriter(const std::string& path, const CaseFile& value) {
     bytes += "\n[laws]\n";
     for (const auto& [law, formula] : value.Texts.Laws)
       bytes += law + " = " + QuotedText(formula) + "\n";
+  }
+  if (!value.Texts.LawConstants.empty()) {
+    bytes += "\n[laws.constants]\n";
+    for (const auto& [name, text] : value.Texts.LawConstants) {
+      const std::optional<double> number = LawConstantValue(text);
+      if (!number)
+        return FileResult{FileStatus::BadValue, "The law constant " + name + " holds \"" + text +
+                                                    "\", which is no number. Nothing was saved."};
+      // A constant is a TOML number; a text TOML reads otherwise goes in as its number.
+      const std::string written = TomlValue(text, *number);
+      bytes += name + " = " + (written[0] == '"' ? ShortestText(*number) : written) + "\n";
+    }
   }
   return WriteFileBytes(path, bytes, "The case file " + path + " can not be saved.",
                         "The case file " + path + " could not be written: ");

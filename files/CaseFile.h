@@ -11,6 +11,7 @@
 //   [solver]                        all optional: method "classic" or "converged", tolerance,
 //   method = "converged"            radial_intervals, take_up_tension
 //   [laws]                          property laws as formulas, as in a material file
+//   [laws.constants]                the laws' named constants, as in a material file
 //
 // Reading starts from the default case, applies the material, then the items and the laws: an
 // item or a law the file gives wins over the material's. Every refusal names the file, the line and

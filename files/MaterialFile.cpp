@@ -150,10 +150,39 @@ bool IsLawName(std::string_view name) {
 }  // namespace
 
 std::vector<std::pair<std::string, std::string>> toml_reading::ReadLawsTable(
-    const toml::node& node, const std::string& path) {
+    const toml::node& node, const std::string& path,
+    std::vector<std::pair<std::string, std::string>>& constants,
+    const std::vector<std::pair<std::string, std::string>>& outer) {
   if (!node.is_table()) Refuse(path, node.source(), "laws is a table: [laws]");
+  constants.clear();
+  if (const toml::node* table = node.as_table()->get("constants")) {
+    if (!table->is_table())
+      Refuse(path, table->source(),
+             "[laws] constants is a table of name = number: [laws.constants]");
+    for (const auto& [name, value] : *table->as_table()) {
+      if (const std::optional<std::string> problem = LawConstantNameProblem(name.str()))
+        Refuse(path, name.source(), "[laws.constants] " + *problem);
+      double number = 0;
+      if (const auto* integer = value.as_integer())
+        number = static_cast<double>(integer->get());
+      else if (const auto* decimal = value.as_floating_point())
+        number = decimal->get();
+      else
+        Refuse(path, value.source(),
+               "[laws.constants] " + std::string(name.str()) + " takes a number, not " +
+                   TypeName(value));
+      if (!std::isfinite(number))
+        Refuse(path, value.source(),
+               "[laws.constants] " + std::string(name.str()) + " takes a finite number, not " +
+                   ShortestText(number));
+      constants.emplace_back(name.str(), ShortestText(number));
+    }
+  }
+  std::vector<std::pair<std::string, std::string>> usable = outer;
+  MergePropertyLaws(usable, constants);
   std::vector<std::pair<std::string, std::string>> laws;
   for (const auto& [law, formula] : *node.as_table()) {
+    if (law.str() == "constants") continue;
     if (!IsLawName(law.str()))
       Refuse(path, law.source(),
              "[laws] " + Quoted(law.str()) + " is not a law; the laws are " + MaterialLawList());
@@ -162,7 +191,7 @@ std::vector<std::pair<std::string, std::string>> toml_reading::ReadLawsTable(
              "[laws] " + std::string(law.str()) + " takes a formula in quotes, not " +
                  TypeName(formula));
     const std::string text = formula.as_string()->get();
-    if (const std::optional<std::string> problem = PropertyLawProblem(law.str(), text))
+    if (const std::optional<std::string> problem = PropertyLawProblem(law.str(), text, usable))
       Refuse(path, formula.source(), "[laws] " + *problem);
     laws.emplace_back(law.str(), text);
   }
@@ -182,7 +211,11 @@ Material toml_reading::ReadMaterialTable(const toml::table& document, const std:
       material.Source = Text(path, name, node);
       sourced = true;
     } else if (name == "laws") {
-      material.Laws = ReadLawsTable(node, path);
+      material.Laws = ReadLawsTable(node, path, material.LawConstants);
+    } else if (name == "constants") {
+      Refuse(path, key.source(),
+             "the constants of the laws go in their table [laws.constants], not in "
+             "[constants]");
     } else if (IsMaterialTable(name) && node.is_table()) {
       const std::string table(name);
       for (const auto& [itemKey, value] : *node.as_table())
@@ -276,6 +309,7 @@ void ApplyMaterial(const Material& material, FieldTexts& texts) {
                                                : ShortestText(value.Value);
   }
   MergePropertyLaws(texts.Laws, material.Laws);
+  MergePropertyLaws(texts.LawConstants, material.LawConstants);
 }
 
 }  // namespace korvane

@@ -8,6 +8,8 @@
 //   [gas]
 //   [laws]                       property laws as formulas: law = "formula" (see
 //                                inputs/PropertyLawFormulas.h)
+//   [laws.constants]             named constants the laws use: name = number, e.g. d0 = 1.2e-6
+//                                (not a top-level [constants] table)
 //
 // Values are TOML numbers (an integer is taken as a decimal) and pass the same range checks as
 // typed values; a law's formula must compile. Every refusal names the file and the line.
@@ -33,6 +35,8 @@ struct Material {
   std::string Source;
   std::vector<MaterialValue> Values;                      // in the order of the item numbers
   std::vector<std::pair<std::string, std::string>> Laws;  // law name and formula, as written
+  // [laws.constants]: name and the shortest text of its number, in the order of the file.
+  std::vector<std::pair<std::string, std::string>> LawConstants;
 };
 
 struct MaterialLoad {
@@ -51,7 +55,7 @@ MaterialLoad ReadMaterial(std::string_view text, const std::string& path);
 
 // Sets the field texts of the material's items, fixed ones included, to the shortest texts of
 // their values; a text that already reads as the value, and every other item's, stays. The
-// material's laws replace those of the same name; the others stay.
+// material's laws (and law constants) replace those of the same name; the others stay.
 void ApplyMaterial(const Material& material, FieldTexts& texts);
 
 }  // namespace korvane

@@ -233,9 +233,10 @@ FileResult ConvergedTrailerWriter(PendingFile& file, double tolerance,
   return {};
 }
 
-FileResult PropertyLawsTrailerWriter(PendingFile& file,
-                                     const std::vector<std::pair<std::string, std::string>>& laws) {
-  if (laws.empty()) return {};
+FileResult PropertyLawsTrailerWriter(
+    PendingFile& file, const std::vector<std::pair<std::string, std::string>>& laws,
+    const std::vector<std::pair<std::string, std::string>>& constants) {
+  if (laws.empty() && constants.empty()) return {};
   for (const char* line : {"", "Property laws given as formulas:"})
     if (FileResult r = Line(file, line); !r.ok()) return r;
   for (const auto& [name, formula] : laws) {
@@ -245,10 +246,19 @@ FileResult PropertyLawsTrailerWriter(PendingFile& file,
       if (static_cast<unsigned char>(c) < 0x20) c = ' ';
     if (FileResult r = Line(file, line); !r.ok()) return r;
   }
+  if (constants.empty()) return {};
+  if (FileResult r = Line(file, "Law constants:"); !r.ok()) return r;
+  for (const auto& [name, number] : constants) {
+    std::string line = "  " + name + " = " + number;
+    for (char& c : line)
+      if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    if (FileResult r = Line(file, line); !r.ok()) return r;
+  }
   return {};
 }
 
-std::vector<std::pair<std::string, std::string>> ReadResultFileLaws(const std::string& path) {
+std::vector<std::pair<std::string, std::string>> ReadResultFileLaws(
+    const std::string& path, std::vector<std::pair<std::string, std::string>>* constants) {
   // The list is the end of the file: its last bytes hold it whole.
   constexpr std::streamoff kTail = 1 << 16;
   std::vector<std::pair<std::string, std::string>> laws;
@@ -263,14 +273,19 @@ std::vector<std::pair<std::string, std::string>> ReadResultFileLaws(const std::s
   const size_t at = tail.rfind(heading);
   if (at == std::string::npos) return laws;
   size_t begin = at + heading.size();
+  auto* list = &laws;
   while (begin < tail.size()) {
     const size_t end = tail.find("\r\n", begin);
     const std::string_view line(tail.data() + begin,
                                 (end == std::string::npos ? tail.size() : end) - begin);
     const size_t equals = line.find(" = ");
-    if (line.rfind("  ", 0) != 0 || equals == std::string_view::npos) break;
-    laws.emplace_back(std::string(line.substr(2, equals - 2)),
-                      std::string(line.substr(equals + 3)));
+    if (line == "Law constants:" && list == &laws && constants) {
+      list = constants;
+    } else {
+      if (line.rfind("  ", 0) != 0 || equals == std::string_view::npos) break;
+      list->emplace_back(std::string(line.substr(2, equals - 2)),
+                         std::string(line.substr(equals + 3)));
+    }
     if (end == std::string::npos) break;
     begin = end + 2;
   }

@@ -48,13 +48,17 @@ FileResult ConvergedTrailerWriter(PendingFile& file, double tolerance,
                                   const ConvergedReport& report);
 
 // Writes, last, the property laws a run used in place of the built-in correlations: a blank
-// line, "Property laws given as formulas:" and one "  name = formula" line each. A run without
-// laws writes nothing.
-FileResult PropertyLawsTrailerWriter(PendingFile& file,
-                                     const std::vector<std::pair<std::string, std::string>>& laws);
+// line, "Property laws given as formulas:" and one "  name = formula" line each; then, where the
+// case has law constants, "Law constants:" and one "  name = number" line each. A run without
+// laws or constants writes nothing.
+FileResult PropertyLawsTrailerWriter(
+    PendingFile& file, const std::vector<std::pair<std::string, std::string>>& laws,
+    const std::vector<std::pair<std::string, std::string>>& constants = {});
 
 // The property laws a result file lists at its end, for a case read from it (none when it
 // lists none or cannot be read; the run that follows checks them as any laws).
-std::vector<std::pair<std::string, std::string>> ReadResultFileLaws(const std::string& path);
+// `constants`, where given, gets the law constants it lists.
+std::vector<std::pair<std::string, std::string>> ReadResultFileLaws(
+    const std::string& path, std::vector<std::pair<std::string, std::string>>* constants = nullptr);
 
 }  // namespace korvane

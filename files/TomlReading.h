@@ -45,9 +45,13 @@ struct SmallFileRead {
 };
 SmallFileRead ReadSmallTextFile(const std::string& path, const std::string& what);
 
-// The laws of a [laws] table: each a known law with a formula in quotes that compiles.
-std::vector<std::pair<std::string, std::string>> ReadLawsTable(const toml::node& node,
-                                                               const std::string& path);
+// The laws of a [laws] table: each a known law with a formula in quotes that compiles with the
+// constants of its [laws.constants] table (`constants`, each a name the laws may use with a
+// number; see LawConstantNameProblem) and those of `outer` (a case's material's).
+std::vector<std::pair<std::string, std::string>> ReadLawsTable(
+    const toml::node& node, const std::string& path,
+    std::vector<std::pair<std::string, std::string>>& constants,
+    const std::vector<std::pair<std::string, std::string>>& outer = {});
 
 // The material of a table laid out as a material file.
 Material ReadMaterialTable(const toml::table& table, const std::string& path);

@@ -15,9 +15,9 @@ namespace {
 // The column's value at point i of the line moved by h along the derivatives, the item moved
 // by h with it.
 double MovedValue(const ProfileColumn& column, const ProfileSource& source,
-                  const SpinningLineProfile& d, const ParameterItem& item, int i, double h) {
+                  const SpinningLineProfile& d, const ParameterItem* item, int i, double h) {
   RunParameters params = source.Params;
-  *item.DecimalField.Get(params) += h;
+  if (item) *item->DecimalField.Get(params) += h;
   const double polymerFlow = RunWideConstants(params).PolymerFlowRate;
   const SpinningLineProfile& p = source.Profile;
   const double w = p.ProfileAvgSolvent[i] + h * d.ProfileAvgSolvent[i];
@@ -29,8 +29,7 @@ double MovedValue(const ProfileColumn& column, const ProfileSource& source,
 }
 
 double PointDerivative(const ProfileColumn& column, const ProfileSource& source,
-                       const SpinningLineProfile& d, const ParameterItem& item, int i) {
-  const double x = *item.DecimalField.Read(source.Params);
+                       const SpinningLineProfile& d, const ParameterItem* item, double x, int i) {
   const double h = 1e-6 * std::max(std::abs(x), 1e-12);
   return (MovedValue(column, source, d, item, i, h) - MovedValue(column, source, d, item, i, -h)) /
          (2 * h);
@@ -39,12 +38,12 @@ double PointDerivative(const ProfileColumn& column, const ProfileSource& source,
 }  // namespace
 
 double DerivedColumnDerivative(const ProfileColumn& column, const ProfileSource& source,
-                               const SpinningLineProfile& derivatives, const ParameterItem& item,
-                               const InterpolationPoint& at) {
-  const double left = PointDerivative(column, source, derivatives, item, at.Left);
+                               const SpinningLineProfile& derivatives, const ParameterItem* item,
+                               double value, const InterpolationPoint& at) {
+  const double left = PointDerivative(column, source, derivatives, item, value, at.Left);
   if (at.Weight == 0) return left;
   return (1 - at.Weight) * left +
-         at.Weight * PointDerivative(column, source, derivatives, item, at.Left + 1);
+         at.Weight * PointDerivative(column, source, derivatives, item, value, at.Left + 1);
 }
 
 }  // namespace korvane

@@ -13,10 +13,11 @@
 
 namespace korvane {
 
-// d(column)/d(item) at `at`; column is filament_area or stress (Derived), derivatives the
-// item's profile of derivatives.
+// d(column)/d(parameter) at `at`; column is filament_area or stress (Derived), derivatives the
+// parameter's profile of derivatives, value the parameter's. The parameter is the item, or
+// with none a law constant, which enters these formulas through the line alone.
 double DerivedColumnDerivative(const ProfileColumn& column, const ProfileSource& source,
-                               const SpinningLineProfile& derivatives, const ParameterItem& item,
-                               const InterpolationPoint& at);
+                               const SpinningLineProfile& derivatives, const ParameterItem* item,
+                               double value, const InterpolationPoint& at);
 
 }  // namespace korvane

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "files/NumberText.h"
+#include "inputs/PropertyLawFormulas.h"
 #include "inputs/RangeChecks.h"
 #include "inputs/SensitivityItems.h"
 
@@ -49,24 +50,59 @@ void DefaultBounds(const ParameterItem& item, double& low, double& high) {
   }
 }
 
+std::string FitParameterName(const FitParameter& parameter) {
+  return parameter.Item ? ItemName(*parameter.Item) : parameter.Constant;
+}
+
+void DefaultConstantBounds(double value, double& low, double& high) {
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  low = value > 0 ? 1e-9 * value : -kInfinity;
+  high = kInfinity;
+}
+
 std::optional<FitParameter> ParseFitParameter(std::string_view text, const FieldTexts& texts,
                                               std::string& error) {
   const size_t equals = text.find('=');
   const std::string_view name = text.substr(0, equals);
-  if (!SensitivityParameterFor(name, error)) return std::nullopt;
   FitParameter parameter;
-  parameter.Item = ItemByNumberOrName(name);
-  const ParameterItem& item = *parameter.Item;
-  const std::string itemName = ItemName(item);
-  const std::optional<double> initial =
-      ConvertItemText(item, texts.Items[static_cast<size_t>(item.Number - 1)]);
-  if (!initial) {
-    error = itemName + ": the case's value \"" + texts.Items[static_cast<size_t>(item.Number - 1)] +
-            "\" is not a number";
-    return std::nullopt;
+  for (size_t k = 0; k < texts.LawConstants.size() && parameter.Constant.empty(); ++k) {
+    if (texts.LawConstants[k].first != name) continue;
+    parameter.Constant = name;
+    parameter.ConstantIndex = k;
   }
-  parameter.Initial = *initial;
-  DefaultBounds(item, parameter.Low, parameter.High);
+  std::string itemName = parameter.Constant;
+  if (parameter.Constant.empty()) {
+    if (!SensitivityParameterFor(name, error)) {
+      if (!ItemByNumberOrName(name) && !texts.LawConstants.empty()) {
+        error += "; nor is it a constant of the case's laws (";
+        for (size_t k = 0; k < texts.LawConstants.size(); ++k)
+          error += (k ? ", " : "") + texts.LawConstants[k].first;
+        error += ")";
+      }
+      return std::nullopt;
+    }
+    parameter.Item = ItemByNumberOrName(name);
+    const ParameterItem& item = *parameter.Item;
+    itemName = ItemName(item);
+    const std::optional<double> initial =
+        ConvertItemText(item, texts.Items[static_cast<size_t>(item.Number - 1)]);
+    if (!initial) {
+      error = itemName + ": the case's value \"" +
+              texts.Items[static_cast<size_t>(item.Number - 1)] + "\" is not a number";
+      return std::nullopt;
+    }
+    parameter.Initial = *initial;
+    DefaultBounds(item, parameter.Low, parameter.High);
+  } else {
+    const std::string& value = texts.LawConstants[parameter.ConstantIndex].second;
+    const std::optional<double> initial = LawConstantValue(value);
+    if (!initial) {
+      error = itemName + ": the case's value \"" + value + "\" is not a number";
+      return std::nullopt;
+    }
+    parameter.Initial = *initial;
+    DefaultConstantBounds(parameter.Initial, parameter.Low, parameter.High);
+  }
   if (equals != std::string_view::npos) {
     const std::string_view bounds = text.substr(equals + 1);
     const size_t colon = bounds.find(':');
@@ -85,8 +121,8 @@ std::optional<FitParameter> ParseFitParameter(std::string_view text, const Field
   if (!(parameter.Initial >= parameter.Low && parameter.Initial <= parameter.High)) {
     error = itemName + ": the case's value " + ShortestText(parameter.Initial) +
             " lies outside the bounds " + ShortestText(parameter.Low) + ":" +
-            ShortestText(parameter.High) + "; start the fit inside them (--set " + itemName +
-            "=VALUE)";
+            ShortestText(parameter.High) + "; start the fit inside them" +
+            (parameter.Item ? " (--set " + itemName + "=VALUE)" : std::string());
     return std::nullopt;
   }
   return parameter;
@@ -100,15 +136,17 @@ std::optional<std::vector<FitParameter>> ParseFitParameters(const std::vector<st
     std::optional<FitParameter> parameter = ParseFitParameter(text, caseTexts, error);
     if (!parameter) return std::nullopt;
     for (const FitParameter& earlier : parameters) {
-      if (earlier.Item == parameter->Item) {
-        error = std::string(ItemName(*parameter->Item)) + " is named twice";
+      if (FitParameterName(earlier) == FitParameterName(*parameter)) {
+        error = FitParameterName(*parameter) + " is named twice";
         return std::nullopt;
       }
     }
     parameters.push_back(*parameter);
   }
   if (parameters.empty()) {
-    error = "no parameter to fit (NAME or NAME=LOW:HIGH, NAME an item's name or number)";
+    error =
+        "no parameter to fit (NAME or NAME=LOW:HIGH, NAME an item's name or number or a law "
+        "constant's name)";
     return std::nullopt;
   }
   return parameters;

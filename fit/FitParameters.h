@@ -1,5 +1,6 @@
 // The parameters of a fit: input items named as scripts name them ("diffusion_param_1") or by
-// number ("7"), fixed items included, each within bounds.
+// number ("7"), fixed items included, and the constants of the case's laws by their names
+// ([laws.constants] d0 = 1.2e-6: "d0"), each within bounds.
 #pragma once
 
 #include <optional>
@@ -13,9 +14,11 @@
 namespace korvane {
 
 struct FitParameter {
-  const ParameterItem* Item = nullptr;
-  double Initial = 0;  // the case's value, where the fit starts
-  double Low = 0;      // the bounds the estimate stays within (may be infinite)
+  const ParameterItem* Item = nullptr;  // null for a law constant
+  std::string Constant;                 // the law constant's name
+  size_t ConstantIndex = 0;             // its place in the case's LawConstants
+  double Initial = 0;                   // the case's value, where the fit starts
+  double Low = 0;                       // the bounds the estimate stays within (may be infinite)
   double High = 0;
 };
 
@@ -24,13 +27,21 @@ struct FitParameter {
 // the item has none.
 void DefaultBounds(const ParameterItem& item, double& low, double& high);
 
-// "NAME" or "NAME=LOW:HIGH", started from the item's value in `texts`. Empty, with error set
-// (naming the item), when the item is unknown or is a whole number or an increment, the bounds
-// do not read as LOW below HIGH, or the case's value does not convert or lies outside them.
+// The item's script name or the constant's name.
+std::string FitParameterName(const FitParameter& parameter);
+
+// A law constant's bounds: above 0 (at a billionth of its value) when its value is positive, so
+// that a factor of a law keeps its sign; none otherwise.
+void DefaultConstantBounds(double value, double& low, double& high);
+
+// "NAME" or "NAME=LOW:HIGH", started from the item's (or law constant's) value in `texts`.
+// Empty, with error set (naming the item), when the name is no item nor law constant of the
+// case, the item is a whole number or an increment, the bounds do not read as LOW below HIGH,
+// or the case's value does not convert or lies outside them.
 std::optional<FitParameter> ParseFitParameter(std::string_view text, const FieldTexts& texts,
                                               std::string& error);
 
-// All of them, each item once.
+// All of them, each item and constant once.
 std::optional<std::vector<FitParameter>> ParseFitParameters(const std::vector<std::string>& texts,
                                                             const FieldTexts& caseTexts,
                                                             std::string& error);

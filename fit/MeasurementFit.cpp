@@ -75,8 +75,12 @@ class QuietEvents : public RunEvents {
 
 void SetParameterTexts(const std::vector<FitParameter>& parameters, const double* x,
                        FieldTexts& texts) {
-  for (size_t k = 0; k < parameters.size(); ++k)
-    texts.Items[static_cast<size_t>(parameters[k].Item->Number - 1)] = ShortestText(x[k]);
+  for (size_t k = 0; k < parameters.size(); ++k) {
+    if (parameters[k].Item)
+      texts.Items[static_cast<size_t>(parameters[k].Item->Number - 1)] = ShortestText(x[k]);
+    else
+      texts.LawConstants[parameters[k].ConstantIndex].second = ShortestText(x[k]);
+  }
 }
 
 // The model at the measurements for given parameter values, and its derivatives, from one run
@@ -93,7 +97,8 @@ class ModelEvaluator {
       for (const FitParameter& parameter : request.Parameters) {
         std::string error;
         options_.Converged.Sensitivities.push_back(
-            *SensitivityParameterFor(ItemName(*parameter.Item), error));
+            parameter.Item ? *SensitivityParameterFor(ItemName(*parameter.Item), error)
+                           : LawConstantSensitivity(parameter.Constant, parameter.ConstantIndex));
       }
     }
   }
@@ -147,7 +152,7 @@ class ModelEvaluator {
     const RunReport report = RunDriver(context_, texts_, events_, options);
     std::string where;
     for (size_t k = 0; k < request_.Parameters.size(); ++k)
-      where += (k ? ", " : " at ") + std::string(ItemName(*request_.Parameters[k].Item)) + " = " +
+      where += (k ? ", " : " at ") + FitParameterName(request_.Parameters[k]) + " = " +
                ShortestText(x[k]);
     if (report.Outcome != RunOutcome::Success) {
       failure_ = "the run" + where + " failed: " +
@@ -178,7 +183,7 @@ class ModelEvaluator {
             HasDerivative(*m.Column)
                 ? InterpolatedValue(*m.Column, derivatives, at)
                 : DerivedColumnDerivative(*m.Column, source, sensitivities[k].Profile,
-                                          *request_.Parameters[k].Item, at);
+                                          request_.Parameters[k].Item, x[k], at);
         if (!std::isfinite((*jacobian)[i][k])) {
           failure_ = "the derivative of " + std::string(m.Column->Label) +
                      " at z = " + ShortestText(m.Z) + " cm" + where + " is not a number";
@@ -473,8 +478,8 @@ FitResult FitToMeasurements(const FitRequest& request) {
   const std::vector<size_t> undetermined = UndeterminedParameters(weighted);
   for (size_t k = 0; k < p; ++k) {
     FitEstimate estimate;
-    estimate.Name = ItemName(*request.Parameters[k].Item);
-    estimate.Item = request.Parameters[k].Item->Number;
+    estimate.Name = FitParameterName(request.Parameters[k]);
+    estimate.Item = request.Parameters[k].Item ? request.Parameters[k].Item->Number : 0;
     estimate.Initial = request.Parameters[k].Initial;
     estimate.Value = x[k];
     estimate.Determined =

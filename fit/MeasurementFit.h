@@ -80,8 +80,8 @@ enum class FitStatus {
 };
 
 struct FitEstimate {
-  std::string Name;  // the item's script name
-  int Item = 0;
+  std::string Name;  // the item's script name or the law constant's name
+  int Item = 0;      // the item's number; 0 for a law constant
   double Initial = 0;
   double Value = 0;
   bool Determined = true;  // false: no standard error or interval (they are 0)

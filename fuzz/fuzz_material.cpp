@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (texts.Laws.empty()) return 0;
   std::string problem;
-  const auto laws = korvane::PropertyLawFormulas::Compile(texts.Laws, problem);
+  const auto laws = korvane::PropertyLawFormulas::Compile(texts.Laws, texts.LawConstants, problem);
   if (!laws) std::abort();  // the reading compiled every one
   korvane::RunParameters params;
   if (!korvane::ReadRunParameters(texts, params).Ok) return 0;

@@ -18,6 +18,9 @@ struct FieldTexts {
   // Property laws given as formulas: law name and formula, as a material or a case file wrote
   // them (see inputs/PropertyLawFormulas.h). Empty: the built-in correlations.
   std::vector<std::pair<std::string, std::string>> Laws;
+  // The named constants the laws may use ([laws.constants]): name and number text, in the order
+  // given. A fit may take them as parameters.
+  std::vector<std::pair<std::string, std::string>> LawConstants;
 };
 
 // The window's default texts: the worked default case.

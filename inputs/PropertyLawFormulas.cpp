@@ -153,8 +153,10 @@ struct PropertyLawFormulas::Compiled {
   // evaluation (the converged method's derivatives move items).
   std::vector<std::pair<const ParameterItem*, double*>> UsedItems;
 
-  // Parses the formula: nothing, or the problem in words (without the law's name).
-  std::optional<std::string> Build(PropertyLaw law, const std::string& formula) {
+  // Parses the formula, which may use the constants (name and storage): nothing, or the problem
+  // in words (without the law's name).
+  std::optional<std::string> Build(PropertyLaw law, const std::string& formula,
+                                   const std::vector<std::pair<std::string, double*>>& constants) {
     Law = law;
     const auto variables = PropertyLawVariables(law);
     if (HasAssignment(formula))
@@ -166,6 +168,7 @@ struct PropertyLawFormulas::Compiled {
         if (!variables[k].empty()) Parser.DefineVar(std::string(variables[k]), &Arguments[k]);
       for (const ParameterItem& item : ParameterItems())
         Parser.DefineVar(ItemName(item), &ItemValues[static_cast<size_t>(item.Number - 1)]);
+      for (const auto& [name, storage] : constants) Parser.DefineVar(name, storage);
       Parser.SetExpr(formula);
       int results = 0;
       Parser.Eval(results);  // parses the formula
@@ -184,7 +187,8 @@ struct PropertyLawFormulas::Compiled {
         const std::string name = token.substr(0, length);
         const std::string closest = ClosestItemName(name);
         return "\"" + name + "\" is no variable of this law; it takes " + VariableList(law) +
-               " and the items by name" +
+               (constants.empty() ? " and the items by name"
+                                  : ", the items and the law constants by name") +
                (closest.empty() ? std::string() : " (did you mean " + closest + "?)");
       }
       return ParserMessage(error);
@@ -196,10 +200,48 @@ struct PropertyLawFormulas::Compiled {
 PropertyLawFormulas::PropertyLawFormulas() = default;
 PropertyLawFormulas::~PropertyLawFormulas() = default;
 
-std::optional<std::string> PropertyLawProblem(std::string_view name, const std::string& formula) {
+std::optional<std::string> PropertyLawProblem(std::string_view name, const std::string& formula,
+                                              const LawConstantTexts& constants) {
   std::string problem;
-  if (PropertyLawFormulas::Compile({{std::string(name), formula}}, problem)) return std::nullopt;
+  if (PropertyLawFormulas::Compile({{std::string(name), formula}}, constants, problem))
+    return std::nullopt;
   return problem;
+}
+
+std::optional<std::string> LawConstantNameProblem(std::string_view name) {
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) on "\"" + std::string(name).
+  std::string quoted = "\"";
+  quoted.append(name).push_back('"');
+  bool identifier = !name.empty() && !(name[0] >= '0' && name[0] <= '9');
+  for (const char c : name) identifier = identifier && IsNameCharacter(c);
+  if (!identifier)
+    return quoted +
+           " is no name for a law constant: a name is letters, digits and _, not starting with "
+           "a digit";
+  if (ItemByName(name))
+    return quoted +
+           " is an item's name; a law uses the item by that name, so a constant needs "
+           "another";
+  for (const PropertyLaw law : kLaws)
+    for (const std::string_view variable : PropertyLawVariables(law))
+      if (!variable.empty() && variable == name)
+        return quoted + " is a variable of the law " + std::string(PropertyLawName(law)) +
+               "; a constant needs another name";
+  mu::Parser parser;
+  const std::string text(name);
+  if (parser.GetFunDef().count(text) != 0 || parser.GetConst().count(text) != 0)
+    return quoted + " is a function or constant of the formulas; a constant needs another name";
+  return std::nullopt;
+}
+
+std::optional<double> LawConstantValue(std::string_view text) {
+  double value = 0;
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(value))
+    return std::nullopt;
+  return value;
 }
 
 void MergePropertyLaws(PropertyLawTexts& laws, const PropertyLawTexts& update) {
@@ -217,7 +259,35 @@ void MergePropertyLaws(PropertyLawTexts& laws, const PropertyLawTexts& update) {
 
 std::unique_ptr<PropertyLawFormulas> PropertyLawFormulas::Compile(const PropertyLawTexts& texts,
                                                                   std::string& problem) {
+  return Compile(texts, {}, problem);
+}
+
+std::unique_ptr<PropertyLawFormulas> PropertyLawFormulas::Compile(const PropertyLawTexts& texts,
+                                                                  const LawConstantTexts& constants,
+                                                                  std::string& problem) {
   std::unique_ptr<PropertyLawFormulas> laws(new PropertyLawFormulas());
+  laws->constants_.resize(constants.size());
+  std::vector<std::pair<std::string, double*>> bound;
+  for (size_t k = 0; k < constants.size(); ++k) {
+    const auto& [name, text] = constants[k];
+    if (const std::optional<std::string> wrong = LawConstantNameProblem(name)) {
+      problem = *wrong;
+      return nullptr;
+    }
+    for (size_t earlier = 0; earlier < k; ++earlier) {
+      if (constants[earlier].first == name) {
+        problem = "the law constant " + name + " is given twice";
+        return nullptr;
+      }
+    }
+    const std::optional<double> value = LawConstantValue(text);
+    if (!value) {
+      problem = "the law constant " + name + " takes a finite number, not \"" + text + "\"";
+      return nullptr;
+    }
+    laws->constants_[k] = *value;
+    bound.emplace_back(name, &laws->constants_[k]);
+  }
   for (const auto& [name, formula] : texts) {
     const std::optional<PropertyLaw> law = PropertyLawByName(name);
     if (!law) {
@@ -225,7 +295,7 @@ std::unique_ptr<PropertyLawFormulas> PropertyLawFormulas::Compile(const Property
       return nullptr;
     }
     auto compiled = std::make_unique<Compiled>();
-    if (const std::optional<std::string> wrong = compiled->Build(*law, formula)) {
+    if (const std::optional<std::string> wrong = compiled->Build(*law, formula, bound)) {
       problem = name + ": " + *wrong;
       return nullptr;
     }

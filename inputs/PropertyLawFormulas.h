@@ -2,7 +2,9 @@
 // muparser and evaluated in place of the built-in correlations.
 //
 // A formula is one expression of the law's variables (PropertyLawVariables: t and w; t; ws and
-// ps; tf) and of every input item by its script name (diffusion_param_1, ...), with muparser's
+// ps; tf), of every input item by its script name (diffusion_param_1, ...) and of the case's law
+// constants by their names ([laws.constants] d0 = 1.2e-6: a name that is no item, no variable
+// and no function or constant of the parser), with muparser's
 // operators (+ - * / ^, comparisons, && ||, the conditional a ? b : c) and functions (exp, ln,
 // log10, sqrt, abs, min, max, ...). Each compiled law owns its parser, so a run's evaluator
 // must not be shared between threads; every run compiles its own.
@@ -23,6 +25,8 @@ namespace korvane {
 
 // Law names and formulas as written, in the order given.
 using PropertyLawTexts = std::vector<std::pair<std::string, std::string>>;
+// Law constants' names and number texts as written, in the order given.
+using LawConstantTexts = std::vector<std::pair<std::string, std::string>>;
 
 // The law of a name ("vapor_pressure"), or nothing.
 std::optional<PropertyLaw> PropertyLawByName(std::string_view name);
@@ -30,9 +34,20 @@ std::optional<PropertyLaw> PropertyLawByName(std::string_view name);
 // What keeps a law's formula from being used, in words that name the law: an unknown law
 // name, a formula that does not parse, names an unknown variable (with the closest item name),
 // holds more than one expression or assigns a value. Nothing when it compiles.
-std::optional<std::string> PropertyLawProblem(std::string_view name, const std::string& formula);
+// The formula may use the constants given.
+std::optional<std::string> PropertyLawProblem(std::string_view name, const std::string& formula,
+                                              const LawConstantTexts& constants = {});
 
-// Sets or replaces the laws of `laws` with those of `update`, law by law.
+// What keeps a name from naming a law constant (it is no identifier, or it is an item's name, a
+// law's variable or a function or constant of the parser), in words that name it; nothing when
+// it may.
+std::optional<std::string> LawConstantNameProblem(std::string_view name);
+
+// The value of a constant's number text: a finite decimal; empty when it is none.
+std::optional<double> LawConstantValue(std::string_view text);
+
+// Sets or replaces the laws of `laws` with those of `update`, law by law (or the constants of
+// `laws` with those of `update`, name by name).
 void MergePropertyLaws(PropertyLawTexts& laws, const PropertyLawTexts& update);
 
 class PropertyLawFormulas final : public PropertyLaws {
@@ -40,6 +55,11 @@ class PropertyLawFormulas final : public PropertyLaws {
   // The compiled laws, or null with the problem of the first law that does not compile
   // (as PropertyLawProblem gives it).
   static std::unique_ptr<PropertyLawFormulas> Compile(const PropertyLawTexts& texts,
+                                                      std::string& problem);
+  // With the case's law constants, which the formulas may use and Constant(k) holds in their
+  // order; a constant's bad name or value is a problem too.
+  static std::unique_ptr<PropertyLawFormulas> Compile(const PropertyLawTexts& texts,
+                                                      const LawConstantTexts& constants,
                                                       std::string& problem);
   ~PropertyLawFormulas() override;
 

@@ -1,5 +1,7 @@
 #include "inputs/SensitivityItems.h"
 
+#include "core/model/PropertyLaws.h"
+
 namespace korvane {
 
 std::optional<std::string> SensitivityRefusal(const ParameterItem& item) {
@@ -29,6 +31,12 @@ std::optional<SensitivityParameter> SensitivityParameterFor(std::string_view tex
     return std::nullopt;
   }
   return SensitivityParameter{ItemName(*item), item->DecimalField.Get};
+}
+
+SensitivityParameter LawConstantSensitivity(std::string name, size_t index) {
+  return SensitivityParameter{std::move(name), [index](RunParameters& record) -> double* {
+                                return record.Laws ? record.Laws->Constant(index) : nullptr;
+                              }};
 }
 
 std::optional<std::vector<SensitivityParameter>> SensitivityParametersFor(std::string_view list,

@@ -22,6 +22,11 @@ std::optional<std::string> SensitivityRefusal(const ParameterItem& item);
 std::optional<SensitivityParameter> SensitivityParameterFor(std::string_view text,
                                                             std::string& error);
 
+// The law constant `index` of the run (PropertyLaws::Constant, in the order of the case's
+// constants) as a sensitivity parameter named `name`: the run's compiled laws read it where the
+// derivatives move it.
+SensitivityParameter LawConstantSensitivity(std::string name, size_t index);
+
 // The texts of a comma-separated list ("30,diffusion_param_2"), each item once.
 std::optional<std::vector<SensitivityParameter>> SensitivityParametersFor(std::string_view list,
                                                                           std::string& error);

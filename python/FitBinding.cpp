@@ -81,7 +81,7 @@ py::dict Fit(FieldTexts texts, const std::string& initialTension, const std::str
     request.Progress = [&progress, &request](const FitProgress& p) {
       py::dict values;
       for (size_t k = 0; k < p.Values.size(); ++k)
-        values[ItemName(*request.Parameters[k].Item)] = p.Values[k];
+        values[py::str(FitParameterName(request.Parameters[k]))] = p.Values[k];
       progress(p.Iteration, p.Cost, values);
     };
   }

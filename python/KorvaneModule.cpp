@@ -188,6 +188,14 @@ void SetInitialTension(FieldTexts& texts, const py::handle& value) {
 // text), the same jacket modes, the same property laws and the same initial tension.
 bool SameCase(const FieldTexts& a, const FieldTexts& b) {
   if (a.Jacketed != b.Jacketed || a.Laws != b.Laws) return false;
+  if (a.LawConstants.size() != b.LawConstants.size()) return false;
+  for (size_t k = 0; k < a.LawConstants.size(); ++k) {
+    const auto& [name, text] = a.LawConstants[k];
+    if (name != b.LawConstants[k].first) return false;
+    if (text == b.LawConstants[k].second) continue;
+    const std::optional<double> u = LawConstantValue(text);
+    if (!u || u != LawConstantValue(b.LawConstants[k].second)) return false;
+  }
   for (const ParameterItem& item : ParameterItems()) {
     const std::string& x = TextOf(a, item);
     const std::string& y = TextOf(b, item);
@@ -240,16 +248,55 @@ void SetLaws(FieldTexts& texts, const py::handle& laws) {
     given.emplace_back(name.cast<std::string>(), formula.cast<std::string>());
   }
   for (const auto& [name, formula] : given)
-    if (std::optional<std::string> problem = PropertyLawProblem(name, formula))
+    if (std::optional<std::string> problem = PropertyLawProblem(name, formula, texts.LawConstants))
       RaiseInputError(*problem);
   texts.Laws = std::move(given);
 }
 
+py::dict LawConstantsOf(const FieldTexts& texts) {
+  py::dict constants;
+  for (const auto& [name, text] : texts.LawConstants) {
+    const std::optional<double> value = LawConstantValue(text);
+    constants[py::str(name)] = value ? py::cast(*value) : py::cast(text);
+  }
+  return constants;
+}
+
+// Sets the constants the case's laws use from a mapping of name to number (an empty one: none);
+// a name that may not name a constant, or a value that is no finite number, is refused with
+// InputError, leaving the case as it was. The laws are not checked again: a law that names a
+// constant no longer given is refused by the run.
+void SetLawConstants(FieldTexts& texts, const py::handle& constants) {
+  if (!py::isinstance<py::dict>(constants))
+    throw py::type_error("law_constants must be a dict of name to number, such as {\"d0\": 1e-6}");
+  LawConstantTexts given;
+  for (const auto& [name, value] : constants.cast<py::dict>()) {
+    if (!py::isinstance<py::str>(name))
+      throw py::type_error("law_constants must map names (texts) to numbers");
+    const std::string text = name.cast<std::string>();
+    if (std::optional<std::string> problem = LawConstantNameProblem(text))
+      RaiseInputError(*problem);
+    if (py::isinstance<py::bool_>(value) || !PyNumber_Check(value.ptr()))
+      RaiseInputError("the law constant " + text + " takes a number, not " +
+                      py::repr(value).cast<std::string>());
+    const double number = value.cast<double>();
+    if (!std::isfinite(number))
+      RaiseInputError("the law constant " + text + " takes a finite number, not " +
+                      py::repr(value).cast<std::string>());
+    given.emplace_back(text, ShortestText(number));
+  }
+  texts.LawConstants = std::move(given);
+}
+
 FieldTexts CaseOfKeywords(const py::kwargs& values) {
   FieldTexts texts = DefaultFieldTexts();
+  // The constants first: the laws may use them.
+  if (values.contains("law_constants")) SetLawConstants(texts, values["law_constants"]);
   for (const auto& [key, value] : values) {
     const std::string name = key.cast<std::string>();
-    if (name == "jacket_modes") {
+    if (name == "law_constants") {
+      continue;
+    } else if (name == "jacket_modes") {
       SetJacketModes(texts, py::reinterpret_borrow<py::object>(value));
     } else if (name == "initial_tension") {
       SetInitialTension(texts, value);
@@ -318,7 +365,7 @@ FieldTexts LoadCase(const std::filesystem::path& path) {
     if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0) throw py::error_already_set();
     texts.Items = load.Values.Items;  // the echo holds every item, fixed ones included
     texts.Jacketed = load.Values.Jacketed;
-    texts.Laws = ReadResultFileLaws(path.string());
+    texts.Laws = ReadResultFileLaws(path.string(), &texts.LawConstants);
   } else {
     ApplyDataFileValues(load.Values, texts);
   }
@@ -394,9 +441,11 @@ void SaveCase(const FieldTexts& texts, const std::filesystem::path& path,
                           item.DefaultText,
                       &item);
   }
-  if (!texts.Laws.empty())
-    RaiseInputError("the case has property laws (" + texts.Laws.front().first +
-                    ", ...): a data file does not keep them; save it as a case file (.toml)");
+  if (!texts.Laws.empty() || !texts.LawConstants.empty())
+    RaiseInputError(
+        "the case has property laws (" +
+        (texts.Laws.empty() ? texts.LawConstants.front().first : texts.Laws.front().first) +
+        ", ...): a data file does not keep them; save it as a case file (.toml)");
   CheckOutput("the data file", path.string(), true);
   const FileResult saved = DataFileWriter(path.string(), texts);
   if (saved.Status == FileStatus::BadValue) RaiseInputError(saved.Message);
@@ -673,7 +722,13 @@ PYBIND11_MODULE(_korvane, m) {
           "The property laws the case gives as formulas, by law name (a material's [laws] or "
           "a case file's); a run evaluates them in place of the built-in correlations. Empty: "
           "the built-in ones. Assigning a dict replaces them all, each compiled first "
-          "(InputError names the law that does not). See docs/model.md.")
+          "(InputError names the law that does not); set law_constants before laws that use "
+          "them. See docs/model.md.")
+      .def_property(
+          "law_constants", &LawConstantsOf, &SetLawConstants,
+          "The named constants the property laws use, by name ([laws.constants] of a material "
+          "or case file), e.g. {\"d0\": 1.2e-6}; korvane.fit takes them as parameters by name. "
+          "Assigning a dict replaces them all.")
       .def(
           "__getitem__",
           [](const FieldTexts& texts, const py::handle& key) {
@@ -702,12 +757,14 @@ PYBIND11_MODULE(_korvane, m) {
       .def("__deepcopy__", [](const FieldTexts& texts, const py::handle&) { return texts; })
       .def("__eq__", &SameCase, py::is_operator(),
            "Equal when every item, the jacket modes and the initial tension have the same "
-           "values, however their texts are written, and the property laws are the same.")
+           "values, however their texts are written, and the property laws and their constants "
+           "are the same.")
       .def("__repr__", &CaseRepr)
       .def(py::pickle(
           [](const FieldTexts& texts) {
             return py::make_tuple(py::cast(texts.Items), py::cast(texts.Jacketed),
-                                  texts.InitialTensionText, py::cast(texts.Laws));
+                                  texts.InitialTensionText, py::cast(texts.Laws),
+                                  py::cast(texts.LawConstants));
           },
           [](const py::tuple& state) {
             FieldTexts texts = DefaultFieldTexts();
@@ -716,6 +773,9 @@ PYBIND11_MODULE(_korvane, m) {
             if (state.size() > 2) texts.InitialTensionText = state[2].cast<std::string>();
             if (state.size() > 3)
               texts.Laws = state[3].cast<std::vector<std::pair<std::string, std::string>>>();
+            if (state.size() > 4)
+              texts.LawConstants =
+                  state[4].cast<std::vector<std::pair<std::string, std::string>>>();
             return texts;
           }));
   for (const ParameterItem& item : ParameterItems()) {

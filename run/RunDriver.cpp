@@ -114,10 +114,10 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
   if (!report.Read.Ok) return Finish(report, events, RunOutcome::InputRefused, report.Read.Message);
 
   // Laws given as formulas are compiled once for the run and must have a value at the
-  // spinneret.
-  if (!texts.Laws.empty()) {
+  // spinneret. Their constants are the run's too (a derivative may move one).
+  if (!texts.Laws.empty() || !texts.LawConstants.empty()) {
     std::string problem;
-    laws.Laws = PropertyLawFormulas::Compile(texts.Laws, problem);
+    laws.Laws = PropertyLawFormulas::Compile(texts.Laws, texts.LawConstants, problem);
     if (!laws.Laws)
       return Finish(report, events, RunOutcome::InputRefused, "Property law " + problem);
     if (const std::optional<std::string> atSpinneret = laws.Laws->ProblemAtSpinneret(params))
@@ -196,7 +196,9 @@ RunReport RunDriver(RunContext& context, const FieldTexts& texts, RunEvents& eve
     }
   }
 
-  if (const FileResult trailer = PropertyLawsTrailerWriter(resultFile, texts.Laws); !trailer.ok())
+  if (const FileResult trailer =
+          PropertyLawsTrailerWriter(resultFile, texts.Laws, texts.LawConstants);
+      !trailer.ok())
     return Finish(report, events, resultFile, RunOutcome::ResultFileFailed, trailer.Message);
 
   if (state.Outcome.TensionBelowZero) {

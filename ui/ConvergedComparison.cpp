@@ -66,21 +66,26 @@ void ConvergedComparison::Cancel() {
   ++generation_;
 }
 
-void ConvergedComparison::Start(const RunParameters& runParams, double tolerance,
-                                const std::vector<std::pair<std::string, std::string>>& laws) {
+void ConvergedComparison::Start(
+    const RunParameters& runParams, double tolerance,
+    const std::vector<std::pair<std::string, std::string>>& laws,
+    const std::vector<std::pair<std::string, std::string>>& lawConstants) {
   Cancel();
   ReapFinishedThreads();
   auto cancelled = std::make_shared<std::atomic<bool>>(false);
   cancelled_ = cancelled;
   pending_ = true;
   const unsigned generation = generation_;
-  QThread* thread = QThread::create([this, runParams, tolerance, cancelled, generation, laws] {
+  QThread* thread = QThread::create([this, runParams, tolerance, cancelled, generation, laws,
+                                     lawConstants] {
     auto result = std::make_shared<ComparisonResult>();
     result->Tolerance = tolerance;
     RunParameters params = runParams;
     std::string problem;
     const std::unique_ptr<PropertyLawFormulas> compiled =
-        laws.empty() ? nullptr : PropertyLawFormulas::Compile(laws, problem);
+        laws.empty() && lawConstants.empty()
+            ? nullptr
+            : PropertyLawFormulas::Compile(laws, lawConstants, problem);
     params.Laws = compiled.get();
     ConvergedOptions options;
     options.Tolerance = tolerance;

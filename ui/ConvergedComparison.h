@@ -44,10 +44,12 @@ class ConvergedComparison : public QObject {
   ConvergedComparison(const ConvergedComparison&) = delete;
   ConvergedComparison& operator=(const ConvergedComparison&) = delete;
 
-  // Starts the converged method on a copy of the inputs and the property laws of the run
-  // (compiled for the comparison's own thread), cancelling any earlier comparison.
+  // Starts the converged method on a copy of the inputs and the property laws (with their
+  // constants) of the run (compiled for the comparison's own thread), cancelling any earlier
+  // comparison.
   void Start(const RunParameters& params, double tolerance,
-             const std::vector<std::pair<std::string, std::string>>& laws = {});
+             const std::vector<std::pair<std::string, std::string>>& laws = {},
+             const std::vector<std::pair<std::string, std::string>>& lawConstants = {});
   // The comparison under way stops at its next check and its result is never delivered.
   void Cancel();
   // A comparison has been started and neither delivered nor cancelled.

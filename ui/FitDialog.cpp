@@ -17,12 +17,14 @@
 #include <exception>
 #include <initializer_list>
 #include <limits>
+#include <map>
 #include <optional>
 #include <utility>
 
 #include "files/NumberText.h"
 #include "fit/FitParameters.h"
 #include "inputs/ParameterItems.h"
+#include "inputs/PropertyLawFormulas.h"
 #include "inputs/SensitivityItems.h"
 #include "inputs/TextConversion.h"
 #include "ui/Look.h"
@@ -97,14 +99,16 @@ FitDialog::FitDialog(UserDialogs& dialogs, std::function<FieldTexts()> caseTexts
   ParameterTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   ParameterTable->horizontalHeader()->setSectionResizeMode(kTickColumn, QHeaderView::Stretch);
   ParameterTable->setToolTip(
-      "Tick the items to fit. They start from the fields' values; the estimate stays within Low "
-      "and High (empty: no bound), prefilled from the item's range.");
+      "Tick the items (and the constants of the case's laws, below them) to fit. They start from "
+      "the case's values; the estimate stays within Low and High (empty: no bound), prefilled "
+      "from the item's range (a positive constant: above 0).");
   std::string error;
   for (const ParameterItem& item : ParameterItems()) {
     if (!SensitivityParameterFor(ItemName(item), error)) continue;
     const int row = ParameterTable->rowCount();
     ParameterTable->insertRow(row);
     rowItems_.push_back(item.Number);
+    rowConstants_.emplace_back();
     QString label = Utf8(ItemDisplayName(item));
     if (item.Fixed) label += " (fixed)";
     QTableWidgetItem* tick = ReadOnlyCell(label);
@@ -269,11 +273,56 @@ bool FitDialog::SetParameterTicked(int item, bool ticked) {
   return true;
 }
 
+int FitDialog::ConstantRow(const std::string& name) const {
+  for (size_t row = 0; row < rowConstants_.size(); ++row) {
+    if (rowItems_[row] == 0 && rowConstants_[row] == name) return static_cast<int>(row);
+  }
+  return -1;
+}
+
 void FitDialog::RefreshStartValues() {
   const FieldTexts texts = caseTexts_();
+  // The rows of the law constants follow the case's: those that stay keep tick and bounds.
+  struct Kept {
+    Qt::CheckState Tick;
+    QString Low, High;
+  };
+  std::map<std::string, Kept> kept;
+  while (!rowItems_.empty() && rowItems_.back() == 0) {
+    const int r = static_cast<int>(rowItems_.size()) - 1;
+    kept[rowConstants_.back()] = {ParameterTable->item(r, kTickColumn)->checkState(),
+                                  ParameterTable->item(r, kLowColumn)->text(),
+                                  ParameterTable->item(r, kHighColumn)->text()};
+    ParameterTable->removeRow(r);
+    rowItems_.pop_back();
+    rowConstants_.pop_back();
+  }
+  for (const auto& [name, value] : texts.LawConstants) {
+    const int row = ParameterTable->rowCount();
+    ParameterTable->insertRow(row);
+    rowItems_.push_back(0);
+    rowConstants_.push_back(name);
+    QTableWidgetItem* tick = ReadOnlyCell(QStringLiteral("Law constant %1").arg(Utf8(name)));
+    tick->setFlags(tick->flags() | Qt::ItemIsUserCheckable);
+    ParameterTable->setItem(row, kTickColumn, tick);
+    ParameterTable->setItem(row, kNameColumn, ReadOnlyCell(Utf8(name)));
+    ParameterTable->setItem(row, kStartColumn, ReadOnlyCell({}));
+    double low = 0, high = 0;
+    DefaultConstantBounds(LawConstantValue(value).value_or(0), low, high);
+    const auto earlier = kept.find(name);
+    const bool stays = earlier != kept.end();
+    tick->setCheckState(stays ? earlier->second.Tick : Qt::Unchecked);
+    ParameterTable->setItem(row, kLowColumn,
+                            new QTableWidgetItem(stays ? earlier->second.Low : BoundText(low)));
+    ParameterTable->setItem(row, kHighColumn,
+                            new QTableWidgetItem(stays ? earlier->second.High : BoundText(high)));
+  }
+  const size_t firstConstant = rowItems_.size() - texts.LawConstants.size();
   for (size_t row = 0; row < rowItems_.size(); ++row) {
-    ParameterTable->item(static_cast<int>(row), kStartColumn)
-        ->setText(Utf8(texts.Items[static_cast<size_t>(rowItems_[row] - 1)]));
+    const std::string& start = row >= firstConstant
+                                   ? texts.LawConstants[row - firstConstant].second
+                                   : texts.Items[static_cast<size_t>(rowItems_[row] - 1)];
+    ParameterTable->item(static_cast<int>(row), kStartColumn)->setText(Utf8(start));
   }
 }
 
@@ -283,9 +332,11 @@ std::optional<std::vector<FitParameter>> FitDialog::ChosenParameters(const Field
   for (size_t row = 0; row < rowItems_.size(); ++row) {
     const int r = static_cast<int>(row);
     if (ParameterTable->item(r, kTickColumn)->checkState() != Qt::Checked) continue;
-    const ParameterItem& item = ItemByNumber(rowItems_[row]);
+    const bool constant = rowItems_[row] == 0;
+    const std::string name =
+        constant ? rowConstants_[row] : std::string(ItemName(ItemByNumber(rowItems_[row])));
     std::string message;
-    std::optional<FitParameter> parameter = ParseFitParameter(ItemName(item), texts, message);
+    std::optional<FitParameter> parameter = ParseFitParameter(name, texts, message);
     if (!parameter) {
       error = Utf8(message);
       return std::nullopt;
@@ -300,7 +351,8 @@ std::optional<std::vector<FitParameter>> FitDialog::ChosenParameters(const Field
       return ConvertDecimal(text, value) && std::isfinite(value);
     };
     constexpr double kInfinity = std::numeric_limits<double>::infinity();
-    const QString label = Utf8(ItemDisplayName(item));
+    const QString label = constant ? QStringLiteral("Law constant %1").arg(Utf8(name))
+                                   : Utf8(ItemDisplayName(ItemByNumber(rowItems_[row])));
     if (!bound(kLowColumn, -kInfinity, parameter->Low) ||
         !bound(kHighColumn, kInfinity, parameter->High)) {
       error = QStringLiteral("%1: a bound is not a number.").arg(label);
@@ -369,7 +421,7 @@ bool FitDialog::StartFit() {
   outcome->LineLength = *length;
   parameterNames_.clear();
   for (const FitParameter& parameter : request.Parameters)
-    parameterNames_.emplace_back(ItemName(*parameter.Item));
+    parameterNames_.emplace_back(FitParameterName(parameter));
 
   auto cancelled = std::make_shared<std::atomic<bool>>(false);
   cancelled_ = cancelled;

@@ -58,8 +58,11 @@ class FitDialog : public QDialog {
   bool SetParameterTicked(int item, bool ticked);
   // The table's row of item 1..51, or -1.
   int ParameterRow(int item) const;
-  // The start values from the fields as they are now.
+  // The start values from the fields as they are now, and a row for each constant of the
+  // case's laws (below the items; a constant that stays keeps its tick and bounds).
   void RefreshStartValues();
+  // The table's row of the law constant, or -1.
+  int ConstantRow(const std::string& name) const;
   // The converged method's radial intervals for the fit's runs (0, the default: the automatic
   // grid, as the window's own runs).
   void SetRadialIntervals(int intervals) { radialIntervals_ = intervals; }
@@ -117,7 +120,8 @@ class FitDialog : public QDialog {
   std::function<QString()> folder_;
   std::vector<Measurement> measurements_;
   std::string measurementsFile_;
-  std::vector<int> rowItems_;  // the item number of each row
+  std::vector<int> rowItems_;              // the item number of each row; 0 for a law constant
+  std::vector<std::string> rowConstants_;  // the law constant's name of each row (items: empty)
   std::vector<std::string> parameterNames_;
   int radialIntervals_ = 0;
   bool running_ = false;

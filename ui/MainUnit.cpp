@@ -473,7 +473,7 @@ void TMainForm::BitBtn1Click() {
           context_.State = shownState;
         }
         if (environment.ComparisonDropped()) {
-          Comparison->Start(resultParams_, comparisonTolerance_, resultLaws_);
+          Comparison->Start(resultParams_, comparisonTolerance_, resultLaws_, resultLawConstants_);
           Results->ShowComparisonRunning();
         }
       }
@@ -481,6 +481,7 @@ void TMainForm::BitBtn1Click() {
         // The page and its export keep the inputs of the run they show.
         resultParams_ = context_.Params;
         resultLaws_ = texts.Laws;
+        resultLawConstants_ = texts.LawConstants;
         Results->ShowResults(resultParams_, *context_.Profile, context_.State,
                              report.PrintedPointCount, report.Outcome);
         if (report.Converged) {
@@ -488,7 +489,7 @@ void TMainForm::BitBtn1Click() {
         } else if (report.Outcome == RunOutcome::Success) {
           // How far the classic grid is off: the same case, converged, without blocking.
           comparisonTolerance_ = options->Converged.Tolerance;
-          Comparison->Start(resultParams_, comparisonTolerance_, resultLaws_);
+          Comparison->Start(resultParams_, comparisonTolerance_, resultLaws_, resultLawConstants_);
           Results->ShowComparisonRunning();
         }
       }
@@ -542,7 +543,7 @@ void TMainForm::SaveDataBtnClick() {
   if (saved.ok()) savedDataFileName_ = name;
   if (!saved.ok()) dialogs_.Message(QFile::decodeName(QByteArray::fromStdString(saved.Message)));
   // A data file has no place for property laws: say so rather than lose them unnoticed.
-  if (saved.ok() && !laws_.empty())
+  if (saved.ok() && (!laws_.empty() || !lawConstants_.empty()))
     dialogs_.Message(
         "The data file does not keep the property laws in effect; save a case file to keep "
         "them.");
@@ -556,6 +557,8 @@ void TMainForm::MaterialBtnClick() {
   std::string source = materialSource_;
   if (!laws_.empty()) source += "\n\nProperty laws given as formulas:";
   for (const auto& [law, formula] : laws_) source += "\n" + law + " = " + formula;
+  if (!lawConstants_.empty()) source += "\n\nLaw constants:";
+  for (const auto& [name, value] : lawConstants_) source += "\n" + name + " = " + value;
   const MaterialChoice choice = dialogs_.ChooseMaterial(Utf8(materialName_), Utf8(source));
   FieldTexts texts = FieldTextsOfWindow();
   if (choice == MaterialChoice::BuiltIn) {
@@ -563,6 +566,7 @@ void TMainForm::MaterialBtnClick() {
       if (IsMaterialItem(item)) texts.Items[item.Number - 1] = item.DefaultText;
     }
     texts.Laws.clear();
+    texts.LawConstants.clear();
     materialName_ = kBuiltInMaterialName;
     materialSource_ = kBuiltInMaterialSource;
   } else if (choice == MaterialChoice::LoadFile) {
@@ -620,6 +624,7 @@ void TMainForm::UseFittedValues() {
   if (running_ || fit == nullptr || fit->Result.Status != FitStatus::Fitted) return;
   QStringList fixed;
   for (const FitEstimate& estimate : fit->Result.Parameters) {
+    if (estimate.Item == 0) continue;  // a law constant has no field
     const ParameterItem& item = ItemByNumber(estimate.Item);
     if (item.Fixed && !EditFixedBox->isChecked()) fixed << Utf8(ItemDisplayName(item));
   }
@@ -635,7 +640,19 @@ void TMainForm::UseFittedValues() {
     dialogs_.Message(text);
     return;
   }
+  // A law constant has no field: the fitted one goes into the constants of the laws the window
+  // holds, as the fit left them.
+  QStringList constants;
   for (const FitEstimate& estimate : fit->Result.Parameters) {
+    if (estimate.Item == 0) {
+      for (auto& [name, value] : lawConstants_) {
+        if (name != estimate.Name) continue;
+        for (const auto& [fittedName, fittedValue] : fit->Result.FittedTexts.LawConstants)
+          if (fittedName == name) value = fittedValue;
+        constants << Utf8(name + " = " + value);
+      }
+      continue;
+    }
     ItemField(estimate.Item)
         ->setText(Utf8(fit->Result.FittedTexts.Items[static_cast<size_t>(estimate.Item - 1)]));
   }
@@ -644,11 +661,15 @@ void TMainForm::UseFittedValues() {
   SolverMethodBox->setCurrentIndex(converged ? 1 : 0);
   if (converged) ToleranceEdit->setText(ToleranceText(fit->Options.Converged.Tolerance));
   Results->FitNoteLabel->setText(
-      QStringLiteral("The fitted values are in their fields and the solver is set as the fit ran "
-                     "it (%1): press OK to run the fitted case.")
+      QStringLiteral("The fitted values are in their fields%2 and the solver is set as the fit "
+                     "ran it (%1): press OK to run the fitted case.")
           .arg(converged ? QStringLiteral("converged, tolerance %1")
                                .arg(ToleranceText(fit->Options.Converged.Tolerance))
-                         : QStringLiteral("classic")));
+                         : QStringLiteral("classic"),
+               constants.isEmpty()
+                   ? QString()
+                   : QStringLiteral(", the fitted law constants (%1) in the case's laws")
+                         .arg(constants.join(", "))));
   Results->FitNoteLabel->show();
 }
 
@@ -716,6 +737,7 @@ FieldTexts TMainForm::FieldTextsOfWindow() const {
   texts.ResultFileName = Edit44->text().toStdString();
   texts.InitialTensionText = context_.Params.InitialTensionText;
   texts.Laws = laws_;
+  texts.LawConstants = lawConstants_;
   return texts;
 }
 
@@ -762,6 +784,7 @@ bool TMainForm::IsStepField(const QObject* object) const {
 
 void TMainForm::ShowFieldTexts(const FieldTexts& texts) {
   laws_ = texts.Laws;
+  lawConstants_ = texts.LawConstants;
   for (int number = 1; number <= kItemCount; ++number) {
     const QString text = Utf8(texts.Items[number - 1]);
     if (ItemField(number)->text() != text) ItemField(number)->setText(text);

@@ -166,13 +166,16 @@ class TMainForm : public QWidget {
   bool closeRequested_ = false;  // the window was closed during a run: cancel, then close
   bool stopRequested_ = false;   // closed, or Esc pressed, during a run: cancel it
   RunParameters resultParams_;   // the inputs of the run whose results the page shows
-  std::vector<std::pair<std::string, std::string>> resultLaws_;  // and its property laws
+  std::vector<std::pair<std::string, std::string>> resultLaws_;          // and its property laws
+  std::vector<std::pair<std::string, std::string>> resultLawConstants_;  // with their constants
   int progressDelayMs_ = 500;
   bool shownOnce_ = false;
   std::string materialName_ = kBuiltInMaterialName;
   std::string materialSource_ = kBuiltInMaterialSource;
   // The property laws in effect (FieldTexts::Laws): a material's or a case file's.
   std::vector<std::pair<std::string, std::string>> laws_;
+  // Their constants (FieldTexts::LawConstants), which have no field.
+  std::vector<std::pair<std::string, std::string>> lawConstants_;
 };
 
 }  // namespace korvane::ui

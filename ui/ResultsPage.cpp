@@ -1358,9 +1358,11 @@ void ResultsPage::FillFitTable(const FitOutcome& fit) {
   for (size_t k = 0; k < estimates.size(); ++k) {
     const FitEstimate& e = estimates[k];
     const int row = static_cast<int>(k);
-    const ParameterItem& item = ItemByNumber(e.Item);
-    auto* name = new QTableWidgetItem(QStringLiteral("%1 (%2)").arg(
-        QString::fromStdString(ItemDisplayName(item)), QString::fromStdString(e.Name)));
+    auto* name = new QTableWidgetItem(
+        e.Item == 0 ? QStringLiteral("Law constant %1").arg(QString::fromStdString(e.Name))
+                    : QStringLiteral("%1 (%2)").arg(
+                          QString::fromStdString(ItemDisplayName(ItemByNumber(e.Item))),
+                          QString::fromStdString(e.Name)));
     name->setToolTip(QStringLiteral("Started from %1").arg(EstimateText(e.Initial)));
     FitTable->setItem(row, 0, name);
     FitTable->setItem(row, 1, new QTableWidgetItem(EstimateText(e.Value)));

@@ -333,7 +333,8 @@ bool ConvergedSensitivities(const SensitivityLine& line,
   }
   for (const SensitivityParameter& parameter : parameters) {
     RunParameters probe = line.Params;
-    if (!parameter.Field || !Finite(*parameter.Field(probe))) {
+    const double* field = parameter.Field ? parameter.Field(probe) : nullptr;
+    if (field == nullptr || !Finite(*field)) {
       message = "the sensitivity to " + parameter.Name + " cannot be taken: it has no value";
       return false;
     }

@@ -23,11 +23,12 @@
 namespace korvane {
 
 // An input of the run the derivatives are taken with respect to: a decimal field of the run
-// record. It may enter the equations, the run-wide flows derived from the record, the state at
-// the spinneret or the end target.
+// record, or a value the record's laws read (a law constant, PropertyLaws::Constant). It may
+// enter the equations, the run-wide flows derived from the record, the state at the spinneret or
+// the end target. Field gives the value's place in a copy of the record (null: it has none).
 struct SensitivityParameter {
   std::string Name;  // as the results name it, e.g. "take_up_speed"
-  double* (*Field)(RunParameters&) = nullptr;
+  std::function<double*(RunParameters&)> Field;
 };
 
 struct ParameterSensitivity {

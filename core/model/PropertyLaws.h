@@ -6,7 +6,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "core/model/ArithmeticFault.h"
 #include "core/model/RunParameters.h"
@@ -57,8 +59,14 @@ class PropertyLaws {
   // "the law vapor_pressure gives -0.2 at t = 60"; empty when none failed.
   virtual std::string_view FailureText() const = 0;
 
+  // The value of the run's law constant k (in the order the case gives them), which the laws
+  // read where it stands at every evaluation: the converged method's derivatives move it there
+  // as they move an item of the run record. Null when the run has no constant k.
+  double* Constant(size_t k) { return k < constants_.size() ? &constants_[k] : nullptr; }
+
  protected:
   std::array<bool, kPropertyLawCount> given_ = {};
+  std::vector<double> constants_;  // sized once; the laws hold the addresses of its values
 };
 
 // Ends a step of the march at the site: the run's law (its last failure) has no value there.

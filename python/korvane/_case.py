@@ -59,13 +59,16 @@ def _items(self) -> list[tuple]:
 
 def _to_dict(self) -> dict:
     """Every item by name, then jacket_modes (a list), initial_tension and, when the case has
-    property laws, laws (law name to formula): plain numbers and texts, so json.dumps takes it
-    and Case.from_dict gives the case back."""
+    property laws, laws (law name to formula) and, when they have constants, law_constants
+    (name to number): plain numbers and texts, so json.dumps takes it and Case.from_dict gives
+    the case back."""
     values = dict(self.items())
     values["jacket_modes"] = list(self.jacket_modes)
     values["initial_tension"] = self.initial_tension
     if self.laws:
         values["laws"] = dict(self.laws)
+    if self.law_constants:
+        values["law_constants"] = dict(self.law_constants)
     return values
 
 
@@ -126,7 +129,7 @@ class FrozenCase(Mapping):
     item name or number, as attributes, to_dict()); thaw() gives a Case to change or run, and
     run() takes it as it is. Equal to a Case of the same values."""
 
-    __slots__ = ("_values", "_jackets", "_tension", "_laws")
+    __slots__ = ("_values", "_jackets", "_tension", "_laws", "_constants")
 
     def __init__(self, case: Case):
         values = case.to_dict()
@@ -134,6 +137,7 @@ class FrozenCase(Mapping):
         object.__setattr__(self, "_jackets", tuple(values["jacket_modes"]))
         object.__setattr__(self, "_tension", values["initial_tension"])
         object.__setattr__(self, "_laws", tuple(values.get("laws", {}).items()))
+        object.__setattr__(self, "_constants", tuple(values.get("law_constants", {}).items()))
 
     def __getitem__(self, key):
         if isinstance(key, str):
@@ -170,12 +174,18 @@ class FrozenCase(Mapping):
     def laws(self) -> dict:
         return dict(self._laws)
 
+    @property
+    def law_constants(self) -> dict:
+        return dict(self._constants)
+
     def to_dict(self) -> dict:
         values = dict(zip(_NAMES, self._values))
         values["jacket_modes"] = list(self._jackets)
         values["initial_tension"] = self._tension
         if self._laws:
             values["laws"] = dict(self._laws)
+        if self._constants:
+            values["law_constants"] = dict(self._constants)
         return values
 
     def thaw(self) -> Case:
@@ -183,7 +193,7 @@ class FrozenCase(Mapping):
         return Case.from_dict(self.to_dict())
 
     def _key(self):
-        return (self._values, self._jackets, self._tension, self._laws)
+        return (self._values, self._jackets, self._tension, self._laws, self._constants)
 
     def __hash__(self) -> int:
         return hash(self._key())

@@ -153,8 +153,9 @@ def fit(
 
     measurements: the path of a CSV file with the header quantity,z,value,sigma, or a pandas
     DataFrame with those columns (sigma NaN or empty where it is to be estimated from the
-    residuals). parameters: items by name or number, each optionally with bounds, "NAME=LOW:HIGH"
-    (default: the item's range). method: "converged" (advised; the Jacobian comes from its
+    residuals). parameters: items by name or number, or constants of the case's laws by name
+    (case.law_constants), each optionally with bounds, "NAME=LOW:HIGH" (default: the item's
+    range; a positive constant stays above 0, another is unbounded). method: "converged" (advised; the Jacobian comes from its
     sensitivities) or "classic" (warned about: its answer moves in steps). loss: "linear" or
     "huber". initial_tension: as for korvane.run (None: the case's own). progress: called as progress(iteration, cost,
     values) after every iteration. Ctrl-C stops the fit and raises KeyboardInterrupt.

@@ -7,6 +7,8 @@
 
 #include "DefaultCase.h"
 #include "core/converged/ConvergedSolver.h"
+#include "inputs/FieldTexts.h"
+#include "inputs/PropertyLawFormulas.h"
 #include "inputs/SensitivityItems.h"
 
 namespace korvane {
@@ -112,6 +114,86 @@ TEST(ConvergedSensitivities, MatchCentralDifferencesOnAFrozenGrid) {
     for (const auto& [computed, expected, size] : checks) {
       EXPECT_NEAR(computed, expected, 1e-4 * std::fabs(expected) + 1e-6 * size / std::fabs(value))
           << row.Name;
+    }
+  }
+}
+
+// The constants of a case's laws are differentiated as items are. d0 stands for
+// diffusion_param_1 in a diffusion law written as the built-in one (the radial nodes' equations),
+// b for viscosity_param_3 in the viscosity's (the velocity's equation): their derivatives agree
+// with central differences of whole runs that move the constants, and with the derivatives of
+// the items they stand for under the built-in laws.
+TEST(ConvergedSensitivities, LawConstantsMatchCentralDifferencesAndTheirItems) {
+  const PropertyLawTexts laws = {
+      {"diffusion_coefficient",
+       "w >= critical_weight_fraction ? d0 * exp(diffusion_param_2 / (t + 273)) : "
+       "(w / critical_weight_fraction)^(temperature_dependency_param_1 * t + "
+       "temperature_dependency_param_2) * d0 * exp(diffusion_param_2 / (t + 273))"},
+      {"zero_shear_viscosity",
+       "viscosity_param_1 * (1 - w)^viscosity_param_2 * exp(b / (t + 273))"}};
+  const FieldTexts defaults = DefaultFieldTexts();
+  const LawConstantTexts constants = {{"d0", defaults.Items[6]}, {"b", defaults.Items[5]}};
+  std::string problem;
+  const std::unique_ptr<PropertyLawFormulas> compiled =
+      PropertyLawFormulas::Compile(laws, constants, problem);
+  ASSERT_TRUE(compiled) << problem;
+
+  ConvergedOptions options = Frozen(1e-8);
+  options.Sensitivities = {LawConstantSensitivity("d0", 0), LawConstantSensitivity("b", 1)};
+  testing::Run base;
+  base.Params.Laws = compiled.get();
+  const ConvergedReport r =
+      SolveConverged(base.Params, options, *base.Profile, base.State, base.Reporter);
+  ASSERT_EQ(r.Status, ConvergedStatus::Converged) << r.Message;
+  ASSERT_EQ(r.Sensitivities.size(), 2u);
+
+  ConvergedOptions items = Frozen(1e-8);
+  for (const char* name : {"diffusion_param_1", "viscosity_param_3"}) {
+    std::string error;
+    items.Sensitivities.push_back(*SensitivityParameterFor(name, error));
+  }
+  testing::Run builtIn;
+  const ConvergedReport ri =
+      SolveConverged(builtIn.Params, items, *builtIn.Profile, builtIn.State, builtIn.Reporter);
+  ASSERT_EQ(ri.Status, ConvergedStatus::Converged) << ri.Message;
+
+  for (size_t k = 0; k < 2; ++k) {
+    const ParameterSensitivity& s = r.Sensitivities[k];
+    double& constant = *compiled->Constant(k);
+    const double value = constant;
+    const double h = 1e-3 * std::fabs(value);
+    Answer at[4];
+    const double shifts[4] = {-2, -1, 1, 2};
+    for (int j = 0; j < 4; ++j) {
+      testing::Run shifted;
+      shifted.Params.Laws = compiled.get();
+      constant = value + shifts[j] * h;
+      at[j] = Solve(shifted, Frozen(1e-8));
+    }
+    constant = value;
+    const auto difference = [&](double Answer::*of) {
+      return (8 * (at[2].*of - at[1].*of) - (at[3].*of - at[0].*of)) / (12 * h);
+    };
+    const SpinningLineProfile& d = s.Profile;
+    const SpinningLineProfile& y = *base.Profile;
+    const SpinningLineProfile& di = ri.Sensitivities[k].Profile;
+    const std::tuple<double, double, double, double> checks[] = {
+        {s.SpinneretTension, difference(&Answer::Tension), r.SpinneretTension,
+         ri.Sensitivities[k].SpinneretTension},
+        {d.ProfileAvgSolvent[kEnd], difference(&Answer::EndSolvent), y.ProfileAvgSolvent[kEnd],
+         di.ProfileAvgSolvent[kEnd]},
+        {d.ProfileYarnTemp[kEnd], difference(&Answer::EndTemperature), y.ProfileYarnTemp[kEnd],
+         di.ProfileYarnTemp[kEnd]},
+        {d.ProfileTension[kMid], difference(&Answer::MidTension), y.ProfileTension[kMid],
+         di.ProfileTension[kMid]},
+        {d.ProfileElongViscosity[kMid], difference(&Answer::MidViscosity),
+         y.ProfileElongViscosity[kMid], di.ProfileElongViscosity[kMid]},
+    };
+    for (const auto& [computed, expected, size, ofItem] : checks) {
+      EXPECT_NEAR(computed, expected, 1e-4 * std::fabs(expected) + 1e-6 * size / std::fabs(value))
+          << s.Name;
+      EXPECT_NEAR(computed, ofItem, 1e-6 * std::fabs(ofItem) + 1e-9 * size / std::fabs(value))
+          << s.Name;
     }
   }
 }

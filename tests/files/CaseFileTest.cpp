@@ -52,6 +52,11 @@ TEST(CaseFile, RefusesWhatIsNotACaseNamingTheFileLineAndKey) {
       {"take_up_speed = 900\n",
        "c.toml, line 1: \"take_up_speed\" is no key of a case; they are name, initial_tension, "
        "material, [items], [jackets], [solver] and [laws]"},
+      {"name = \"c\"\n[constants]\nd0 = 1\n",
+       "c.toml, line 2: the constants of the laws go in their table [laws.constants], not in "
+       "[constants]"},
+      {"[laws]\nvapor_pressure = \"d0\"\n[laws.constants]\nd0 = 0.5\nd0x = inf\n",
+       "c.toml, line 5: [laws.constants] d0x takes a finite number, not inf"},
       {"material = \"no-such.toml\"\n",
        "c.toml, line 1: material: The material file no-such.toml could not be opened: No such "
        "file or directory"},
@@ -77,9 +82,12 @@ TEST(CaseFile, ItemsAsTypedWinOverTheMaterialFoundBesideTheCase) {
   testing::WriteBytes(
       folder.File("m.toml"),
       "name = \"m\"\nsource = \"s\"\nviscosity_param_1 = 6000\nheat_of_vaporization "
-      "= 9000\n[laws]\nvapor_pressure = \"0.5\"\ngas_conductivity = \"1e-4 + 0 * tf\"\n");
+      "= 9000\n[laws]\nvapor_pressure = \"0.5\"\ngas_conductivity = \"k0 + 0 * tf\"\n"
+      "[laws.constants]\nk0 = 1e-4\nk1 = 3\n");
+  // The case's own law may use the material's constants, and its constants win over them.
   testing::WriteBytes(folder.File("c.toml"),
-                      "material = \"m.toml\"\n[laws]\nvapor_pressure = \"0.25\"\n"
+                      "material = \"m.toml\"\n[laws]\nvapor_pressure = \"0.25 * k1 / k1\"\n"
+                      "[laws.constants]\nk0 = 2E-4\n"
                       "[items]\nheat_of_vaporization = 1.05E+04\n"
                       "filament_count = 0x30\n[jackets]\njacket_2 = \"jacketed\"\n");
   CaseLoad load = LoadCaseFile(folder.File("c.toml"));
@@ -92,10 +100,15 @@ TEST(CaseFile, ItemsAsTypedWinOverTheMaterialFoundBesideTheCase) {
   EXPECT_EQ(load.Value.MaterialName, "m");
   EXPECT_FALSE(load.Value.HasInitialTension);
   const std::vector<std::pair<std::string, std::string>> laws = {
-      {"gas_conductivity", "1e-4 + 0 * tf"}, {"vapor_pressure", "0.25"}};
+      {"gas_conductivity", "k0 + 0 * tf"}, {"vapor_pressure", "0.25 * k1 / k1"}};
+  const std::vector<std::pair<std::string, std::string>> constants = {{"k0", "2e-04"}, {"k1", "3"}};
   EXPECT_EQ(texts.Laws, laws);
+  EXPECT_EQ(texts.LawConstants, constants);
   ASSERT_TRUE(CaseFileWriter(folder.File("saved.toml"), load.Value).ok());
-  EXPECT_EQ(LoadCaseFile(folder.File("saved.toml")).Value.Texts.Laws, laws);
+  const CaseLoad saved = LoadCaseFile(folder.File("saved.toml"));
+  ASSERT_TRUE(saved.Ok) << saved.Message;
+  EXPECT_EQ(saved.Value.Texts.Laws, laws);
+  EXPECT_EQ(saved.Value.Texts.LawConstants, constants);
 
   // An inline material after the items does not override them either.
   load = ReadCase(

@@ -69,6 +69,23 @@ TEST(MaterialFile, RefusesWhatIsNotAMaterialNamingTheFileLineAndKey) {
        "\"=\" is no operator of a formula (\"==\" compares)"},
       {std::string(kHead) + "[laws]\nzero_shear_viscosity = \"\"\n",
        "m.toml, line 4: [laws] zero_shear_viscosity: Expression is empty"},
+      {std::string(kHead) + "[laws.constants]\nviscosity_param_1 = 2\n",
+       "m.toml, line 4: [laws.constants] \"viscosity_param_1\" is an item's name; a law uses the "
+       "item by that name, so a constant needs another"},
+      {std::string(kHead) + "[laws.constants]\nws = 2\n",
+       "m.toml, line 4: [laws.constants] \"ws\" is a variable of the law surface_vapor_fraction; "
+       "a constant needs another name"},
+      {std::string(kHead) + "[laws.constants]\nexp = 2\n",
+       "m.toml, line 4: [laws.constants] \"exp\" is a function or constant of the formulas; a "
+       "constant needs another name"},
+      {std::string(kHead) + "[laws.constants]\nd0 = \"1e-6\"\n",
+       "m.toml, line 4: [laws.constants] d0 takes a number, not a text"},
+      {std::string(kHead) + "[laws]\nvapor_pressure = \"p1\"\n[laws.constants]\np0 = 0.5\n",
+       "m.toml, line 4: [laws] vapor_pressure: \"p1\" is no variable of this law; it takes t, "
+       "the items and the law constants by name"},
+      {std::string(kHead) + "[constants]\nd0 = 1e-6\n",
+       "m.toml, line 3: the constants of the laws go in their table [laws.constants], not in "
+       "[constants]"},
       {"name = \"m\"\nsource = 3\n", "m.toml, line 2: source takes a text in quotes, not a number"},
       {"source = \"s\"\n", "m.toml: the material has no name (name = \"...\")"},
       {"name = \"m\"\nsource = \"\"\n",
@@ -89,7 +106,8 @@ TEST(MaterialFile, TakesItemsAtTheTopOrInTheirTableAndSetsFixedOnes) {
       ReadMaterial(std::string(kHead) +
                        "viscosity_param_1 = 6000\n[solvent]\nsolvent_gas_hk_ratio = 8\n"
                        "[gas]\ngas_conductivity_param_1 = 1.5e-7\n[laws]\n"
-                       "vapor_pressure = \"exp(1)\"\n",
+                       "vapor_pressure = \"p0 * exp(1)\"\n[laws.constants]\np0 = 2e-1\n"
+                       "unused = 3\n",
                    "m.toml");
   ASSERT_TRUE(load.Ok) << load.Message;
   FieldTexts texts = DefaultFieldTexts();
@@ -99,7 +117,11 @@ TEST(MaterialFile, TakesItemsAtTheTopOrInTheirTableAndSetsFixedOnes) {
   EXPECT_EQ(texts.Items[50], "8");
   EXPECT_EQ(texts.Items[29], "833.0");  // not a material item: as it was
   ASSERT_EQ(load.Value.Laws.size(), 1u);
-  EXPECT_EQ(load.Value.Laws[0].second, "exp(1)");
+  EXPECT_EQ(load.Value.Laws[0].second, "p0 * exp(1)");
+  // A constant no law uses is kept quietly.
+  const std::vector<std::pair<std::string, std::string>> constants = {{"p0", "0.2"},
+                                                                      {"unused", "3"}};
+  EXPECT_EQ(texts.LawConstants, constants);
 }
 
 TEST(MaterialFile, MissingFileIsUnreadableNotRefused) {

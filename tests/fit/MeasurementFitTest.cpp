@@ -164,6 +164,36 @@ TEST(MeasurementFit, NamesTheParametersTheDataCannotDetermine) {
   EXPECT_EQ(FitToMeasurements(request).Status, FitStatus::Refused);
 }
 
+// A constant of the case's laws is fitted as an item is, with the converged method's derivatives:
+// data made at a1 = 5512.3 (the viscosity law written as the built-in one, a1 in the place of
+// viscosity_param_1) give a1 back from a start 10 % off, and the fitted case carries it.
+TEST(MeasurementFit, RecoversALawConstant) {
+  FieldTexts truth = DefaultFieldTexts();
+  truth.Laws = {{"zero_shear_viscosity",
+                 "a1 * (1 - w)^viscosity_param_2 * exp(viscosity_param_3 / (t + 273))"}};
+  truth.LawConstants = {{"a1", "5512.3"}};
+  FitRequest request;
+  request.Texts = truth;
+  request.Texts.LawConstants = {{"a1", "4961.07"}};
+  request.Options = QuickConverged();
+  request.Measurements = ModelAt(truth, request.Options, PlantPoints());
+  request.Parameters.push_back(ParameterOf("a1", request.Texts));
+  const FitResult result = FitToMeasurements(request);
+  ASSERT_EQ(result.Status, FitStatus::Fitted) << result.Message;
+  ASSERT_EQ(result.Parameters.size(), 1u);
+  const FitEstimate& e = result.Parameters[0];
+  EXPECT_EQ(e.Name, "a1");
+  EXPECT_EQ(e.Item, 0);
+  EXPECT_NEAR(e.Value, 5512.3, 1e-4 * 5512.3);
+  EXPECT_GT(e.StandardError, 0);
+  EXPECT_LT(result.ChiSquare, 1e-3);
+  ASSERT_EQ(result.FittedTexts.LawConstants.size(), 1u);
+  EXPECT_EQ(result.FittedTexts.LawConstants[0].second, ShortestText(e.Value));
+  EXPECT_EQ(result.FittedTexts.Laws, truth.Laws);
+  std::printf("a1: fitted %.8g (truth 5512.3) in %d evaluations, %.2f s\n", e.Value,
+              result.Evaluations, result.Seconds);
+}
+
 // The cross-section and the stress are computed from other columns; their derivatives, from
 // those columns' sensitivities and the item's own place in the formulas, agree with central
 // differences of whole runs, for an item inside the equations and one inside the formulas too.
@@ -207,7 +237,7 @@ TEST(DerivedColumnDerivative, AgreesWithCentralDifferencesOfRuns) {
       const InterpolationPoint at = LocateOnLine(*base.Context.Profile, n, 103);
       const ProfileSource source{base.Context.Params, *base.Context.Profile, base.Context.State, n};
       const double derivative = DerivedColumnDerivative(
-          c, source, base.Report.Converged->Sensitivities[0].Profile, item, at);
+          c, source, base.Report.Converged->Sensitivities[0].Profile, &item, x, at);
       auto valueOf = [&](const Line& line) {
         const int m = line.Report.PrintedPointCount;
         return InterpolatedValue(
@@ -222,7 +252,8 @@ TEST(DerivedColumnDerivative, AgreesWithCentralDifferencesOfRuns) {
 
 // The bounds a parameter gets from its item's range checks, and the texts refused.
 TEST(FitParameters, TakesBoundsFromTheRangeChecksAndRefusesWhatCannotBeFitted) {
-  const FieldTexts texts = DefaultFieldTexts();
+  FieldTexts texts = DefaultFieldTexts();
+  texts.LawConstants = {{"a1", "5512.3"}, {"e", "-2"}, {"bad", "x"}};
   constexpr double kInf = std::numeric_limits<double>::infinity();
   const struct {
     const char* Text;
@@ -234,6 +265,10 @@ TEST(FitParameters, TakesBoundsFromTheRangeChecksAndRefusesWhatCannotBeFitted) {
       {"gas_inlet_temperature", -273 + 273e-9, kInf},
       {"gas_inlet_solvent_content", 0, 1 - 1e-9},
       {"viscosity_param_1=5000:6000", 5000, 6000},
+      // A law constant: a positive one stays above 0, another is free.
+      {"a1", 5512.3e-9, kInf},
+      {"e", -kInf, kInf},
+      {"a1=5000:6000", 5000, 6000},
   };
   for (const auto& row : bounds) {
     const FitParameter parameter = ParameterOf(row.Text, texts);
@@ -251,6 +286,14 @@ TEST(FitParameters, TakesBoundsFromTheRangeChecksAndRefusesWhatCannotBeFitted) {
       {{"7=0.002"}, "diffusion_param_1: the bounds are LOW:HIGH"},
       {{"7=0.002:0.003"}, "diffusion_param_1: the case's value 0.00103 lies outside the bounds"},
       {{"7", "diffusion_param_1"}, "diffusion_param_1 is named twice"},
+      {{"a2"},
+       "\"a2\" is no input item (a number from 1 to 51 or a name such as "
+       "take_up_speed); nor is it a constant of the case's laws (a1, e, bad)"},
+      {{"bad"}, "bad: the case's value \"x\" is not a number"},
+      {{"a1=6000:7000"},
+       "a1: the case's value 5512.3 lies outside the bounds 6000:7000; start "
+       "the fit inside them"},
+      {{"a1", "e", "a1=1:1e9"}, "a1 is named twice"},
       {{}, "no parameter to fit"},
   };
   for (const auto& row : refusals) {

@@ -275,9 +275,21 @@ def test_property_laws_run_with_the_case_wherever_it_goes(tmp_path, batch_runner
     case.apply_material(tmp_path / "m.toml")
     assert list(case.laws) == ["vapor_pressure"] and case != korvane.Case()
     assert korvane.run(case, 3.0).spinneret_tension == korvane.run(korvane.Case(), 3.0).spinneret_tension
-    (tmp_path / "m.toml").write_text('name = "m"\nsource = "a test"\n[laws]\nvapor_pressure = "0.9 * 10^(5.116 - 2024.7 / (t + 230))"\n')
+    (tmp_path / "m.toml").write_text('name = "m"\nsource = "a test"\n[laws]\nvapor_pressure = "a * 10^(5.116 - 2024.7 / (t + 230))"\n'
+                                     '[laws.constants]\na = 0.9\n')
     case.apply_material(tmp_path / "m.toml")
-    assert pickle.loads(pickle.dumps(case)).laws == case.laws
+    assert case.law_constants == {"a": 0.9}
+    assert pickle.loads(pickle.dumps(case)).law_constants == case.law_constants
+    assert pickle.loads(pickle.dumps(case)) == case
+    assert korvane.Case.from_dict(json.loads(json.dumps(case.to_dict()))) == case
+    assert case.frozen().thaw() == case and case.frozen() == case
+    other = case.copy()
+    other.law_constants = {"a": 0.8}
+    assert other != case and other.frozen() != case.frozen()
+    with pytest.raises(korvane.InputError, match="is an item's name"):
+        other.law_constants = {"take_up_speed": 1.0}
+    with pytest.raises(korvane.InputError, match="takes a number"):
+        other.law_constants = {"a": "0.9"}
     r = korvane.run(case, 3.0)
     assert r.outcome == korvane.Outcome.SUCCESS and r.spinneret_tension != korvane.run(korvane.Case(), 3.0).spinneret_tension
     with pytest.raises(korvane.InputError, match="a data file does not keep them"):
@@ -288,9 +300,11 @@ def test_property_laws_run_with_the_case_wherever_it_goes(tmp_path, batch_runner
     assert done.returncode == 0, done.stderr
     r.write_result_file(tmp_path / "module.txt")
     assert (tmp_path / "module.txt").read_bytes() == (tmp_path / "batch.txt").read_bytes()
-    assert b"Property laws given as formulas:\r\n  vapor_pressure = 0.9 * 10^" in (tmp_path / "batch.txt").read_bytes()
+    assert b"Property laws given as formulas:\r\n  vapor_pressure = a * 10^" in (tmp_path / "batch.txt").read_bytes()
+    assert (tmp_path / "batch.txt").read_bytes().endswith(b"\r\nLaw constants:\r\n  a = 0.9\r\n")
     with pytest.warns(UserWarning, match="jacket modes"):
-        assert korvane.Case.load(tmp_path / "batch.txt").laws == case.laws  # a result file read as a case
+        loaded = korvane.Case.load(tmp_path / "batch.txt")  # a result file read as a case
+    assert loaded.laws == case.laws and loaded.law_constants == case.law_constants
 
 
 def test_writers_refuse_what_the_batch_runner_refuses(tmp_path, batch_runner):

@@ -193,6 +193,48 @@ TEST(FitDialog, FitsAsTheLibraryDoesAndPutsTheEstimatesIntoTheFields) {
   EXPECT_EQ(results.MeasuredSeries("average_solvent_fraction")->count(), 0);
 }
 
+// A constant of the laws a material brought is listed below the items, fitted, and put by
+// "Use fitted values" into the laws' constants the window holds (it has no field), which the
+// note says; the next case the window runs or saves carries it.
+TEST(FitDialog, FitsALawConstantAndKeepsItWithTheLaws) {
+  Session s;
+  TMainForm& form = s.App->MainForm;
+  s.App->Dialogs.MaterialAnswer = MaterialChoice::LoadFile;
+  s.App->Dialogs.MaterialToOpen = WriteMeasurements(
+      s, "m.toml",
+      "name = \"m\"\nsource = \"s\"\n[laws]\nzero_shear_viscosity = \"a1 * (1 - "
+      "w)^viscosity_param_2 * exp(viscosity_param_3 / (t + 273))\"\n[laws.constants]\n"
+      "a1 = 5000\n");
+  form.MaterialBtn->click();
+  ASSERT_TRUE(s.App->Dialogs.Messages.isEmpty())
+      << s.App->Dialogs.Messages.join('\n').toStdString();
+  FitDialog& dialog = OpenWithMeasurements(s, WriteMeasurements(s, "plant.csv", kMeasurements));
+  const int row = dialog.ConstantRow("a1");
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(dialog.ParameterTable->item(row, FitDialog::kStartColumn)->text(), "5000");
+  EXPECT_EQ(dialog.ParameterTable->item(row, FitDialog::kLowColumn)->text(), "5e-06");
+  dialog.ParameterTable->item(row, FitDialog::kTickColumn)->setCheckState(Qt::Checked);
+  dialog.SetRadialIntervals(16);
+  dialog.ToleranceEdit->setText("1E-03");
+  dialog.FitBtn->click();
+  WaitForFit(dialog);
+  ASSERT_NE(dialog.LastOutcome(), nullptr);
+  const FitResult& fit = dialog.LastOutcome()->Result;
+  ASSERT_EQ(fit.Status, FitStatus::Fitted) << fit.Message;
+  ASSERT_EQ(fit.Parameters.size(), 1u);
+  EXPECT_EQ(fit.Parameters[0].Name, "a1");
+  EXPECT_TRUE(form.Results->FitTable->item(0, 0)->text().contains("Law constant a1"));
+
+  form.Results->UseFittedBtn->click();
+  EXPECT_TRUE(s.App->Dialogs.Messages.isEmpty());
+  const FieldTexts texts = form.FieldTextsOfWindow();
+  ASSERT_EQ(texts.LawConstants.size(), 1u);
+  EXPECT_EQ(texts.LawConstants[0].second, fit.FittedTexts.LawConstants[0].second);
+  EXPECT_NE(texts.LawConstants[0].second, "5000");
+  EXPECT_TRUE(form.Results->FitNoteLabel->text().contains("the fitted law constants (a1 = "))
+      << form.Results->FitNoteLabel->text().toStdString();
+}
+
 // Esc during a fit stops it cleanly: the dialog stays, says so, hands nothing to the Results
 // page and takes a new fit. Choices that cannot be fitted are refused before any run, and a
 // parameter the measurements cannot determine is named on the Results page.
