@@ -369,7 +369,7 @@ FileResult CaseFileWriter(const std::string& path, const CaseFile& value) {
   if (!value.Texts.LawConstants.empty()) {
     bytes += "\n[laws.constants]\n";
     for (const auto& [name, text] : value.Texts.LawConstants) {
-      const std::optional<double> number = LawConstantValue(text);
+      const std::optional<double> number = FiniteNumber(text);
       if (!number)
         return FileResult{FileStatus::BadValue, "The law constant " + name + " holds \"" + text +
                                                     "\", which is no number. Nothing was saved."};

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "files/NumberText.h"
+#include "inputs/TextConversion.h"
 
 namespace korvane {
 
@@ -35,17 +36,6 @@ std::vector<std::string_view> Fields(std::string_view line) {
     if (comma == std::string_view::npos) return fields;
     start = comma + 1;
   }
-}
-
-// The whole text as a finite number, or empty.
-std::optional<double> Number(std::string_view text) {
-  double value = 0;
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value))
-    return std::nullopt;
-  return value;
 }
 
 const ProfileColumn* ColumnNamed(std::string_view name) {
@@ -106,7 +96,7 @@ MeasurementsLoad ReadMeasurements(std::string_view text, const std::string& path
     double numbers[3] = {0, 0, 0};
     for (int k = 0; k < 3; ++k) {
       if (k == 2 && fields[3].empty()) break;
-      const std::optional<double> number = Number(fields[static_cast<size_t>(k) + 1]);
+      const std::optional<double> number = FiniteNumber(fields[static_cast<size_t>(k) + 1]);
       if (!number)
         return refuse(std::string(names[k]) + " \"" +
                       std::string(fields[static_cast<size_t>(k) + 1]) + "\" is not a number");

@@ -8,20 +8,11 @@
 #include "inputs/PropertyLawFormulas.h"
 #include "inputs/RangeChecks.h"
 #include "inputs/SensitivityItems.h"
+#include "inputs/TextConversion.h"
 
 namespace korvane {
 
 namespace {
-
-std::optional<double> Number(std::string_view text) {
-  double value = 0;
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value))
-    return std::nullopt;
-  return value;
-}
 
 bool Refused(const ParameterItem& item, double value) {
   return ItemRangeProblem(item, value).has_value();
@@ -95,7 +86,7 @@ std::optional<FitParameter> ParseFitParameter(std::string_view text, const Field
     DefaultBounds(item, parameter.Low, parameter.High);
   } else {
     const std::string& value = texts.LawConstants[parameter.ConstantIndex].second;
-    const std::optional<double> initial = LawConstantValue(value);
+    const std::optional<double> initial = FiniteNumber(value);
     if (!initial) {
       error = itemName + ": the case's value \"" + value + "\" is not a number";
       return std::nullopt;
@@ -107,9 +98,9 @@ std::optional<FitParameter> ParseFitParameter(std::string_view text, const Field
     const std::string_view bounds = text.substr(equals + 1);
     const size_t colon = bounds.find(':');
     const std::optional<double> low =
-        colon == std::string_view::npos ? std::nullopt : Number(bounds.substr(0, colon));
+        colon == std::string_view::npos ? std::nullopt : FiniteNumber(bounds.substr(0, colon));
     const std::optional<double> high =
-        colon == std::string_view::npos ? std::nullopt : Number(bounds.substr(colon + 1));
+        colon == std::string_view::npos ? std::nullopt : FiniteNumber(bounds.substr(colon + 1));
     if (!low || !high || !(*low < *high)) {
       error = itemName + ": the bounds are LOW:HIGH, two numbers with LOW below HIGH (\"" +
               std::string(bounds) + "\")";

@@ -12,6 +12,7 @@
 #include "core/model/PropertyCorrelations.h"
 #include "inputs/MaterialItems.h"
 #include "inputs/ParameterItems.h"
+#include "inputs/TextConversion.h"
 
 namespace korvane {
 
@@ -234,16 +235,6 @@ std::optional<std::string> LawConstantNameProblem(std::string_view name) {
   return std::nullopt;
 }
 
-std::optional<double> LawConstantValue(std::string_view text) {
-  double value = 0;
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value))
-    return std::nullopt;
-  return value;
-}
-
 void MergePropertyLaws(PropertyLawTexts& laws, const PropertyLawTexts& update) {
   for (const auto& [name, formula] : update) {
     bool replaced = false;
@@ -280,7 +271,7 @@ std::unique_ptr<PropertyLawFormulas> PropertyLawFormulas::Compile(const Property
         return nullptr;
       }
     }
-    const std::optional<double> value = LawConstantValue(text);
+    const std::optional<double> value = FiniteNumber(text);
     if (!value) {
       problem = "the law constant " + name + " takes a finite number, not \"" + text + "\"";
       return nullptr;

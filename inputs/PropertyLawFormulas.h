@@ -43,9 +43,6 @@ std::optional<std::string> PropertyLawProblem(std::string_view name, const std::
 // it may.
 std::optional<std::string> LawConstantNameProblem(std::string_view name);
 
-// The value of a constant's number text: a finite decimal; empty when it is none.
-std::optional<double> LawConstantValue(std::string_view text);
-
 // Sets or replaces the laws of `laws` with those of `update`, law by law (or the constants of
 // `laws` with those of `update`, name by name).
 void MergePropertyLaws(PropertyLawTexts& laws, const PropertyLawTexts& update);

@@ -136,4 +136,14 @@ bool ConvertInt32(std::string_view text, int32_t& value) {
   return true;
 }
 
+std::optional<double> FiniteNumber(std::string_view text) {
+  double value = 0;
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(value))
+    return std::nullopt;
+  return value;
+}
+
 }  // namespace korvane

@@ -193,8 +193,8 @@ bool SameCase(const FieldTexts& a, const FieldTexts& b) {
     const auto& [name, text] = a.LawConstants[k];
     if (name != b.LawConstants[k].first) return false;
     if (text == b.LawConstants[k].second) continue;
-    const std::optional<double> u = LawConstantValue(text);
-    if (!u || u != LawConstantValue(b.LawConstants[k].second)) return false;
+    const std::optional<double> u = FiniteNumber(text);
+    if (!u || u != FiniteNumber(b.LawConstants[k].second)) return false;
   }
   for (const ParameterItem& item : ParameterItems()) {
     const std::string& x = TextOf(a, item);
@@ -256,7 +256,7 @@ void SetLaws(FieldTexts& texts, const py::handle& laws) {
 py::dict LawConstantsOf(const FieldTexts& texts) {
   py::dict constants;
   for (const auto& [name, text] : texts.LawConstants) {
-    const std::optional<double> value = LawConstantValue(text);
+    const std::optional<double> value = FiniteNumber(text);
     constants[py::str(name)] = value ? py::cast(*value) : py::cast(text);
   }
   return constants;

@@ -308,7 +308,7 @@ void FitDialog::RefreshStartValues() {
     ParameterTable->setItem(row, kNameColumn, ReadOnlyCell(Utf8(name)));
     ParameterTable->setItem(row, kStartColumn, ReadOnlyCell({}));
     double low = 0, high = 0;
-    DefaultConstantBounds(LawConstantValue(value).value_or(0), low, high);
+    DefaultConstantBounds(FiniteNumber(value).value_or(0), low, high);
     const auto earlier = kept.find(name);
     const bool stays = earlier != kept.end();
     tick->setCheckState(stays ? earlier->second.Tick : Qt::Unchecked);
