@@ -109,32 +109,26 @@ TensionSearchResult SearchLogTension(double initialTension, const TensionSearchS
     if (!hasValue) lastChord = 0;
     if (hasValue && previous.HasValue && x != previous.X) {
       slope = (t.Mismatch - previous.F) / (x - previous.X);
-      if (settings.CurvatureAcceptance && slope > 0 && lastChord > 0) {
-        const double left = std::fabs(t.Mismatch) * std::fabs(slope - lastChord) / slope;
+      // The search ends on the Newton step x - F / slope when what it leaves is within the
+      // tolerance and the step stays inside the search's range.
+      const auto endsOnNewtonStep = [&](double left) {
         const double root = x - t.Mismatch / slope;
-        if (left <= settings.MismatchTolerance && root >= xMin && root <= xMax) {
-          result.Outcome = TensionSearchResult::Converged;
-          result.Tension = std::exp(root);
-          result.Mismatch = left;
-          result.Slope = slope;
-          result.NewtonStep = true;
-          return result;
-        }
-      }
+        if (!(std::fabs(left) <= settings.MismatchTolerance && root >= xMin && root <= xMax))
+          return false;
+        result.Outcome = TensionSearchResult::Converged;
+        result.Tension = std::exp(root);
+        result.Mismatch = left;
+        result.Slope = slope;
+        result.NewtonStep = true;
+        return true;
+      };
+      if (settings.CurvatureAcceptance && slope > 0 && lastChord > 0 &&
+          endsOnNewtonStep(std::fabs(t.Mismatch) * std::fabs(slope - lastChord) / slope))
+        return result;
       lastChord = slope;
-      const double left = settings.NewtonAcceptance * t.Mismatch;
       if (settings.NewtonAcceptance > 0 && slope > 0 &&
-          std::fabs(left) <= settings.MismatchTolerance) {
-        const double root = x - t.Mismatch / slope;
-        if (root >= xMin && root <= xMax) {
-          result.Outcome = TensionSearchResult::Converged;
-          result.Tension = std::exp(root);
-          result.Mismatch = left;
-          result.Slope = slope;
-          result.NewtonStep = true;
-          return result;
-        }
-      }
+          endsOnNewtonStep(settings.NewtonAcceptance * t.Mismatch))
+        return result;
     }
     previous = End{true, hasValue, x, t.Mismatch, t.Mismatch};
     if (tooHigh) {
