@@ -63,3 +63,15 @@ def test_python_and_batch_fitter_give_the_same_estimates(tmp_path):
         korvane.fit(korvane.Case.default(), bad, parameters, **QUICK)
     with pytest.raises(ValueError, match="tolerance must lie between"):
         korvane.fit(korvane.Case.default(), frame, parameters, tolerance=0.5)
+
+
+def test_a_parameter_the_data_cannot_determine_is_named():
+    # The spinneret tension alone says nothing of the diffusion coefficient.
+    tension_only = pd.DataFrame({"quantity": ["tension"] * 3, "z": [0.0, 350.0, 700.0],
+                                 "value": [4.0, 90.0, 165.0], "sigma": [0.05, 1.0, 1.0]})
+    with pytest.warns(korvane.UndeterminedWarning, match="diffusion_param_1"):
+        result = korvane.fit(korvane.Case.default(), tension_only,
+                             ["diffusion_param_1", "viscosity_param_1"], initial_tension=3.0, **QUICK)
+    assert result.undetermined == ["diffusion_param_1"]
+    assert result.parameters["determined"].to_dict() == {"diffusion_param_1": False,
+                                                         "viscosity_param_1": True}
