@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -184,17 +185,27 @@ void SetInitialTension(FieldTexts& texts, const py::handle& value) {
   texts.InitialTensionText = std::move(text);
 }
 
+// Name and text pairs in the order of their names: laws and constants are the same whatever
+// order a file or a dict gave them in.
+std::vector<std::pair<std::string, std::string>> ByName(
+    std::vector<std::pair<std::string, std::string>> pairs) {
+  std::sort(pairs.begin(), pairs.end());
+  return pairs;
+}
+
 // Two cases are equal when every item has the same value (texts that do not convert: the same
-// text), the same jacket modes, the same property laws and the same initial tension.
+// text), the same jacket modes, the same property laws and constants (in any order) and the
+// same initial tension.
 bool SameCase(const FieldTexts& a, const FieldTexts& b) {
-  if (a.Jacketed != b.Jacketed || a.Laws != b.Laws) return false;
-  if (a.LawConstants.size() != b.LawConstants.size()) return false;
-  for (size_t k = 0; k < a.LawConstants.size(); ++k) {
-    const auto& [name, text] = a.LawConstants[k];
-    if (name != b.LawConstants[k].first) return false;
-    if (text == b.LawConstants[k].second) continue;
+  if (a.Jacketed != b.Jacketed || ByName(a.Laws) != ByName(b.Laws)) return false;
+  const auto constantsA = ByName(a.LawConstants), constantsB = ByName(b.LawConstants);
+  if (constantsA.size() != constantsB.size()) return false;
+  for (size_t k = 0; k < constantsA.size(); ++k) {
+    const auto& [name, text] = constantsA[k];
+    if (name != constantsB[k].first) return false;
+    if (text == constantsB[k].second) continue;
     const std::optional<double> u = FiniteNumber(text);
-    if (!u || u != FiniteNumber(b.LawConstants[k].second)) return false;
+    if (!u || u != FiniteNumber(constantsB[k].second)) return false;
   }
   for (const ParameterItem& item : ParameterItems()) {
     const std::string& x = TextOf(a, item);

@@ -136,8 +136,9 @@ class FrozenCase(Mapping):
         object.__setattr__(self, "_values", tuple(values[name] for name in _NAMES))
         object.__setattr__(self, "_jackets", tuple(values["jacket_modes"]))
         object.__setattr__(self, "_tension", values["initial_tension"])
-        object.__setattr__(self, "_laws", tuple(values.get("laws", {}).items()))
-        object.__setattr__(self, "_constants", tuple(values.get("law_constants", {}).items()))
+        # In the order of their names, so that the order they were given in does not count.
+        object.__setattr__(self, "_laws", tuple(sorted(values.get("laws", {}).items())))
+        object.__setattr__(self, "_constants", tuple(sorted(values.get("law_constants", {}).items())))
 
     def __getitem__(self, key):
         if isinstance(key, str):

@@ -544,6 +544,7 @@ def _reassigned():
 
 
 _LAW = {"vapor_pressure": "0.9 * 10^(5.116 - 2024.7 / (t + 230))"}
+_TWO_LAWS = _LAW | {"gas_conductivity": "1e-4 * (1 + tf / 273)"}
 
 
 # A case as a value: (what is built, what it must equal).
@@ -569,6 +570,8 @@ CASE_VALUES = {
     "laws in a JSON round trip": (lambda: korvane.Case.from_dict(json.loads(json.dumps(korvane.Case(laws=_LAW).to_dict()))).laws, lambda: _LAW),
     "laws in a frozen copy": (lambda: korvane.Case(laws=_LAW).frozen().thaw(), lambda: korvane.Case(laws=_LAW)),
     "laws tell frozen copies apart": (lambda: korvane.Case(laws=_LAW).frozen() == korvane.Case().frozen(), lambda: False),
+    "laws in any order": (lambda: korvane.Case(laws=dict(reversed(_TWO_LAWS.items()))), lambda: korvane.Case(laws=_TWO_LAWS)),
+    "laws in any order, frozen": (lambda: korvane.Case(laws=dict(reversed(_TWO_LAWS.items()))).frozen(), lambda: korvane.Case(laws=_TWO_LAWS).frozen()),
 }
 
 
